@@ -1,0 +1,16 @@
+# Per-target settings shared by every TovraSat target.
+
+# Warnings are errors in our own code; third-party headers come in as SYSTEM.
+function(tovrasat_warnings target)
+  target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic -Werror -Wshadow -Wconversion
+                                           -Wno-sign-conversion)
+endfunction()
+
+# A library of one subsystem folder, rooted includes ("dsp/Engine.h").
+function(tovrasat_library target)
+  cmake_parse_arguments(ARG "" "" "SOURCES;PUBLIC_LIBS;PRIVATE_LIBS" ${ARGN})
+  add_library(${target} STATIC ${ARG_SOURCES})
+  target_include_directories(${target} PUBLIC ${PROJECT_SOURCE_DIR})
+  target_link_libraries(${target} PUBLIC ${ARG_PUBLIC_LIBS} PRIVATE ${ARG_PRIVATE_LIBS})
+  tovrasat_warnings(${target})
+endfunction()

@@ -1,0 +1,72 @@
+#!/usr/bin/env bash
+# One entry point for people and CI: setup, build, test, bench, demo.
+set -euo pipefail
+cd "$(dirname "$0")"
+
+PACKAGES=(
+  cmake ninja-build g++ pkg-config
+  libgtest-dev libgmock-dev libbenchmark-dev
+  libcairo2-dev libstb-dev fonts-roboto-unhinted libx11-dev
+  libpugixml-dev libcli11-dev libsndfile1-dev
+)
+
+jobs() { nproc 2>/dev/null || echo 2; }
+
+setup() {
+  local missing=()
+  for p in "${PACKAGES[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  echo "run.sh: installing ${missing[*]}" >&2
+  local sudo=""
+  [ "$(id -u)" -eq 0 ] || sudo="sudo"
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+}
+
+build() { # preset
+  cmake --preset "$1" >/dev/null
+  cmake --build --preset "$1" -j "$(jobs)"
+}
+
+run_tests() { # preset
+  build "$1"
+  ctest --preset "$1" -j "$(jobs)"
+}
+
+cmd=${1:-}
+case "$cmd" in
+  setup) setup ;;
+  build) setup; build release ;;
+  test)
+    setup
+    export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1"
+    export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
+    status=0
+    run_tests dev || status=1
+    run_tests asan-ubsan || status=1
+    exit $status
+    ;;
+  bench)
+    setup; build release
+    for b in build/release/bench/bench_*; do
+      [ -x "$b" ] || continue
+      echo "== $(basename "$b")"
+      "$b" --benchmark_repetitions=5 --benchmark_report_aggregates_only=true "${@:2}"
+    done
+    ;;
+  demo)
+    setup; build release
+    if [ -x build/release/tools/tovrasat ]; then
+      build/release/tools/tovrasat demo demo-out
+    else
+      echo "run.sh: the tovrasat command is not built yet; nothing to demonstrate" >&2
+      exit 1
+    fi
+    ;;
+  *)
+    echo "usage: ./run.sh setup|build|test|bench|demo" >&2
+    exit 2
+    ;;
+esac
