@@ -1,0 +1,152 @@
+// tovrasat::Crusher: parameter intake, preparation and the block loop.
+#include "dsp/Crusher.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "dsp/ScopedFlushDenormals.h"
+
+namespace tovrasat {
+namespace {
+
+constexpr double kFastSeconds = 2.5;
+constexpr double kClipLevel = 0.9998;
+
+double trimToGain(float db) {
+  return std::pow(10.0, db * 0.05);
+}
+
+double onePole(double rate, double tau) {
+  return 1.0 - std::exp(-1.0 / (rate * tau));
+}
+
+}  // namespace
+
+void Crusher::setParams(float newGain, float newTrimDb, bool phantom, bool bypass) noexcept {
+  if (std::isfinite(newGain)) gain = newGain;
+  if (std::isfinite(trimToGain(newTrimDb))) trimDb = newTrimDb;
+  phantomOn = phantom;
+  bypassOn = bypass;
+
+  if (gain != lastGain) {
+    engine.mix = gain;
+    engine.fastCount = cc::Engine::samplesIn(kFastSeconds, engine.sampleRate);
+    if (engine.mixSm.target != gain) {
+      engine.mixSm.target = gain;
+      engine.mixSm.step = (gain - engine.mixSm.current) / (engine.sampleRate * 0.01);
+    }
+    lastGain = gain;
+  }
+
+  if (phantomOn != lastPhantom) {
+    engine.phantom = phantomOn ? 1.0 : 0.0;
+    engine.fastCount = cc::Engine::samplesIn(kFastSeconds, engine.sampleRate);
+    lastPhantom = phantomOn;
+  }
+}
+
+bool Crusher::prepare(double rate) noexcept {
+  if (!(rate > 0.0) || !std::isfinite(rate)) return false;
+  sampleRate = rate;
+
+  engine = cc::Engine{};
+  engine.shaperOn = voicing.shaperOn;
+  engine.kneeDrive = voicing.kneeDrive;
+  engine.clipDrive = voicing.clipDrive;
+  engine.filterOn = voicing.filterOn;
+  engine.cutoff = voicing.cutoff;
+  engine.resonance = voicing.resonance;
+  engine.limiterOn = voicing.limiterOn;
+  engine.limiterDrive = voicing.limiterDrive;
+  engine.enabled = voicing.enabled;
+  engine.output = voicing.output;
+  engine.phantom = phantomOn ? 1.0 : 0.0;
+  engine.mix = gain;
+
+  engine.prepare(rate);
+  engine.snapParams();
+
+  bypassCoef = onePole(rate, 0.012);
+  trimCoef = onePole(rate, 0.025);
+  bypassMix = bypassOn ? 1.0 : 0.0;
+  trimGain = trimToGain(trimDb);
+  lastGain = gain;
+  lastPhantom = phantomOn;
+  return true;
+}
+
+void Crusher::process(const float* const* inputs, float* const* outputs, int nFrames) noexcept {
+  const ScopedFlushDenormals flushDenormals;
+  if (nFrames < 1 || inputs == nullptr || outputs == nullptr || inputs[0] == nullptr ||
+      inputs[1] == nullptr || outputs[0] == nullptr || outputs[1] == nullptr) {
+    return;
+  }
+
+  const float* inL = inputs[0];
+  const float* inR = inputs[1];
+  float* outL = outputs[0];
+  float* outR = outputs[1];
+
+  const double bypassTarget = bypassOn ? 1.0 : 0.0;
+  // trimDb only changes between blocks, so its power of ten is the same on every sample.
+  const double trimTarget = trimToGain(trimDb);
+
+  float localPeak = 0.0f;
+  bool localClip = false;
+  float scratchL[kRunFrames];
+  float scratchR[kRunFrames];
+
+  for (int offset = 0; offset < nFrames; offset += kRunFrames) {
+    const int m = std::min(kRunFrames, nFrames - offset);
+    std::memcpy(scratchL, inL + offset, sizeof(float) * static_cast<std::size_t>(m));
+    std::memcpy(scratchR, inR + offset, sizeof(float) * static_cast<std::size_t>(m));
+    engine.process(scratchL, scratchR, m);
+
+    for (int j = 0; j < m; ++j) {
+      const float dL = inL[offset + j];
+      const float dR = inR[offset + j];
+      const float eL = scratchL[j];
+      const float eR = scratchR[j];
+
+      double b = bypassMix + bypassCoef * (bypassTarget - bypassMix);
+      if (std::fabs(b - bypassTarget) < 1e-6) b = bypassTarget;
+      bypassMix = b;
+
+      trimGain += trimCoef * (trimTarget - trimGain);
+
+      const float wL = static_cast<float>(trimGain * eL);
+      const float wR = static_cast<float>(trimGain * eR);
+      localPeak = std::max({localPeak, std::fabs(wL), std::fabs(wR)});
+      if (std::fabs(eL) >= static_cast<float>(kClipLevel) ||
+          std::fabs(eR) >= static_cast<float>(kClipLevel)) {
+        localClip = true;
+      }
+
+      float oL;
+      float oR;
+      if (b == 0.0) {
+        // Exactly the wet sample: dry × 0 would bring a NaN or infinite input back.
+        oL = wL;
+        oR = wR;
+      } else if (b < 1.0) {
+        oL = static_cast<float>(wL * (1.0 - b) + static_cast<double>(dL) * b);
+        oR = static_cast<float>(wR * (1.0 - b) + static_cast<double>(dR) * b);
+      } else {
+        oL = dL;
+        oR = dR;
+      }
+      outL[offset + j] = oL;
+      outR[offset + j] = oR;
+    }
+  }
+
+  float published = peak.load(std::memory_order_relaxed);
+  while (localPeak > published &&
+         !peak.compare_exchange_weak(published, localPeak, std::memory_order_relaxed,
+                                     std::memory_order_relaxed)) {
+  }
+  if (localClip) clip.store(true, std::memory_order_relaxed);
+}
+
+}  // namespace tovrasat

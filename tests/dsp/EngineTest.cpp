@@ -1,0 +1,357 @@
+// cc::Engine: the static curve, the stages' corners, the two limiter detectors and the edge cases.
+#include "dsp/Engine.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <vector>
+
+#include "tests/dsp/DspFixtures.h"
+
+namespace {
+
+using dsptest::voicedEngine;
+
+// Runs a constant input through a fresh engine and returns the left output of every frame.
+std::vector<float> runConstant(cc::Engine& e, float x, int n) {
+  std::vector<float> l(static_cast<std::size_t>(n), x);
+  std::vector<float> r(l);
+  e.process(l.data(), r.data(), n);
+  return l;
+}
+
+// Static curve with the plug-in's voicing and the instantaneous detector: every frame of a
+// constant input gives the same value, to 6 decimals (tolerance 5e-7).
+struct CurvePoint {
+  double mix;
+  float input;
+  double expected;
+};
+
+class StaticCurve : public ::testing::TestWithParam<CurvePoint> {};
+
+TEST_P(StaticCurve, MatchesTableForBothSigns) {
+  const CurvePoint p = GetParam();
+  for (const float sign : {1.0f, -1.0f}) {
+    cc::Engine e = voicedEngine(44100.0, p.mix, true);
+    const std::vector<float> out = runConstant(e, sign * p.input, 64);
+    for (const float y : out) EXPECT_NEAR(y, sign * p.expected, 5e-7) << "input " << sign * p.input;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Engine, StaticCurve,
+    ::testing::Values(CurvePoint{1.0, 0.01f, 0.024761}, CurvePoint{1.0, 0.1f, 0.247611},
+                      CurvePoint{1.0, 0.3f, 0.764726}, CurvePoint{1.0, 0.5f, 0.993707},
+                      CurvePoint{1.0, 0.7f, 0.999184}, CurvePoint{1.0, 1.0f, 0.9999},
+                      CurvePoint{0.24, 0.1f, 0.135427}, CurvePoint{0.24, 0.5f, 0.618490}));
+
+// One stage at a time, its output read back through an output level of one half, so that
+// results up to 1.0 stay clear of the ±0.9999 clamp.
+struct StagePoint {
+  const char* what;
+  double kneeDrive;
+  double clipDrive;
+  double input;
+  double expected;
+};
+
+float throughStage(const StagePoint& p, double input) {
+  cc::Engine e;
+  e.enabled = 1.0;
+  e.shaperOn = 1.0;
+  e.kneeDrive = p.kneeDrive;
+  e.clipDrive = p.clipDrive;
+  e.output = std::pow(0.5, 1.0 / 2.737);
+  e.prepare(48000.0);
+  float l = static_cast<float>(input);
+  float r = l;
+  e.process(&l, &r, 1);
+  return static_cast<float>(l / std::pow(e.output, 2.737));
+}
+
+class StageCorner : public ::testing::TestWithParam<StagePoint> {};
+
+TEST_P(StageCorner, GivesTheValueAndIsContinuous) {
+  const StagePoint p = GetParam();
+  EXPECT_NEAR(throughStage(p, p.input), p.expected, 1e-6) << p.what;
+  EXPECT_NEAR(throughStage(p, -p.input), -p.expected, 1e-6) << p.what;
+  // Both sides of the input agree closely: no jump where the branches meet.
+  EXPECT_NEAR(throughStage(p, p.input * (1.0 - 1e-7)), throughStage(p, p.input * (1.0 + 1e-7)),
+              1e-6)
+      << p.what;
+}
+
+// kneeDrive 0 makes the knee the identity, which isolates the clipper.
+INSTANTIATE_TEST_SUITE_P(
+    Engine, StageCorner,
+    ::testing::Values(StagePoint{"knee at its corner", 0.09, 0.0, 0.75 / 1.9, 0.75},
+                      StagePoint{"knee at full scale", 0.09, 0.0, 1.0, 1.0},
+                      StagePoint{"knee above full scale keeps its slope", 0.09, 0.0, 1.2,
+                                 1.0 + 0.25 * 0.2 / (1.0 - 0.75 / 1.9)},
+                      StagePoint{"clipper at its corner", 0.0, 0.05, 0.5, 0.6},
+                      StagePoint{"clipper at full scale", 0.0, 0.05, 1.0, 1.0},
+                      StagePoint{"clipper folds back above full scale", 0.0, 0.05, 1.25, 0.9}));
+
+TEST(Engine, LimiterConstantsOfTheVoicing) {
+  cc::Engine e = voicedEngine(44100.0, 1.0, true);
+  EXPECT_NEAR(e.limGain, 1.0860122, 1e-7);
+  EXPECT_NEAR(e.limCurve, 1.3513970, 1e-7);
+  EXPECT_NEAR(e.limThreshold, 0.9109273, 1e-7);
+}
+
+TEST(Engine, LimiterLineMeetsParabolaAtThreshold) {
+  for (const double drive : {0.0, 0.08, 0.3, 0.6, 0.9}) {
+    cc::Engine e;
+    e.setLimiter(drive);
+    const double t = e.limThreshold;
+    ASSERT_GT(t, 0.0) << drive;
+    ASSERT_LE(t, 1.0) << drive;
+    EXPECT_NEAR(e.limGain * t, 1.0 - e.limCurve * (1.0 - t) * (1.0 - t), 1e-12) << drive;
+    // Just above the threshold the curve's gain continues from the line's.
+    EXPECT_NEAR(e.limiterGainFor(t + 1e-9), e.limGain, 1e-6) << drive;
+  }
+}
+
+TEST(Engine, RateDependentConstantsAndFilterCutoff) {
+  struct Case {
+    double rate;
+    double recovery;
+  };
+  for (const Case c : {Case{44100.0, 11.025}, Case{48000.0, 12.0}, Case{96000.0, 24.0}}) {
+    cc::Engine e = voicedEngine(c.rate, 1.0, true);
+    EXPECT_DOUBLE_EQ(e.recoverySamples, c.recovery);
+    EXPECT_DOUBLE_EQ(e.envRise * c.rate, 20.8333333);
+    EXPECT_DOUBLE_EQ(e.levelRecoverySamples, 7.5 * c.rate);
+    EXPECT_DOUBLE_EQ(e.energyCoefSlow, 1.0 - std::exp(-1.0 / (1.5 * c.rate)));
+  }
+  EXPECT_NEAR(cc::Engine::cutoffHz(0.34, 48000.0), 798.2, 0.05);
+  EXPECT_EQ(cc::Engine::cutoffHz(1.0, 48000.0), 16000.0);
+  EXPECT_EQ(cc::Engine::cutoffHz(-0.5, 48000.0), 80.0);
+  EXPECT_EQ(cc::Engine::cutoffHz(0.999, 22050.0), 0.499 * 22050.0);
+}
+
+// Instantaneous detector: one loud sample pulls the gain down at once, then it climbs back to g
+// in a straight line and arrives within recoverySamples.
+TEST(Engine, PeakDetectorRecoversLinearlyWithinRecoverySamples) {
+  for (const double rate : {44100.0, 96000.0}) {
+    cc::Engine e = voicedEngine(rate, 1.0, true);
+    runConstant(e, 0.05f, 32);
+    ASSERT_EQ(e.limGainNow, e.limGain);
+    runConstant(e, 0.7f, 1);
+    const double dipped = e.limGainNow;
+    ASSERT_LT(dipped, e.limGain * 0.95);
+    const double step = (e.limGain - dipped) / e.recoverySamples;
+    const int frames = static_cast<int>(std::ceil(e.recoverySamples));
+    for (int k = 1; k <= frames; ++k) {
+      runConstant(e, 0.05f, 1);
+      EXPECT_NEAR(e.limGainNow, std::min(e.limGain, dipped + k * step), 1e-12) << rate << " " << k;
+    }
+    EXPECT_EQ(e.limGainNow, e.limGain) << rate;
+  }
+}
+
+// Slewed detector: a step from silence to 0.5 (0.93176 at the limiter) stays at the clamp while
+// the envelope rises, leaves it at 44.4 ms and settles on 0.993707 at 44.7 ms, at any rate.
+TEST(Engine, EnvelopeDetectorStepResponseIsRateIndependent) {
+  for (const double rate : {44100.0, 96000.0}) {
+    cc::Engine e = voicedEngine(rate, 1.0, false);
+    runConstant(e, 0.0f, 100);
+    const int n = static_cast<int>(0.06 * rate);
+    const std::vector<float> out = runConstant(e, 0.5f, n);
+    int leaveClamp = -1;
+    int settle = -1;
+    for (int i = 0; i < n; ++i) {
+      if (leaveClamp < 0 && out[static_cast<std::size_t>(i)] < 0.9999f) leaveClamp = i;
+      if (settle < 0 && std::fabs(out[static_cast<std::size_t>(i)] - 0.993707) < 5e-7) settle = i;
+    }
+    ASSERT_GE(leaveClamp, 0);
+    ASSERT_GE(settle, 0);
+    for (int i = 0; i < leaveClamp; ++i) ASSERT_EQ(out[static_cast<std::size_t>(i)], 0.9999f) << i;
+    for (int i = settle; i < n; ++i) ASSERT_NEAR(out[static_cast<std::size_t>(i)], 0.993707, 5e-7);
+    EXPECT_NEAR(leaveClamp / rate * 1000.0, 44.4, 0.05) << rate;
+    EXPECT_NEAR(settle / rate * 1000.0, 44.7, 0.05) << rate;
+  }
+}
+
+TEST(Engine, MixZeroPassesInputAndFullScaleSineStaysBelowCeiling) {
+  const std::vector<float> in = dsptest::sine(4096, 997.0, 48000.0, 1.0);
+  cc::Engine dryEngine = voicedEngine(48000.0, 0.0, true);
+  cc::Engine wetEngine = voicedEngine(48000.0, 1.0, false);
+  std::vector<float> l = in;
+  std::vector<float> r = in;
+  dryEngine.process(l.data(), r.data(), 4096);
+  for (std::size_t i = 0; i < in.size(); ++i) {
+    const float expected = std::fmin(std::fmax(in[i], -0.9999f), 0.9999f);
+    ASSERT_EQ(l[i], expected) << i;
+  }
+  l = in;
+  r = in;
+  wetEngine.process(l.data(), r.data(), 4096);
+  for (const float y : l) ASSERT_LE(std::fabs(y), 0.9999f);
+}
+
+TEST(Engine, OutputAtOrBelowZeroIsSilence) {
+  for (const double level : {0.0, -0.5}) {
+    cc::Engine e = voicedEngine(48000.0, 1.0, true);
+    e.output = level;
+    e.snapParams();
+    std::vector<float> l = dsptest::noise(512, 3);
+    std::vector<float> r = dsptest::noise(512, 4);
+    e.process(l.data(), r.data(), 512);
+    for (std::size_t i = 0; i < l.size(); ++i) {
+      ASSERT_EQ(l[i], 0.0f) << level;
+      ASSERT_EQ(r[i], 0.0f) << level;
+    }
+  }
+}
+
+// A NaN leaves as -0.9999, and the engine goes on as before once the input is clean again.
+TEST(Engine, NanSampleLeavesAsNegativeCeilingAndDoesNotStick) {
+  for (const bool phantom : {true, false}) {
+    cc::Engine e = voicedEngine(44100.0, 1.0, phantom);
+    runConstant(e, 0.1f, 4410);
+    float l[4] = {std::numeric_limits<float>::quiet_NaN(), 0.1f, 0.1f, 0.1f};
+    float r[4] = {0.1f, 0.1f, 0.1f, 0.1f};
+    e.process(l, r, 4);
+    EXPECT_EQ(l[0], -0.9999f) << phantom;
+    for (int i = 1; i < 4; ++i) {
+      EXPECT_NEAR(l[i], 0.247611, 5e-7) << phantom;
+      EXPECT_NEAR(r[i], 0.247611, 5e-7) << phantom;
+    }
+  }
+}
+
+TEST(Engine, InfiniteInputStaysWithinCeiling) {
+  cc::Engine e = voicedEngine(44100.0, 1.0, true);
+  float l[3] = {std::numeric_limits<float>::infinity(), -std::numeric_limits<float>::infinity(),
+                0.1f};
+  float r[3] = {0.1f, 0.1f, 0.1f};
+  e.process(l, r, 3);
+  for (int i = 0; i < 2; ++i) {
+    EXPECT_LE(std::fabs(l[i]), 0.9999f);
+    EXPECT_LE(std::fabs(r[i]), 0.9999f);
+  }
+  EXPECT_NEAR(l[2], 0.247611, 5e-7);
+}
+
+// n < 1 and `enabled` off leave the buffers and every field exactly as they were.
+TEST(Engine, NothingMovesWhenDisabledOrEmpty) {
+  struct Case {
+    const char* what;
+    double enabled;
+    int n;
+  };
+  for (const Case c : {Case{"n = 0", 1.0, 0}, Case{"n < 0", 1.0, -5}, Case{"disabled", 0.0, 64},
+                       Case{"enabled below 0.5", 0.49, 64}}) {
+    cc::Engine e = voicedEngine(48000.0, 0.5, true);
+    std::vector<float> warmL = dsptest::noise(300, 5);
+    std::vector<float> warmR = dsptest::noise(300, 6);
+    e.process(warmL.data(), warmR.data(), 300);
+    e.enabled = c.enabled;
+    e.mixSm.target = 1.0;
+    e.mixSm.step = 0.001;
+    const dsptest::FieldDump before = dsptest::engineFields(e);
+    std::vector<float> l = dsptest::noise(64, 7);
+    std::vector<float> r = dsptest::noise(64, 8);
+    const std::vector<float> l0 = l;
+    const std::vector<float> r0 = r;
+    e.process(l.data(), r.data(), c.n);
+    EXPECT_EQ(l, l0) << c.what;
+    EXPECT_EQ(r, r0) << c.what;
+    EXPECT_EQ(dsptest::differingFields(dsptest::engineFields(e), before), "") << c.what;
+  }
+}
+
+// Filter coefficients follow a moving cut-off at frames 0, 16, 32... of each call.
+TEST(Engine, CoefficientCheckRestartsAtEveryCall) {
+  cc::Engine e = voicedEngine(48000.0, 1.0, true);
+  e.filterOn = 1.0;
+  e.cutoffSm.target = 0.9;
+  e.cutoffSm.step = 1e-4;
+  std::vector<float> l(20, 0.1f);
+  std::vector<float> r(l);
+
+  // One call of 20 frames: the last check was at frame 16 (the 17th step of the ramp).
+  const double start = e.cutoffSm.current;
+  e.process(l.data(), r.data(), 20);
+  EXPECT_NEAR(e.lastCutoff, start + 17 * 1e-4, 1e-12);
+
+  // Calls of 5 frames: each one checks at its own frame 0.
+  for (int call = 0; call < 3; ++call) {
+    const double before = e.cutoffSm.current;
+    e.process(l.data(), r.data(), 5);
+    EXPECT_NEAR(e.lastCutoff, before + 1e-4, 1e-12) << call;
+  }
+  const cc::Engine::LowpassCoefs coefs = e.lpCoefL;
+  e.setLowpass(e.lastCutoff, e.lastResonance);
+  EXPECT_EQ(coefs.b0, e.lpCoefL.b0);
+  EXPECT_EQ(coefs.a1, e.lpCoefL.a1);
+}
+
+TEST(Engine, SmoothedRampSnapsAtItsTarget) {
+  struct Case {
+    double from;
+    double to;
+    double step;
+    int framesToArrive;
+  };
+  for (const Case c : {Case{0.0, 1.0, 0.3, 4}, Case{1.0, 0.0, -0.3, 4}, Case{0.5, 0.5, 0.1, 0},
+                       Case{0.2, 0.7, 0.0, -1}}) {
+    cc::Engine::Smoothed s{c.from, c.to, c.step};
+    int arrived = -1;
+    for (int k = 0; k < 10; ++k) {
+      if (s.current == c.to && arrived < 0) arrived = k;
+      s.tick();
+      ASSERT_TRUE(c.step >= 0.0 ? s.current <= c.to : s.current >= c.to);
+    }
+    EXPECT_EQ(arrived, c.framesToArrive) << c.from << " -> " << c.to;
+  }
+}
+
+// Gain compensation: off keeps makeup at exactly 1 whatever the fast count does; on, it brings
+// a quieter output back towards the input's level.
+TEST(Engine, FastCountOnlyChangesTheCompensationTimeConstants) {
+  cc::Engine slow = voicedEngine(48000.0, 1.0, true);
+  cc::Engine fast = voicedEngine(48000.0, 1.0, true);
+  fast.fastCount = 1000;
+  std::vector<float> l1 = dsptest::noise(2048, 9);
+  std::vector<float> r1 = dsptest::noise(2048, 10);
+  std::vector<float> l2 = l1;
+  std::vector<float> r2 = r1;
+  slow.process(l1.data(), r1.data(), 2048);
+  fast.process(l2.data(), r2.data(), 2048);
+  EXPECT_EQ(l1, l2);
+  EXPECT_EQ(r1, r2);
+  EXPECT_EQ(slow.makeup, 1.0);
+  EXPECT_EQ(fast.makeup, 1.0);
+  EXPECT_EQ(fast.fastCount, 0);
+  EXPECT_GT(fast.inEnergy, slow.inEnergy);  // the 0.4 s follower has moved further
+
+  cc::Engine comp = voicedEngine(48000.0, 1.0, true);
+  comp.autoGain = true;
+  comp.output = 0.5;
+  comp.snapParams();
+  comp.fastCount = 48000;
+  std::vector<float> l = dsptest::noise(48000, 11, 0.1f);
+  std::vector<float> r = dsptest::noise(48000, 12, 0.1f);
+  comp.process(l.data(), r.data(), 48000);
+  EXPECT_GT(comp.makeup, 1.5);
+  EXPECT_LE(comp.makeup, 16.0);
+}
+
+TEST(Engine, PrepareRefusesUnusableRates) {
+  for (const double rate : {0.0, -44100.0, std::numeric_limits<double>::quiet_NaN(),
+                            std::numeric_limits<double>::infinity()}) {
+    cc::Engine e = voicedEngine(48000.0, 1.0, true);
+    const dsptest::FieldDump before = dsptest::engineFields(e);
+    EXPECT_FALSE(e.prepare(rate)) << rate;
+    EXPECT_EQ(dsptest::differingFields(dsptest::engineFields(e), before), "") << rate;
+  }
+  cc::Engine e;
+  EXPECT_TRUE(e.prepare(8000.0));
+  EXPECT_EQ(e.sampleRate, 8000.0);
+}
+
+}  // namespace

@@ -1,0 +1,48 @@
+// The audio path allocates nothing: global operator new is counted around every render call.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <vector>
+
+#include "dsp/Crusher.h"
+#include "dsp/Engine.h"
+#include "tests/dsp/AllocationCounter.h"
+#include "tests/dsp/DspFixtures.h"
+
+namespace {
+
+TEST(RealTime, CounterSeesAnAllocation) {
+  const std::size_t before = dsptest::allocationCount();
+  auto p = std::make_unique<std::vector<int>>(3);
+  EXPECT_GT(dsptest::allocationCount(), before);
+}
+
+TEST(RealTime, RenderPathAllocatesNothing) {
+  auto c = std::make_unique<tovrasat::Crusher>();
+  cc::Engine e = dsptest::voicedEngine(48000.0, 0.5, false);
+  e.filterOn = 1.0;
+  e.autoGain = true;
+  e.cutoffSm.target = 0.8;
+  e.cutoffSm.step = 1e-4;
+  std::vector<float> inL = dsptest::noise(1100, 1);
+  std::vector<float> inR = dsptest::noise(1100, 2);
+  std::vector<float> outL(1100);
+  std::vector<float> outR(1100);
+  const float* ins[2] = {inL.data(), inR.data()};
+  float* outs[2] = {outL.data(), outR.data()};
+
+  const std::size_t before = dsptest::allocationCount();
+  c->setParams(0.3f, -4.0f, false, false);
+  c->prepare(44100.0);
+  for (int block = 0; block < 20; ++block) {
+    c->setParams(block % 3 == 0 ? 0.9f : 0.3f, block % 2 == 0 ? -4.0f : 6.0f, block % 4 < 2,
+                 block % 7 == 3);
+    c->process(ins, outs, 1100 - block * 50);
+    c->peak.exchange(0.0f);
+    c->clip.exchange(false);
+    e.process(outL.data(), outR.data(), 1100);
+  }
+  EXPECT_EQ(dsptest::allocationCount(), before);
+}
+
+}  // namespace
