@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <limits>
+#include <ostream>
 #include <vector>
 
 #include "tests/dsp/DspFixtures.h"
@@ -27,6 +28,10 @@ struct CurvePoint {
   double mix;
   float input;
   double expected;
+
+  friend void PrintTo(const CurvePoint& p, std::ostream* os) {
+    *os << "mix " << p.mix << ", input " << p.input;
+  }
 };
 
 class StaticCurve : public ::testing::TestWithParam<CurvePoint> {};
@@ -55,6 +60,8 @@ struct StagePoint {
   double clipDrive;
   double input;
   double expected;
+
+  friend void PrintTo(const StagePoint& p, std::ostream* os) { *os << p.what; }
 };
 
 float throughStage(const StagePoint& p, double input) {

@@ -54,7 +54,8 @@ std::vector<float> awkwardNoise(std::size_t n, std::mt19937& rng) {
 }
 
 bool sameBits(const std::vector<float>& a, const std::vector<float>& b) {
-  return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(float)) == 0;
+  return a.size() == b.size() &&
+         (a.empty() || std::memcmp(a.data(), b.data(), a.size() * sizeof(float)) == 0);
 }
 
 // Every stage on, gain compensation on, every ramp moving (output down through zero and below).

@@ -6,6 +6,8 @@
 #include <cfenv>
 #include <cstdint>
 #include <limits>
+#include <ostream>
+#include <string>
 #include <vector>
 
 #include "dsp/Crusher.h"
@@ -20,13 +22,15 @@ using tovrasat::ScopedFlushDenormals;
 volatile float gSmallest = std::numeric_limits<float>::min();
 volatile float gHalf = 0.5f;
 volatile float gSubnormal = std::numeric_limits<float>::denorm_min() * 64.0f;
-volatile float gOne = 1.0f;
+volatile float gTwoTo24 = 16777216.0f;
 
 float halfOfSmallestNormal() {
   return gSmallest * gHalf;
 }
-float subnormalTimesOne() {
-  return gSubnormal * gOne;
+// A subnormal input scaled into the normal range: only reading inputs as zero (DAZ on x86-64,
+// FZ on arm64) makes this zero, flushing results alone does not.
+float subnormalScaledUp() {
+  return gSubnormal * gTwoTo24;
 }
 
 // Starting states the guard must hand back untouched: the default, flush already on (a guard
@@ -36,6 +40,8 @@ struct StartState {
   const char* what;
   bool flushOn;
   int rounding;
+
+  friend void PrintTo(const StartState& s, std::ostream* os) { *os << s.what; }
 };
 
 class FlushGuard : public ::testing::TestWithParam<StartState> {
@@ -57,14 +63,15 @@ class FlushGuard : public ::testing::TestWithParam<StartState> {
 };
 
 TEST_P(FlushGuard, FlushesInsideAndRestoresTheRegisterAfter) {
-  const std::uint64_t before = ScopedFlushDenormals::read();
   if (!GetParam().flushOn) {
     ASSERT_NE(halfOfSmallestNormal(), 0.0f);  // the machine does produce subnormals here
   }
+  // Read after the check above, whose arithmetic raised sticky exception flags of its own.
+  const std::uint64_t before = ScopedFlushDenormals::read();
   {
     const ScopedFlushDenormals guard;
     EXPECT_EQ(halfOfSmallestNormal(), 0.0f);
-    EXPECT_EQ(subnormalTimesOne(), 0.0f);
+    EXPECT_EQ(subnormalScaledUp(), 0.0f);
     EXPECT_EQ(ScopedFlushDenormals::read() & ScopedFlushDenormals::kFlushBits,
               ScopedFlushDenormals::kFlushBits);
   }
@@ -72,6 +79,7 @@ TEST_P(FlushGuard, FlushesInsideAndRestoresTheRegisterAfter) {
   EXPECT_EQ(std::fegetround(), GetParam().rounding);
   if (!GetParam().flushOn) {
     EXPECT_NE(halfOfSmallestNormal(), 0.0f);
+    EXPECT_NE(subnormalScaledUp(), 0.0f);
   }
 }
 
@@ -92,9 +100,12 @@ TEST_P(FlushGuard, CrusherRestoresTheRegisterOnEveryPath) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Dsp, FlushGuard,
-                         ::testing::Values(StartState{"default", false, FE_TONEAREST},
-                                           StartState{"flush already on", true, FE_TONEAREST},
-                                           StartState{"round toward zero", false, FE_TOWARDZERO}));
+                         ::testing::Values(StartState{"Default", false, FE_TONEAREST},
+                                           StartState{"FlushAlreadyOn", true, FE_TONEAREST},
+                                           StartState{"RoundTowardZero", false, FE_TOWARDZERO}),
+                         [](const ::testing::TestParamInfo<StartState>& state) {
+                           return std::string(state.param.what);
+                         });
 
 // Inside the crusher a subnormal input counts as zero: the processed output is exactly zero
 // where without flushing it would be a tiny non-zero value.
