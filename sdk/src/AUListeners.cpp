@@ -35,7 +35,8 @@ struct Registry {
   int delivering = 0;
 
   bool Knows(AUListenerBase *l) const {
-    return l != nullptr && !l->disposed && std::find(listeners.begin(), listeners.end(), l) != listeners.end();
+    // Membership first: a stranger's pointer is never dereferenced.
+    return l != nullptr && std::find(listeners.begin(), listeners.end(), l) != listeners.end() && !l->disposed;
   }
 
   void Sweep() {

@@ -12,7 +12,7 @@ extern "C" {
 #pragma pack(push, 2)
 
 enum { kAppleManufacturer = 0x6170706C /* 'appl' */ };
-enum { kComponentResourceType = 0x7468696E /* 'thng' */ };
+enum { kComponentResourceType = 0x74686E67 /* 'thng' */ };
 
 enum {
   kComponentOpenSelect = -1,
