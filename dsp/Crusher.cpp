@@ -103,6 +103,39 @@ void Crusher::process(const float* const* inputs, float* const* outputs, int nFr
     std::memcpy(scratchR, inR + offset, sizeof(float) * static_cast<std::size_t>(m));
     engine.process(scratchL, scratchR, m);
 
+    // Once the bypass fade has snapped to its end and the trim glide can no longer move (its
+    // next step rounds to nothing), every frame of the run computes the same gain and the same
+    // mix: that steady state gets a loop without the two one-pole updates. The tests compare
+    // both loops with the one-frame-at-a-time definition bit for bit.
+    const bool bypassSettled = bypassMix == bypassTarget &&
+                               bypassMix + bypassCoef * (bypassTarget - bypassMix) == bypassTarget;
+    const bool trimSettled = trimGain + trimCoef * (trimTarget - trimGain) == trimGain;
+    if (bypassSettled && trimSettled) {
+      const double g = trimGain;
+      const bool dry = bypassTarget >= 1.0;
+      float peakL = localPeak;
+      float peakR = localPeak;
+      float ceilL = 0.0f;
+      float ceilR = 0.0f;
+      for (int j = 0; j < m; ++j) {
+        const float eL = scratchL[j];
+        const float eR = scratchR[j];
+        const float wL = static_cast<float>(g * eL);
+        const float wR = static_cast<float>(g * eR);
+        peakL = std::max(peakL, std::fabs(wL));
+        peakR = std::max(peakR, std::fabs(wR));
+        ceilL = std::max(ceilL, std::fabs(eL));
+        ceilR = std::max(ceilR, std::fabs(eR));
+        outL[offset + j] = dry ? inL[offset + j] : wL;
+        outR[offset + j] = dry ? inR[offset + j] : wR;
+      }
+      localPeak = std::max(peakL, peakR);
+      if (ceilL >= static_cast<float>(kClipLevel) || ceilR >= static_cast<float>(kClipLevel)) {
+        localClip = true;
+      }
+      continue;
+    }
+
     for (int j = 0; j < m; ++j) {
       const float dL = inL[offset + j];
       const float dR = inR[offset + j];

@@ -5,24 +5,24 @@
 
 namespace cc {
 
-// Works in place on two float buffers and computes every sample in double. Per sample:
+// Works in place on two float buffers and computes every sample in double. Per sample, with
+// a = |x| and the result multiplied by the sign of x in the two shaping stages:
 //
-//   knee      y = k1·a                                 for a <= t1 = 0.75 / k1, k1 = 1 +
-//   10·kneeDrive
-//             y = 0.75 + 0.25·(a − t1) / (1 − t1)      above (input 1.0 still gives 1.0)
-//   low-pass  audio-cookbook resonant low-pass, direct form I, then a peak leveller that pulls
-//             levels above 1.0 down at once and lets go over 7.5 s
-//   clipper   y = k3·a                                 for a <= t3 = 0.6 / k3, k3 = 1 + 4·clipDrive
-//             y = 1 − 0.4·((1 − a) / (1 − t3))²       above (reaches 1.0 with zero slope at 1.0)
-//   limiter   gain g for levels up to t, (1 − k(1 − e)²) / e above, where the line g·x meets
-//             the parabola 1 − k(1 − x)²; g = 1 / (1 − 0.99·d), k = 1 / (0.83066073 +
-//             0.36946597·d)²
+//   knee      k1·a up to a = t1 = 0.75 / k1, then 0.75 + 0.25·(a − t1) / (1 − t1),
+//             k1 = 1 + 10·kneeDrive (input 1.0 still gives 1.0)
+//   low-pass  audio-cookbook resonant low-pass in direct form I, then a peak leveller that
+//             pulls levels above 1.0 down at once and lets go over 7.5 s
+//   clipper   k3·a up to a = t3 = 0.6 / k3, then 1 − 0.4·((1 − a) / (1 − t3))²,
+//             k3 = 1 + 4·clipDrive (reaches 1.0 with zero slope at 1.0)
+//   limiter   gain g up to the level t, (1 − k(1 − e)²) / e above it, t being where the line
+//             g·x meets the parabola 1 − k(1 − x)²;
+//             g = 1 / (1 − 0.99·d), k = 1 / (0.83066073 + 0.36946597·d)²
 //   mix       o = P·(x + (w − x)·mix), P = output^2.737, then optional gain compensation
 //   clamp     fmin(fmax(o, −0.9999), 0.9999), so a NaN leaves as −0.9999
 //
-// The constants come from the voicing the crusher gives the engine (small-signal gain
-// 1.9 × 1.2 × 1.0860 ≈ +7.9 dB), tuned by ear; the slews are per-second rates divided by the
-// sample rate so that every time constant is independent of it.
+// With the crusher's voicing the shaped path has a small-signal gain of
+// 1.9 × 1.2 × 1.0860 ≈ +7.9 dB. Slews and recovery lengths are per-second rates scaled by the
+// sample rate, so every time constant is the same at every rate.
 //
 // The owner writes the parameters (first block of fields) directly between calls to `process`;
 // everything after them is state that tests and the owner may read. A switch is on at 0.5 or more.

@@ -5,7 +5,9 @@
 #include <cstring>
 #include <limits>
 #include <memory>
+#include <ostream>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "dsp/Crusher.h"
@@ -100,10 +102,24 @@ TEST(MatchesStraight, EngineWithEveryStageAndRamp) {
   }
 }
 
-// The crusher through random blocks and parameter changes at several rates.
-TEST(MatchesStraight, CrusherThroughParameterChanges) {
+// The crusher through random blocks and parameter changes at several rates: frequent changes
+// keep the fades and glides moving; rare ones let them settle, which takes the steady-state loop.
+struct Scenario {
+  int changeOneIn;
+  int blocks;
+
+  friend void PrintTo(const Scenario& s, std::ostream* os) {
+    *os << "each parameter changes once in " << s.changeOneIn << " blocks";
+  }
+};
+
+class CrusherMatchesStraight : public ::testing::TestWithParam<Scenario> {};
+
+TEST_P(CrusherMatchesStraight, ThroughParameterChanges) {
+  const Scenario scenario = GetParam();
+  int settledBlocks = 0;
   for (const double rate : {22050.0, 44100.0, 48000.0, 96000.0}) {
-    std::mt19937 rng(static_cast<unsigned>(rate));
+    std::mt19937 rng(static_cast<unsigned>(rate) + static_cast<unsigned>(scenario.changeOneIn));
     auto fast = std::make_unique<tovrasat::Crusher>();
     auto slow = std::make_unique<tovrasat::Crusher>();
     fast->setParams(0.24f, 0.0f, true, false);
@@ -111,13 +127,13 @@ TEST(MatchesStraight, CrusherThroughParameterChanges) {
     fast->prepare(rate);
     slow->prepare(rate);
     std::uniform_int_distribution<int> blockSize(-2, 1300);
-    std::uniform_int_distribution<int> change(0, 9);
+    std::uniform_int_distribution<int> change(0, scenario.changeOneIn - 1);
     std::uniform_real_distribution<float> unit(0.0f, 1.0f);
     float gain = 0.24f;
     float trim = 0.0f;
     bool phantom = true;
     bool bypass = false;
-    for (int block = 0; block < 150; ++block) {
+    for (int block = 0; block < scenario.blocks; ++block) {
       if (change(rng) == 0) gain = unit(rng);
       if (change(rng) == 0) trim = unit(rng) * 36.0f - 24.0f;
       if (change(rng) == 0) phantom = !phantom;
@@ -144,6 +160,10 @@ TEST(MatchesStraight, CrusherThroughParameterChanges) {
                                          dsptest::engineFields(slow->engine)),
                 "")
           << block;
+      const double trimTarget = std::pow(10.0, fast->trimDb * 0.05);
+      if (fast->trimGain + fast->trimCoef * (trimTarget - fast->trimGain) == fast->trimGain) {
+        ++settledBlocks;
+      }
       if (block % 4 == 0) {
         fast->peak.exchange(0.0f);
         slow->peak.exchange(0.0f);
@@ -152,6 +172,15 @@ TEST(MatchesStraight, CrusherThroughParameterChanges) {
       }
     }
   }
+  if (scenario.changeOneIn > 100) {
+    EXPECT_GT(settledBlocks, 20);
+  }
 }
+
+INSTANTIATE_TEST_SUITE_P(MatchesStraight, CrusherMatchesStraight,
+                         ::testing::Values(Scenario{10, 150}, Scenario{400, 500}),
+                         [](const ::testing::TestParamInfo<Scenario>& s) {
+                           return "ChangeOneIn" + std::to_string(s.param.changeOneIn);
+                         });
 
 }  // namespace
