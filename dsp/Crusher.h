@@ -50,6 +50,8 @@ class Crusher {
   double trimGain = 1.0;
   float lastGain = 1.0f;
   bool lastPhantom = false;
+  // Threads: raised (compare-and-swap, relaxed) and set by the render thread; taken with an
+  // exchange by the main thread, so a peak raised after a read waits for the next one.
   std::atomic<float> peak{0.0f};
   std::atomic<bool> clip{false};
 
