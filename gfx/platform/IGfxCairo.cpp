@@ -1,0 +1,451 @@
+// IGfxCairo: the drawing interface mapped onto Cairo; text from TrueType outlines.
+#include "gfx/platform/IGfxCairo.h"
+
+#include <cairo.h>
+#include <stb_truetype.h>
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+#include <vector>
+
+#include "gfx/platform/CairoBitmap.h"
+#include "gfx/platform/OffscreenTarget.h"
+#include "gfx/platform/ResourceFolder.h"
+#include "gfx/platform/StbFont.h"
+
+namespace plug::gfx {
+
+namespace {
+
+bool Finite(std::initializer_list<double> values) {
+  for (double v : values)
+    if (!std::isfinite(v)) return false;
+  return true;
+}
+
+double Unit(int v) { return std::clamp(v, 0, 255) / 255.0; }
+
+cairo_operator_t Operator(const IBlend* blend) {
+  if (!blend) return CAIRO_OPERATOR_OVER;
+  switch (blend->mMethod) {
+    case EBlend::Default: return CAIRO_OPERATOR_OVER;
+    case EBlend::Clobber: return CAIRO_OPERATOR_SOURCE;
+    case EBlend::SrcIn: return CAIRO_OPERATOR_IN;
+    case EBlend::SrcOut: return CAIRO_OPERATOR_OUT;
+    case EBlend::SrcAtop: return CAIRO_OPERATOR_ATOP;
+    case EBlend::DstOver: return CAIRO_OPERATOR_DEST_OVER;
+    case EBlend::DstIn: return CAIRO_OPERATOR_DEST_IN;
+    case EBlend::DstOut: return CAIRO_OPERATOR_DEST_OUT;
+    case EBlend::DstAtop: return CAIRO_OPERATOR_DEST_ATOP;
+    case EBlend::Add: return CAIRO_OPERATOR_ADD;
+    case EBlend::XOR: return CAIRO_OPERATOR_XOR;
+  }
+  return CAIRO_OPERATOR_OVER;
+}
+
+cairo_extend_t Extend(EPatternExtend e) {
+  switch (e) {
+    case EPatternExtend::None: return CAIRO_EXTEND_NONE;
+    case EPatternExtend::Pad: return CAIRO_EXTEND_PAD;
+    case EPatternExtend::Reflect: return CAIRO_EXTEND_REFLECT;
+    case EPatternExtend::Repeat: return CAIRO_EXTEND_REPEAT;
+  }
+  return CAIRO_EXTEND_PAD;
+}
+
+// The current path survives drawing a bitmap or a text, which build paths of their own.
+class SavedPath {
+ public:
+  explicit SavedPath(cairo_t* cr) : mCR(cr), mPath(cairo_copy_path(cr)) { cairo_new_path(cr); }
+  ~SavedPath() {
+    cairo_new_path(mCR);
+    if (mPath->status == CAIRO_STATUS_SUCCESS) cairo_append_path(mCR, mPath);
+    cairo_path_destroy(mPath);
+  }
+  SavedPath(const SavedPath&) = delete;
+  SavedPath& operator=(const SavedPath&) = delete;
+
+ private:
+  cairo_t* mCR;
+  cairo_path_t* mPath;
+};
+
+// Decodes one UTF-8 sequence at s; malformed bytes read as U+FFFD, one byte at a time.
+int NextCodepoint(const unsigned char*& s) {
+  const unsigned c = *s++;
+  if (c < 0x80) return int(c);
+  int extra = c >= 0xF0 && c < 0xF8 ? 3 : c >= 0xE0 ? 2 : c >= 0xC0 ? 1 : -1;
+  if (extra < 0 || c >= 0xF8) return 0xFFFD;
+  unsigned cp = c & (0x3Fu >> extra);
+  for (int i = 0; i < extra; ++i) {
+    if ((s[i] & 0xC0) != 0x80) return 0xFFFD;
+    cp = (cp << 6) | (s[i] & 0x3Fu);
+  }
+  s += extra;
+  return cp > 0x10FFFF ? 0xFFFD : int(cp);
+}
+
+}  // namespace
+
+struct IGfxCairo::TextLayout {
+  std::shared_ptr<const StbFont> font;
+  std::vector<int> glyphs;
+  std::vector<double> pens;  // x of each glyph's origin, in font units times scale
+  double scale = 0.0;
+  double width = 0.0;
+  double ascent = 0.0;   // above the baseline, positive
+  double descent = 0.0;  // below the baseline, negative
+  double x = 0.0;        // left of the first glyph
+  double baseline = 0.0;
+};
+
+IGfxCairo::IGfxCairo(IGfxEditorDelegate& dlg, int w, int h, int fps, float scale) : IGfx(dlg, w, h, fps, scale) {
+  CreateSurface();
+}
+
+IGfxCairo::~IGfxCairo() {
+  mView.reset();
+  DestroySurface();
+}
+
+void IGfxCairo::CreateSurface() {
+  const int w = std::max(WindowWidth(), 1), h = std::max(WindowHeight(), 1);
+  mSurface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, w, h);
+  mCR = cairo_create(mSurface);
+  SetBaseTransform();
+}
+
+void IGfxCairo::DestroySurface() {
+  if (mCR) cairo_destroy(mCR);
+  if (mSurface) cairo_surface_destroy(mSurface);
+  mCR = nullptr;
+  mSurface = nullptr;
+}
+
+void IGfxCairo::DrawResize() {
+  DestroySurface();
+  CreateSurface();
+}
+
+void* IGfxCairo::OpenWindow(void*) {
+  if (!mView) mView = std::make_unique<OffscreenTarget>(*this);
+  return mView.get();
+}
+
+void IGfxCairo::CloseWindow() { mView.reset(); }
+
+void* IGfxCairo::GetWindow() const { return mView.get(); }
+
+RGBAImage IGfxCairo::Snapshot() const {
+  cairo_surface_flush(mSurface);
+  return RGBAImage::FromPremultipliedARGB32(cairo_image_surface_get_data(mSurface), WindowWidth(),
+                                            WindowHeight(), cairo_image_surface_get_stride(mSurface));
+}
+
+// ---------------------------------------------------------------- resources
+
+std::string IGfxCairo::LocateResource(const std::string& fileName) const { return ResourceFolder::Locate(fileName); }
+
+std::shared_ptr<const APIBitmap> IGfxCairo::LoadAPIBitmap(const std::string& path, int scale) {
+  return CairoBitmap::Decode(path, scale);
+}
+
+std::shared_ptr<const APIFont> IGfxCairo::LoadAPIFont(const std::string& path) { return StbFont::Load(path); }
+
+// ---------------------------------------------------------------- frame
+
+void IGfxCairo::SetBaseTransform() {
+  cairo_identity_matrix(mCR);
+  cairo_scale(mCR, GetDrawScale(), GetDrawScale());
+}
+
+void IGfxCairo::UpdatePathTransform() {
+  const IMatrix& t = GetPathTransform();
+  const double s = GetDrawScale();
+  mTransformValid = Finite({t.mXX, t.mYX, t.mXY, t.mYY, t.mTX, t.mTY}) && t.Determinant() != 0.0;
+  if (!mTransformValid) return;  // Cairo would stop drawing altogether on a singular matrix
+  cairo_matrix_t m;
+  cairo_matrix_init(&m, t.mXX * s, t.mYX * s, t.mXY * s, t.mYY * s, t.mTX * s, t.mTY * s);
+  cairo_set_matrix(mCR, &m);
+}
+
+void IGfxCairo::BeginFrame() {
+  cairo_reset_clip(mCR);
+  cairo_new_path(mCR);
+  SetBaseTransform();
+}
+
+void IGfxCairo::PrepareRegion(const IRECT& r) {
+  SetBaseTransform();
+  cairo_rectangle(mCR, r.L, r.T, r.W(), r.H());
+  cairo_clip(mCR);
+  cairo_save(mCR);
+  cairo_set_operator(mCR, CAIRO_OPERATOR_CLEAR);
+  cairo_paint(mCR);
+  cairo_restore(mCR);
+}
+
+void IGfxCairo::PushControlClip(const IRECT& r) {
+  cairo_save(mCR);
+  SetBaseTransform();
+  cairo_new_path(mCR);
+  cairo_rectangle(mCR, r.L, r.T, r.W(), r.H());
+  cairo_clip(mCR);
+}
+
+void IGfxCairo::PopControlClip() {
+  cairo_restore(mCR);
+  cairo_new_path(mCR);
+}
+
+void IGfxCairo::EndFrame() {
+  cairo_reset_clip(mCR);
+  SetBaseTransform();
+  cairo_surface_flush(mSurface);
+}
+
+// ---------------------------------------------------------------- paths
+
+void IGfxCairo::PathClear() { cairo_new_path(mCR); }
+
+void IGfxCairo::PathMoveTo(float x, float y) {
+  if (mTransformValid && Finite({x, y})) cairo_move_to(mCR, x, y);
+}
+
+void IGfxCairo::PathLineTo(float x, float y) {
+  if (mTransformValid && Finite({x, y})) cairo_line_to(mCR, x, y);
+}
+
+void IGfxCairo::PathCubicBezierTo(float c1x, float c1y, float c2x, float c2y, float x2, float y2) {
+  if (mTransformValid && Finite({c1x, c1y, c2x, c2y, x2, y2})) cairo_curve_to(mCR, c1x, c1y, c2x, c2y, x2, y2);
+}
+
+void IGfxCairo::PathClose() { cairo_close_path(mCR); }
+
+void IGfxCairo::PathArc(float cx, float cy, float r, float a1, float a2, EWinding winding) {
+  if (!mTransformValid || !Finite({cx, cy, r, a1, a2}) || r < 0.f) return;
+  // 0 degrees is straight up; the rasteriser's 0 points right.
+  const double r1 = (double(a1) - 90.0) * std::numbers::pi / 180.0;
+  const double r2 = (double(a2) - 90.0) * std::numbers::pi / 180.0;
+  if (winding == EWinding::CW) {
+    cairo_arc(mCR, cx, cy, r, r1, r2);
+  } else {
+    cairo_arc_negative(mCR, cx, cy, r, r1, r2);
+  }
+}
+
+void IGfxCairo::SetSource(const IPattern& pattern) {
+  const int n = pattern.NStops();
+  if (n == 0) {
+    cairo_set_source_rgba(mCR, 0, 0, 0, 0);
+    return;
+  }
+  const IMatrix& t = pattern.mTransform;
+  const bool invertible = Finite({t.mXX, t.mYX, t.mXY, t.mYY, t.mTX, t.mTY}) && t.Determinant() != 0.0;
+  if (pattern.mType == EPatternType::Solid || !invertible) {
+    // A gradient without extent (zero length or radius) shows only what lies beyond its end.
+    const IColor& c = pattern.mType == EPatternType::Solid ? pattern.GetStop(0).mColor : pattern.GetStop(n - 1).mColor;
+    cairo_set_source_rgba(mCR, Unit(c.R), Unit(c.G), Unit(c.B), Unit(c.A));
+    return;
+  }
+  cairo_pattern_t* p = pattern.mType == EPatternType::Linear ? cairo_pattern_create_linear(0, 0, 1, 0)
+                                                             : cairo_pattern_create_radial(0, 0, 0, 0, 0, 1);
+  for (int i = 0; i < n; ++i) {
+    const IColorStop& s = pattern.GetStop(i);
+    const double offset = std::isfinite(s.mOffset) ? std::clamp(double(s.mOffset), 0.0, 1.0) : 0.0;
+    cairo_pattern_add_color_stop_rgba(p, offset, Unit(s.mColor.R), Unit(s.mColor.G), Unit(s.mColor.B),
+                                      Unit(s.mColor.A));
+  }
+  cairo_pattern_set_extend(p, Extend(pattern.mExtend));
+  cairo_matrix_t m;
+  cairo_matrix_init(&m, t.mXX, t.mYX, t.mXY, t.mYY, t.mTX, t.mTY);
+  cairo_pattern_set_matrix(p, &m);
+  cairo_set_source(mCR, p);
+  cairo_pattern_destroy(p);
+}
+
+void IGfxCairo::Paint(bool stroke, bool preserve, const IBlend* blend) {
+  const double weight = blend ? std::clamp(double(blend->mWeight), 0.0, 1.0) : 1.0;
+  cairo_set_operator(mCR, Operator(blend));
+  if (weight < 1.0) {
+    // Painted as a group first so that overlapping parts of one path fade once.
+    cairo_push_group(mCR);
+    cairo_set_operator(mCR, CAIRO_OPERATOR_OVER);
+    stroke ? cairo_stroke_preserve(mCR) : cairo_fill_preserve(mCR);
+    cairo_pop_group_to_source(mCR);
+    cairo_set_operator(mCR, Operator(blend));
+    cairo_paint_with_alpha(mCR, weight);
+    if (!preserve) cairo_new_path(mCR);
+  } else if (stroke) {
+    preserve ? cairo_stroke_preserve(mCR) : cairo_stroke(mCR);
+  } else {
+    preserve ? cairo_fill_preserve(mCR) : cairo_fill(mCR);
+  }
+  cairo_set_operator(mCR, CAIRO_OPERATOR_OVER);
+}
+
+void IGfxCairo::PathFill(const IPattern& pattern, const IFillOptions& options, const IBlend* blend) {
+  if (!mTransformValid) {
+    if (!options.mPreserve) cairo_new_path(mCR);
+    return;
+  }
+  SetSource(pattern);
+  cairo_set_fill_rule(mCR, options.mFillRule == EFillRule::EvenOdd ? CAIRO_FILL_RULE_EVEN_ODD : CAIRO_FILL_RULE_WINDING);
+  Paint(false, options.mPreserve, blend);
+}
+
+void IGfxCairo::PathStroke(const IPattern& pattern, float thickness, const IStrokeOptions& options,
+                           const IBlend* blend) {
+  if (!mTransformValid || !(thickness > 0.f) || !std::isfinite(thickness)) {
+    if (!options.mPreserve) cairo_new_path(mCR);
+    return;
+  }
+  SetSource(pattern);
+  cairo_set_line_width(mCR, thickness);
+  cairo_set_line_cap(mCR, options.mCapOption == ELineCap::Round    ? CAIRO_LINE_CAP_ROUND
+                          : options.mCapOption == ELineCap::Square ? CAIRO_LINE_CAP_SQUARE
+                                                                   : CAIRO_LINE_CAP_BUTT);
+  cairo_set_line_join(mCR, options.mJoinOption == ELineJoin::Round   ? CAIRO_LINE_JOIN_ROUND
+                           : options.mJoinOption == ELineJoin::Bevel ? CAIRO_LINE_JOIN_BEVEL
+                                                                     : CAIRO_LINE_JOIN_MITER);
+  cairo_set_miter_limit(mCR, std::isfinite(options.mMiterLimit) && options.mMiterLimit >= 1.f ? options.mMiterLimit : 1.0);
+
+  // Dashes the rasteriser would reject (negative, all zero) draw a solid line instead.
+  double dashes[IStrokeOptions::DashOptions::kMaxDashes];
+  const int count = options.mDash.GetCount();
+  bool valid = count > 0;
+  double sum = 0.0;
+  for (int i = 0; i < count; ++i) {
+    dashes[i] = options.mDash.GetArray()[i];
+    if (!std::isfinite(dashes[i]) || dashes[i] < 0.0) valid = false;
+    sum += dashes[i];
+  }
+  if (valid && sum > 0.0 && std::isfinite(options.mDash.GetOffset())) {
+    cairo_set_dash(mCR, dashes, count, options.mDash.GetOffset());
+  } else {
+    cairo_set_dash(mCR, nullptr, 0, 0.0);
+  }
+  Paint(true, options.mPreserve, blend);
+  cairo_set_dash(mCR, nullptr, 0, 0.0);
+}
+
+// ---------------------------------------------------------------- bitmaps
+
+void IGfxCairo::DrawBitmap(const IBitmap& bitmap, const IRECT& dest, float srcX, float srcY, const IBlend* blend) {
+  const auto* api = static_cast<const CairoBitmap*>(bitmap.GetAPIBitmap());
+  if (!api || !mTransformValid || dest.Degenerate() || !Finite({dest.L, dest.T, dest.R, dest.B, srcX, srcY})) return;
+  SavedPath saved(mCR);
+  cairo_pattern_t* p = cairo_pattern_create_for_surface(api->Surface());
+  // From drawing coordinates to the bitmap's own pixels.
+  cairo_matrix_t m;
+  const double s = api->Scale();
+  cairo_matrix_init_scale(&m, s, s);
+  cairo_matrix_translate(&m, double(srcX) - dest.L, double(srcY) - dest.T);
+  cairo_pattern_set_matrix(p, &m);
+  cairo_pattern_set_extend(p, CAIRO_EXTEND_PAD);
+  cairo_pattern_set_filter(p, CAIRO_FILTER_GOOD);
+  cairo_set_source(mCR, p);
+  cairo_pattern_destroy(p);
+  cairo_rectangle(mCR, dest.L, dest.T, dest.W(), dest.H());
+  cairo_set_fill_rule(mCR, CAIRO_FILL_RULE_WINDING);
+  Paint(false, false, blend);
+}
+
+// ---------------------------------------------------------------- text
+
+bool IGfxCairo::Layout(const IText& text, const char* str, const IRECT& bounds, TextLayout& out) const {
+  if (!str || !std::isfinite(text.mSize) || !(text.mSize > 0.f)) return false;
+  out.font = std::static_pointer_cast<const StbFont>(FindFont(text.mFont));
+  if (!out.font) return false;
+  const stbtt_fontinfo* info = out.font->Info();
+  out.scale = stbtt_ScaleForMappingEmToPixels(info, text.mSize);
+  int ascent = 0, descent = 0, lineGap = 0;
+  stbtt_GetFontVMetrics(info, &ascent, &descent, &lineGap);
+  out.ascent = ascent * out.scale;
+  out.descent = descent * out.scale;
+
+  double pen = 0.0;
+  int prev = 0;
+  for (auto s = reinterpret_cast<const unsigned char*>(str); *s;) {
+    const int glyph = stbtt_FindGlyphIndex(info, NextCodepoint(s));
+    if (prev) pen += stbtt_GetGlyphKernAdvance(info, prev, glyph) * out.scale;
+    int advance = 0, bearing = 0;
+    stbtt_GetGlyphHMetrics(info, glyph, &advance, &bearing);
+    out.glyphs.push_back(glyph);
+    out.pens.push_back(pen);
+    pen += advance * out.scale;
+    prev = glyph;
+  }
+  out.width = pen;
+  switch (text.mAlign) {
+    case EAlign::Near: out.x = bounds.L; break;
+    case EAlign::Center: out.x = bounds.MW() - 0.5 * out.width; break;
+    case EAlign::Far: out.x = bounds.R - out.width; break;
+  }
+  switch (text.mVAlign) {
+    case EVAlign::Top: out.baseline = bounds.T + out.ascent; break;
+    case EVAlign::Middle: out.baseline = bounds.MH() + 0.5 * (out.ascent + out.descent); break;
+    case EVAlign::Bottom: out.baseline = bounds.B + out.descent; break;
+  }
+  return true;
+}
+
+IRECT IGfxCairo::MeasureText(const IText& text, const char* str, const IRECT& bounds) const {
+  TextLayout layout;
+  if (!Layout(text, str, bounds, layout)) return IRECT();
+  return IRECT(float(layout.x), float(layout.baseline - layout.ascent), float(layout.x + layout.width),
+               float(layout.baseline - layout.descent));
+}
+
+void IGfxCairo::DrawText(const IText& text, const char* str, const IRECT& bounds, const IBlend* blend) {
+  TextLayout layout;
+  if (!mTransformValid || !Layout(text, str, bounds, layout) || layout.glyphs.empty()) return;
+  SavedPath saved(mCR);
+  cairo_save(mCR);
+  if (text.mAngle != 0.f && std::isfinite(text.mAngle)) {
+    cairo_translate(mCR, bounds.MW(), bounds.MH());
+    cairo_rotate(mCR, double(text.mAngle) * std::numbers::pi / 180.0);
+    cairo_translate(mCR, -bounds.MW(), -bounds.MH());
+  }
+  const stbtt_fontinfo* info = layout.font->Info();
+  const double k = layout.scale;
+  for (std::size_t i = 0; i < layout.glyphs.size(); ++i) {
+    stbtt_vertex* v = nullptr;
+    const int n = stbtt_GetGlyphShape(info, layout.glyphs[i], &v);
+    const double ox = layout.x + layout.pens[i], oy = layout.baseline;
+    // Font units grow upwards; the screen's y grows downwards.
+    auto X = [&](double fx) { return ox + fx * k; };
+    auto Y = [&](double fy) { return oy - fy * k; };
+    double px = 0.0, py = 0.0;
+    for (int j = 0; j < n; ++j) {
+      const stbtt_vertex& e = v[j];
+      switch (e.type) {
+        case STBTT_vmove: cairo_move_to(mCR, X(e.x), Y(e.y)); break;
+        case STBTT_vline: cairo_line_to(mCR, X(e.x), Y(e.y)); break;
+        case STBTT_vcurve: {  // quadratic, raised to a cubic
+          const double cx = X(e.cx), cy = Y(e.cy), x = X(e.x), y = Y(e.y);
+          cairo_curve_to(mCR, px + 2.0 / 3.0 * (cx - px), py + 2.0 / 3.0 * (cy - py), x + 2.0 / 3.0 * (cx - x),
+                         y + 2.0 / 3.0 * (cy - y), x, y);
+          break;
+        }
+        case STBTT_vcubic:
+          cairo_curve_to(mCR, X(e.cx), Y(e.cy), X(e.cx1), Y(e.cy1), X(e.x), Y(e.y));
+          break;
+        default: break;
+      }
+      if (e.type == STBTT_vmove || e.type == STBTT_vline || e.type == STBTT_vcurve || e.type == STBTT_vcubic) {
+        px = X(e.x);
+        py = Y(e.y);
+      }
+    }
+    if (v) stbtt_FreeShape(info, v);
+  }
+  const IColor& c = text.mFGColor;
+  cairo_set_source_rgba(mCR, Unit(c.R), Unit(c.G), Unit(c.B), Unit(c.A));
+  cairo_set_fill_rule(mCR, CAIRO_FILL_RULE_WINDING);
+  Paint(false, false, blend);
+  cairo_restore(mCR);
+}
+
+}  // namespace plug::gfx

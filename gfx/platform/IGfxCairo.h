@@ -1,0 +1,78 @@
+// IGfxCairo: the graphics context drawn with the Cairo vector rasteriser into an image surface.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "gfx/IGfx.h"
+#include "gfx/platform/RGBAImage.h"
+
+struct _cairo;
+struct _cairo_surface;
+
+namespace plug::gfx {
+
+class OffscreenTarget;
+
+/** Everything is drawn into a backing image of the window's pixel size (logical
+ *  size times draw scale); the rasteriser's transform is the draw scale times
+ *  the path transform, so paths, patterns and bitmaps map one to one. A window
+ *  view shows the backing image; without one, OpenWindow gives an offscreen
+ *  target that hands it out as RGBA pixels or a PNG file. */
+class IGfxCairo : public IGfx {
+ public:
+  IGfxCairo(IGfxEditorDelegate& dlg, int w, int h, int fps = 60, float scale = 1.f);
+  ~IGfxCairo() override;
+
+  void* OpenWindow(void* parent) override;
+  void CloseWindow() override;
+  void* GetWindow() const override;
+
+  void DrawBitmap(const IBitmap& bitmap, const IRECT& dest, float srcX, float srcY,
+                  const IBlend* blend = nullptr) override;
+  void DrawText(const IText& text, const char* str, const IRECT& bounds, const IBlend* blend = nullptr) override;
+  IRECT MeasureText(const IText& text, const char* str, const IRECT& bounds) const override;
+
+  void PathClear() override;
+  void PathMoveTo(float x, float y) override;
+  void PathLineTo(float x, float y) override;
+  void PathCubicBezierTo(float c1x, float c1y, float c2x, float c2y, float x2, float y2) override;
+  void PathClose() override;
+  void PathArc(float cx, float cy, float r, float a1, float a2, EWinding winding = EWinding::CW) override;
+  void PathFill(const IPattern& pattern, const IFillOptions& options = {}, const IBlend* blend = nullptr) override;
+  void PathStroke(const IPattern& pattern, float thickness, const IStrokeOptions& options = {},
+                  const IBlend* blend = nullptr) override;
+
+  /** The backing image as straight RGBA, window pixel size. */
+  RGBAImage Snapshot() const;
+
+ protected:
+  std::string LocateResource(const std::string& fileName) const override;
+  std::shared_ptr<const APIBitmap> LoadAPIBitmap(const std::string& path, int scale) override;
+  std::shared_ptr<const APIFont> LoadAPIFont(const std::string& path) override;
+
+  void UpdatePathTransform() override;
+  void BeginFrame() override;
+  void PrepareRegion(const IRECT& region) override;
+  void PushControlClip(const IRECT& clip) override;
+  void PopControlClip() override;
+  void EndFrame() override;
+  void DrawResize() override;
+
+ private:
+  void CreateSurface();
+  void DestroySurface();
+  void SetBaseTransform();
+  void SetSource(const IPattern& pattern);
+  /** Paints the current path with the blend: fill or stroke, preserving it when asked. */
+  void Paint(bool stroke, bool preserve, const IBlend* blend);
+  struct TextLayout;
+  bool Layout(const IText& text, const char* str, const IRECT& bounds, TextLayout& out) const;
+
+  _cairo_surface* mSurface = nullptr;
+  _cairo* mCR = nullptr;
+  bool mTransformValid = true;  // a singular path transform draws nothing until it is valid again
+  std::unique_ptr<OffscreenTarget> mView;
+};
+
+}  // namespace plug::gfx

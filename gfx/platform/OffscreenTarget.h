@@ -1,0 +1,34 @@
+// OffscreenTarget: renders a Cairo graphics context into an RGBA image and writes it as PNG.
+#pragma once
+
+#include <string>
+
+#include "gfx/platform/RGBAImage.h"
+
+namespace plug::gfx {
+
+class IGfx;
+class IGfxCairo;
+
+/** The view of a context that has no window: what the frame timer would show on
+ *  screen is drawn into the context's backing image and can be read back. A
+ *  context that is not a Cairo one renders nothing here. Threads: main. */
+class OffscreenTarget {
+ public:
+  explicit OffscreenTarget(IGfx& graphics);
+
+  /** One frame: draws the dirty area. True when something was drawn. */
+  bool Render();
+  /** Marks every control dirty and draws them all. */
+  void RenderAll();
+  /** The backing image (window pixel size); empty for a context that is not a Cairo one. */
+  RGBAImage Capture() const;
+  /** Render, then write the image as PNG; false when nothing could be written. */
+  bool WritePNG(const std::string& path);
+
+ private:
+  IGfx& mGraphics;
+  IGfxCairo* mCairo;
+};
+
+}  // namespace plug::gfx
