@@ -82,7 +82,7 @@ class Drawing : public ::testing::Test {
 
 TEST_F(Drawing, LinearGradientIsRedAboveBlueBelowAndTheSameOnEveryColumn) {
   Make(60, 160);
-  // The spec's example moved down by 30 so that "above the start" lies inside the image.
+  // A gradient from (0, 0) to (0, 100) moved down by 30, so that "above the start" lies inside the image.
   const RGBAImage img = Render([](IGfx& gr) {
     gr.PathRect(gr.GetBounds());
     gr.PathFill(IPattern::CreateLinearGradient(0, 30, 0, 130, {{COLOR_RED, 0.f}, {COLOR_BLUE, 1.f}}));
