@@ -423,6 +423,10 @@ void IGfx::Draw(const std::vector<IRECT>& rects) {
   EndFrame();
 }
 
+void IGfx::OnGUIIdle() {
+  for (auto& c : mControls) c->OnGUIIdle();
+}
+
 bool IGfx::DrawFrame() {
   std::vector<IRECT> rects;
   if (!IsDirty(rects)) return false;

@@ -164,6 +164,8 @@ class IGfx {
   void Draw(const std::vector<IRECT>& rects);
   /** One frame of the frame timer: IsDirty, then Draw. True when something was drawn. */
   bool DrawFrame();
+  /** Gives every control its per-frame idle call (animations); the view calls it before DrawFrame. */
+  void OnGUIIdle();
 
   virtual void HideMouseCursor(bool hide = true);
   bool IsCursorHidden() const { return mCursorHidden; }

@@ -8,7 +8,11 @@ namespace plug::gfx {
 OffscreenTarget::OffscreenTarget(IGfx& graphics)
     : mGraphics(graphics), mCairo(dynamic_cast<IGfxCairo*>(&graphics)) {}
 
-bool OffscreenTarget::Render() { return mCairo && mGraphics.DrawFrame(); }
+bool OffscreenTarget::Render() {
+  if (!mCairo) return false;
+  mGraphics.OnGUIIdle();
+  return mGraphics.DrawFrame();
+}
 
 void OffscreenTarget::RenderAll() {
   if (!mCairo) return;

@@ -3,6 +3,7 @@
 
 #include <memory>
 
+#include "gfx/platform/OffscreenTarget.h"
 #include "tests/gfx/GfxTestSupport.h"
 
 namespace {
@@ -398,6 +399,23 @@ TEST_F(ControlModel, ValuesFromTheDelegateRedrawWithoutAction) {
   EXPECT_TRUE(c->IsDirty());
   EXPECT_EQ(actions, 0);
   EXPECT_TRUE(dlg.uiValues.empty());
+}
+
+TEST_F(ControlModel, EachFrameGivesIdleCallsThenDrawsWhatTheyDirtied) {
+  struct Animated : ScriptControl {
+    using ScriptControl::ScriptControl;
+    void OnGUIIdle() override {
+      if (++idles == 2) SetDirty(false);  // an animation step on the second frame
+    }
+    int idles = 0;
+  };
+  auto* c = static_cast<Animated*>(g->AttachControl(new Animated(IRECT(0, 0, 10, 10))));
+  OffscreenTarget view(*g);
+  EXPECT_TRUE(view.Render());
+  EXPECT_TRUE(view.Render());
+  EXPECT_FALSE(view.Render());
+  EXPECT_EQ(c->idles, 3);
+  EXPECT_EQ(c->draws, 2);
 }
 
 }  // namespace
