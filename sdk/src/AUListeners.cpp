@@ -174,11 +174,16 @@ OSStatus AUEventListenerNotify(AUEventListenerRef inSendingListener, void *inSen
                                const AudioUnitEvent *inEvent) {
   if (inEvent == nullptr) return kAudio_ParamError;
   const AudioUnitEvent event = *inEvent;  // the caller's record may change under a call-back
+  // The value is read from the unit once, and only when some listener receives the event: a unit
+  // nobody listens to is never called.
   AudioUnitParameterValue value = 0;
-  if (event.mEventType == kAudioUnitEvent_ParameterValueChange) {
+  bool valueRead = event.mEventType != kAudioUnitEvent_ParameterValueChange;
+  auto readValue = [&] {
+    if (valueRead) return;
+    valueRead = true;
     const AudioUnitParameter &p = event.mArgument.mParameter;
     if (AudioUnitGetParameter(p.mAudioUnit, p.mParameterID, p.mScope, p.mElement, &value) != noErr) value = 0;
-  }
+  };
   Registry &r = TheRegistry();
   std::lock_guard<std::recursive_mutex> lock(r.mutex);
   ++r.delivering;
@@ -190,6 +195,7 @@ OSStatus AUEventListenerNotify(AUEventListenerRef inSendingListener, void *inSen
       const Registration reg = l->registrations[j];
       if (reg.removed || !Matches(reg.event, event)) continue;
       if (l == inSendingListener && (inSendingObject == nullptr || inSendingObject == reg.object)) continue;
+      readValue();
       if (l->eventProc != nullptr) l->eventProc(l->userData, reg.object, &event, 0, value);
       else if (event.mEventType == kAudioUnitEvent_ParameterValueChange)
         l->paramProc(l->userData, reg.object, &event.mArgument.mParameter, value);
