@@ -1,0 +1,243 @@
+// TovraPresets.cpp: preset folder, names, atomic save, locale-independent load, listing.
+#include "state/TovraPresets.h"
+
+#include <fcntl.h>
+#include <locale.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#ifdef __APPLE__
+#include <xlocale.h>
+#endif
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <charconv>
+#include <cstdlib>
+#include <fstream>
+#include <system_error>
+
+namespace tovrapresets {
+namespace {
+
+namespace fs = std::filesystem;
+
+// The "C" locale as an object, so that parsing never depends on the process's (or the host
+// application's) current numeric locale. Created once and kept for the life of the process.
+locale_t CLocale() {
+  static const locale_t locale = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(nullptr));
+  return locale;
+}
+
+// The white space that strtod skips in the "C" locale.
+bool IsCSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsHexDigit(char c) { return IsDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
+bool IsAsciiAlnum(unsigned char c) {
+  return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+
+long ParseInteger(const std::string& text) {
+  return strtol_l(text.c_str(), nullptr, 10, CLocale());
+}
+
+std::string Getenv(const char* name) {
+  const char* value = std::getenv(name);
+  return value != nullptr ? std::string(value) : std::string();
+}
+
+void AppendFixed2(std::string& out, double value) {
+  char buffer[400];  // enough for any double in fixed notation with two decimals
+  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, 2);
+  out.append(buffer, result.ptr);
+}
+
+bool WriteAll(int fd, const std::string& text) {
+  const char* p = text.data();
+  size_t left = text.size();
+  while (left > 0) {
+    const ssize_t n = ::write(fd, p, left);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    p += n;
+    left -= static_cast<size_t>(n);
+  }
+  return true;
+}
+
+// A fresh, exclusively created file beside the target; its name starts with a dot and ends with a
+// number, so no listing ever shows it.
+int CreateTemporary(const fs::path& dir, const std::string& name, fs::path& tempPath) {
+  static std::atomic<unsigned> counter{0};
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    const unsigned n = counter.fetch_add(1, std::memory_order_relaxed);
+    tempPath = dir / ("." + name + kExtension + ".tmp" + std::to_string(::getpid()) + "." + std::to_string(n));
+    const int fd = ::open(tempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd >= 0 || errno != EEXIST) return fd;
+  }
+  return -1;
+}
+
+}  // namespace
+
+fs::path Dir() {
+  const std::string home = Getenv("HOME");
+  const fs::path base = home.empty() ? fs::path(".") : fs::path(home);
+#ifdef __APPLE__
+  return base / "Library" / "Application Support" / "TovraSat" / "Presets";
+#else
+  // The XDG base-directory rules ignore a relative XDG_DATA_HOME.
+  const std::string xdg = Getenv("XDG_DATA_HOME");
+  if (!xdg.empty() && xdg.front() == '/') return fs::path(xdg) / "TovraSat" / "Presets";
+  return base / ".local" / "share" / "TovraSat" / "Presets";
+#endif
+}
+
+fs::path PathFor(const std::string& name) { return Dir() / (name + kExtension); }
+
+bool IsSafeName(const std::string& name) {
+  if (name.empty() || name == "." || name == "..") return false;
+  return name.find_first_of(std::string("/\\\0", 3)) == std::string::npos;
+}
+
+std::string Sanitize(const std::string& raw) {
+  std::string kept;
+  for (const char c : raw) {
+    const auto u = static_cast<unsigned char>(c);
+    if (IsAsciiAlnum(u) || c == ' ' || c == '+' || c == '-' || c == '.' || c == '_') kept.push_back(c);
+  }
+  const size_t first = kept.find_first_not_of(" .");
+  if (first == std::string::npos) return {};
+  const size_t last = kept.find_last_not_of(" .");
+  kept = kept.substr(first, last - first + 1);
+  if (kept.size() > kMaxNameBytes) kept.resize(kMaxNameBytes);
+  return kept;
+}
+
+double ParseNumber(const std::string& text) {
+  // Find where the digits before a decimal separator end; a comma there becomes a full stop.
+  std::string copy = text;
+  size_t p = 0;
+  while (p < copy.size() && IsCSpace(copy[p])) ++p;
+  if (p < copy.size() && (copy[p] == '+' || copy[p] == '-')) ++p;
+  const bool hex = p + 1 < copy.size() && copy[p] == '0' && (copy[p + 1] == 'x' || copy[p + 1] == 'X');
+  if (hex) p += 2;
+  while (p < copy.size() && (hex ? IsHexDigit(copy[p]) : IsDigit(copy[p]))) ++p;
+  if (p < copy.size() && copy[p] == ',') copy[p] = '.';
+  return strtod_l(copy.c_str(), nullptr, CLocale());
+}
+
+bool Save(const std::string& name, const Values& values) {
+  if (!IsSafeName(name)) return false;
+  const fs::path dir = Dir();
+  std::error_code ec;
+  fs::create_directories(dir, ec);  // an existing folder is no error; a real failure shows below
+
+  std::string text = "gain=";
+  AppendFixed2(text, values.gain);
+  text += "\ntrim=";
+  AppendFixed2(text, values.trim);
+  text += values.phat ? "\nphat=1\n" : "\nphat=0\n";
+
+  fs::path temp;
+  const int fd = CreateTemporary(dir, name, temp);
+  if (fd < 0) return false;
+  bool ok = WriteAll(fd, text);
+  ok = ok && ::fsync(fd) == 0;  // the content is on the disk before the name points at it
+  ok = ::close(fd) == 0 && ok;
+  ok = ok && ::rename(temp.c_str(), PathFor(name).c_str()) == 0;
+  if (!ok) {
+    ::unlink(temp.c_str());
+    return false;
+  }
+  const int dirFd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dirFd >= 0) {  // makes the rename itself durable; the preset is complete either way
+    ::fsync(dirFd);
+    ::close(dirFd);
+  }
+  return true;
+}
+
+bool Load(const std::string& name, Values& values) {
+  if (!IsSafeName(name)) return false;
+  const fs::path path = PathFor(name);
+  std::error_code ec;
+  if (fs::is_directory(fs::status(path, ec))) return false;  // opens, but holds no preset
+  std::ifstream in(path, std::ios::binary);
+  if (!in.is_open()) return false;
+  double gain = 24.0;
+  double trim = 0.0;
+  bool phat = true;
+  std::string line;
+  while (std::getline(in, line, '\n')) {
+    const size_t eq = line.find('=');
+    if (eq == std::string::npos) continue;
+    const std::string_view key(line.data(), eq);
+    const std::string value = line.substr(eq + 1);
+    if (key == "gain") {
+      gain = ParseNumber(value);
+    } else if (key == "trim") {
+      trim = ParseNumber(value);
+    } else if (key == "phat") {
+      phat = ParseInteger(value) != 0;
+    }
+  }
+  // A stream that stopped for any reason but the end of the file read nothing trustworthy: the
+  // caller's values stay.
+  if (in.bad() || !in.eof()) return false;
+  // max then min: a NaN loses both comparisons and lands on the lower bound.
+  values.gain = std::min(std::max(gain, 0.0), 100.0);
+  values.trim = std::min(std::max(trim, -24.0), 12.0);
+  values.phat = phat;
+  return true;
+}
+
+bool Remove(const std::string& name) {
+  if (!IsSafeName(name)) return false;
+  const fs::path path = PathFor(name);
+  std::error_code ec;
+  if (fs::is_directory(fs::symlink_status(path, ec))) return false;
+  return ::unlink(path.c_str()) == 0;
+}
+
+bool NameLess(const std::string& a, const std::string& b) {
+  // Each byte as a signed value, ASCII upper case folded to lower (what tolower does to it in the
+  // "C" locale, without handing it negative values).
+  auto fold = [](char c) {
+    const int v = static_cast<signed char>(c);
+    return v >= 'A' && v <= 'Z' ? v + ('a' - 'A') : v;
+  };
+  const size_t n = std::min(a.size(), b.size());
+  for (size_t i = 0; i < n; ++i) {
+    const int x = fold(a[i]);
+    const int y = fold(b[i]);
+    if (x != y) return x < y;
+  }
+  return a.size() < b.size();
+}
+
+std::vector<std::string> List() {
+  std::vector<std::string> names;
+  std::error_code ec;
+  fs::directory_iterator it(Dir(), ec);
+  if (ec) return names;
+  for (const fs::directory_iterator end; it != end; it.increment(ec)) {
+    if (ec) break;
+    std::error_code entryEc;
+    if (!it->is_regular_file(entryEc)) continue;
+    const fs::path file = it->path().filename();
+    if (file.extension() != kExtension) continue;
+    names.push_back(file.stem().string());
+  }
+  // Names that fold to the same text are put in byte order, so listings are repeatable.
+  std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
+    if (NameLess(a, b)) return true;
+    if (NameLess(b, a)) return false;
+    return a < b;
+  });
+  return names;
+}
+
+}  // namespace tovrapresets
