@@ -169,10 +169,26 @@ TEST_F(HostedFixture, ParameterEventsAndPropertyListenersReachTheHost) {
   ASSERT_EQ(values.size(), 3u);
   EXPECT_EQ(values[2].second, 3.0f);
 
+  // Property changes announced through the AU event system reach the same handler.
+  int propertyEvents = 0;
+  ASSERT_EQ(unit->ListenToParameters([&](const AudioUnitEvent &e, AudioUnitParameterValue) {
+    if (e.mEventType == kAudioUnitEvent_PropertyChange && e.mArgument.mProperty.mPropertyID == kAudioUnitProperty_Latency)
+      ++propertyEvents;
+  }),
+            noErr);
+  ASSERT_EQ(unit->ListenToPropertyEvents(kAudioUnitProperty_Latency), noErr);
+  AudioUnitEvent latency{};
+  latency.mEventType = kAudioUnitEvent_PropertyChange;
+  latency.mArgument.mProperty = {unit->Unit(), kAudioUnitProperty_Latency, kAudioUnitScope_Global, 0};
+  ASSERT_EQ(AUEventListenerNotify(nullptr, nullptr, &latency), noErr);
+  EXPECT_EQ(propertyEvents, 1);
+
   // After Close nothing is delivered and the listeners are gone.
   unit->Close();
   EXPECT_EQ(AUParameterListenerNotify(nullptr, nullptr, &gain), noErr);
+  EXPECT_EQ(AUEventListenerNotify(nullptr, nullptr, &latency), noErr);
   EXPECT_EQ(values.size(), 3u);
+  EXPECT_EQ(propertyEvents, 1);
 }
 
 TEST_F(HostedFixture, ClassInfoSurvivesAProjectFileAndForeignStateIsRefused) {
