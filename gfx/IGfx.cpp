@@ -56,7 +56,8 @@ IGfx::~IGfx() {
 // ---------------------------------------------------------------- controls
 
 IControl* IGfx::AttachControl(IControl* control, int ctrlTag, const char* group) {
-  if (!control) return nullptr;
+  // A control belongs to one context once: attaching it again would delete it twice.
+  if (!control || control->GetUI()) return nullptr;
   if (ctrlTag >= 0) {
     if (mCtrlTags.count(ctrlTag)) return nullptr;
     mCtrlTags[ctrlTag] = control;
@@ -293,10 +294,14 @@ void IGfx::CreatePopupMenu(IControl& control, IPopupMenu& menu, const IRECT& anc
 }
 
 bool IGfx::MenuReaches(const IPopupMenu& root, const IPopupMenu* menu) {
-  if (&root == menu) return true;
-  for (int i = 0; i < root.NItems(); ++i) {
-    const IPopupMenu* sub = root.GetItem(i)->GetSubmenu();
-    if (sub && sub != &root && MenuReaches(*sub, menu)) return true;
+  // Breadth-first over the submenus; a borrowed submenu may lead back to an ancestor.
+  std::vector<const IPopupMenu*> seen{&root};
+  for (std::size_t next = 0; next < seen.size(); ++next) {
+    if (seen[next] == menu) return true;
+    for (int i = 0; i < seen[next]->NItems(); ++i) {
+      const IPopupMenu* sub = seen[next]->GetItem(i)->GetSubmenu();
+      if (sub && std::find(seen.begin(), seen.end(), sub) == seen.end()) seen.push_back(sub);
+    }
   }
   return false;
 }

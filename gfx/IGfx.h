@@ -57,7 +57,7 @@ class IGfx {
 
   /** Takes ownership, unless the tag (0 or more) is already in use: then the
    *  control is refused, null is returned and the caller keeps it. A null
-   *  control is refused too. */
+   *  control, or one already attached, is refused too. */
   IControl* AttachControl(IControl* control, int ctrlTag = IControl::kNoTag, const char* group = "");
   /** Null for an unknown tag. */
   IControl* GetControlWithTag(int ctrlTag) const;

@@ -48,6 +48,8 @@ TEST_F(ControlModel, AttachNotifiesInOrderAndADuplicateTagIsRefused) {
   EXPECT_NE(Add(IRECT()), nullptr);
   EXPECT_NE(Add(IRECT()), nullptr);
   EXPECT_EQ(g->AttachControl(nullptr), nullptr);
+  EXPECT_EQ(g->AttachControl(first, 9), nullptr) << "attached twice would be deleted twice";
+  EXPECT_EQ(g->GetControlWithTag(9), nullptr);
 }
 
 struct HitCase {
@@ -359,6 +361,12 @@ TEST_F(ControlModel, PopupMenuCompletionRunsTheFunctionThenTheControlThenEndsThe
   g->CompletePopupMenu(sub, 0);
   EXPECT_EQ(order.back(), "sub 0");
   EXPECT_EQ(opener->events.back(), "menu 0");
+
+  // A borrowed submenu that leads back to its parent does not hang the look-up.
+  sub->AddItem("back", &menu, -1, false);
+  g->CreatePopupMenu(*opener, menu, IRECT());
+  g->CompletePopupMenu(sub, 1);
+  EXPECT_EQ(order.back(), "sub 1");
 
   // A menu the view was not showing is refused.
   IPopupMenu stranger;
