@@ -125,9 +125,8 @@ int RunLoop::RunOnce(int timeoutMs) {
     fds.push_back(pollfd{watch.fd, watch.events, 0});
     ids.push_back(id);
   }
-  if (!fds.empty() || waitMs != 0) {
-    // With nothing to watch and no timer, a negative wait would block forever.
-    if (fds.empty() && waitMs < 0) return 0;
+  // With nothing to watch, a negative wait would block forever: then there is nothing to wait for.
+  if (!fds.empty() || waitMs > 0) {
     int ready = 0;
     do {
       ready = ::poll(fds.data(), static_cast<nfds_t>(fds.size()), waitMs);
@@ -166,8 +165,15 @@ int RunLoop::RunOnce(int timeoutMs) {
 void RunLoop::Run() {
   mQuit = false;
   while (!mQuit) {
-    if (RunOnce(-1) < 0) break;
     if (mTimers.empty() && mWatches.empty()) break;
+    if (!mManualClock) {
+      if (RunOnce(-1) < 0) break;
+      continue;
+    }
+    // A manual clock never moves by itself: jump it to the next tick instead of waiting for it.
+    const double next = NextDueMs();
+    if (RunOnce(next >= 0.0 ? 0 : -1) < 0) break;
+    if (!mQuit && next >= 0.0) AdvanceTo(std::max(next, NowMs()));
   }
 }
 

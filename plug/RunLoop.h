@@ -67,7 +67,8 @@ class RunLoop {
   // than one period behind skips the missed ticks. Returns the number of callbacks run, or -1
   // when poll failed.
   int RunOnce(int timeoutMs);
-  // Pumps RunOnce until Quit is called (from a callback).
+  // Pumps until Quit is called (from a callback) or nothing is left to wait for. On a manual
+  // clock it jumps the clock from tick to tick instead of waiting.
   void Run();
   void Quit() { mQuit = true; }
 
