@@ -138,6 +138,8 @@ void IGfxCairo::CloseWindow() { mView.reset(); }
 void* IGfxCairo::GetWindow() const { return mView.get(); }
 
 RGBAImage IGfxCairo::Snapshot() const {
+  // A size the rasteriser refused (beyond its 32767-pixel limit) leaves an error surface without pixels.
+  if (cairo_surface_status(mSurface) != CAIRO_STATUS_SUCCESS) return {};
   cairo_surface_flush(mSurface);
   return RGBAImage::FromPremultipliedARGB32(cairo_image_surface_get_data(mSurface), WindowWidth(),
                                             WindowHeight(), cairo_image_surface_get_stride(mSurface));

@@ -321,6 +321,14 @@ TEST_F(Drawing, DrawScaleMultipliesEverything) {
   EXPECT_EQ(img.Pixel(40, 30).A, 0);
 }
 
+TEST_F(Drawing, ASizeTheRasteriserRefusesDrawsNothingAndCapturesEmpty) {
+  Make(20000, 10, 4.f);  // 80000 pixels wide
+  const RGBAImage img = Render([](IGfx& gr) { gr.FillRect(COLOR_RED, gr.GetBounds()); });
+  EXPECT_TRUE(img.Empty());
+  g->Resize(60, 60, 1.f, false);  // back within reach
+  EXPECT_EQ(Capture().Width(), 60);
+}
+
 TEST_F(Drawing, BlendWeightFadesTheWholeShapeOnce) {
   Make(40, 40);
   const IBlend half{EBlend::Default, 0.5f};
