@@ -29,6 +29,21 @@ int ParseChannelCount(std::string_view item) {
   return static_cast<int>(n);
 }
 
+// True when format holds at most one conversion and that one is an int ("%i", "%02d", ...), so
+// that it can be formatted with the channel number and nothing else; "%%" is plain text.
+bool IsChannelNumberFormat(const char* format) {
+  int conversions = 0;
+  for (const char* c = format; *c != '\0'; ++c) {
+    if (*c != '%') continue;
+    ++c;
+    if (*c == '%') continue;
+    while (*c != '\0' && std::strchr("-+ #0123456789", *c) != nullptr) ++c;
+    if (*c != 'd' && *c != 'i') return false;
+    ++conversions;
+  }
+  return conversions <= 1;
+}
+
 // Splits text at sep, calling f for each piece (empty pieces included).
 template <typename F>
 void ForEachPiece(std::string_view text, char sep, F&& f) {
@@ -243,11 +258,14 @@ void IPluginProcessor::SetChannelLabel(ERoute direction, int idx, const char* fo
                                        bool zeroBased) {
   if (idx < 0 || idx >= MaxNChannels(direction) || format == nullptr) return;
   char buf[kMaxNameLength + 1];
-  // The format is the plug-in's own, written with one integer conversion for the number.
+  if (IsChannelNumberFormat(format)) {
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wformat-nonliteral"
-  std::snprintf(buf, sizeof buf, format, idx + (zeroBased ? 0 : 1));
+    std::snprintf(buf, sizeof buf, format, idx + (zeroBased ? 0 : 1));
 #pragma GCC diagnostic pop
+  } else {
+    std::snprintf(buf, sizeof buf, "%s", format);  // shown as written, never interpreted
+  }
   mChannelData[direction][static_cast<std::size_t>(idx)]->mLabel = buf;
 }
 

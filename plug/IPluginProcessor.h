@@ -99,7 +99,8 @@ class IPluginProcessor {
   // audio it carried. Threads: render.
   void SetChannelConnections(ERoute direction, int first, int count, bool connected) noexcept;
   // Labels channel idx with format and the channel number (idx + 1 unless zeroBased); at most 31
-  // characters; ignored for an index out of range. Threads: main, not while rendering.
+  // characters; ignored for an index out of range. A format with any conversion other than one
+  // integer ("%i", "%d") is taken as plain text. Threads: main, not while rendering.
   void SetChannelLabel(ERoute direction, int idx, const char* format, bool zeroBased = false);
   // "" for an index out of range. Threads: main.
   const char* GetChannelLabel(ERoute direction, int idx) const;

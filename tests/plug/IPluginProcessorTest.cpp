@@ -192,6 +192,15 @@ TEST(Channels, LabelsConnectionsAndDefaults) {
   EXPECT_STREQ(p.GetChannelLabel(kOutput, 2), "");
   p.SetChannelLabel(kInput, 1, "A very long channel label number %i that goes on", false);
   EXPECT_EQ(std::string(p.GetChannelLabel(kInput, 1)).size(), 31u);
+  const struct {
+    const char* format;
+    const char* label;
+  } formats[] = {{"Ch %02d", "Ch 01"},       {"100%% %i", "100% 1"}, {"Name %s", "Name %s"},
+                 {"%i and %i", "%i and %i"}, {"Plain", "Plain"},     {"%", "%"}};
+  for (const auto& f : formats) {
+    p.SetChannelLabel(kOutput, 0, f.format, false);
+    EXPECT_STREQ(p.GetChannelLabel(kOutput, 0), f.label) << f.format;
+  }
 }
 
 // Fixture: the plug-in's stereo configuration with float host buffers of 8 frames.
