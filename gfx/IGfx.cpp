@@ -43,7 +43,9 @@ IGfx::IGfx(IGfxEditorDelegate& dlg, int w, int h, int fps, float scale)
 }
 
 IGfx::~IGfx() {
-  // Controls go first: they may hold bitmaps that refer into the caches.
+  // An editor closed in the middle of a drag still ends the host's gesture.
+  while (!mGesturesOpen.empty()) EndGestures(*mGesturesOpen.front());
+  // Controls go next: they may hold bitmaps that refer into the caches.
   mControls.clear();
   Caches& c = GetCaches();
   std::lock_guard<std::mutex> lock(c.mutex);

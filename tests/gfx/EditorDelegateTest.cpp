@@ -88,6 +88,13 @@ TEST_F(Delegate, ClosingAndReopeningRestoresSizeAndScale) {
   EXPECT_EQ(view.Capture().Height(), 450);
 }
 
+TEST_F(Delegate, ClosingDuringADragEndsTheGesture) {
+  dlg.OpenWindow(nullptr);
+  dlg.GetUI()->OnMouseDown(5, 5, IMouseMod(true));  // the control bound to kPct
+  dlg.CloseWindow();
+  EXPECT_EQ(dlg.log, (std::vector<std::string>{"begin 0", "close", "end 0"}));
+}
+
 TEST_F(Delegate, CloseDuringCloseIsIgnored) {
   struct Reentrant : TestDelegate {
     void OnUIClose() override {
