@@ -8,10 +8,14 @@
 
 namespace plug {
 
-// Built once while the processor is constructed (main thread), read-only afterwards (any thread).
+// Built once while the processor is constructed, read-only afterwards.
 class IOConfig {
  public:
+  // Threads: main, during construction.
   void AddBusInfo(ERoute direction, int nChans);
+  void AddToTotal(ERoute direction, int nChans) { mTotalNChans[direction] += nChans; }
+
+  // --- Reads. Threads: any.
   // Null when idx is outside the buses of that direction.
   const IBusInfo* GetBusInfo(ERoute direction, int idx) const;
   // 0 when idx is outside the buses of that direction.
@@ -19,7 +23,6 @@ class IOConfig {
   int NBuses(ERoute direction) const { return static_cast<int>(mBusInfo[direction].size()); }
   // Sum of every count written for that direction, zero counts (no bus) included.
   int GetTotalNChannels(ERoute direction) const { return mTotalNChans[direction]; }
-  void AddToTotal(ERoute direction, int nChans) { mTotalNChans[direction] += nChans; }
   // True when some bus of that direction takes any channel count.
   bool ContainsWildcard(ERoute direction) const;
 

@@ -103,7 +103,9 @@ bool IPluginBase::SerializeParams(IByteChunk& chunk) const {
   if (NParams() == 0) return true;
   for (int i = 0; i < NParams(); ++i) {
     const double value = GetParam(i)->Value();
-    if (chunk.Put(value) <= 0) break;
+    // A chunk that cannot take the value (it would outgrow 32-bit positions) holds an incomplete
+    // block: that is a failure, not a state to store.
+    if (chunk.Put(value) <= 0) return false;
   }
   return chunk.Size() > 0;
 }

@@ -68,7 +68,7 @@ class IPluginBase : public IEditorDelegate {
 
   // --- State. Threads: main (values are atomic, so the render thread may run meanwhile).
 
-  // Appends every parameter's value as a double. True unless the chunk ends up empty.
+  // Appends every parameter's value as a double. False when a value could not be appended.
   bool SerializeParams(IByteChunk& chunk) const;
   // Reads one double per parameter from startPos and Sets it (stepped, clamped). Returns the
   // position after the last value; -1 when the chunk ends early (the values read so far stay);

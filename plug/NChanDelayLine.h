@@ -15,6 +15,7 @@ class NChanDelayLine {
   void SetDelayTime(int frames);
   // Threads: not while rendering.
   void Reset();
+  // Threads: any.
   int GetDelayTime() const { return mLength; }
   int NInChans() const { return mNIn; }
   int NOutChans() const { return mNOut; }
