@@ -13,8 +13,10 @@
 
 #ifdef __cplusplus
 #define TOVRASDK_STATIC_ASSERT(cond, msg) static_assert(cond, msg)
+#define TOVRASDK_ALIGNOF(type) alignof(type)
 #else
 #define TOVRASDK_STATIC_ASSERT(cond, msg) _Static_assert(cond, msg)
+#define TOVRASDK_ALIGNOF(type) _Alignof(type)
 #endif
 
 #pragma pack(push, 2)

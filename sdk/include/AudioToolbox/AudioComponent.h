@@ -26,7 +26,7 @@ typedef struct AudioComponentDescription {
 #pragma pack(pop)
 
 TOVRASDK_STATIC_ASSERT(sizeof(AudioComponentDescription) == 20, "AudioComponentDescription is 20 bytes");
-TOVRASDK_STATIC_ASSERT(alignof(AudioComponentDescription) == 4, "AudioComponentDescription aligns to 4");
+TOVRASDK_STATIC_ASSERT(TOVRASDK_ALIGNOF(AudioComponentDescription) == 4, "AudioComponentDescription aligns to 4");
 
 typedef struct OpaqueAudioComponent *AudioComponent;
 /* The macOS desktop form. Here, as on macOS, an instance is the address of the

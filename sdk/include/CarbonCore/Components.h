@@ -56,7 +56,7 @@ typedef ComponentRoutineProcPtr ComponentRoutineUPP;
 TOVRASDK_STATIC_ASSERT(sizeof(ComponentDescription) == 20, "ComponentDescription is 20 bytes");
 TOVRASDK_STATIC_ASSERT(sizeof(ComponentParameters) == 16, "ComponentParameters is 16 bytes on 64-bit");
 TOVRASDK_STATIC_ASSERT(offsetof(ComponentParameters, params) == 8, "params at 8");
-TOVRASDK_STATIC_ASSERT(alignof(ComponentParameters) == 2, "ComponentParameters aligns to 2");
+TOVRASDK_STATIC_ASSERT(TOVRASDK_ALIGNOF(ComponentParameters) == 2, "ComponentParameters aligns to 2");
 
 #ifdef __cplusplus
 }
