@@ -239,7 +239,7 @@ class IParam {
   double ToNormalized(double value) const;
   double FromNormalized(double normalized) const;
 
-  // --- Text. Threads: any; they allocate, so never on the render thread.
+  // --- Text. Threads: main (they allocate, so never render).
 
   // The display text of value (normalised or real). Real values are shown as given, unclamped.
   void GetDisplay(double value, bool normalized, std::string& display,
