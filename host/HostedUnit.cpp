@@ -4,6 +4,7 @@
 #include <CoreServices/CoreServices.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 namespace host {
@@ -115,7 +116,12 @@ OSStatus HostedUnit::Configure(const HostConfig &config) {
                                   sizeof callback);
     if (status != noErr) return status;
   }
+  // Optional for the unit: one that does not take host callbacks simply gets no transport.
+  const HostCallbackInfo callbacks{this, BeatAndTempo, MusicalTimeLocation, TransportState, TransportState2};
+  AudioUnitSetProperty(mUnit, kAudioUnitProperty_HostCallbacks, kAudioUnitScope_Global, 0, &callbacks,
+                       sizeof callbacks);
   mConfig = config;
+  mTransportChanged = true;
   mOutputListStorage.assign(offsetof(AudioBufferList, mBuffers) + sizeof(AudioBuffer) * config.outputChannels, 0);
   mInputScratch.assign(static_cast<size_t>(config.inputChannels) * config.maxFrames, 0.0f);
   mBlockInputs.assign(config.inputChannels, nullptr);
@@ -212,6 +218,59 @@ OSStatus HostedUnit::Process(const float *const *inputs, float *const *outputs, 
     done += n;
     if (mPump) mPump(static_cast<double>(n) / mConfig.sampleRate);
   }
+  return noErr;
+}
+
+void HostedUnit::SetTransport(Float64 tempo, bool playing) {
+  mConfig.tempo = tempo;
+  mConfig.playing = playing;
+  mTransportChanged = true;
+}
+
+Float64 HostedUnit::CurrentBeat() const noexcept {
+  return mSampleTime / mConfig.sampleRate * mConfig.tempo / 60.0;
+}
+
+OSStatus HostedUnit::BeatAndTempo(void *userData, Float64 *beat, Float64 *tempo) noexcept {
+  const auto *self = static_cast<const HostedUnit *>(userData);
+  if (beat != nullptr) *beat = self->CurrentBeat();
+  if (tempo != nullptr) *tempo = self->mConfig.tempo;
+  return noErr;
+}
+
+OSStatus HostedUnit::MusicalTimeLocation(void *userData, UInt32 *deltaSampleOffsetToNextBeat, Float32 *numerator,
+                                         UInt32 *denominator, Float64 *measureDownBeat) noexcept {
+  const auto *self = static_cast<const HostedUnit *>(userData);
+  const Float64 beat = self->CurrentBeat();
+  if (deltaSampleOffsetToNextBeat != nullptr) {
+    const Float64 samplesPerBeat = self->mConfig.sampleRate * 60.0 / self->mConfig.tempo;
+    const Float64 toNext = (std::ceil(beat) - beat) * samplesPerBeat;
+    *deltaSampleOffsetToNextBeat = static_cast<UInt32>(std::lround(toNext));
+  }
+  if (numerator != nullptr) *numerator = 4.0f;
+  if (denominator != nullptr) *denominator = 4;
+  if (measureDownBeat != nullptr) *measureDownBeat = std::floor(beat / 4.0) * 4.0;
+  return noErr;
+}
+
+OSStatus HostedUnit::TransportState(void *userData, Boolean *isPlaying, Boolean *changed, Float64 *sampleInTimeLine,
+                                    Boolean *isCycling, Float64 *cycleStartBeat, Float64 *cycleEndBeat) noexcept {
+  return TransportState2(userData, isPlaying, nullptr, changed, sampleInTimeLine, isCycling, cycleStartBeat,
+                         cycleEndBeat);
+}
+
+OSStatus HostedUnit::TransportState2(void *userData, Boolean *isPlaying, Boolean *isRecording, Boolean *changed,
+                                     Float64 *sampleInTimeLine, Boolean *isCycling, Float64 *cycleStartBeat,
+                                     Float64 *cycleEndBeat) noexcept {
+  auto *self = static_cast<HostedUnit *>(userData);
+  if (isPlaying != nullptr) *isPlaying = self->mConfig.playing;
+  if (isRecording != nullptr) *isRecording = false;
+  if (changed != nullptr) *changed = self->mTransportChanged;
+  self->mTransportChanged = false;
+  if (sampleInTimeLine != nullptr) *sampleInTimeLine = self->mSampleTime;
+  if (isCycling != nullptr) *isCycling = false;
+  if (cycleStartBeat != nullptr) *cycleStartBeat = 0;
+  if (cycleEndBeat != nullptr) *cycleEndBeat = 0;
   return noErr;
 }
 

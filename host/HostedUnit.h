@@ -47,7 +47,9 @@ class HostedUnit {
 
   // Sets the input and output stream formats (32-bit float, packed, non-interleaved), the sample
   // rate, the maximum frames per slice and, with input channels, the input render callback.
-  // Uninitialized units only. The first failing property's status is returned.
+  // Uninitialized units only. The first failing property's status is returned. Then offers the
+  // host callbacks (beat and tempo, musical time, transport state from the sample time, the tempo
+  // and the playing flag); a unit that does not take them is not an error.
   OSStatus Configure(const HostConfig &config);
   OSStatus Initialize();
   OSStatus Uninitialize();
@@ -62,6 +64,9 @@ class HostedUnit {
   // it, so a 20 ms idle timer fires at the pace of the audio. Stops at the first error.
   OSStatus Process(const float *const *inputs, float *const *outputs, UInt32 frames);
   void SetPump(Pump pump) { mPump = std::move(pump); }
+  // Changes what the host callbacks report; the next transport-state answer says it changed.
+  // Not while rendering.
+  void SetTransport(Float64 tempo, bool playing);
   Float64 SampleTime() const { return mSampleTime; }
   UInt64 InputCallbacks() const { return mInputCallbacks; }
 
@@ -105,6 +110,15 @@ class HostedUnit {
                             UInt32 bus, UInt32 frames, AudioBufferList *data) noexcept;
   static void EventProc(void *userData, void *object, const AudioUnitEvent *event, UInt64 hostTime,
                         AudioUnitParameterValue value);
+  static OSStatus BeatAndTempo(void *userData, Float64 *beat, Float64 *tempo) noexcept;
+  static OSStatus MusicalTimeLocation(void *userData, UInt32 *deltaSampleOffsetToNextBeat, Float32 *numerator,
+                                      UInt32 *denominator, Float64 *measureDownBeat) noexcept;
+  static OSStatus TransportState(void *userData, Boolean *isPlaying, Boolean *changed, Float64 *sampleInTimeLine,
+                                 Boolean *isCycling, Float64 *cycleStartBeat, Float64 *cycleEndBeat) noexcept;
+  static OSStatus TransportState2(void *userData, Boolean *isPlaying, Boolean *isRecording, Boolean *changed,
+                                  Float64 *sampleInTimeLine, Boolean *isCycling, Float64 *cycleStartBeat,
+                                  Float64 *cycleEndBeat) noexcept;
+  Float64 CurrentBeat() const noexcept;
   static void PropertyProc(void *refCon, AudioUnit unit, AudioUnitPropertyID id, AudioUnitScope scope,
                            AudioUnitElement element);
 
@@ -129,7 +143,8 @@ class HostedUnit {
   std::vector<float *> mBlockOutputs;
   const float *const *mCurrentInputs = nullptr;
   UInt32 mCurrentFrames = 0;
-  Float64 mSampleTime = 0;
+  Float64 mSampleTime = 0;  // of the block being rendered, then of the next one
+  bool mTransportChanged = true;
   UInt64 mInputCallbacks = 0;
   Pump mPump;
 

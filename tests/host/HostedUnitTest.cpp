@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <array>
 #include <cmath>
 #include <filesystem>
 #include <vector>
@@ -18,6 +19,7 @@ using host::HostedUnit;
 
 constexpr AudioUnitPropertyID kLastSampleTime = 64000;  // the fixture's test-only properties
 constexpr AudioUnitPropertyID kHostSeen = 64001;
+constexpr AudioUnitPropertyID kTransportSeen = 64002;
 
 class HostedFixture : public ::testing::Test {
  protected:
@@ -75,6 +77,30 @@ TEST_F(HostedFixture, ProcessRendersBlocksWithAdvancingTimeAndPumpsAtThePaceOfTh
   EXPECT_NEAR(pumped, 1000.0 / 48000.0, 1e-12);
   EXPECT_EQ(LastSampleTime(), 768.0);
   EXPECT_EQ(unit->SampleTime(), 1000.0);
+}
+
+TEST_F(HostedFixture, HostCallbacksReportTheTransportAtEachBlock) {
+  ASSERT_EQ(unit->Initialize(), noErr);
+  auto seen = [&] {
+    std::array<Float64, 5> t{};
+    UInt32 size = sizeof t;
+    EXPECT_EQ(AudioUnitGetProperty(unit->Unit(), kTransportSeen, kAudioUnitScope_Global, 0, t.data(), &size), noErr);
+    return t;
+  };
+  Signal s(48000);
+  // 120 BPM at 48 kHz: a beat every 24000 frames. The block starting at frame 24064 is at beat 1.00267.
+  ASSERT_EQ(unit->Render(s.in, s.out, 256), noErr);
+  EXPECT_EQ(seen(), (std::array<Float64, 5>{0.0, 120.0, 1.0, 1.0, 0.0}));  // the first answer says "changed"
+  ASSERT_EQ(unit->Process(s.in, s.out, 24064 - 256), noErr);
+  ASSERT_EQ(unit->Render(s.in, s.out, 256), noErr);
+  const auto t = seen();
+  EXPECT_DOUBLE_EQ(t[0], 24064.0 / 24000.0);
+  EXPECT_EQ(t[3], 0.0);
+  EXPECT_EQ(t[4], 48000.0 - 24064.0);
+  unit->SetTransport(90.0, false);
+  ASSERT_EQ(unit->Render(s.in, s.out, 256), noErr);
+  // 90 BPM: a beat every 32000 frames, so frame 24320 is 7680 frames before the next.
+  EXPECT_EQ(seen(), (std::array<Float64, 5>{24320.0 / 48000.0 * 1.5, 90.0, 0.0, 1.0, 7680.0}));
 }
 
 TEST_F(HostedFixture, RenderErrorsLeaveTimeAndOutputAlone) {
