@@ -3,6 +3,7 @@
 #include <TovraSdk/HostBundle.h>
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -45,7 +46,8 @@ TEST(HostBundle, MainBundleReportsWhatTheHostSet) {
 }
 
 TEST(HostBundle, RegisteredBundlesAreFoundByIdentifierWithTheirResources) {
-  const std::filesystem::path root = std::filesystem::temp_directory_path() / "tovrasdk_bundle_test.component";
+  const std::filesystem::path root = std::filesystem::temp_directory_path() /
+                                       ("tovrasdk_bundle_test_" + std::to_string(::getpid()) + ".component");
   std::filesystem::create_directories(root / "Contents/Resources/img");
   std::ofstream(root / "Contents/Resources/img/plate.png") << "png";
 
