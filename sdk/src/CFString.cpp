@@ -206,21 +206,21 @@ CFStringRef CFStringCreateWithFormatAndArguments(CFAllocatorRef, CFDictionaryRef
     }
     // %[flags][width][.precision][length]conversion; '*' widths are read here and written into
     // the single-conversion format handed to snprintf.
-    std::string spec = "%";
-    while (i < f.size() && std::strchr("-+ #0'", f[i]) != nullptr) spec.push_back(f[i++]);
+    std::string one = "%";
+    while (i < f.size() && std::strchr("-+ #0'", f[i]) != nullptr) one.push_back(f[i++]);
     if (i < f.size() && f[i] == '*') {
-      spec += std::to_string(va_arg(args, int));
+      one += std::to_string(va_arg(args, int));
       ++i;
     } else {
-      while (i < f.size() && f[i] >= '0' && f[i] <= '9') spec.push_back(f[i++]);
+      while (i < f.size() && f[i] >= '0' && f[i] <= '9') one.push_back(f[i++]);
     }
     if (i < f.size() && f[i] == '.') {
-      spec.push_back(f[i++]);
+      one.push_back(f[i++]);
       if (i < f.size() && f[i] == '*') {
-        spec += std::to_string(va_arg(args, int));
+        one += std::to_string(va_arg(args, int));
         ++i;
       } else {
-        while (i < f.size() && f[i] >= '0' && f[i] <= '9') spec.push_back(f[i++]);
+        while (i < f.size() && f[i] >= '0' && f[i] <= '9') one.push_back(f[i++]);
       }
     }
     std::string length;
@@ -240,14 +240,14 @@ CFStringRef CFStringCreateWithFormatAndArguments(CFAllocatorRef, CFDictionaryRef
       case 'x':
       case 'X':
       case 'c': {
-        spec += length;
-        spec.push_back(conv);
-        if (length == "l") n = std::snprintf(buffer, sizeof buffer, spec.c_str(), va_arg(args, long));
-        else if (length == "ll") n = std::snprintf(buffer, sizeof buffer, spec.c_str(), va_arg(args, long long));
-        else if (length == "z") n = std::snprintf(buffer, sizeof buffer, spec.c_str(), va_arg(args, size_t));
-        else if (length == "j") n = std::snprintf(buffer, sizeof buffer, spec.c_str(), va_arg(args, intmax_t));
-        else if (length == "t") n = std::snprintf(buffer, sizeof buffer, spec.c_str(), va_arg(args, ptrdiff_t));
-        else n = std::snprintf(buffer, sizeof buffer, spec.c_str(), va_arg(args, int));
+        one += length;
+        one.push_back(conv);
+        if (length == "l") n = std::snprintf(buffer, sizeof buffer, one.c_str(), va_arg(args, long));
+        else if (length == "ll") n = std::snprintf(buffer, sizeof buffer, one.c_str(), va_arg(args, long long));
+        else if (length == "z") n = std::snprintf(buffer, sizeof buffer, one.c_str(), va_arg(args, size_t));
+        else if (length == "j") n = std::snprintf(buffer, sizeof buffer, one.c_str(), va_arg(args, intmax_t));
+        else if (length == "t") n = std::snprintf(buffer, sizeof buffer, one.c_str(), va_arg(args, ptrdiff_t));
+        else n = std::snprintf(buffer, sizeof buffer, one.c_str(), va_arg(args, int));
         break;
       }
       case 'e':
@@ -258,33 +258,33 @@ CFStringRef CFStringCreateWithFormatAndArguments(CFAllocatorRef, CFDictionaryRef
       case 'G':
       case 'a':
       case 'A':
-        spec.push_back(conv);
+        one.push_back(conv);
         if (length == "L") {
-          spec.insert(spec.size() - 1, "L");
-          n = std::snprintf(buffer, sizeof buffer, spec.c_str(), va_arg(args, long double));
+          one.insert(one.size() - 1, "L");
+          n = std::snprintf(buffer, sizeof buffer, one.c_str(), va_arg(args, long double));
         } else {
-          n = std::snprintf(buffer, sizeof buffer, spec.c_str(), va_arg(args, double));
+          n = std::snprintf(buffer, sizeof buffer, one.c_str(), va_arg(args, double));
         }
         break;
       case 's': {
-        spec.push_back('s');
+        one.push_back('s');
         const char *text = va_arg(args, const char *);
-        const int needed = std::snprintf(nullptr, 0, spec.c_str(), text != nullptr ? text : "(null)");
+        const int needed = std::snprintf(nullptr, 0, one.c_str(), text != nullptr ? text : "(null)");
         if (needed > 0) {
           std::string piece(static_cast<size_t>(needed) + 1, '\0');
-          std::snprintf(piece.data(), piece.size(), spec.c_str(), text != nullptr ? text : "(null)");
+          std::snprintf(piece.data(), piece.size(), one.c_str(), text != nullptr ? text : "(null)");
           piece.pop_back();
           out += piece;
         }
         continue;
       }
       case 'p':
-        spec.push_back('p');
-        n = std::snprintf(buffer, sizeof buffer, spec.c_str(), va_arg(args, void *));
+        one.push_back('p');
+        n = std::snprintf(buffer, sizeof buffer, one.c_str(), va_arg(args, void *));
         break;
       default:
         // Unknown conversions are copied as written.
-        out += spec + length;
+        out += one + length;
         out.push_back(conv);
         continue;
     }
