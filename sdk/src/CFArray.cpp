@@ -1,6 +1,8 @@
 // CFArray.cpp: ordered arrays that apply their call-back record to every value they keep.
 #include "sdk/src/CFInternal.h"
 
+#include <algorithm>
+#include <cstdio>
 #include <new>
 
 using namespace tovrasdk;

@@ -1,6 +1,7 @@
 // CFData.cpp: byte buffers, immutable or growable.
 #include "sdk/src/CFInternal.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <new>

@@ -1,6 +1,7 @@
 // CFString.cpp: UTF-8 strings: creation, conversion, comparison and printf-style formatting.
 #include "sdk/src/CFInternal.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
