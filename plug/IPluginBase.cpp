@@ -16,7 +16,7 @@ std::string Limited(const std::string& text) {
 }  // namespace
 
 IPluginBase::IPluginBase(const Config& config, EAPI api)
-    : IEditorDelegate(config.nParams),
+    : IGfxEditorDelegate(config.nParams),
       mPluginName(Limited(config.pluginName)),
       mProductName(Limited(config.productName)),
       mMfrName(Limited(config.mfrName)),

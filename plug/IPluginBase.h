@@ -9,7 +9,7 @@
 #include "plug/Config.h"
 #include "plug/EAPI.h"
 #include "plug/EParamSource.h"
-#include "plug/IEditorDelegate.h"
+#include "gfx/IGfxEditorDelegate.h"
 #include "plug/IPreset.h"
 #include "state/IByteChunk.h"
 
@@ -17,7 +17,7 @@ namespace plug {
 
 // Holds what the plug-in's configuration says about it, owns the factory-preset list and reads
 // and writes the parameter block of the state chunk: one double per parameter, in index order.
-class IPluginBase : public IEditorDelegate {
+class IPluginBase : public gfx::IGfxEditorDelegate {
  public:
   static constexpr int kMaxNameLength = 128;
 
