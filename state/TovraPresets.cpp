@@ -37,6 +37,13 @@ bool IsAsciiAlnum(unsigned char c) {
   return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
 }
 
+// The larger of value and lo, then the smaller of that and hi; a NaN wins no comparison and so
+// becomes lo (std::max would hand the NaN back).
+double Clamp(double value, double lo, double hi) {
+  const double atLeast = value > lo ? value : lo;
+  return atLeast < hi ? atLeast : hi;
+}
+
 long ParseInteger(const std::string& text) {
   return strtol_l(text.c_str(), nullptr, 10, CLocale());
 }
@@ -187,9 +194,8 @@ bool Load(const std::string& name, Values& values) {
   // A stream that stopped for any reason but the end of the file read nothing trustworthy: the
   // caller's values stay.
   if (in.bad() || !in.eof()) return false;
-  // max then min: a NaN loses both comparisons and lands on the lower bound.
-  values.gain = std::min(std::max(gain, 0.0), 100.0);
-  values.trim = std::min(std::max(trim, -24.0), 12.0);
+  values.gain = Clamp(gain, 0.0, 100.0);
+  values.trim = Clamp(trim, -24.0, 12.0);
   values.phat = phat;
   return true;
 }

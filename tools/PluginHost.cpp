@@ -1,0 +1,191 @@
+// PluginHost.cpp: bundle look-up, opening, set-up, rendering with idle ticks at the pace of the audio.
+#include "tools/PluginHost.h"
+
+#include "plug/RunLoop.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+
+namespace tools {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr double kIdlePeriodMs = 20.0;  // the plug-in's idle timer
+
+std::string Status(OSStatus status) { return "status " + std::to_string(status); }
+
+// The main run loop on a clock that only the audio moves: idle ticks then happen at the pace of the
+// rendered audio however fast the machine renders, and the same ticks on every run.
+plug::RunLoop &IdleLoop() {
+  plug::RunLoop &loop = plug::RunLoop::Main();
+  if (!loop.IsManualClock()) loop.UseManualClock(0.0);
+  return loop;
+}
+
+}  // namespace
+
+std::string PluginHost::LocateBundle(const std::string &explicitPath) {
+  if (!explicitPath.empty()) return explicitPath;
+  if (const char *env = std::getenv("TOVRASAT_COMPONENT"); env != nullptr && *env != '\0') return env;
+  std::error_code ec;
+  const fs::path exe = fs::read_symlink("/proc/self/exe", ec);
+  if (!ec) {
+    const fs::path beside = exe.parent_path().parent_path() / "TovraSat.component";
+    if (fs::exists(beside / "Contents" / "Info.plist", ec)) return beside.string();
+  }
+  return TOVRASAT_DEFAULT_COMPONENT;
+}
+
+std::shared_ptr<host::ComponentBundle> PluginHost::LoadBundle(const std::string &path, std::string &error) {
+  std::error_code ec;
+  if (!fs::is_directory(path, ec)) {
+    error = "no component bundle at " + path + " (build it, or give --component PATH)";
+    return nullptr;
+  }
+  return host::ComponentBundle::Load(path, error);
+}
+
+std::unique_ptr<PluginHost> PluginHost::Open(std::shared_ptr<host::ComponentBundle> bundle, std::string &error) {
+  if (!bundle) {
+    error = "no bundle";
+    return nullptr;
+  }
+  IdleLoop();  // before the unit exists, so its idle timer is laid out on the audio clock
+  AudioComponentDescription wanted{kType, kSubtype, kManufacturer, 0, 0};
+  if (bundle->Find(wanted) == nullptr) wanted = {kType, 0, 0, 0, 0};
+  std::unique_ptr<PluginHost> self(new PluginHost);
+  self->mUnit = host::HostedUnit::Open(std::move(bundle), wanted, error);
+  if (!self->mUnit) return nullptr;
+  return self;
+}
+
+bool PluginHost::IsTovraSat() const {
+  const AudioComponentDescription &d = mUnit->Entry().description;
+  return d.componentType == kType && d.componentSubType == kSubtype && d.componentManufacturer == kManufacturer;
+}
+
+bool PluginHost::Prepare(double sampleRate, int channels, UInt32 block, std::string &error) {
+  if (channels < 1 || channels > 2) {
+    error = "only mono and stereo are supported (got " + std::to_string(channels) + " channels)";
+    return false;
+  }
+  const auto n = static_cast<UInt32>(channels);
+  OSStatus status = mUnit->Configure({sampleRate, block, n, n});
+  if (status != noErr) {
+    error = "the plug-in refused " + std::to_string(channels) + " channel(s) at " +
+            std::to_string(static_cast<long>(sampleRate)) + " Hz, block " + std::to_string(block) + " (" +
+            Status(status) + ")";
+    return false;
+  }
+  status = mUnit->Initialize();
+  if (status != noErr) {
+    error = "the plug-in failed to initialise (" + Status(status) + ")";
+    return false;
+  }
+  mBlock = block;
+  return true;
+}
+
+bool PluginHost::Apply(const RenderSettings &settings, std::string &error) {
+  const std::pair<EParam, std::optional<double>> values[] = {
+      {kParamGain, settings.gain},
+      {kParamTrim, settings.trimDb},
+      {kParam48V, settings.phantom.has_value() ? std::optional<double>(*settings.phantom ? 1.0 : 0.0) : std::nullopt},
+      {kParamBypass, settings.bypass.has_value() ? std::optional<double>(*settings.bypass ? 1.0 : 0.0) : std::nullopt},
+  };
+  for (const auto &[id, value] : values) {
+    if (!value) continue;
+    const OSStatus status = mUnit->SetParameter(id, static_cast<AudioUnitParameterValue>(*value));
+    if (status != noErr) {
+      error = "the plug-in refused parameter " + std::to_string(id) + " = " + std::to_string(*value) + " (" +
+              Status(status) + ")";
+      return false;
+    }
+  }
+  return true;
+}
+
+std::optional<MeterReading> PluginHost::ReadMeter() const {
+  if (!IsTovraSat()) return std::nullopt;
+  MeterReading reading;
+  UInt32 size = sizeof reading;
+  if (AudioUnitGetProperty(mUnit->Unit(), kMeterReadingProperty, kAudioUnitScope_Global, 0, &reading, &size) != noErr ||
+      size != sizeof reading)
+    return std::nullopt;
+  return reading;
+}
+
+bool PluginHost::Render(const AudioFile &in, AudioFile &out, const Progress &progress, RenderReport &report,
+                        std::string &error) {
+  const size_t nc = in.channels.size();
+  if (nc != mUnit->Config().inputChannels) {
+    error = "the plug-in was prepared for another channel count";
+    return false;
+  }
+  const OSStatus reset = mUnit->Reset();
+  if (reset != noErr) {
+    error = "the plug-in failed to reset (" + Status(reset) + ")";
+    return false;
+  }
+
+  plug::RunLoop &loop = IdleLoop();
+  const double startMs = loop.NowMs();
+  loop.AdvanceTo(startMs);  // ticks that fell due while the unit was set up
+  report = RenderReport{};
+  bool answered = ReadMeter().has_value();
+  bool moved = false;
+  double audioMs = 0.0;
+  double nextTickMs = startMs + kIdlePeriodMs;
+  mUnit->SetPump([&](double seconds) {
+    audioMs += seconds * 1000.0;
+    while (nextTickMs <= startMs + audioMs) {
+      loop.AdvanceTo(nextTickMs);
+      nextTickMs += kIdlePeriodMs;
+      ++report.idleTicks;
+      const std::optional<MeterReading> reading = ReadMeter();
+      if (!reading) {
+        answered = false;
+        continue;
+      }
+      if (reading->meterDb > -120.0f) moved = true;
+      report.maxMeterDb = std::max(report.maxMeterDb, reading->meterDb);
+      if (reading->clipLed >= 1.0f) ++report.lampTicks;
+    }
+  });
+
+  const size_t frames = in.Frames();
+  out.sampleRate = in.sampleRate;
+  out.channels.assign(nc, std::vector<float>(frames, 0.0f));
+  std::vector<const float *> inputs(nc);
+  std::vector<float *> outputs(nc);
+  // Whole blocks per call, so the unit sees the same block boundaries as in one long call.
+  const size_t blocksPerCall = std::max<size_t>(1, static_cast<size_t>(in.sampleRate / 4.0) / mBlock);
+  const size_t chunk = blocksPerCall * mBlock;
+  OSStatus status = noErr;
+  for (size_t done = 0; done < frames && status == noErr;) {
+    const size_t n = std::min(chunk, frames - done);
+    for (size_t c = 0; c < nc; ++c) {
+      inputs[c] = in.channels[c].data() + done;
+      outputs[c] = out.channels[c].data() + done;
+    }
+    status = mUnit->Process(inputs.data(), outputs.data(), static_cast<UInt32>(n));
+    done += n;
+    if (progress) progress(done, frames);
+  }
+  mUnit->SetPump(nullptr);
+  if (status != noErr) {
+    error = "the plug-in failed to render (" + Status(status) + ")";
+    return false;
+  }
+  double outPeak = 0.0;
+  for (const std::vector<float> &channel : out.channels)
+    for (const float x : channel) outPeak = std::max(outPeak, static_cast<double>(std::fabs(x)));
+  // Sound came out but the meter never left rest: the idle timer is not ours to pump.
+  report.meterAvailable = answered && (moved || outPeak <= 1e-6);
+  return true;
+}
+
+}  // namespace tools
