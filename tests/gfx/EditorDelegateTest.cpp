@@ -10,9 +10,9 @@ namespace {
 
 using namespace gfxtest;
 
-class Delegate : public ::testing::Test {
+class GfxEditorDelegate : public ::testing::Test {
  protected:
-  Delegate() {
+  GfxEditorDelegate() {
     dlg.mLayoutFunc = [this](IGfx* g) {
       ++layouts;
       if (g->NControls() > 0) return;  // a second layout refits, it does not add
@@ -25,7 +25,7 @@ class Delegate : public ::testing::Test {
   int layouts = 0;
 };
 
-TEST_F(Delegate, OpeningMakesLaysOutAndPushesEveryParameter) {
+TEST_F(GfxEditorDelegate, OpeningMakesLaysOutAndPushesEveryParameter) {
   dlg.GetParam(TestDelegate::kPct)->Set(75.0);
   void* view = dlg.OpenWindow(nullptr);
   ASSERT_NE(view, nullptr);
@@ -41,7 +41,7 @@ TEST_F(Delegate, OpeningMakesLaysOutAndPushesEveryParameter) {
   for (const auto& [idx, source] : dlg.changes) EXPECT_EQ(source, plug::kDelegate) << idx;
 }
 
-TEST_F(Delegate, ValuesFromTheDelegateReachEveryLinkedControl) {
+TEST_F(GfxEditorDelegate, ValuesFromTheDelegateReachEveryLinkedControl) {
   dlg.OpenWindow(nullptr);
   IGfx* g = dlg.GetUI();
   g->SetAllControlsClean();
@@ -63,7 +63,7 @@ TEST_F(Delegate, ValuesFromTheDelegateReachEveryLinkedControl) {
   EXPECT_EQ(dlg.changes[0], std::make_pair(int(TestDelegate::kPct), plug::kDelegate));
 }
 
-TEST_F(Delegate, ClosingAndReopeningRestoresSizeAndScale) {
+TEST_F(GfxEditorDelegate, ClosingAndReopeningRestoresSizeAndScale) {
   dlg.OpenWindow(nullptr);
   dlg.GetUI()->Resize(222, 300, 1.5f, true);
   dlg.CloseWindow();
@@ -88,14 +88,14 @@ TEST_F(Delegate, ClosingAndReopeningRestoresSizeAndScale) {
   EXPECT_EQ(view.Capture().Height(), 450);
 }
 
-TEST_F(Delegate, ClosingDuringADragEndsTheGesture) {
+TEST_F(GfxEditorDelegate, ClosingDuringADragEndsTheGesture) {
   dlg.OpenWindow(nullptr);
   dlg.GetUI()->OnMouseDown(5, 5, IMouseMod(true));  // the control bound to kPct
   dlg.CloseWindow();
   EXPECT_EQ(dlg.log, (std::vector<std::string>{"begin 0", "close", "end 0"}));
 }
 
-TEST_F(Delegate, CloseDuringCloseIsIgnored) {
+TEST_F(GfxEditorDelegate, CloseDuringCloseIsIgnored) {
   struct Reentrant : TestDelegate {
     void OnUIClose() override {
       ++closes;
@@ -109,7 +109,7 @@ TEST_F(Delegate, CloseDuringCloseIsIgnored) {
   EXPECT_EQ(reentrant.GetUI(), nullptr);
 }
 
-TEST_F(Delegate, NoMakeGraphicsFunctionMeansNoEditor) {
+TEST_F(GfxEditorDelegate, NoMakeGraphicsFunctionMeansNoEditor) {
   dlg.mMakeGraphicsFunc = nullptr;
   EXPECT_EQ(dlg.CreateGraphics(), nullptr);
   EXPECT_EQ(dlg.OpenWindow(nullptr), nullptr);
