@@ -137,13 +137,16 @@ bool PluginHost::Render(const AudioFile &in, AudioFile &out, const Progress &pro
   report = RenderReport{};
   bool answered = ReadMeter().has_value();
   bool moved = false;
-  double audioMs = 0.0;
-  double nextTickMs = startMs + kIdlePeriodMs;
+  // Time is counted in frames, so that a second of audio holds exactly fifty ticks (a sum of block
+  // durations in milliseconds would drift below the last one).
+  const double rate = mUnit->Config().sampleRate;
+  double framesDone = 0.0;
   mUnit->SetPump([&](double seconds) {
-    audioMs += seconds * 1000.0;
-    while (nextTickMs <= startMs + audioMs) {
-      loop.AdvanceTo(nextTickMs);
-      nextTickMs += kIdlePeriodMs;
+    framesDone += std::round(seconds * rate);
+    for (;;) {
+      const double tick = report.idleTicks + 1.0;
+      if (framesDone * 1000.0 < tick * kIdlePeriodMs * rate) break;
+      loop.AdvanceTo(startMs + tick * kIdlePeriodMs);
       ++report.idleTicks;
       const std::optional<MeterReading> reading = ReadMeter();
       if (!reading) {

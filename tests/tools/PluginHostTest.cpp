@@ -1,0 +1,113 @@
+// PluginHostTest.cpp: the command's host side: idle ticks at the pace of the audio, block boundaries, the meter's absence.
+#include "plug/RunLoop.h"
+#include "plug/Timer.h"
+#include "tools/PluginHost.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+namespace {
+
+using tools::AudioFile;
+using tools::PluginHost;
+
+bool RealBundleBuilt() { return std::filesystem::exists(std::filesystem::path(TOVRASAT_REAL_COMPONENT) / "Contents/Info.plist"); }
+std::string Component() { return RealBundleBuilt() ? TOVRASAT_REAL_COMPONENT : GAIN_FIXTURE_BUNDLE; }
+
+AudioFile Ramp(double rate, size_t frames) {
+  AudioFile f;
+  f.sampleRate = rate;
+  f.channels.assign(2, std::vector<float>(frames));
+  for (size_t i = 0; i < frames; ++i) f.channels[0][i] = f.channels[1][i] = static_cast<float>(i % 100) / 200.0f;
+  return f;
+}
+
+// The main run loop advances with the rendered audio: a 20 ms timer on it ticks once per 20 ms of
+// audio, whatever the block size and however fast the machine renders.
+TEST(PluginHost, IdleTicksFollowTheAudioClock) {
+  struct Case {
+    double rate;
+    size_t frames;
+    UInt32 block;
+    int ticks;
+  };
+  const Case cases[] = {
+      {44100.0, 44100, 512, 50},  // one second
+      {48000.0, 48000, 4096, 50},  // several ticks fall inside one block
+      {48000.0, 959, 64, 0},       // 19.98 ms: not yet a tick
+      {48000.0, 960, 960, 1},      // exactly 20 ms
+      {96000.0, 9600, 100, 5},
+  };
+  std::string error;
+  auto bundle = PluginHost::LoadBundle(Component(), error);
+  ASSERT_TRUE(bundle) << error;
+  for (const Case &c : cases) {
+    auto plugin = PluginHost::Open(bundle, error);
+    ASSERT_TRUE(plugin) << error;
+    ASSERT_TRUE(plugin->Prepare(c.rate, 2, c.block, error)) << error;
+    ASSERT_TRUE(plug::RunLoop::Main().IsManualClock());
+    int timerTicks = 0;
+    auto timer = plug::Timer::Create([&](plug::Timer &) { ++timerTicks; }, 20);
+    plug::RunLoop::Main().AdvanceBy(0.0);  // its first tick, due at creation
+    timerTicks = 0;
+    AudioFile out;
+    tools::RenderReport report;
+    size_t progressCalls = 0, lastDone = 0;
+    ASSERT_TRUE(plugin->Render(Ramp(c.rate, c.frames), out,
+                               [&](size_t done, size_t total) {
+                                 ++progressCalls;
+                                 EXPECT_EQ(total, c.frames);
+                                 EXPECT_GT(done, lastDone);
+                                 lastDone = done;
+                               },
+                               report, error))
+        << error;
+    EXPECT_EQ(report.idleTicks, c.ticks) << c.frames << " frames at " << c.rate;
+    EXPECT_EQ(timerTicks, c.ticks) << c.frames << " frames at " << c.rate;
+    EXPECT_EQ(lastDone, c.frames);
+    EXPECT_GE(progressCalls, 1u);
+    EXPECT_EQ(out.Frames(), c.frames);
+  }
+}
+
+TEST(PluginHost, TheMeterIsUnknownForAUnitThatIsNotTovraSat) {
+  std::string error;
+  auto plugin = PluginHost::Open(PluginHost::LoadBundle(GAIN_FIXTURE_BUNDLE, error), error);
+  ASSERT_TRUE(plugin) << error;
+  EXPECT_FALSE(plugin->IsTovraSat());
+  // The gain unit answers property 64000 with something else entirely: it must not be read as a meter.
+  EXPECT_FALSE(plugin->ReadMeter().has_value());
+  ASSERT_TRUE(plugin->Prepare(48000.0, 2, 512, error)) << error;
+  AudioFile out;
+  tools::RenderReport report;
+  ASSERT_TRUE(plugin->Render(Ramp(48000.0, 4800), out, nullptr, report, error)) << error;
+  EXPECT_FALSE(report.meterAvailable);
+  EXPECT_EQ(report.idleTicks, 5);
+}
+
+TEST(PluginHost, PrepareRefusesWhatTheCommandCannotRender) {
+  std::string error;
+  auto plugin = PluginHost::Open(PluginHost::LoadBundle(Component(), error), error);
+  ASSERT_TRUE(plugin) << error;
+  EXPECT_FALSE(plugin->Prepare(48000.0, 3, 512, error));
+  EXPECT_NE(error.find("mono and stereo"), std::string::npos) << error;
+  EXPECT_FALSE(plugin->Prepare(48000.0, 0, 512, error));
+}
+
+TEST(PluginHost, LocateBundlePrefersTheOptionThenTheEnvironment) {
+  const char *old = std::getenv("TOVRASAT_COMPONENT");
+  const std::string saved = old != nullptr ? old : "";
+  ::setenv("TOVRASAT_COMPONENT", "/env/T.component", 1);
+  EXPECT_EQ(PluginHost::LocateBundle("/opt/T.component"), "/opt/T.component");
+  EXPECT_EQ(PluginHost::LocateBundle(""), "/env/T.component");
+  ::setenv("TOVRASAT_COMPONENT", "", 1);
+  // The test program is not beside a bundle: the build's own path.
+  EXPECT_EQ(PluginHost::LocateBundle(""), TOVRASAT_REAL_COMPONENT);
+  if (old != nullptr)
+    ::setenv("TOVRASAT_COMPONENT", saved.c_str(), 1);
+  else
+    ::unsetenv("TOVRASAT_COMPONENT");
+}
+
+}  // namespace
