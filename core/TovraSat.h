@@ -1,0 +1,78 @@
+// TovraSat: the plug-in object: parameters, reset and idle handling, block processing and state.
+#pragma once
+
+#include <string>
+
+#include "dsp/Crusher.h"
+#include "plug/au/IPluginAU.h"
+#include "state/TovraPresets.h"
+
+// One object per Audio Unit instance, made by the component factory. It owns the processing chain
+// (the crusher and its engine), hands the parameters to it once per block, turns the chain's
+// published peak and clip flag into the meter values on the idle tick, and writes and reads its
+// state chunk:
+//
+//   offset  0  double x 4  Gain, Output Trim, 48V, Bypass (real values, index order)
+//   offset 32  float       mEditorScale: 1.0, 1.25, 1.5 or 1.75
+//   offset 36  int32       L, the byte length of mPresetName
+//   offset 40  L bytes     mPresetName, no terminator
+//
+// Threads: ProcessBlock on the render thread; everything else on the main thread. Values cross
+// only through the parameters' atomics and the crusher's peak and clip atomics.
+class TovraSat final : public plug::IPluginAU {
+ public:
+  enum EParams : int { kGain = 0, kOutputTrim = 1, k48V = 2, kBypass = 3, kNumParams = 4 };
+
+  // The editor's output meter is attached with this tag.
+  static constexpr int kMeterCtrlTag = 0;
+  static constexpr int kEditorWidth = 222;
+  static constexpr int kEditorHeight = 666;
+  static constexpr int kEditorFps = 60;
+  // Audio is converted to single precision in chunks of this many frames.
+  static constexpr int kChunkFrames = 512;
+
+  // The configuration record this plug-in hands to the framework. Threads: any.
+  static plug::Config MakeConfig();
+  static const char* ViewFactoryClassName() { return "TovraSat_View"; }
+
+  // Threads: main.
+  explicit TovraSat(const plug::InstanceInfo& info);
+  ~TovraSat() override;
+
+  // Appends the state chunk to what chunk holds; the result is that of SerializeParams.
+  // Threads: main.
+  bool SerializeState(plug::IByteChunk& chunk) const override;
+  // Restores the state chunk at startPos: -1 when the parameter block does not fit; the position
+  // after the parameters when the zoom factor is missing or not one of the four; after the zoom
+  // factor when the name cannot be read; else after the name. Threads: main.
+  int UnserializeState(const plug::IByteChunk& chunk, int startPos) override;
+  // Meter fall-off and clip-lamp fade from the chain's readings; redraws an open meter.
+  // Threads: main.
+  void OnIdle() override;
+  // Threads: render. No allocation, no lock, no system call, no exception.
+  void ProcessBlock(double** inputs, double** outputs, int nFrames) noexcept override;
+  // Current parameters and sample rate to the chain, which is cleared; latency 0.
+  // Threads: main, not while rendering.
+  void OnReset() override;
+
+  // Gain, Output Trim and 48V as a user preset holds them. Threads: main.
+  tovrapresets::Values SnapshotPreset() const;
+  // Takes over a user preset as if the user had moved the three controls (each change inside its
+  // own host gesture), remembers its name and refreshes an open editor. Threads: main.
+  void ApplyPreset(const std::string& name, const tovrapresets::Values& values);
+
+  // Read by the editor and the meter property. Threads: main.
+  tovrasat::Crusher mCrusher;
+  float mMeterDb = -120.0f;
+  float mClipLed = 0.0f;
+  float mEditorScale = 1.0f;
+  std::string mPresetName = "Default";
+
+ protected:
+  OSStatus GetPlugInProperty(AudioUnitPropertyID id, AudioUnitScope scope,
+                             AudioUnitElement element, UInt32& size, Boolean& writable,
+                             void* data) override;
+
+ private:
+  void HandParamsToChain() noexcept;
+};
