@@ -1,4 +1,4 @@
-// CFBundle.cpp: file URLs, the host's main bundle, registered bundles and run-loop handles.
+// CFBundle.cpp: file URLs, the host's main bundle and registered bundles.
 #include "sdk/src/CFInternal.h"
 
 #include <TovraSdk/HostBundle.h>
@@ -9,7 +9,6 @@
 #include <map>
 #include <mutex>
 #include <new>
-#include <thread>
 
 using namespace tovrasdk;
 
@@ -28,8 +27,6 @@ struct __CFBundle : __CFRuntimeBase {
   CFDictionaryRef info;
 };
 
-struct __CFRunLoop : __CFRuntimeBase {};
-
 namespace {
 
 struct BundleRegistry {
@@ -43,9 +40,6 @@ BundleRegistry &Bundles() {
   static BundleRegistry *registry = new BundleRegistry;  // lives as long as the process
   return *registry;
 }
-
-__CFRunLoop gMainRunLoop{ImmortalBase(kTypeRunLoop)};
-const std::thread::id gMainThread = std::this_thread::get_id();
 
 CFStringRef Optional(const char *text) {
   return text != nullptr && text[0] != '\0' ? CFStringCreateWithCString(nullptr, text, kCFStringEncodingUTF8) : nullptr;
@@ -125,20 +119,9 @@ const CFStringRef kCFBundleExecutableKey = CFSTR("CFBundleExecutable");
 const CFStringRef kCFBundleIdentifierKey = CFSTR("CFBundleIdentifier");
 const CFStringRef kCFBundleVersionKey = CFSTR("CFBundleVersion");
 const CFStringRef kCFBundleNameKey = CFSTR("CFBundleName");
-const CFStringRef kCFRunLoopDefaultMode = CFSTR("kCFRunLoopDefaultMode");
-const CFStringRef kCFRunLoopCommonModes = CFSTR("kCFRunLoopCommonModes");
 
 CFTypeID CFURLGetTypeID(void) { return kTypeURL; }
 CFTypeID CFBundleGetTypeID(void) { return kTypeBundle; }
-CFTypeID CFRunLoopGetTypeID(void) { return kTypeRunLoop; }
-
-CFRunLoopRef CFRunLoopGetMain(void) { return &gMainRunLoop; }
-
-CFRunLoopRef CFRunLoopGetCurrent(void) {
-  if (std::this_thread::get_id() == gMainThread) return &gMainRunLoop;
-  thread_local __CFRunLoop loop{ImmortalBase(kTypeRunLoop)};
-  return &loop;
-}
 
 CFURLRef CFURLCreateWithFileSystemPath(CFAllocatorRef, CFStringRef filePath, CFURLPathStyle pathStyle,
                                        Boolean isDirectory) {

@@ -25,6 +25,9 @@ enum : CFTypeID {
   kTypeURL = 10,
   kTypeBundle = 11,
   kTypeRunLoop = 12,
+  kTypeRunLoopTimer = 13,
+  kTypeRunLoopSource = 14,
+  kTypeFileDescriptor = 15,
 };
 
 constexpr long kImmortal = -1;
@@ -48,6 +51,9 @@ void DestroyArray(CFTypeRef cf) noexcept;
 void DestroyDictionary(CFTypeRef cf) noexcept;
 void DestroyURL(CFTypeRef cf) noexcept;
 void DestroyAllocator(CFTypeRef cf) noexcept;
+void DestroyTimer(CFTypeRef cf) noexcept;
+void DestroySource(CFTypeRef cf) noexcept;
+void DestroyFileDescriptor(CFTypeRef cf) noexcept;
 
 bool EqualNumbers(CFNumberRef a, CFNumberRef b) noexcept;
 bool EqualData(CFDataRef a, CFDataRef b) noexcept;

@@ -120,6 +120,9 @@ void CFRelease(CFTypeRef cf) {
     case kTypeDictionary: DestroyDictionary(cf); break;
     case kTypeURL: DestroyURL(cf); break;
     case kTypeAllocator: DestroyAllocator(cf); break;
+    case kTypeRunLoopTimer: DestroyTimer(cf); break;
+    case kTypeRunLoopSource: DestroySource(cf); break;
+    case kTypeFileDescriptor: DestroyFileDescriptor(cf); break;
     default: break;
   }
 }
@@ -194,6 +197,9 @@ CFStringRef CFCopyTypeIDDescription(CFTypeID type_id) {
     case kTypeURL: return MakeString("CFURL");
     case kTypeBundle: return MakeString("CFBundle");
     case kTypeRunLoop: return MakeString("CFRunLoop");
+    case kTypeRunLoopTimer: return MakeString("CFRunLoopTimer");
+    case kTypeRunLoopSource: return MakeString("CFRunLoopSource");
+    case kTypeFileDescriptor: return MakeString("CFFileDescriptor");
     default: return nullptr;
   }
 }

@@ -7,7 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "plug/RunLoop.h"
+#include <TovraSdk/RunLoopClock.h>
+
 #include "tests/plug/TestPlugin.h"
 
 namespace {
@@ -21,13 +22,11 @@ class APIBase : public ::testing::Test {
  protected:
   void SetUp() override {
     p.InitTovraParams();
-    loop.UseManualClock(0.0);
-    timer = plug::Timer::Create(loop, [](plug::Timer&) {}, 20);
+    timer = plug::Timer::Create([](plug::Timer&) {}, 20);
   }
 
   TestPlugin p;
-  plug::RunLoop loop;
-  std::unique_ptr<plug::Timer> timer;  // OnTimer wants a timer; this one never ticks by itself
+  std::unique_ptr<plug::Timer> timer;  // OnTimer wants a timer; nobody pumps the main loop here
 };
 
 // --------------------------------------------------------------------------- parameter routes
@@ -175,17 +174,16 @@ TEST_F(APIBase, RingsHoldOneLessThanTheirSlotsAndDropWhenFull) {
 // --------------------------------------------------------------------------- idle timer
 
 TEST(APIBaseTimer, IdleTimerTicksEvery20msOnTheMainRunLoop) {
-  plug::RunLoop& main = plug::RunLoop::Main();
-  main.UseManualClock(1000.0);
+  TovraSdkRunLoopUseManualClock(1.0);
   TestPlugin p;
   p.CreateTimer();
   ASSERT_TRUE(p.HasTimer());
-  EXPECT_EQ(main.AdvanceBy(100.0), 6);  // due at creation, then 20, 40, 60, 80, 100 ms later
+  EXPECT_EQ(TovraSdkRunLoopAdvanceBy(0.1), 6);  // due at creation, then 20, 40, 60, 80, 100 ms later
   EXPECT_EQ(p.TakeEvents().size(), 6u);
   p.DestroyTimer();
-  EXPECT_EQ(main.AdvanceBy(100.0), 0);
+  EXPECT_EQ(TovraSdkRunLoopAdvanceBy(0.1), 0);
   EXPECT_TRUE(p.TakeEvents().empty());
-  main.UseSystemClock();
+  TovraSdkRunLoopUseSystemClock();
 }
 
 // ------------------------------------------------------------------------------------- host

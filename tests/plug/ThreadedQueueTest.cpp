@@ -4,7 +4,8 @@
 #include <atomic>
 #include <thread>
 
-#include "plug/RunLoop.h"
+#include <TovraSdk/RunLoopClock.h>
+
 #include "plug/Timer.h"
 #include "tests/plug/TestPlugin.h"
 
@@ -44,13 +45,14 @@ TEST(ThreadedQueue, ProducerAndTimerConsumerAgreeOnEveryChange) {
     producerDone.store(true, std::memory_order_release);
   });
 
-  // The consumer: a main run loop of its own, ticking the plug-in on a manual clock.
+  // The consumer: the thread that pumps the main run loop, ticking the plug-in on a manual clock.
   std::thread consumer([&] {
-    plug::RunLoop loop;
-    loop.UseManualClock(0.0);
-    auto timer = plug::Timer::Create(loop, [&](plug::Timer& t) { p.OnTimer(t); }, 20);
-    while (!producerDone.load(std::memory_order_acquire)) loop.AdvanceBy(20.0);
-    loop.AdvanceBy(20.0);  // drain what was pushed last
+    TovraSdkRunLoopUseManualClock(0.0);
+    auto timer = plug::Timer::Create([&](plug::Timer& t) { p.OnTimer(t); }, 20);
+    while (!producerDone.load(std::memory_order_acquire)) TovraSdkRunLoopAdvanceBy(0.020);
+    TovraSdkRunLoopAdvanceBy(0.020);  // drain what was pushed last
+    timer.reset();
+    TovraSdkRunLoopUseSystemClock();
   });
   producer.join();
   consumer.join();

@@ -6,7 +6,9 @@
 #include <CoreFoundation/CFArray.h>
 #include <CoreFoundation/CFBundle.h>
 #include <CoreFoundation/CFData.h>
+#include <CoreFoundation/CFDate.h>
 #include <CoreFoundation/CFDictionary.h>
+#include <CoreFoundation/CFFileDescriptor.h>
 #include <CoreFoundation/CFNumber.h>
 #include <CoreFoundation/CFRunLoop.h>
 #include <CoreFoundation/CFString.h>

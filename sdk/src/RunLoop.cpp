@@ -1,0 +1,529 @@
+// RunLoop.cpp: timers ordered by fire date, descriptors through poll(2), an eventfd to end a wait.
+#include "sdk/src/RunLoop.h"
+
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <climits>
+#include <cmath>
+#include <thread>
+
+namespace tovrasdk {
+
+namespace {
+
+constexpr Nanos kMaxNanos = 4'000'000'000'000'000'000;  // about 126 years: no real date is further
+constexpr Nanos kNanosPerMs = 1'000'000;
+constexpr std::string_view kDefaultMode = "kCFRunLoopDefaultMode";
+constexpr std::string_view kCommonModes = "kCFRunLoopCommonModes";
+
+Nanos SteadyNow() {
+  return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
+// The system clock is the monotonic clock, anchored once to the wall clock's time since 2001.
+Nanos SystemNow() {
+  static const Nanos offset = [] {
+    const Nanos wall = std::chrono::duration_cast<std::chrono::nanoseconds>(
+                           std::chrono::system_clock::now().time_since_epoch())
+                           .count();
+    return wall - Nanos{978'307'200} * 1'000'000'000 - SteadyNow();
+  }();
+  return SteadyNow() + offset;
+}
+
+Nanos AddSaturating(Nanos a, Nanos b) {
+  const Nanos sum = (b > 0 && a > kMaxNanos - b) ? kMaxNanos : (b < 0 && a < -kMaxNanos - b) ? -kMaxNanos : a + b;
+  return std::clamp(sum, -kMaxNanos, kMaxNanos);
+}
+
+// A wait in whole milliseconds, rounded up so that a wait never ends just before its target.
+int WaitMs(Nanos n) {
+  if (n <= 0) return 0;
+  const Nanos ms = n / kNanosPerMs + (n % kNanosPerMs != 0 ? 1 : 0);
+  return ms > INT_MAX ? INT_MAX : static_cast<int>(ms);
+}
+
+// Objects retained for a while under the lock; their releases go to later, which runs unlocked.
+class Holds {
+ public:
+  explicit Holds(Deferred &later) : mLater(later) {}
+  ~Holds() {
+    for (CFTypeRef cf : mHeld) mLater.Release(cf);
+  }
+  Holds(const Holds &) = delete;
+  Holds &operator=(const Holds &) = delete;
+  void Retain(CFTypeRef cf) { mHeld.push_back(CFRetain(cf)); }
+
+ private:
+  Deferred &mLater;
+  std::vector<CFTypeRef> mHeld;
+};
+
+std::uint64_t gNextSequence = 1;  // guarded by the mutex
+
+const std::thread::id gMainThread = std::this_thread::get_id();
+
+}  // namespace
+
+Nanos ToNanos(double seconds) noexcept {
+  if (std::isnan(seconds)) return 0;
+  const double n = seconds * 1e9;
+  if (n >= static_cast<double>(kMaxNanos)) return kMaxNanos;
+  if (n <= -static_cast<double>(kMaxNanos)) return -kMaxNanos;
+  return static_cast<Nanos>(std::llround(n));
+}
+
+bool Schedule::Listed(std::string_view mode) const noexcept {
+  return std::find(modes.begin(), modes.end(), mode) != modes.end();
+}
+
+bool Schedule::ActiveIn(std::string_view mode) const noexcept {
+  return Listed(mode) || (mode == kDefaultMode && Listed(kCommonModes));
+}
+
+void Deferred::Run() {
+  // Taken out first: a release may lead back here through a destructor with work of its own.
+  std::vector<std::function<void()>> calls;
+  calls.swap(mCalls);
+  std::vector<CFTypeRef> releases;
+  releases.swap(mReleases);
+  for (auto &call : calls) call();
+  for (CFTypeRef cf : releases) CFRelease(cf);
+}
+
+RunLoop::RunLoop() : mHandle{ImmortalBase(kTypeRunLoop), this} {
+  mWakeFd = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+}
+
+RunLoop::~RunLoop() {
+  {
+    Deferred later;
+    std::lock_guard<std::mutex> lock(Mutex());
+    while (!mTimers.empty()) UnscheduleTimerLocked(mTimers.back(), later);
+    while (!mSources.empty()) UnscheduleSourceLocked(mSources.back(), later);
+    // later runs here, after the lock is released (declared first, destroyed last).
+  }
+  if (mWakeFd >= 0) ::close(mWakeFd);
+}
+
+std::mutex &RunLoop::Mutex() {
+  static std::mutex *const mutex = new std::mutex;  // never destroyed: loops may outlive statics
+  return *mutex;
+}
+
+RunLoop &RunLoop::Main() {
+  // Never destroyed: plug-ins' static objects may still remove their timers at exit.
+  static RunLoop *const main = new RunLoop;
+  return *main;
+}
+
+RunLoop &RunLoop::Current() {
+  if (std::this_thread::get_id() == gMainThread) return Main();
+  // Another thread's loop lives as long as its thread, as on macOS.
+  thread_local RunLoop loop;
+  return loop;
+}
+
+// --------------------------------------------------------------------------------------- clock
+
+Nanos RunLoop::NowLocked() const { return mManualClock ? mManualNow : SystemNow(); }
+
+Nanos RunLoop::Now() {
+  std::lock_guard<std::mutex> lock(Mutex());
+  return NowLocked();
+}
+
+void RunLoop::ShiftTimersLocked(Nanos shift) {
+  for (__CFRunLoopTimer *t : mTimers) t->fire = AddSaturating(t->fire, shift);
+}
+
+void RunLoop::UseManualClock(Nanos now) {
+  std::lock_guard<std::mutex> lock(Mutex());
+  // Pending ticks keep their distance to "now" across the switch.
+  ShiftTimersLocked(now - NowLocked());
+  mManualClock = true;
+  mManualNow = now;
+  WakeLocked();
+}
+
+void RunLoop::UseSystemClock() {
+  std::lock_guard<std::mutex> lock(Mutex());
+  if (!mManualClock) return;
+  const Nanos before = mManualNow;
+  mManualClock = false;
+  ShiftTimersLocked(SystemNow() - before);
+  WakeLocked();
+}
+
+bool RunLoop::IsManualClock() {
+  std::lock_guard<std::mutex> lock(Mutex());
+  return mManualClock;
+}
+
+void RunLoop::WakeLocked() const {
+  if (!mPolling || mWakeFd < 0) return;
+  const std::uint64_t one = 1;
+  // A full counter already wakes the loop; nothing else can fail here.
+  [[maybe_unused]] const ssize_t n = ::write(mWakeFd, &one, sizeof one);
+}
+
+void RunLoop::WakeUp() {
+  std::lock_guard<std::mutex> lock(Mutex());
+  WakeLocked();
+}
+
+void RunLoop::Stop() {
+  std::lock_guard<std::mutex> lock(Mutex());
+  mStopped = true;
+  WakeLocked();
+}
+
+// ---------------------------------------------------------------------------------- scheduling
+
+void RunLoop::AddTimer(__CFRunLoopTimer *timer, std::string_view mode) {
+  if (mode.empty()) return;
+  std::lock_guard<std::mutex> lock(Mutex());
+  if (!timer->valid) return;
+  Schedule &s = timer->schedule;
+  if (s.loop != nullptr && s.loop != this) return;  // one loop at a time
+  if (s.loop == nullptr) {
+    CFRetain(timer);
+    s.loop = this;
+    s.sequence = gNextSequence++;
+    mTimers.push_back(timer);
+  }
+  if (!s.Listed(mode)) s.modes.emplace_back(mode);
+  WakeLocked();
+}
+
+void RunLoop::UnscheduleTimerLocked(__CFRunLoopTimer *timer, Deferred &later) {
+  mTimers.erase(std::remove(mTimers.begin(), mTimers.end(), timer), mTimers.end());
+  timer->schedule = Schedule{};
+  later.Release(timer);
+}
+
+void RunLoop::RemoveTimer(__CFRunLoopTimer *timer, std::string_view mode) {
+  Deferred later;
+  std::lock_guard<std::mutex> lock(Mutex());
+  Schedule &s = timer->schedule;
+  if (s.loop != this || !s.Listed(mode)) return;
+  s.modes.erase(std::find(s.modes.begin(), s.modes.end(), mode));
+  if (s.modes.empty()) UnscheduleTimerLocked(timer, later);
+}
+
+bool RunLoop::ContainsTimer(__CFRunLoopTimer *timer, std::string_view mode) {
+  std::lock_guard<std::mutex> lock(Mutex());
+  return timer->schedule.loop == this && timer->schedule.ActiveIn(mode);
+}
+
+void RunLoop::AddSource(__CFRunLoopSource *source, std::string_view mode) {
+  if (mode.empty()) return;
+  std::lock_guard<std::mutex> lock(Mutex());
+  if (!source->valid) return;
+  Schedule &s = source->schedule;
+  if (s.loop != nullptr && s.loop != this) return;
+  if (s.loop == nullptr) {
+    CFRetain(source);
+    s.loop = this;
+    s.sequence = gNextSequence++;
+    mSources.push_back(source);
+  }
+  if (!s.Listed(mode)) s.modes.emplace_back(mode);
+  WakeLocked();
+}
+
+void RunLoop::UnscheduleSourceLocked(__CFRunLoopSource *source, Deferred &later) {
+  mSources.erase(std::remove(mSources.begin(), mSources.end(), source), mSources.end());
+  source->schedule = Schedule{};
+  later.Release(source);
+}
+
+void RunLoop::RemoveSource(__CFRunLoopSource *source, std::string_view mode) {
+  Deferred later;
+  std::lock_guard<std::mutex> lock(Mutex());
+  Schedule &s = source->schedule;
+  if (s.loop != this || !s.Listed(mode)) return;
+  s.modes.erase(std::find(s.modes.begin(), s.modes.end(), mode));
+  if (s.modes.empty()) UnscheduleSourceLocked(source, later);
+}
+
+bool RunLoop::ContainsSource(__CFRunLoopSource *source, std::string_view mode) {
+  std::lock_guard<std::mutex> lock(Mutex());
+  return source->schedule.loop == this && source->schedule.ActiveIn(mode);
+}
+
+std::optional<Nanos> RunLoop::NextFireLocked(std::string_view mode) const {
+  std::optional<Nanos> next;
+  for (const __CFRunLoopTimer *t : mTimers) {
+    if (t->valid && t->schedule.ActiveIn(mode) && (!next || t->fire < *next)) next = t->fire;
+  }
+  return next;
+}
+
+std::optional<Nanos> RunLoop::NextFireDate(std::string_view mode) {
+  std::lock_guard<std::mutex> lock(Mutex());
+  return NextFireLocked(mode);
+}
+
+bool RunLoop::EmptyLocked(std::string_view mode) const {
+  for (const __CFRunLoopTimer *t : mTimers)
+    if (t->valid && t->schedule.ActiveIn(mode)) return false;
+  for (const __CFRunLoopSource *s : mSources)
+    if (s->valid && s->schedule.ActiveIn(mode)) return false;
+  return true;
+}
+
+// -------------------------------------------------------------------------------- invalidation
+
+namespace {
+
+template <typename Object, typename Release>
+void ReleaseInfoLocked(Object *o, Release release, Deferred &later) {
+  if (release == nullptr || o->context.info == nullptr) {
+    o->context.info = nullptr;
+    return;
+  }
+  if (o->busy > 0) {
+    o->infoReleasePending = true;  // the last call-out to return releases it
+    return;
+  }
+  void *info = o->context.info;
+  o->context.info = nullptr;
+  later.Call([release, info] { release(info); });
+}
+
+}  // namespace
+
+void RunLoop::InvalidateTimerLocked(__CFRunLoopTimer *timer, Deferred &later) {
+  if (!timer->valid) return;
+  timer->valid = false;
+  if (timer->schedule.loop != nullptr) timer->schedule.loop->UnscheduleTimerLocked(timer, later);
+  ReleaseInfoLocked(timer, timer->context.release, later);
+}
+
+void RunLoop::InvalidateSourceLocked(__CFRunLoopSource *source, Deferred &later) {
+  if (!source->valid) return;
+  source->valid = false;
+  if (source->schedule.loop != nullptr) source->schedule.loop->UnscheduleSourceLocked(source, later);
+}
+
+void RunLoop::InvalidateDescriptorLocked(__CFFileDescriptor *f, Deferred &later) {
+  if (!f->valid) return;
+  f->valid = false;
+  f->enabled = 0;
+  if (f->source != nullptr) InvalidateSourceLocked(f->source, later);
+  ReleaseInfoLocked(f, f->context.release, later);
+  if (f->closeOnInvalidate && f->fd >= 0) ::close(f->fd);
+  f->fd = -1;
+}
+
+void RunLoop::SetFireDateLocked(__CFRunLoopTimer *timer, Nanos fire) {
+  timer->fire = fire;
+  if (timer->schedule.loop != nullptr) timer->schedule.loop->WakeLocked();
+}
+
+void RunLoop::EnableCallBacksLocked(__CFFileDescriptor *f, CFOptionFlags types) {
+  if (!f->valid) return;
+  f->enabled |= types & (kCFFileDescriptorReadCallBack | kCFFileDescriptorWriteCallBack);
+  if (f->source != nullptr && f->source->schedule.loop != nullptr) f->source->schedule.loop->WakeLocked();
+}
+
+// ------------------------------------------------------------------------------------- running
+
+void RunLoop::FireLocked(__CFRunLoopTimer *timer, Nanos now, bool skipMissed, std::unique_lock<std::mutex> &lock,
+                         Deferred &later) {
+  const bool once = timer->interval == 0;
+  if (!once) {
+    timer->fire = AddSaturating(timer->fire, timer->interval);
+    if (skipMissed && timer->fire <= now) {
+      const Nanos missed = (now - timer->fire) / timer->interval + 1;
+      timer->fire = AddSaturating(timer->fire, missed > kMaxNanos / timer->interval ? kMaxNanos : missed * timer->interval);
+    }
+  }
+  const Nanos fireBefore = timer->fire;
+  CFRetain(timer);  // alive through its call-out, even if the call-out releases the last reference
+  ++timer->busy;
+  const CFRunLoopTimerCallBack callout = timer->callout;
+  void *const info = timer->context.info;
+  lock.unlock();
+  later.Run();
+  callout(timer, info);
+  lock.lock();
+  later.Release(timer);
+  --timer->busy;
+  if (timer->busy == 0 && timer->infoReleasePending) {
+    timer->infoReleasePending = false;
+    timer->context.info = info;
+    ReleaseInfoLocked(timer, timer->context.release, later);
+  }
+  // A one-shot timer is done, unless its call-out gave it another date.
+  if (once && timer->fire == fireBefore) InvalidateTimerLocked(timer, later);
+}
+
+bool RunLoop::DispatchLocked(__CFRunLoopSource *source, short revents, std::string_view mode,
+                             std::unique_lock<std::mutex> &lock, Deferred &later) {
+  __CFFileDescriptor *f = source->descriptor;
+  if (!source->valid || !f->valid || source->schedule.loop != this || !source->schedule.ActiveIn(mode)) return false;
+  CFOptionFlags types = 0;
+  // A hang-up or error is news for whoever reads or writes: each learns of it from its call.
+  if ((revents & (POLLIN | POLLHUP | POLLERR | POLLNVAL)) != 0) types |= f->enabled & kCFFileDescriptorReadCallBack;
+  if ((revents & (POLLOUT | POLLHUP | POLLERR | POLLNVAL)) != 0) types |= f->enabled & kCFFileDescriptorWriteCallBack;
+  if (types == 0) return false;
+  f->enabled &= ~types;  // one-shot: the call-out enables again what it wants
+  CFRetain(f);
+  ++f->busy;
+  const CFFileDescriptorCallBack callout = f->callout;
+  void *const info = f->context.info;
+  lock.unlock();
+  later.Run();
+  callout(f, types, info);
+  lock.lock();
+  later.Release(f);
+  --f->busy;
+  if (f->busy == 0 && f->infoReleasePending) {
+    f->infoReleasePending = false;
+    f->context.info = info;
+    ReleaseInfoLocked(f, f->context.release, later);
+  }
+  return true;
+}
+
+CFRunLoopRunResult RunLoop::Run(std::string_view mode, double seconds, bool returnAfterSourceHandled) {
+  if (mode.empty() || mode == kCommonModes) return kCFRunLoopRunFinished;
+  Deferred later;
+  std::unique_lock<std::mutex> lock(Mutex());
+  if (EmptyLocked(mode)) return kCFRunLoopRunFinished;
+  if (mStopped) {
+    mStopped = false;
+    return kCFRunLoopRunStopped;
+  }
+  const Nanos span = seconds > 0.0 ? ToNanos(seconds) : 0;
+  const Nanos deadline = AddSaturating(NowLocked(), span);
+  // A manual clock waits for descriptors in real time: this is when that wait ends.
+  const Nanos realDeadline = AddSaturating(SteadyNow(), span);
+
+  std::vector<pollfd> fds;
+  std::vector<__CFRunLoopSource *> polled;  // in the order of fds[1...]
+  for (;;) {
+    // What this pass looks at stays alive until the pass ends, whatever the call-outs release.
+    Holds held(later);
+    fds.clear();
+    polled.clear();
+    fds.push_back(pollfd{mWakeFd, POLLIN, 0});  // a negative descriptor is skipped by poll
+    for (__CFRunLoopSource *s : mSources) {
+      const __CFFileDescriptor *f = s->descriptor;
+      if (!s->valid || !f->valid || f->enabled == 0 || !s->schedule.ActiveIn(mode)) continue;
+      short events = 0;
+      if ((f->enabled & kCFFileDescriptorReadCallBack) != 0) events |= POLLIN;
+      if ((f->enabled & kCFFileDescriptorWriteCallBack) != 0) events |= POLLOUT;
+      fds.push_back(pollfd{f->fd, events, 0});
+      held.Retain(s);
+      polled.push_back(s);
+    }
+
+    const Nanos now = NowLocked();
+    const std::optional<Nanos> next = NextFireLocked(mode);
+    const bool timerBeforeEnd = next.has_value() && *next <= deadline;
+    int waitMs = 0;
+    if (now < deadline) {
+      if (!mManualClock) {
+        waitMs = WaitMs((timerBeforeEnd ? *next : deadline) - now);
+      } else if (!timerBeforeEnd && !polled.empty()) {
+        waitMs = WaitMs(realDeadline - SteadyNow());
+      }
+    }
+
+    mPolling = true;
+    lock.unlock();
+    later.Run();
+    int ready = ::poll(fds.data(), static_cast<nfds_t>(fds.size()), waitMs);
+    const int error = errno;
+    lock.lock();
+    mPolling = false;
+    if (ready < 0 && error != EINTR) return kCFRunLoopRunFinished;  // poll itself failed: nothing to run
+    if (ready < 0) ready = 0;
+
+    if (fds[0].revents != 0) {
+      std::uint64_t count = 0;
+      [[maybe_unused]] const ssize_t n = ::read(mWakeFd, &count, sizeof count);
+    }
+    bool handled = false;
+    bool descriptorReady = false;
+    for (std::size_t i = 0; i < polled.size(); ++i) {
+      const short revents = fds[i + 1].revents;
+      if (revents == 0) continue;
+      descriptorReady = true;
+      if (DispatchLocked(polled[i], revents, mode, lock, later)) handled = true;
+    }
+
+    // The timers due now, in time order, each once.
+    const Nanos firedAt = NowLocked();
+    std::vector<__CFRunLoopTimer *> due;
+    for (__CFRunLoopTimer *t : mTimers) {
+      if (t->valid && t->schedule.ActiveIn(mode) && t->fire <= firedAt) {
+        held.Retain(t);
+        due.push_back(t);
+      }
+    }
+    std::sort(due.begin(), due.end(), [](const __CFRunLoopTimer *a, const __CFRunLoopTimer *b) {
+      return a->fire != b->fire ? a->fire < b->fire : a->schedule.sequence < b->schedule.sequence;
+    });
+    for (__CFRunLoopTimer *t : due) {
+      // An earlier call-out may have removed, invalidated or moved it.
+      if (!t->valid || t->schedule.loop != this || !t->schedule.ActiveIn(mode) || t->fire > firedAt) continue;
+      FireLocked(t, firedAt, true, lock, later);
+    }
+
+    if (mStopped) {
+      mStopped = false;
+      return kCFRunLoopRunStopped;
+    }
+    if (returnAfterSourceHandled && handled) return kCFRunLoopRunHandledSource;
+    if (EmptyLocked(mode)) return kCFRunLoopRunFinished;
+    if (NowLocked() >= deadline) return kCFRunLoopRunTimedOut;
+    if (mManualClock) {
+      const std::optional<Nanos> upcoming = NextFireLocked(mode);
+      if (upcoming && *upcoming <= deadline) {
+        mManualNow = std::max(mManualNow, *upcoming);  // jump instead of waiting
+        continue;
+      }
+      const bool waitLeft = !polled.empty() && SteadyNow() < realDeadline;
+      if (!waitLeft || (ready == 0 && !descriptorReady && waitMs > 0)) {
+        mManualNow = std::max(mManualNow, deadline);
+        return kCFRunLoopRunTimedOut;
+      }
+    }
+  }
+}
+
+CFIndex RunLoop::AdvanceTo(Nanos time) {
+  Deferred later;
+  std::unique_lock<std::mutex> lock(Mutex());
+  if (!mManualClock) return -1;
+  CFIndex ran = 0;
+  for (;;) {
+    __CFRunLoopTimer *earliest = nullptr;
+    for (__CFRunLoopTimer *t : mTimers) {
+      if (!t->valid || !t->schedule.ActiveIn(kDefaultMode) || t->fire > time) continue;
+      if (earliest == nullptr || t->fire < earliest->fire ||
+          (t->fire == earliest->fire && t->schedule.sequence < earliest->schedule.sequence))
+        earliest = t;
+    }
+    if (earliest == nullptr) break;
+    if (earliest->fire > mManualNow) mManualNow = earliest->fire;
+    // Every tick counts here, also those of a timer whose date lay in the past.
+    FireLocked(earliest, mManualNow, false, lock, later);
+    ++ran;
+    if (!mManualClock) return ran;  // a call-out went back to the system clock
+  }
+  if (time > mManualNow) mManualNow = time;
+  return ran;
+}
+
+}  // namespace tovrasdk

@@ -1,0 +1,169 @@
+// RunLoop.h: one thread's run loop: timers and descriptor sources in one poll, on a system or manual clock.
+#pragma once
+
+#include "sdk/src/CFInternal.h"
+
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tovrasdk {
+
+class RunLoop;
+
+// Time on a loop's clock: nanoseconds since 2001-01-01, so that whole milliseconds add up exactly.
+using Nanos = std::int64_t;
+
+// Seconds to nanoseconds, rounded, saturating far beyond any real date; NaN gives 0.
+Nanos ToNanos(double seconds) noexcept;
+inline double ToSeconds(Nanos n) noexcept { return static_cast<double>(n) / 1e9; }
+
+// Where a timer or source is scheduled: one loop, in one or more modes.
+struct Schedule {
+  RunLoop *loop = nullptr;
+  std::vector<std::string> modes;
+  std::uint64_t sequence = 0;  // when it was first scheduled: ties fire in this order
+
+  bool Listed(std::string_view mode) const noexcept;
+  // Runs when the loop runs in mode: listed there, or listed in the common modes and mode is common.
+  bool ActiveIn(std::string_view mode) const noexcept;
+};
+
+// Work that must wait until the lock is released: releasing CF objects (their destruction takes
+// the lock) and calling the clients' release call-backs (client code may call the run-loop API).
+class Deferred {
+ public:
+  Deferred() = default;
+  ~Deferred() { Run(); }
+  Deferred(const Deferred &) = delete;
+  Deferred &operator=(const Deferred &) = delete;
+  void Release(CFTypeRef cf) { mReleases.push_back(cf); }
+  void Call(std::function<void()> fn) { mCalls.push_back(std::move(fn)); }
+  void Run();
+
+ private:
+  std::vector<CFTypeRef> mReleases;
+  std::vector<std::function<void()>> mCalls;
+};
+
+}  // namespace tovrasdk
+
+// Every mutable field below is guarded by RunLoop::Mutex().
+struct __CFRunLoop : __CFRuntimeBase {
+  tovrasdk::RunLoop *loop;
+};
+
+struct __CFRunLoopTimer : __CFRuntimeBase {
+  CFRunLoopTimerCallBack callout;
+  CFRunLoopTimerContext context;
+  CFIndex order;
+  tovrasdk::Nanos interval;  // 0: fires once
+  tovrasdk::Nanos fire;
+  bool valid;
+  int busy;                  // call-outs running: info is released after the last one returns
+  bool infoReleasePending;
+  tovrasdk::Schedule schedule;
+};
+
+struct __CFFileDescriptor;
+
+struct __CFRunLoopSource : __CFRuntimeBase {
+  __CFFileDescriptor *descriptor;  // retained
+  CFIndex order;
+  bool valid;
+  tovrasdk::Schedule schedule;
+};
+
+struct __CFFileDescriptor : __CFRuntimeBase {
+  int fd;  // -1 once invalidated
+  bool closeOnInvalidate;
+  CFFileDescriptorCallBack callout;
+  CFFileDescriptorContext context;
+  CFOptionFlags enabled;
+  bool valid;
+  int busy;
+  bool infoReleasePending;
+  __CFRunLoopSource *source;  // not retained (the source retains this); cleared when it dies
+};
+
+namespace tovrasdk {
+
+// Timers fire in time order (ties in scheduling order); descriptors are polled with poll(2) and
+// dispatched before the timers of the same pass. Nothing is called out with the lock held, so
+// call-outs may schedule, remove and invalidate anything, their own timer or source included.
+class RunLoop {
+ public:
+  RunLoop();
+  // Releases everything still scheduled (without invalidating it).
+  ~RunLoop();
+  RunLoop(const RunLoop &) = delete;
+  RunLoop &operator=(const RunLoop &) = delete;
+
+  // One lock for every loop and everything scheduled on one: contention is negligible, and no
+  // lock ordering can go wrong.
+  static std::mutex &Mutex();
+  // The loop shared by the whole process (host and plug-ins), and the current thread's.
+  static RunLoop &Main();
+  static RunLoop &Current();
+  __CFRunLoop *Handle() noexcept { return &mHandle; }
+
+  // --- Clock.
+  Nanos Now();
+  void UseManualClock(Nanos now);
+  void UseSystemClock();
+  bool IsManualClock();
+
+  // --- Scheduling (modes by text; an empty mode is ignored).
+  void AddTimer(__CFRunLoopTimer *timer, std::string_view mode);
+  void RemoveTimer(__CFRunLoopTimer *timer, std::string_view mode);
+  bool ContainsTimer(__CFRunLoopTimer *timer, std::string_view mode);
+  void AddSource(__CFRunLoopSource *source, std::string_view mode);
+  void RemoveSource(__CFRunLoopSource *source, std::string_view mode);
+  bool ContainsSource(__CFRunLoopSource *source, std::string_view mode);
+  std::optional<Nanos> NextFireDate(std::string_view mode);
+
+  // Lock held: invalidation and changes that concern whichever loop the object is on.
+  static void InvalidateTimerLocked(__CFRunLoopTimer *timer, Deferred &later);
+  static void InvalidateSourceLocked(__CFRunLoopSource *source, Deferred &later);
+  static void InvalidateDescriptorLocked(__CFFileDescriptor *f, Deferred &later);
+  static void SetFireDateLocked(__CFRunLoopTimer *timer, Nanos fire);
+  static void EnableCallBacksLocked(__CFFileDescriptor *f, CFOptionFlags types);
+
+  // --- Running (the loop's own thread).
+  CFRunLoopRunResult Run(std::string_view mode, double seconds, bool returnAfterSourceHandled);
+  // Manual clock only: every due tick up to time, one at a time in time order; -1 otherwise.
+  CFIndex AdvanceTo(Nanos time);
+  void Stop();
+  void WakeUp();
+
+ private:
+  Nanos NowLocked() const;
+  bool EmptyLocked(std::string_view mode) const;
+  std::optional<Nanos> NextFireLocked(std::string_view mode) const;
+  void WakeLocked() const;
+  void ShiftTimersLocked(Nanos shift);
+  void UnscheduleTimerLocked(__CFRunLoopTimer *timer, Deferred &later);
+  void UnscheduleSourceLocked(__CFRunLoopSource *source, Deferred &later);
+  // Fires one timer that is due: advances its fire date, calls out without the lock, then
+  // invalidates a one-shot timer. The lock is held on entry and on return.
+  void FireLocked(__CFRunLoopTimer *timer, Nanos now, bool skipMissed, std::unique_lock<std::mutex> &lock,
+                  Deferred &later);
+  // Calls a descriptor's call-out for the ready types; false when nothing enabled was ready.
+  bool DispatchLocked(__CFRunLoopSource *source, short revents, std::string_view mode,
+                      std::unique_lock<std::mutex> &lock, Deferred &later);
+
+  __CFRunLoop mHandle;
+  std::vector<__CFRunLoopTimer *> mTimers;    // retained
+  std::vector<__CFRunLoopSource *> mSources;  // retained
+  bool mManualClock = false;
+  Nanos mManualNow = 0;
+  bool mStopped = false;
+  bool mPolling = false;
+  int mWakeFd = -1;  // an eventfd that ends a wait; -1 if none could be made
+};
+
+}  // namespace tovrasdk
