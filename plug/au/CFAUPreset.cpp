@@ -22,7 +22,9 @@ CFAUPresetRef CFAUPresetCreate(CFAllocatorRef allocator, SInt32 presetNumber,
   record->auPreset.presetName =
       presetName != nullptr ? CFStringCreateCopy(allocator, presetName) : nullptr;
   record->version = 0;
-  record->allocator = allocator;
+  // Kept alive with the record: it is the one that must free it.
+  record->allocator =
+      allocator != nullptr ? static_cast<CFAllocatorRef>(CFRetain(allocator)) : nullptr;
   record->retainCount = 1;
   return record;
 }
@@ -42,7 +44,9 @@ void CFAUPresetRelease(void* preset) {
   if (--record->retainCount > 0) return;
   record->auPreset.presetName = nullptr;
   record->auPreset.presetNumber = 0;
-  CFAllocatorDeallocate(record->allocator, record);
+  const CFAllocatorRef allocator = record->allocator;
+  CFAllocatorDeallocate(allocator, record);
+  if (allocator != nullptr) CFRelease(allocator);
 }
 
 const void* CFAUPresetArrayRetainCallBack(CFAllocatorRef, const void* value) {

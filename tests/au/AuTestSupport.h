@@ -1,0 +1,64 @@
+// AuTestSupport.h: the TovraSat bundle opened through the host library, and small CF helpers.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <AudioToolbox/AudioUnit.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "host/HostedUnit.h"
+
+namespace autest {
+
+inline constexpr OSType kSubtype = 0x54536174;       // 'TSat'
+inline constexpr OSType kManufacturer = 0x4D72766B;  // 'Mrvk'
+inline constexpr AudioUnitPropertyID kPlugInObjectProperty = 4294967195u;
+
+inline std::shared_ptr<host::ComponentBundle> Bundle() {
+  static std::shared_ptr<host::ComponentBundle> bundle = [] {
+    std::string error;
+    auto loaded = host::ComponentBundle::Load(TOVRASAT_BUNDLE_PATH, error);
+    EXPECT_TRUE(loaded) << error;
+    return loaded;
+  }();
+  return bundle;
+}
+
+// An opened, not yet configured unit; null (with a failure recorded) when it cannot be opened.
+inline std::unique_ptr<host::HostedUnit> OpenUnit() {
+  auto bundle = Bundle();
+  if (!bundle) return nullptr;
+  std::string error;
+  auto unit = host::HostedUnit::Open(bundle, {kAudioUnitType_Effect, kSubtype, kManufacturer, 0, 0}, error);
+  EXPECT_TRUE(unit) << error;
+  return unit;
+}
+
+// Opened, configured (stereo unless told otherwise) and initialised.
+inline std::unique_ptr<host::HostedUnit> ReadyUnit(host::HostConfig config = {48000.0, 512, 2, 2}) {
+  auto unit = OpenUnit();
+  if (!unit) return nullptr;
+  EXPECT_EQ(unit->Configure(config), noErr);
+  EXPECT_EQ(unit->Initialize(), noErr);
+  return unit;
+}
+
+inline std::string Utf8(CFStringRef s) {
+  if (s == nullptr) return {};
+  char buf[512];
+  return CFStringGetCString(s, buf, sizeof buf, kCFStringEncodingUTF8) ? std::string(buf) : std::string();
+}
+
+inline SInt32 NumberFor(CFDictionaryRef d, const char* key) {
+  CFStringRef k = CFStringCreateWithCString(nullptr, key, kCFStringEncodingUTF8);
+  auto n = static_cast<CFNumberRef>(CFDictionaryGetValue(d, k));
+  CFRelease(k);
+  SInt32 value = 0;
+  if (n != nullptr) CFNumberGetValue(n, kCFNumberSInt32Type, &value);
+  return value;
+}
+
+}  // namespace autest

@@ -1,0 +1,106 @@
+// RealTimeTest.cpp: Render allocates nothing, and a render thread runs cleanly beside a main thread
+// that sets parameters, runs idle ticks and reads the meter.
+#include <AudioToolbox/AudioUnitProperties.h>
+
+#include <atomic>
+#include <cmath>
+#include <thread>
+#include <vector>
+
+#include "core/TovraSatProperties.h"
+#include "plug/au/IPluginAU.h"
+#include "tests/au/AllocationCounter.h"
+#include "tests/au/AuTestSupport.h"
+
+namespace {
+
+TEST(AuRealTime, RenderAllocatesNothing) {
+  auto unit = autest::ReadyUnit({48000.0, 512, 2, 2});
+  ASSERT_TRUE(unit);
+  std::vector<float> in(512, 0.7f), outL(512), outR(512);
+  const float* ins[2] = {in.data(), in.data()};
+  float* outs[2] = {outL.data(), outR.data()};
+  ASSERT_EQ(unit->Render(ins, outs, 512), noErr);
+
+  // The counter must see allocations at all, or this test could not fail.
+  const std::size_t probe = autest::AllocationCount();
+  ::operator delete(::operator new(8));
+  ASSERT_EQ(autest::AllocationCount(), probe + 1);
+
+  const std::size_t before = autest::AllocationCount();
+  for (UInt32 frames : {512u, 1u, 64u, 511u, 300u}) {
+    // Parameter changes on the render thread, as automation arrives.
+    ASSERT_EQ(AudioUnitSetParameter(unit->Unit(), 0, kAudioUnitScope_Global, 0, static_cast<float>(frames % 100), 0),
+              noErr);
+    ASSERT_EQ(unit->Render(ins, outs, frames), noErr);
+    ASSERT_EQ(unit->Render(nullptr, outs, frames), noErr);
+  }
+  const UInt32 on = 1;
+  ASSERT_EQ(AudioUnitSetProperty(unit->Unit(), kAudioUnitProperty_BypassEffect, kAudioUnitScope_Global, 0, &on, 4),
+            noErr);
+  const std::size_t bypassBefore = autest::AllocationCount();
+  ASSERT_EQ(unit->Render(ins, outs, 512), noErr);
+  EXPECT_EQ(autest::AllocationCount(), bypassBefore);
+  EXPECT_EQ(bypassBefore, before);
+}
+
+TEST(AuRealTime, RenderThreadBesideParameterChangesAndIdleTicks) {
+  auto unit = autest::ReadyUnit({48000.0, 256, 2, 2});
+  ASSERT_TRUE(unit);
+  void* object = nullptr;
+  UInt32 size = sizeof object;
+  ASSERT_EQ(AudioUnitGetProperty(unit->Unit(), autest::kPlugInObjectProperty, kAudioUnitScope_Global, 0, &object,
+                                 &size),
+            noErr);
+  auto* plugin = static_cast<plug::IPluginAU*>(object);
+
+  std::atomic<bool> done{false};
+  std::atomic<int> blocks{0};
+  std::atomic<bool> badSample{false};
+  std::thread render([&] {
+    std::vector<float> inL(256), inR(256), outL(256), outR(256);
+    const float* ins[2] = {inL.data(), inR.data()};
+    float* outs[2] = {outL.data(), outR.data()};
+    for (int b = 0; b < 3000 && !done.load(std::memory_order_acquire); ++b) {
+      for (int i = 0; i < 256; ++i) {
+        inL[static_cast<std::size_t>(i)] = static_cast<float>(std::sin(0.05 * (b * 256 + i)));
+        inR[static_cast<std::size_t>(i)] = -inL[static_cast<std::size_t>(i)];
+      }
+      if (unit->Render(ins, outs, 256) != noErr) badSample.store(true);
+      for (float v : outL) {
+        // The trim reaches +12 dB at most: anything beyond, or not a number, is a fault.
+        if (!std::isfinite(v) || std::fabs(v) > 4.0f) badSample.store(true);
+      }
+      blocks.fetch_add(1, std::memory_order_release);
+    }
+    done.store(true, std::memory_order_release);
+  });
+
+  // The main thread's side runs until the render thread has finished its blocks; a failed check
+  // stops both, so that the thread is always joined.
+  int ticks = 0;
+  bool mainOk = true;
+  while (!done.load(std::memory_order_acquire)) {
+    const auto k = static_cast<float>(ticks % 7);
+    mainOk = mainOk && unit->SetParameter(0, 10.0f * k) == noErr;
+    mainOk = mainOk && unit->SetParameter(1, k - 3.0f) == noErr;
+    mainOk = mainOk && unit->SetParameter(2, static_cast<float>(ticks % 2)) == noErr;
+    mainOk = mainOk && unit->SetParameter(3, ticks % 11 == 0 ? 1.0f : 0.0f) == noErr;
+    plugin->OnIdle();
+    tovrasat::MeterReading reading{};
+    size = sizeof reading;
+    mainOk = mainOk && AudioUnitGetProperty(unit->Unit(), tovrasat::kMeterReadingProperty,
+                                            kAudioUnitScope_Global, 0, &reading, &size) == noErr;
+    mainOk = mainOk && reading.meterDb >= -120.0f && reading.meterDb <= 12.1f;
+    mainOk = mainOk && reading.clipLed >= 0.0f && reading.clipLed <= 1.0f;
+    ++ticks;
+    if (!mainOk) done.store(true, std::memory_order_release);
+  }
+  render.join();
+  EXPECT_TRUE(mainOk);
+  EXPECT_FALSE(badSample.load());
+  EXPECT_EQ(blocks.load(), 3000);
+  EXPECT_GT(ticks, 0);
+}
+
+}  // namespace
