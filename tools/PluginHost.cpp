@@ -108,11 +108,11 @@ bool PluginHost::Apply(const RenderSettings &settings, std::string &error) {
   return true;
 }
 
-std::optional<MeterReading> PluginHost::ReadMeter() const {
+std::optional<tovrasat::MeterReading> PluginHost::ReadMeter() const {
   if (!IsTovraSat()) return std::nullopt;
-  MeterReading reading;
+  tovrasat::MeterReading reading;
   UInt32 size = sizeof reading;
-  if (AudioUnitGetProperty(mUnit->Unit(), kMeterReadingProperty, kAudioUnitScope_Global, 0, &reading, &size) != noErr ||
+  if (AudioUnitGetProperty(mUnit->Unit(), tovrasat::kMeterReadingProperty, kAudioUnitScope_Global, 0, &reading, &size) != noErr ||
       size != sizeof reading)
     return std::nullopt;
   return reading;
@@ -148,7 +148,7 @@ bool PluginHost::Render(const AudioFile &in, AudioFile &out, const Progress &pro
       if (framesDone * 1000.0 < tick * kIdlePeriodMs * rate) break;
       loop.AdvanceTo(startMs + tick * kIdlePeriodMs);
       ++report.idleTicks;
-      const std::optional<MeterReading> reading = ReadMeter();
+      const std::optional<tovrasat::MeterReading> reading = ReadMeter();
       if (!reading) {
         answered = false;
         continue;

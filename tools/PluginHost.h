@@ -1,10 +1,10 @@
 // PluginHost.h: the tovrasat command's side of the host library: find the bundle, open TovraSat, set it up, render.
 #pragma once
 
+#include "core/TovraSatProperties.h"
 #include "host/ComponentBundle.h"
 #include "host/HostedUnit.h"
 #include "tools/AudioFile.h"
-#include "tools/MeterReading.h"
 
 #include <functional>
 #include <memory>
@@ -25,10 +25,11 @@ struct RenderSettings {
   UInt32 block = 512;             // frames per render call
 };
 
-// What the idle timer showed while a render ran, read through kMeterReadingProperty after each
-// 20 ms idle tick. meterAvailable is false when the unit does not answer the property, or when it
-// answered but no tick ever reached the plug-in although it produced sound (its idle timer runs on
-// a run loop this process cannot pump): the figures are then unknown, not zero.
+// What the idle timer showed while a render ran, read through the plug-in's meter property
+// (tovrasat::kMeterReadingProperty, core/TovraSatProperties.h) after each 20 ms idle tick.
+// meterAvailable is false when the unit does not answer the property, or when it answered but no
+// tick ever reached the plug-in although it produced sound (its idle timer runs on a run loop this
+// process cannot pump): the figures are then unknown, not zero.
 struct RenderReport {
   bool meterAvailable = false;
   float maxMeterDb = -120.0f;  // the meter's highest reading, dBFS
@@ -75,7 +76,7 @@ class PluginHost {
               std::string &error);
 
   // The meter property; nullopt for a unit that is not TovraSat or does not answer it.
-  std::optional<MeterReading> ReadMeter() const;
+  std::optional<tovrasat::MeterReading> ReadMeter() const;
 
  private:
   PluginHost() = default;

@@ -14,7 +14,9 @@
 namespace {
 
 namespace fs = std::filesystem;
+using toolstest::Component;
 using toolstest::ReadText;
+using toolstest::RealBundleBuilt;
 using toolstest::RunResult;
 using toolstest::RunTool;
 using toolstest::ScopedEnv;
@@ -22,10 +24,7 @@ using toolstest::TempDir;
 using toolstest::WriteText;
 using tools::AudioFile;
 
-bool RealBundleBuilt() { return fs::exists(fs::path(TOVRASAT_REAL_COMPONENT) / "Contents" / "Info.plist"); }
 
-// The plug-in when the build made it, else the host tests' gain unit, which the command accepts too.
-std::string Component() { return RealBundleBuilt() ? TOVRASAT_REAL_COMPONENT : GAIN_FIXTURE_BUNDLE; }
 
 // A signal with peaks past full scale, so the saturation and the limiter both work.
 AudioFile TestSignal(int channels, double rate, size_t frames) {

@@ -2,18 +2,20 @@
 #include "plug/RunLoop.h"
 #include "plug/Timer.h"
 #include "tools/PluginHost.h"
+#include "tests/tools/ToolsTestSupport.h"
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <filesystem>
 
 namespace {
 
+using toolstest::Component;
+using toolstest::RealBundleBuilt;
 using tools::AudioFile;
 using tools::PluginHost;
 
-bool RealBundleBuilt() { return std::filesystem::exists(std::filesystem::path(TOVRASAT_REAL_COMPONENT) / "Contents/Info.plist"); }
-std::string Component() { return RealBundleBuilt() ? TOVRASAT_REAL_COMPONENT : GAIN_FIXTURE_BUNDLE; }
 
 AudioFile Ramp(double rate, size_t frames) {
   AudioFile f;
@@ -68,6 +70,51 @@ TEST(PluginHost, IdleTicksFollowTheAudioClock) {
     EXPECT_EQ(lastDone, c.frames);
     EXPECT_GE(progressCalls, 1u);
     EXPECT_EQ(out.Frames(), c.frames);
+  }
+}
+
+AudioFile Sine(double amplitude, double rate, size_t frames) {
+  AudioFile f;
+  f.sampleRate = rate;
+  f.channels.assign(2, std::vector<float>(frames));
+  for (size_t i = 0; i < frames; ++i)
+    f.channels[0][i] = f.channels[1][i] =
+        static_cast<float>(amplitude * std::sin(2.0 * M_PI * 220.0 * static_cast<double>(i) / rate));
+  return f;
+}
+
+// The figures of the summary come from the plug-in's own idle ticks: its meter follows the output
+// peak after the trim, its lamp the engine's ceiling before the trim.
+TEST(PluginHost, MeterAndLampFollowThePlugInsIdleTicks) {
+  if (!RealBundleBuilt()) GTEST_SKIP() << "needs TovraSat.component";
+  struct Case {
+    const char *what;
+    double amplitude;
+    tools::RenderSettings settings;
+    bool lampEveryTick;
+  };
+  const Case cases[] = {
+      {"quiet and dry", 0.1, {0.0, 0.0, true, false, 512}, false},
+      {"hot at full gain", 1.5, {100.0, 0.0, true, false, 512}, true},
+      {"hot at full gain, trimmed", 1.5, {100.0, -6.0, true, false, 512}, true},
+  };
+  std::string error;
+  auto bundle = PluginHost::LoadBundle(Component(), error);
+  ASSERT_TRUE(bundle) << error;
+  for (const Case &c : cases) {
+    auto plugin = PluginHost::Open(bundle, error);
+    ASSERT_TRUE(plugin) << error;
+    ASSERT_TRUE(plugin->IsTovraSat());
+    ASSERT_TRUE(plugin->Prepare(48000.0, 2, 512, error) && plugin->Apply(c.settings, error)) << error;
+    AudioFile out;
+    tools::RenderReport report;
+    ASSERT_TRUE(plugin->Render(Sine(c.amplitude, 48000.0, 48000), out, nullptr, report, error)) << error;
+    double peak = 0.0;
+    for (const float x : out.channels[0]) peak = std::max(peak, static_cast<double>(std::fabs(x)));
+    EXPECT_TRUE(report.meterAvailable) << c.what;
+    EXPECT_EQ(report.idleTicks, 50) << c.what;
+    EXPECT_NEAR(report.maxMeterDb, 20.0 * std::log10(peak), 0.01) << c.what;
+    EXPECT_EQ(report.lampTicks, c.lampEveryTick ? 50 : 0) << c.what;
   }
 }
 

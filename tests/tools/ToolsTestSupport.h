@@ -73,6 +73,19 @@ inline void WriteText(const std::filesystem::path &path, const std::string &text
   std::ofstream(path, std::ios::binary) << text;
 }
 
+// Whether the tests run against TovraSat.component. When the build makes it, always (a missing
+// bundle then fails the tests); otherwise only if one happens to be there, and the host tests' gain
+// unit stands in for it.
+inline bool RealBundleBuilt() {
+#ifdef TOVRASAT_REAL_COMPONENT_EXPECTED
+  return true;
+#else
+  return std::filesystem::exists(std::filesystem::path(TOVRASAT_REAL_COMPONENT) / "Contents" / "Info.plist");
+#endif
+}
+
+inline std::string Component() { return RealBundleBuilt() ? TOVRASAT_REAL_COMPONENT : GAIN_FIXTURE_BUNDLE; }
+
 struct RunResult {
   int exitCode = -1;  // -1: did not exit normally (a crash)
   std::string out, err;
