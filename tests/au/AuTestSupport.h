@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <AudioToolbox/AudioUnit.h>
+#include <TovraSdk/RunLoopClock.h>
 
 #include <memory>
 #include <string>
@@ -45,6 +46,16 @@ inline std::unique_ptr<host::HostedUnit> ReadyUnit(host::HostConfig config = {48
   EXPECT_EQ(unit->Initialize(), noErr);
   return unit;
 }
+
+// The shared main run loop on a manual clock for the life of the guard, so that idle ticks come
+// exactly when a test advances it (or a host's pump moves it at the pace of the audio).
+class ManualClock {
+ public:
+  ManualClock() { TovraSdkRunLoopUseManualClock(CFAbsoluteTimeGetCurrent()); }
+  ~ManualClock() { TovraSdkRunLoopUseSystemClock(); }
+  ManualClock(const ManualClock&) = delete;
+  ManualClock& operator=(const ManualClock&) = delete;
+};
 
 inline std::string Utf8(CFStringRef s) {
   if (s == nullptr) return {};
