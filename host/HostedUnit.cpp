@@ -2,6 +2,7 @@
 #include "host/HostedUnit.h"
 
 #include <CoreServices/CoreServices.h>
+#include <TovraSdk/RunLoopClock.h>
 
 #include <algorithm>
 #include <cmath>
@@ -219,6 +220,15 @@ OSStatus HostedUnit::Process(const float *const *inputs, float *const *outputs, 
     if (mPump) mPump(static_cast<double>(n) / mConfig.sampleRate);
   }
   return noErr;
+}
+
+HostedUnit::Pump HostedUnit::OfflinePump() {
+  if (!TovraSdkRunLoopIsManualClock()) TovraSdkRunLoopUseManualClock(0.0);
+  return [](double seconds) {
+    if (TovraSdkRunLoopAdvanceBy(seconds) < 0) return;  // back on the system clock: real time rules
+    // Only the main thread runs the main loop; another thread's run would run that thread's loop.
+    if (CFRunLoopGetCurrent() == CFRunLoopGetMain()) CFRunLoopRunInMode(kCFRunLoopDefaultMode, 0.0, false);
+  };
 }
 
 void HostedUnit::SetTransport(Float64 tempo, bool playing) {

@@ -64,6 +64,17 @@ class HostedUnit {
   // it, so a 20 ms idle timer fires at the pace of the audio. Stops at the first error.
   OSStatus Process(const float *const *inputs, float *const *outputs, UInt32 frames);
   void SetPump(Pump pump) { mPump = std::move(pump); }
+  // The pump for offline rendering: unit->SetPump(HostedUnit::OfflinePump()).
+  // It puts the process's main run loop (the platform's, shared with every plug-in module, where
+  // their idle and frame timers live) on a manual clock now, unless it already is on one, and then
+  // advances that clock by each block's duration, firing every timer tick that falls due, one at a
+  // time in time order; called on the main thread, it then also handles ready descriptors without
+  // waiting. Ticks thus follow the audio, the same ones on every run, however fast the machine
+  // renders. Call it before opening units to lay their first ticks on the manual clock (opened
+  // earlier, a unit keeps its timers' distance to "now"). TovraSdkRunLoopUseSystemClock
+  // (<TovraSdk/RunLoopClock.h>) goes back to real time; the pump then does nothing.
+  // Threads: main (the thread that renders offline).
+  static Pump OfflinePump();
   // Changes what the host callbacks report; the next transport-state answer says it changed.
   // Not while rendering.
   void SetTransport(Float64 tempo, bool playing);

@@ -4,6 +4,7 @@
 #include "host/Plist.h"
 
 #include <CoreServices/CoreServices.h>
+#include <TovraSdk/RunLoopClock.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -20,6 +21,7 @@ using host::HostedUnit;
 constexpr AudioUnitPropertyID kLastSampleTime = 64000;  // the fixture's test-only properties
 constexpr AudioUnitPropertyID kHostSeen = 64001;
 constexpr AudioUnitPropertyID kTransportSeen = 64002;
+constexpr AudioUnitPropertyID kIdleTicks = 64003;  // of the 20 ms timer the unit keeps on the main run loop
 
 class HostedFixture : public ::testing::Test {
  protected:
@@ -77,6 +79,62 @@ TEST_F(HostedFixture, ProcessRendersBlocksWithAdvancingTimeAndPumpsAtThePaceOfTh
   EXPECT_NEAR(pumped, 1000.0 / 48000.0, 1e-12);
   EXPECT_EQ(LastSampleTime(), 768.0);
   EXPECT_EQ(unit->SampleTime(), 1000.0);
+}
+
+// The unit's timer lives in the module, the pump in the host: they meet on the one main run loop of
+// the platform layer, and the offline pump moves it exactly with the audio.
+TEST(OfflinePump, TheUnitsTimerTicksAtThePaceOfTheRenderedAudio) {
+  ASSERT_FALSE(TovraSdkRunLoopIsManualClock());
+  HostedUnit::Pump pump = HostedUnit::OfflinePump();  // before opening: first ticks on the audio clock
+  ASSERT_TRUE(TovraSdkRunLoopIsManualClock());
+  std::string error;
+  auto unit = HostedUnit::Open(host::ComponentBundle::Load(GAIN_FIXTURE_BUNDLE, error),
+                               {kAudioUnitType_Effect, 0x476E4678, 0x546F7672, 0, 0}, error);
+  ASSERT_TRUE(unit) << error;
+  ASSERT_EQ(unit->Configure({48000.0, 512, 2, 2}), noErr);
+  ASSERT_EQ(unit->Initialize(), noErr);
+  auto ticks = [&] {
+    UInt32 n = 0;
+    UInt32 size = sizeof n;
+    EXPECT_EQ(AudioUnitGetProperty(unit->Unit(), kIdleTicks, kAudioUnitScope_Global, 0, &n, &size), noErr);
+    return n;
+  };
+  Signal s(48000);
+  ASSERT_EQ(unit->Process(s.in, s.out, 48000), noErr);
+  EXPECT_EQ(ticks(), 0u);  // no pump: the manual clock stands still
+
+  unit->SetPump(pump);
+  ASSERT_EQ(unit->Process(s.in, s.out, 959), noErr);
+  EXPECT_EQ(ticks(), 1u);  // the tick due at opening; 19.98 ms is not yet the next
+  ASSERT_EQ(unit->Process(s.in, s.out, 1), noErr);
+  EXPECT_EQ(ticks(), 2u);  // exactly 20 ms
+  ASSERT_EQ(unit->Process(s.in, s.out, 48000 - 960), noErr);
+  EXPECT_EQ(ticks(), 51u);  // one second of audio: fifty periods, however fast it rendered
+
+  // Pumped on the main thread, the pump also answers ready descriptors (an editor's connection).
+  int fds[2];
+  ASSERT_EQ(::pipe(fds), 0);
+  int reads = 0;
+  CFFileDescriptorContext context{0, &reads, nullptr, nullptr, nullptr};
+  CFFileDescriptorRef f = CFFileDescriptorCreate(
+      nullptr, fds[0], true, [](CFFileDescriptorRef, CFOptionFlags, void *info) { ++*static_cast<int *>(info); },
+      &context);
+  CFRunLoopSourceRef source = CFFileDescriptorCreateRunLoopSource(nullptr, f, 0);
+  CFRunLoopAddSource(CFRunLoopGetMain(), source, kCFRunLoopCommonModes);
+  CFFileDescriptorEnableCallBacks(f, kCFFileDescriptorReadCallBack);
+  ASSERT_EQ(::write(fds[1], "x", 1), 1);
+  ASSERT_EQ(unit->Process(s.in, s.out, 256), noErr);
+  EXPECT_EQ(reads, 1);
+  CFFileDescriptorInvalidate(f);  // closes the read end
+  CFRelease(source);
+  CFRelease(f);
+  ::close(fds[1]);
+
+  TovraSdkRunLoopUseSystemClock();
+  ASSERT_EQ(unit->Process(s.in, s.out, 48000), noErr);  // the pump now leaves time to the system clock
+  EXPECT_EQ(ticks(), 51u);
+  unit->Close();  // the unit's timer leaves the loop with it
+  EXPECT_EQ(CFRunLoopGetNextTimerFireDate(CFRunLoopGetMain(), kCFRunLoopDefaultMode), 0.0);
 }
 
 TEST_F(HostedFixture, HostCallbacksReportTheTransportAtEachBlock) {
