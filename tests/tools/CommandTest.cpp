@@ -41,7 +41,7 @@ AudioFile TestSignal(int channels, double rate, size_t frames) {
   return f;
 }
 
-class Command : public ::testing::Test {
+class TovrasatCommand : public ::testing::Test {
  protected:
   void SetUp() override {
     std::string error;
@@ -98,7 +98,7 @@ AudioFile RenderDirectly(const AudioFile &input, const Settings &settings) {
   return out;
 }
 
-TEST_F(Command, RenderEqualsThePlugInDrivenDirectly) {
+TEST_F(TovrasatCommand, RenderEqualsThePlugInDrivenDirectly) {
   for (const int channels : {2, 1}) {
     const AudioFile input = TestSignal(channels, 44100.0, 9000);
     std::string error;
@@ -123,7 +123,7 @@ TEST_F(Command, RenderEqualsThePlugInDrivenDirectly) {
   }
 }
 
-TEST_F(Command, IntegerFormatsClipInsteadOfWrapping) {
+TEST_F(TovrasatCommand, IntegerFormatsClipInsteadOfWrapping) {
   const RunResult r = Run({"--component", Component(), "render", in, scratch / "out16.wav", "--format", "s16", "-q"});
   ASSERT_EQ(r.exitCode, 0) << r.err;
   EXPECT_TRUE(r.out.empty()) << r.out;  // --quiet
@@ -147,7 +147,7 @@ TEST_F(Command, IntegerFormatsClipInsteadOfWrapping) {
   }
 }
 
-TEST_F(Command, BadInputGetsOneLineAndTheRightCodeAndLosesNothing) {
+TEST_F(TovrasatCommand, BadInputGetsOneLineAndTheRightCodeAndLosesNothing) {
   const std::string out = scratch / "existing.wav";
   const std::string three = scratch / "three.wav";
   const std::string text = scratch / "notes.txt";
@@ -215,7 +215,7 @@ TEST_F(Command, BadInputGetsOneLineAndTheRightCodeAndLosesNothing) {
     EXPECT_NE(e.path().filename().string().rfind(".", 0), 0u) << e.path();
 }
 
-TEST_F(Command, RenderReplacesAnExistingOut) {
+TEST_F(TovrasatCommand, RenderReplacesAnExistingOut) {
   const std::string out = scratch / "existing.wav";
   WriteText(out, "OLD");
   const RunResult r = Run({"--component", Component(), "render", in, out, "--quiet"});
@@ -226,7 +226,7 @@ TEST_F(Command, RenderReplacesAnExistingOut) {
   EXPECT_EQ(rendered.Frames(), 9000u);
 }
 
-TEST_F(Command, InfoShowsWhatAHostSees) {
+TEST_F(TovrasatCommand, InfoShowsWhatAHostSees) {
   const RunResult r = Run({"--component", Component(), "info"});
   ASSERT_EQ(r.exitCode, 0) << r.err;
   if (!RealBundleBuilt()) {
@@ -243,7 +243,7 @@ TEST_F(Command, InfoShowsWhatAHostSees) {
   EXPECT_NE(r.out.find("saved state  47 bytes"), std::string::npos) << r.out;
 }
 
-TEST_F(Command, PresetsListShowsTheFolderAndItsPresetsInOrder) {
+TEST_F(TovrasatCommand, PresetsListShowsTheFolderAndItsPresetsInOrder) {
   ASSERT_TRUE(tovrapresets::Save("beta", {50.0, -6.0, false}));
   ASSERT_TRUE(tovrapresets::Save("Alpha", {10.0, 0.0, true}));
   const RunResult r = Run({"presets", "list"});
@@ -265,7 +265,7 @@ TEST_F(Command, PresetsListShowsTheFolderAndItsPresetsInOrder) {
   EXPECT_EQ(tovrapresets::List(), std::vector<std::string>{"Alpha"});
 }
 
-TEST_F(Command, SavedPresetRendersLikeItsOptions) {
+TEST_F(TovrasatCommand, SavedPresetRendersLikeItsOptions) {
   if (!RealBundleBuilt()) GTEST_SKIP() << "needs TovraSat.component (the gain unit has no Output Trim or 48V)";
   const std::string c = Component();
   const RunResult saved = Run({"--component", c, "presets", "save", " My: Preset/2. ", "--gain", "60", "--trim",
@@ -285,7 +285,7 @@ TEST_F(Command, SavedPresetRendersLikeItsOptions) {
   EXPECT_NE(ReadText(scratch / "d.wav"), ReadText(scratch / "a.wav"));
 }
 
-TEST_F(Command, DemoWritesItsSignalAndATableForEachSetting) {
+TEST_F(TovrasatCommand, DemoWritesItsSignalAndATableForEachSetting) {
   if (!RealBundleBuilt()) GTEST_SKIP() << "needs TovraSat.component (the gain unit has no 48V or Bypass)";
   const RunResult r = Run({"--component", Component(), "demo", scratch / "demo"});
   ASSERT_EQ(r.exitCode, 0) << r.err;

@@ -27,7 +27,7 @@ AudioFile Ramp(double rate, size_t frames) {
 
 // The main run loop advances with the rendered audio: a 20 ms timer on it ticks once per 20 ms of
 // audio, whatever the block size and however fast the machine renders.
-TEST(PluginHost, IdleTicksFollowTheAudioClock) {
+TEST(TovrasatPluginHost, IdleTicksFollowTheAudioClock) {
   struct Case {
     double rate;
     size_t frames;
@@ -85,7 +85,7 @@ AudioFile Sine(double amplitude, double rate, size_t frames) {
 
 // The figures of the summary come from the plug-in's own idle ticks: its meter follows the output
 // peak after the trim, its lamp the engine's ceiling before the trim.
-TEST(PluginHost, MeterAndLampFollowThePlugInsIdleTicks) {
+TEST(TovrasatPluginHost, MeterAndLampFollowThePlugInsIdleTicks) {
   if (!RealBundleBuilt()) GTEST_SKIP() << "needs TovraSat.component";
   struct Case {
     const char *what;
@@ -118,7 +118,7 @@ TEST(PluginHost, MeterAndLampFollowThePlugInsIdleTicks) {
   }
 }
 
-TEST(PluginHost, TheMeterIsUnknownForAUnitThatIsNotTovraSat) {
+TEST(TovrasatPluginHost, TheMeterIsUnknownForAUnitThatIsNotTovraSat) {
   std::string error;
   auto plugin = PluginHost::Open(PluginHost::LoadBundle(GAIN_FIXTURE_BUNDLE, error), error);
   ASSERT_TRUE(plugin) << error;
@@ -133,7 +133,7 @@ TEST(PluginHost, TheMeterIsUnknownForAUnitThatIsNotTovraSat) {
   EXPECT_EQ(report.idleTicks, 5);
 }
 
-TEST(PluginHost, PrepareRefusesWhatTheCommandCannotRender) {
+TEST(TovrasatPluginHost, PrepareRefusesWhatTheCommandCannotRender) {
   std::string error;
   auto plugin = PluginHost::Open(PluginHost::LoadBundle(Component(), error), error);
   ASSERT_TRUE(plugin) << error;
@@ -142,7 +142,7 @@ TEST(PluginHost, PrepareRefusesWhatTheCommandCannotRender) {
   EXPECT_FALSE(plugin->Prepare(48000.0, 0, 512, error));
 }
 
-TEST(PluginHost, LocateBundlePrefersTheOptionThenTheEnvironment) {
+TEST(TovrasatPluginHost, LocateBundlePrefersTheOptionThenTheEnvironment) {
   const char *old = std::getenv("TOVRASAT_COMPONENT");
   const std::string saved = old != nullptr ? old : "";
   ::setenv("TOVRASAT_COMPONENT", "/env/T.component", 1);
