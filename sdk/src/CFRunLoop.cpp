@@ -11,7 +11,7 @@ using namespace tovrasdk;
 
 namespace {
 
-constexpr Nanos kMinInterval = 100'000;  // 0.1 ms: a shorter period would only spin the loop
+constexpr Micros kMinInterval = 100;  // 0.1 ms: a shorter period would only spin the loop
 
 std::string_view ModeText(CFStringRef mode) {
   return IsType(mode, kTypeString) ? StringView(mode) : std::string_view{};
@@ -112,7 +112,7 @@ void CFRunLoopRemoveTimer(CFRunLoopRef rl, CFRunLoopTimerRef timer, CFRunLoopMod
 CFAbsoluteTime CFRunLoopGetNextTimerFireDate(CFRunLoopRef rl, CFRunLoopMode mode) {
   RunLoop *loop = LoopOf(rl);
   if (loop == nullptr) return 0.0;
-  const std::optional<Nanos> next = loop->NextFireDate(ModeText(mode));
+  const std::optional<Micros> next = loop->NextFireDate(ModeText(mode));
   return next ? ToSeconds(*next) : 0.0;
 }
 
@@ -142,9 +142,9 @@ CFTypeID CFRunLoopTimerGetTypeID(void) { return kTypeRunLoopTimer; }
 CFRunLoopTimerRef CFRunLoopTimerCreate(CFAllocatorRef, CFAbsoluteTime fireDate, CFTimeInterval interval, CFOptionFlags,
                                        CFIndex order, CFRunLoopTimerCallBack callout, CFRunLoopTimerContext *context) {
   if (callout == nullptr || std::isnan(fireDate) || std::isnan(interval)) return nullptr;
-  const Nanos period = interval > 0.0 ? std::max(kMinInterval, ToNanos(interval)) : 0;
+  const Micros period = interval > 0.0 ? std::max(kMinInterval, ToMicros(interval)) : 0;
   auto *t = new (std::nothrow) __CFRunLoopTimer{
-      MortalBase(kTypeRunLoopTimer), callout, CFRunLoopTimerContext{}, order, period, ToNanos(fireDate), true, 0, false,
+      MortalBase(kTypeRunLoopTimer), callout, CFRunLoopTimerContext{}, order, period, ToMicros(fireDate), true, 0, false,
       Schedule{}};
   if (t == nullptr) return nullptr;
   if (context != nullptr) {
@@ -164,7 +164,7 @@ CFAbsoluteTime CFRunLoopTimerGetNextFireDate(CFRunLoopTimerRef timer) {
 void CFRunLoopTimerSetNextFireDate(CFRunLoopTimerRef timer, CFAbsoluteTime fireDate) {
   if (!IsTimer(timer) || std::isnan(fireDate)) return;
   std::lock_guard<std::mutex> lock(RunLoop::Mutex());
-  RunLoop::SetFireDateLocked(timer, ToNanos(fireDate));
+  RunLoop::SetFireDateLocked(timer, ToMicros(fireDate));
 }
 
 CFTimeInterval CFRunLoopTimerGetInterval(CFRunLoopTimerRef timer) {
@@ -197,7 +197,7 @@ void CFRunLoopTimerGetContext(CFRunLoopTimerRef timer, CFRunLoopTimerContext *co
 // -------------------------------------------------------------------------------- clock control
 
 void TovraSdkRunLoopUseManualClock(CFAbsoluteTime now) {
-  if (!std::isnan(now)) RunLoop::Main().UseManualClock(ToNanos(now));
+  if (!std::isnan(now)) RunLoop::Main().UseManualClock(ToMicros(now));
 }
 
 void TovraSdkRunLoopUseSystemClock(void) { RunLoop::Main().UseSystemClock(); }
@@ -206,13 +206,13 @@ Boolean TovraSdkRunLoopIsManualClock(void) { return RunLoop::Main().IsManualCloc
 
 CFIndex TovraSdkRunLoopAdvanceTo(CFAbsoluteTime time) {
   if (std::isnan(time)) return -1;
-  return RunLoop::Main().AdvanceTo(ToNanos(time));
+  return RunLoop::Main().AdvanceTo(ToMicros(time));
 }
 
 CFIndex TovraSdkRunLoopAdvanceBy(CFTimeInterval seconds) {
   if (std::isnan(seconds)) return -1;
   RunLoop &main = RunLoop::Main();
-  return main.AdvanceTo(main.Now() + ToNanos(seconds));
+  return main.AdvanceTo(main.Now() + ToMicros(seconds));
 }
 
 }  // extern "C"

@@ -16,36 +16,36 @@ namespace tovrasdk {
 
 namespace {
 
-constexpr Nanos kMaxNanos = 4'000'000'000'000'000'000;  // about 126 years: no real date is further
-constexpr Nanos kNanosPerMs = 1'000'000;
+constexpr Micros kMaxMicros = 4'000'000'000'000'000;  // about 126 years: no real date is further
+constexpr Micros kMicrosPerMs = 1'000;
 constexpr std::string_view kDefaultMode = "kCFRunLoopDefaultMode";
 constexpr std::string_view kCommonModes = "kCFRunLoopCommonModes";
 
-Nanos SteadyNow() {
-  return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
+Micros SteadyNow() {
+  return std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now().time_since_epoch())
       .count();
 }
 
 // The system clock is the monotonic clock, anchored once to the wall clock's time since 2001.
-Nanos SystemNow() {
-  static const Nanos offset = [] {
-    const Nanos wall = std::chrono::duration_cast<std::chrono::nanoseconds>(
+Micros SystemNow() {
+  static const Micros offset = [] {
+    const Micros wall = std::chrono::duration_cast<std::chrono::microseconds>(
                            std::chrono::system_clock::now().time_since_epoch())
                            .count();
-    return wall - Nanos{978'307'200} * 1'000'000'000 - SteadyNow();
+    return wall - Micros{978'307'200} * 1'000'000 - SteadyNow();
   }();
   return SteadyNow() + offset;
 }
 
-Nanos AddSaturating(Nanos a, Nanos b) {
-  const Nanos sum = (b > 0 && a > kMaxNanos - b) ? kMaxNanos : (b < 0 && a < -kMaxNanos - b) ? -kMaxNanos : a + b;
-  return std::clamp(sum, -kMaxNanos, kMaxNanos);
+Micros AddSaturating(Micros a, Micros b) {
+  const Micros sum = (b > 0 && a > kMaxMicros - b) ? kMaxMicros : (b < 0 && a < -kMaxMicros - b) ? -kMaxMicros : a + b;
+  return std::clamp(sum, -kMaxMicros, kMaxMicros);
 }
 
 // A wait in whole milliseconds, rounded up so that a wait never ends just before its target.
-int WaitMs(Nanos n) {
+int WaitMs(Micros n) {
   if (n <= 0) return 0;
-  const Nanos ms = n / kNanosPerMs + (n % kNanosPerMs != 0 ? 1 : 0);
+  const Micros ms = n / kMicrosPerMs + (n % kMicrosPerMs != 0 ? 1 : 0);
   return ms > INT_MAX ? INT_MAX : static_cast<int>(ms);
 }
 
@@ -71,12 +71,12 @@ const std::thread::id gMainThread = std::this_thread::get_id();
 
 }  // namespace
 
-Nanos ToNanos(double seconds) noexcept {
+Micros ToMicros(double seconds) noexcept {
   if (std::isnan(seconds)) return 0;
-  const double n = seconds * 1e9;
-  if (n >= static_cast<double>(kMaxNanos)) return kMaxNanos;
-  if (n <= -static_cast<double>(kMaxNanos)) return -kMaxNanos;
-  return static_cast<Nanos>(std::llround(n));
+  const double n = seconds * 1e6;
+  if (n >= static_cast<double>(kMaxMicros)) return kMaxMicros;
+  if (n <= -static_cast<double>(kMaxMicros)) return -kMaxMicros;
+  return static_cast<Micros>(std::llround(n));
 }
 
 bool Schedule::Listed(std::string_view mode) const noexcept {
@@ -132,18 +132,18 @@ RunLoop &RunLoop::Current() {
 
 // --------------------------------------------------------------------------------------- clock
 
-Nanos RunLoop::NowLocked() const { return mManualClock ? mManualNow : SystemNow(); }
+Micros RunLoop::NowLocked() const { return mManualClock ? mManualNow : SystemNow(); }
 
-Nanos RunLoop::Now() {
+Micros RunLoop::Now() {
   std::lock_guard<std::mutex> lock(Mutex());
   return NowLocked();
 }
 
-void RunLoop::ShiftTimersLocked(Nanos shift) {
+void RunLoop::ShiftTimersLocked(Micros shift) {
   for (__CFRunLoopTimer *t : mTimers) t->fire = AddSaturating(t->fire, shift);
 }
 
-void RunLoop::UseManualClock(Nanos now) {
+void RunLoop::UseManualClock(Micros now) {
   std::lock_guard<std::mutex> lock(Mutex());
   // Pending ticks keep their distance to "now" across the switch.
   ShiftTimersLocked(now - NowLocked());
@@ -155,7 +155,7 @@ void RunLoop::UseManualClock(Nanos now) {
 void RunLoop::UseSystemClock() {
   std::lock_guard<std::mutex> lock(Mutex());
   if (!mManualClock) return;
-  const Nanos before = mManualNow;
+  const Micros before = mManualNow;
   mManualClock = false;
   ShiftTimersLocked(SystemNow() - before);
   WakeLocked();
@@ -258,15 +258,15 @@ bool RunLoop::ContainsSource(__CFRunLoopSource *source, std::string_view mode) {
   return source->schedule.loop == this && source->schedule.ActiveIn(mode);
 }
 
-std::optional<Nanos> RunLoop::NextFireLocked(std::string_view mode) const {
-  std::optional<Nanos> next;
+std::optional<Micros> RunLoop::NextFireLocked(std::string_view mode) const {
+  std::optional<Micros> next;
   for (const __CFRunLoopTimer *t : mTimers) {
     if (t->valid && t->schedule.ActiveIn(mode) && (!next || t->fire < *next)) next = t->fire;
   }
   return next;
 }
 
-std::optional<Nanos> RunLoop::NextFireDate(std::string_view mode) {
+std::optional<Micros> RunLoop::NextFireDate(std::string_view mode) {
   std::lock_guard<std::mutex> lock(Mutex());
   return NextFireLocked(mode);
 }
@@ -323,7 +323,7 @@ void RunLoop::InvalidateDescriptorLocked(__CFFileDescriptor *f, Deferred &later)
   f->fd = -1;
 }
 
-void RunLoop::SetFireDateLocked(__CFRunLoopTimer *timer, Nanos fire) {
+void RunLoop::SetFireDateLocked(__CFRunLoopTimer *timer, Micros fire) {
   timer->fire = fire;
   if (timer->schedule.loop != nullptr) timer->schedule.loop->WakeLocked();
 }
@@ -336,17 +336,17 @@ void RunLoop::EnableCallBacksLocked(__CFFileDescriptor *f, CFOptionFlags types) 
 
 // ------------------------------------------------------------------------------------- running
 
-void RunLoop::FireLocked(__CFRunLoopTimer *timer, Nanos now, bool skipMissed, std::unique_lock<std::mutex> &lock,
+void RunLoop::FireLocked(__CFRunLoopTimer *timer, Micros now, bool skipMissed, std::unique_lock<std::mutex> &lock,
                          Deferred &later) {
   const bool once = timer->interval == 0;
   if (!once) {
     timer->fire = AddSaturating(timer->fire, timer->interval);
     if (skipMissed && timer->fire <= now) {
-      const Nanos missed = (now - timer->fire) / timer->interval + 1;
-      timer->fire = AddSaturating(timer->fire, missed > kMaxNanos / timer->interval ? kMaxNanos : missed * timer->interval);
+      const Micros missed = (now - timer->fire) / timer->interval + 1;
+      timer->fire = AddSaturating(timer->fire, missed > kMaxMicros / timer->interval ? kMaxMicros : missed * timer->interval);
     }
   }
-  const Nanos fireBefore = timer->fire;
+  const Micros fireBefore = timer->fire;
   CFRetain(timer);  // alive through its call-out, even if the call-out releases the last reference
   ++timer->busy;
   const CFRunLoopTimerCallBack callout = timer->callout;
@@ -403,10 +403,10 @@ CFRunLoopRunResult RunLoop::Run(std::string_view mode, double seconds, bool retu
     mStopped = false;
     return kCFRunLoopRunStopped;
   }
-  const Nanos span = seconds > 0.0 ? ToNanos(seconds) : 0;
-  const Nanos deadline = AddSaturating(NowLocked(), span);
+  const Micros span = seconds > 0.0 ? ToMicros(seconds) : 0;
+  const Micros deadline = AddSaturating(NowLocked(), span);
   // A manual clock waits for descriptors in real time: this is when that wait ends.
-  const Nanos realDeadline = AddSaturating(SteadyNow(), span);
+  const Micros realDeadline = AddSaturating(SteadyNow(), span);
 
   std::vector<pollfd> fds;
   std::vector<__CFRunLoopSource *> polled;  // in the order of fds[1...]
@@ -427,8 +427,8 @@ CFRunLoopRunResult RunLoop::Run(std::string_view mode, double seconds, bool retu
       polled.push_back(s);
     }
 
-    const Nanos now = NowLocked();
-    const std::optional<Nanos> next = NextFireLocked(mode);
+    const Micros now = NowLocked();
+    const std::optional<Micros> next = NextFireLocked(mode);
     const bool timerBeforeEnd = next.has_value() && *next <= deadline;
     int waitMs = 0;
     if (now < deadline) {
@@ -463,7 +463,7 @@ CFRunLoopRunResult RunLoop::Run(std::string_view mode, double seconds, bool retu
     }
 
     // The timers due now, in time order, each once.
-    const Nanos firedAt = NowLocked();
+    const Micros firedAt = NowLocked();
     std::vector<__CFRunLoopTimer *> due;
     for (__CFRunLoopTimer *t : mTimers) {
       if (t->valid && t->schedule.ActiveIn(mode) && t->fire <= firedAt) {
@@ -488,7 +488,7 @@ CFRunLoopRunResult RunLoop::Run(std::string_view mode, double seconds, bool retu
     if (EmptyLocked(mode)) return kCFRunLoopRunFinished;
     if (NowLocked() >= deadline) return kCFRunLoopRunTimedOut;
     if (mManualClock) {
-      const std::optional<Nanos> upcoming = NextFireLocked(mode);
+      const std::optional<Micros> upcoming = NextFireLocked(mode);
       if (upcoming && *upcoming <= deadline) {
         mManualNow = std::max(mManualNow, *upcoming);  // jump instead of waiting
         continue;
@@ -502,7 +502,7 @@ CFRunLoopRunResult RunLoop::Run(std::string_view mode, double seconds, bool retu
   }
 }
 
-CFIndex RunLoop::AdvanceTo(Nanos time) {
+CFIndex RunLoop::AdvanceTo(Micros time) {
   Deferred later;
   std::unique_lock<std::mutex> lock(Mutex());
   if (!mManualClock) return -1;

@@ -2,9 +2,10 @@
 #pragma once
 
 #include "sdk/src/CFInternal.h"
+#include "sdk/src/Deferred.h"
+#include "sdk/src/Schedule.h"
 
 #include <cstdint>
-#include <functional>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -13,42 +14,14 @@
 
 namespace tovrasdk {
 
-class RunLoop;
+// Time on a loop's clock: microseconds since 2001-01-01. Whole milliseconds add up exactly, and a
+// date read as CFAbsoluteTime (a double) and handed back is the same date for centuries to come,
+// so a timer made "now" from CFAbsoluteTimeGetCurrent() is due now.
+using Micros = std::int64_t;
 
-// Time on a loop's clock: nanoseconds since 2001-01-01, so that whole milliseconds add up exactly.
-using Nanos = std::int64_t;
-
-// Seconds to nanoseconds, rounded, saturating far beyond any real date; NaN gives 0.
-Nanos ToNanos(double seconds) noexcept;
-inline double ToSeconds(Nanos n) noexcept { return static_cast<double>(n) / 1e9; }
-
-// Where a timer or source is scheduled: one loop, in one or more modes.
-struct Schedule {
-  RunLoop *loop = nullptr;
-  std::vector<std::string> modes;
-  std::uint64_t sequence = 0;  // when it was first scheduled: ties fire in this order
-
-  bool Listed(std::string_view mode) const noexcept;
-  // Runs when the loop runs in mode: listed there, or listed in the common modes and mode is common.
-  bool ActiveIn(std::string_view mode) const noexcept;
-};
-
-// Work that must wait until the lock is released: releasing CF objects (their destruction takes
-// the lock) and calling the clients' release call-backs (client code may call the run-loop API).
-class Deferred {
- public:
-  Deferred() = default;
-  ~Deferred() { Run(); }
-  Deferred(const Deferred &) = delete;
-  Deferred &operator=(const Deferred &) = delete;
-  void Release(CFTypeRef cf) { mReleases.push_back(cf); }
-  void Call(std::function<void()> fn) { mCalls.push_back(std::move(fn)); }
-  void Run();
-
- private:
-  std::vector<CFTypeRef> mReleases;
-  std::vector<std::function<void()>> mCalls;
-};
+// Seconds to microseconds, rounded, saturating far beyond any real date; NaN gives 0.
+Micros ToMicros(double seconds) noexcept;
+inline double ToSeconds(Micros n) noexcept { return static_cast<double>(n) / 1e6; }
 
 }  // namespace tovrasdk
 
@@ -61,8 +34,8 @@ struct __CFRunLoopTimer : __CFRuntimeBase {
   CFRunLoopTimerCallBack callout;
   CFRunLoopTimerContext context;
   CFIndex order;
-  tovrasdk::Nanos interval;  // 0: fires once
-  tovrasdk::Nanos fire;
+  tovrasdk::Micros interval;  // 0: fires once
+  tovrasdk::Micros fire;
   bool valid;
   int busy;                  // call-outs running: info is released after the last one returns
   bool infoReleasePending;
@@ -112,8 +85,8 @@ class RunLoop {
   __CFRunLoop *Handle() noexcept { return &mHandle; }
 
   // --- Clock.
-  Nanos Now();
-  void UseManualClock(Nanos now);
+  Micros Now();
+  void UseManualClock(Micros now);
   void UseSystemClock();
   bool IsManualClock();
 
@@ -124,33 +97,33 @@ class RunLoop {
   void AddSource(__CFRunLoopSource *source, std::string_view mode);
   void RemoveSource(__CFRunLoopSource *source, std::string_view mode);
   bool ContainsSource(__CFRunLoopSource *source, std::string_view mode);
-  std::optional<Nanos> NextFireDate(std::string_view mode);
+  std::optional<Micros> NextFireDate(std::string_view mode);
 
   // Lock held: invalidation and changes that concern whichever loop the object is on.
   static void InvalidateTimerLocked(__CFRunLoopTimer *timer, Deferred &later);
   static void InvalidateSourceLocked(__CFRunLoopSource *source, Deferred &later);
   static void InvalidateDescriptorLocked(__CFFileDescriptor *f, Deferred &later);
-  static void SetFireDateLocked(__CFRunLoopTimer *timer, Nanos fire);
+  static void SetFireDateLocked(__CFRunLoopTimer *timer, Micros fire);
   static void EnableCallBacksLocked(__CFFileDescriptor *f, CFOptionFlags types);
 
   // --- Running (the loop's own thread).
   CFRunLoopRunResult Run(std::string_view mode, double seconds, bool returnAfterSourceHandled);
   // Manual clock only: every due tick up to time, one at a time in time order; -1 otherwise.
-  CFIndex AdvanceTo(Nanos time);
+  CFIndex AdvanceTo(Micros time);
   void Stop();
   void WakeUp();
 
  private:
-  Nanos NowLocked() const;
+  Micros NowLocked() const;
   bool EmptyLocked(std::string_view mode) const;
-  std::optional<Nanos> NextFireLocked(std::string_view mode) const;
+  std::optional<Micros> NextFireLocked(std::string_view mode) const;
   void WakeLocked() const;
-  void ShiftTimersLocked(Nanos shift);
+  void ShiftTimersLocked(Micros shift);
   void UnscheduleTimerLocked(__CFRunLoopTimer *timer, Deferred &later);
   void UnscheduleSourceLocked(__CFRunLoopSource *source, Deferred &later);
   // Fires one timer that is due: advances its fire date, calls out without the lock, then
   // invalidates a one-shot timer. The lock is held on entry and on return.
-  void FireLocked(__CFRunLoopTimer *timer, Nanos now, bool skipMissed, std::unique_lock<std::mutex> &lock,
+  void FireLocked(__CFRunLoopTimer *timer, Micros now, bool skipMissed, std::unique_lock<std::mutex> &lock,
                   Deferred &later);
   // Calls a descriptor's call-out for the ready types; false when nothing enabled was ready.
   bool DispatchLocked(__CFRunLoopSource *source, short revents, std::string_view mode,
@@ -160,7 +133,7 @@ class RunLoop {
   std::vector<__CFRunLoopTimer *> mTimers;    // retained
   std::vector<__CFRunLoopSource *> mSources;  // retained
   bool mManualClock = false;
-  Nanos mManualNow = 0;
+  Micros mManualNow = 0;
   bool mStopped = false;
   bool mPolling = false;
   int mWakeFd = -1;  // an eventfd that ends a wait; -1 if none could be made

@@ -60,7 +60,7 @@ TEST_F(MainLoop, TimersTickAtTheirFireDateThenEveryIntervalInTimeOrder) {
   EXPECT_EQ(TovraSdkRunLoopAdvanceTo(0.060), 0);  // nothing due twice
   EXPECT_EQ(TovraSdkRunLoopAdvanceTo(0.010), 0);  // the past runs nothing and leaves the clock
   EXPECT_EQ(CFAbsoluteTimeGetCurrent(), 0.060);
-  EXPECT_EQ(TovraSdkRunLoopAdvanceBy(1.0), 83);  // 50 of a, 33 of b: exact on a clock of whole nanoseconds
+  EXPECT_EQ(TovraSdkRunLoopAdvanceBy(1.0), 83);  // 50 of a, 33 of b: exact on a clock of whole microseconds
   EXPECT_EQ(CFRunLoopTimerGetNextFireDate(ta), 1.080);
   CFRunLoopTimerInvalidate(ta);
   CFRunLoopTimerInvalidate(tb);
@@ -240,6 +240,20 @@ TEST_F(MainLoop, RunInModeJumpsAManualClockFromTickToTickAndStops) {
   EXPECT_EQ(ticks, 9);
   CFRunLoopTimerInvalidate(t);
   CFRunLoopRun();  // nothing left: returns at once
+}
+
+TEST_F(MainLoop, ATimerDueNowIsDueAtAnyDate) {
+  // A date read from the clock and handed back must be "now" exactly, also far from 2001.
+  for (const CFAbsoluteTime date : {0.0, 1.0e-6, 0.1, 818568347.095996976, 818568347.1, 2.0e9, 5.0e-7}) {
+    TovraSdkRunLoopUseManualClock(date);
+    TovraSdkRunLoopAdvanceBy(0.0103);  // where a host's pump may have left it
+    int ticks = 0;
+    Action count = [&](CFRunLoopTimerRef) { ++ticks; };
+    CFRunLoopTimerRef t = ScheduleTimer(&count, 0.020);
+    EXPECT_EQ(TovraSdkRunLoopAdvanceBy(0.0), 1) << date;
+    EXPECT_EQ(TovraSdkRunLoopAdvanceBy(0.020), 1) << date;
+    CFRunLoopTimerInvalidate(t);
+  }
 }
 
 TEST_F(MainLoop, SwitchingClocksKeepsEachTimersDistanceToNow) {
