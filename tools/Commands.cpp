@@ -242,8 +242,12 @@ int Info(const CommandOptions &options) {
 
   const std::vector<AUChannelInfo> configs = ChannelConfigurations(unit.Unit());
   std::string channels;
-  for (const AUChannelInfo &c : configs)
-    channels += (channels.empty() ? "" : " ") + std::to_string(c.inChannels) + "-" + std::to_string(c.outChannels);
+  for (const AUChannelInfo &c : configs) {
+    if (!channels.empty()) channels += ' ';
+    channels += std::to_string(c.inChannels);
+    channels += '-';
+    channels += std::to_string(c.outChannels);
+  }
   std::printf("channels     %s\n", channels.empty() ? "n/a" : channels.c_str());
   std::printf("latency      %s\n", Seconds(GetProperty<Float64>(unit.Unit(), kAudioUnitProperty_Latency)).c_str());
   std::printf("tail         %s\n", Seconds(GetProperty<Float64>(unit.Unit(), kAudioUnitProperty_TailTime)).c_str());
