@@ -18,8 +18,8 @@ PLUG_AU_EXPORT ComponentResult TovraSat_Entry(ComponentParameters* params, Handl
 // Linux stands in for the Cocoa view factory class "TovraSat_View", which cannot exist here: a
 // host that wants the editor calls this with the unit and its parent window (an X11 window, or
 // null for an offscreen editor) and gets the editor's view from OpenWindow, or null when the unit
-// is no TovraSat or the editor cannot be made. The editor closes through the plug-in's
-// CloseWindow when the unit is closed. Threads: main.
+// is no TovraSat or the editor cannot be made. The editor lives until the plug-in closes it
+// (CloseWindow) or the unit is closed, which destroys it with the plug-in. Threads: main.
 PLUG_AU_EXPORT void* TovraSat_CreateView(AudioUnit unit, void* parent) {
   return plug::IPluginAU::CreateView(unit, parent);
 }
