@@ -1,7 +1,7 @@
 // PluginHost.cpp: bundle look-up, opening, set-up, rendering with idle ticks at the pace of the audio.
 #include "tools/PluginHost.h"
 
-#include "plug/RunLoop.h"
+#include <TovraSdk/RunLoopClock.h>
 
 #include <algorithm>
 #include <cmath>
@@ -13,16 +13,15 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr double kIdlePeriodMs = 20.0;  // the plug-in's idle timer
+constexpr double kTicksPerSecond = 50.0;  // the plug-in's 20 ms idle timer
 
 std::string Status(OSStatus status) { return "status " + std::to_string(status); }
 
-// The main run loop on a clock that only the audio moves: idle ticks then happen at the pace of the
-// rendered audio however fast the machine renders, and the same ticks on every run.
-plug::RunLoop &IdleLoop() {
-  plug::RunLoop &loop = plug::RunLoop::Main();
-  if (!loop.IsManualClock()) loop.UseManualClock(0.0);
-  return loop;
+// The main run loop (shared by this process and every plug-in module) on a clock that only the
+// audio moves: idle ticks then happen at the pace of the rendered audio however fast the machine
+// renders, and the same ticks on every run.
+void UseAudioClock() {
+  if (!TovraSdkRunLoopIsManualClock()) TovraSdkRunLoopUseManualClock(0.0);
 }
 
 }  // namespace
@@ -53,7 +52,7 @@ std::unique_ptr<PluginHost> PluginHost::Open(std::shared_ptr<host::ComponentBund
     error = "no bundle";
     return nullptr;
   }
-  IdleLoop();  // before the unit exists, so its idle timer is laid out on the audio clock
+  UseAudioClock();  // before the unit exists, so its idle timer is laid out on the audio clock
   AudioComponentDescription wanted{kType, kSubtype, kManufacturer, 0, 0};
   if (bundle->Find(wanted) == nullptr) wanted = {kType, 0, 0, 0, 0};
   std::unique_ptr<PluginHost> self(new PluginHost);
@@ -131,9 +130,9 @@ bool PluginHost::Render(const AudioFile &in, AudioFile &out, const Progress &pro
     return false;
   }
 
-  plug::RunLoop &loop = IdleLoop();
-  const double startMs = loop.NowMs();
-  loop.AdvanceTo(startMs);  // ticks that fell due while the unit was set up
+  UseAudioClock();
+  const CFAbsoluteTime start = CFAbsoluteTimeGetCurrent();
+  TovraSdkRunLoopAdvanceTo(start);  // ticks that fell due while the unit was set up
   report = RenderReport{};
   bool answered = ReadMeter().has_value();
   bool moved = false;
@@ -145,8 +144,8 @@ bool PluginHost::Render(const AudioFile &in, AudioFile &out, const Progress &pro
     framesDone += std::round(seconds * rate);
     for (;;) {
       const double tick = report.idleTicks + 1.0;
-      if (framesDone * 1000.0 < tick * kIdlePeriodMs * rate) break;
-      loop.AdvanceTo(startMs + tick * kIdlePeriodMs);
+      if (framesDone * kTicksPerSecond < tick * rate) break;  // whole numbers: exact
+      TovraSdkRunLoopAdvanceTo(start + tick / kTicksPerSecond);
       ++report.idleTicks;
       const std::optional<tovrasat::MeterReading> reading = ReadMeter();
       if (!reading) {

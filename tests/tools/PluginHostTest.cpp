@@ -1,9 +1,9 @@
 // PluginHostTest.cpp: the command's host side: idle ticks at the pace of the audio, block boundaries, the meter's absence.
-#include "plug/RunLoop.h"
 #include "plug/Timer.h"
 #include "tools/PluginHost.h"
 #include "tests/tools/ToolsTestSupport.h"
 
+#include <TovraSdk/RunLoopClock.h>
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -48,10 +48,10 @@ TEST(TovrasatPluginHost, IdleTicksFollowTheAudioClock) {
     auto plugin = PluginHost::Open(bundle, error);
     ASSERT_TRUE(plugin) << error;
     ASSERT_TRUE(plugin->Prepare(c.rate, 2, c.block, error)) << error;
-    ASSERT_TRUE(plug::RunLoop::Main().IsManualClock());
+    ASSERT_TRUE(TovraSdkRunLoopIsManualClock());
     int timerTicks = 0;
     auto timer = plug::Timer::Create([&](plug::Timer &) { ++timerTicks; }, 20);
-    plug::RunLoop::Main().AdvanceBy(0.0);  // its first tick, due at creation
+    TovraSdkRunLoopAdvanceBy(0.0);  // its first tick, due at creation
     timerTicks = 0;
     AudioFile out;
     tools::RenderReport report;
