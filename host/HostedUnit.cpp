@@ -224,8 +224,14 @@ OSStatus HostedUnit::Process(const float *const *inputs, float *const *outputs, 
 
 HostedUnit::Pump HostedUnit::OfflinePump() {
   if (!TovraSdkRunLoopIsManualClock()) TovraSdkRunLoopUseManualClock(0.0);
-  return [](double seconds) {
-    if (TovraSdkRunLoopAdvanceBy(seconds) < 0) return;  // back on the system clock: real time rules
+  // The clock counts whole microseconds; a block rarely lasts a whole number of them (256 frames at
+  // 48 kHz: 5333.33 us). Advancing by the rounded total, not by each rounded block, keeps the
+  // clock within half a microsecond of the audio however long the render.
+  return [audio = 0.0, advanced = 0.0](double seconds) mutable {
+    audio += seconds;
+    const double target = std::round(audio * 1e6) / 1e6;
+    if (TovraSdkRunLoopAdvanceBy(target - advanced) < 0) return;  // back on the system clock: real time rules
+    advanced = target;
     // Only the main thread runs the main loop; another thread's run would run that thread's loop.
     if (CFRunLoopGetCurrent() == CFRunLoopGetMain()) CFRunLoopRunInMode(kCFRunLoopDefaultMode, 0.0, false);
   };

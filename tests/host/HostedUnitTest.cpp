@@ -137,6 +137,24 @@ TEST(OfflinePump, TheUnitsTimerTicksAtThePaceOfTheRenderedAudio) {
   EXPECT_EQ(CFRunLoopGetNextTimerFireDate(CFRunLoopGetMain(), kCFRunLoopDefaultMode), 0.0);
 }
 
+// Blocks whose duration is no whole number of microseconds must not make the clock drift from the
+// audio: 187500 blocks of 256 frames at 48 kHz are 1000 s, fifty thousand periods of 20 ms.
+TEST(OfflinePump, LongRendersKeepTheClockOnTheAudio) {
+  HostedUnit::Pump pump = HostedUnit::OfflinePump();
+  TovraSdkRunLoopUseManualClock(0.0);
+  int ticks = 0;
+  CFRunLoopTimerContext context{0, &ticks, nullptr, nullptr, nullptr};
+  CFRunLoopTimerRef timer = CFRunLoopTimerCreate(
+      nullptr, 0.0, 0.020, 0, 0, [](CFRunLoopTimerRef, void *info) { ++*static_cast<int *>(info); }, &context);
+  CFRunLoopAddTimer(CFRunLoopGetMain(), timer, kCFRunLoopCommonModes);
+  for (int block = 0; block < 187500; ++block) pump(256.0 / 48000.0);
+  EXPECT_EQ(ticks, 50001);  // the tick due at 0, then one per 20 ms up to and including 1000 s
+  EXPECT_EQ(CFAbsoluteTimeGetCurrent(), 1000.0);
+  CFRunLoopTimerInvalidate(timer);
+  CFRelease(timer);
+  TovraSdkRunLoopUseSystemClock();
+}
+
 TEST_F(HostedFixture, HostCallbacksReportTheTransportAtEachBlock) {
   ASSERT_EQ(unit->Initialize(), noErr);
   auto seen = [&] {

@@ -25,7 +25,9 @@ CF_EXPORT Boolean TovraSdkRunLoopIsManualClock(void);
    A time in the past fires nothing and leaves the clock where it is; descriptors are not looked
    at. Returns the number of ticks fired; -1 on the system clock or for a NaN time. */
 CF_EXPORT CFIndex TovraSdkRunLoopAdvanceTo(CFAbsoluteTime time);
-/* The same, to the clock's time plus seconds. */
+/* The same, to the clock's time plus seconds. The clock counts whole microseconds: seconds are
+   rounded to them, so a caller that follows audio over a long run advances by the change of its
+   rounded running total rather than by each block's rounded duration (see HostedUnit::OfflinePump). */
 CF_EXPORT CFIndex TovraSdkRunLoopAdvanceBy(CFTimeInterval seconds);
 
 CF_EXTERN_C_END
