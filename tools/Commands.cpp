@@ -142,7 +142,7 @@ std::string Seconds(const std::optional<Float64> &value) {
 // The summary's meter figures: unknown rather than invented when the plug-in cannot say.
 std::string MeterText(const RenderReport &r) {
   if (!r.meterAvailable) return "meter max n/a, overload lamp n/a";
-  return "meter max " + Fixed(r.maxMeterDb, 1) + " dBFS, overload lamp lit on " + std::to_string(r.lampTicks) +
+  return "meter max " + Fixed(r.maxMeterDb, 2) + " dBFS, overload lamp lit on " + std::to_string(r.lampTicks) +
          " of " + std::to_string(r.idleTicks) + " idle ticks";
 }
 
