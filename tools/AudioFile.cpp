@@ -50,6 +50,9 @@ bool AudioFile::Read(const std::string &path, AudioFile &out, std::string &error
   AudioFile result;
   result.sampleRate = info.samplerate;
   result.channels.assign(static_cast<size_t>(info.channels), {});
+  // The header's length is a hint only (a damaged file may claim anything): reserve within reason.
+  if (info.frames > 0 && info.frames <= (sf_count_t{1} << 28))
+    for (std::vector<float> &channel : result.channels) channel.reserve(static_cast<size_t>(info.frames));
   std::vector<float> interleaved(static_cast<size_t>(kChunkFrames) * static_cast<size_t>(info.channels));
   for (;;) {
     const sf_count_t got = sf_readf_float(file, interleaved.data(), kChunkFrames);
