@@ -4,6 +4,10 @@
 #include <CoreServices/CoreServices.h>
 #include <dlfcn.h>
 
+#include <cstdio>
+#include <set>
+#include <sstream>
+#include <string>
 #include <vector>
 
 #include "tests/au/AuTestSupport.h"
@@ -113,6 +117,29 @@ TEST(AuEntry, InputsArePulledOncePerTimeStamp) {
   stamp.mSampleTime = 1064.0;
   ASSERT_EQ(AudioUnitRender(unit->Unit(), nullptr, &stamp, 0, 64, list), noErr);
   EXPECT_EQ(unit->InputCallbacks(), before + 2);
+}
+
+}  // namespace
+
+namespace {
+
+// Everything but the entry points and the preset-record functions stays hidden in the module.
+TEST(AuEntry, ModuleExportsOnlyItsEntryPoints) {
+  FILE* nm = popen("nm -D --defined-only '" TOVRASAT_BUNDLE_PATH "/Contents/MacOS/TovraSat' 2>/dev/null", "r");
+  ASSERT_NE(nm, nullptr);
+  std::set<std::string> exported;
+  char line[512];
+  while (std::fgets(line, sizeof line, nm) != nullptr) {
+    std::istringstream fields(line);
+    std::string address, type, name;
+    if (fields >> address >> type >> name) exported.insert(name);
+  }
+  ASSERT_EQ(pclose(nm), 0) << "nm (binutils) must be installed";
+  const std::set<std::string> expected = {
+      "TovraSat_Factory", "TovraSat_Entry", "TovraSat_CreateView", "CFAUPresetCreate", "CFAUPresetRetain",
+      "CFAUPresetRelease", "CFAUPresetArrayRetainCallBack", "CFAUPresetArrayReleaseCallBack",
+      "CFAUPresetArrayEqualCallBack", "CFAUPresetArrayCopyDescriptionCallBack", "CFAUPresetArrayCallBacks_Init"};
+  EXPECT_EQ(exported, expected);
 }
 
 }  // namespace
