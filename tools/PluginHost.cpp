@@ -1,8 +1,6 @@
 // PluginHost.cpp: bundle look-up, opening, set-up, rendering with idle ticks at the pace of the audio.
 #include "tools/PluginHost.h"
 
-#include <TovraSdk/RunLoopClock.h>
-
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
@@ -16,13 +14,6 @@ namespace fs = std::filesystem;
 constexpr double kTicksPerSecond = 50.0;  // the plug-in's 20 ms idle timer
 
 std::string Status(OSStatus status) { return "status " + std::to_string(status); }
-
-// The main run loop (shared by this process and every plug-in module) on a clock that only the
-// audio moves: idle ticks then happen at the pace of the rendered audio however fast the machine
-// renders, and the same ticks on every run.
-void UseAudioClock() {
-  if (!TovraSdkRunLoopIsManualClock()) TovraSdkRunLoopUseManualClock(0.0);
-}
 
 }  // namespace
 
@@ -52,12 +43,17 @@ std::unique_ptr<PluginHost> PluginHost::Open(std::shared_ptr<host::ComponentBund
     error = "no bundle";
     return nullptr;
   }
-  UseAudioClock();  // before the unit exists, so its idle timer is laid out on the audio clock
+  // The host's offline pump puts the process's main run loop (shared with the plug-in module, whose
+  // idle timer lives there) on a clock that only the audio moves; made before the unit exists, so
+  // the unit's timer is laid out on that clock. Ticks then follow the rendered audio, the same ones
+  // on every run, however fast the machine renders.
+  host::HostedUnit::Pump pump = host::HostedUnit::OfflinePump();
   AudioComponentDescription wanted{kType, kSubtype, kManufacturer, 0, 0};
   if (bundle->Find(wanted) == nullptr) wanted = {kType, 0, 0, 0, 0};
   std::unique_ptr<PluginHost> self(new PluginHost);
   self->mUnit = host::HostedUnit::Open(std::move(bundle), wanted, error);
   if (!self->mUnit) return nullptr;
+  self->mAdvance = std::move(pump);
   return self;
 }
 
@@ -130,22 +126,23 @@ bool PluginHost::Render(const AudioFile &in, AudioFile &out, const Progress &pro
     return false;
   }
 
-  UseAudioClock();
-  const CFAbsoluteTime start = CFAbsoluteTimeGetCurrent();
-  TovraSdkRunLoopAdvanceTo(start);  // ticks that fell due while the unit was set up
+  mAdvance(0.0);  // ticks that fell due while the unit was set up
   report = RenderReport{};
   bool answered = ReadMeter().has_value();
   bool moved = false;
-  // Time is counted in frames, so that a second of audio holds exactly fifty ticks (a sum of block
-  // durations in milliseconds would drift below the last one).
+  // The clock goes forward block by block, but stops at every idle tick on the way, so each
+  // tick's reading is taken, also when one block spans several ticks. Positions are counted in
+  // frames, so that a second of audio holds exactly fifty ticks.
   const double rate = mUnit->Config().sampleRate;
-  double framesDone = 0.0;
+  double framesPumped = 0.0;
   mUnit->SetPump([&](double seconds) {
-    framesDone += std::round(seconds * rate);
+    const double blockEnd = framesPumped + std::round(seconds * rate);
     for (;;) {
       const double tick = report.idleTicks + 1.0;
-      if (framesDone * kTicksPerSecond < tick * rate) break;  // whole numbers: exact
-      TovraSdkRunLoopAdvanceTo(start + tick / kTicksPerSecond);
+      if (blockEnd * kTicksPerSecond < tick * rate) break;  // whole numbers: exact
+      const double tickFrame = tick * rate / kTicksPerSecond;
+      mAdvance((tickFrame - framesPumped) / rate);
+      framesPumped = tickFrame;
       ++report.idleTicks;
       const std::optional<tovrasat::MeterReading> reading = ReadMeter();
       if (!reading) {
@@ -156,6 +153,8 @@ bool PluginHost::Render(const AudioFile &in, AudioFile &out, const Progress &pro
       report.maxMeterDb = std::max(report.maxMeterDb, reading->meterDb);
       if (reading->clipLed >= 1.0f) ++report.lampTicks;
     }
+    if (blockEnd > framesPumped) mAdvance((blockEnd - framesPumped) / rate);
+    framesPumped = blockEnd;
   });
 
   const size_t frames = in.Frames();

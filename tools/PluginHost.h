@@ -82,6 +82,7 @@ class PluginHost {
   PluginHost() = default;
 
   std::unique_ptr<host::HostedUnit> mUnit;
+  host::HostedUnit::Pump mAdvance;  // the host's offline pump: moves the main run loop's clock
   UInt32 mBlock = 512;
 };
 
