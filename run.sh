@@ -8,11 +8,25 @@ PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libcairo2-dev libstb-dev fonts-roboto-unhinted libx11-dev
   libpugixml-dev libcli11-dev libsndfile1-dev
+  locales
 )
 
 jobs() { nproc 2>/dev/null || echo 2; }
 
+# A locale with a decimal comma, so the preset tests prove files read the same under any locale.
+comma_locale() {
+  locale -a 2>/dev/null | grep -qix 'de_DE.utf8' && return 0
+  local sudo=""
+  [ "$(id -u)" -eq 0 ] || sudo="sudo"
+  $sudo localedef -i de_DE -f UTF-8 de_DE.UTF-8 >/dev/null 2>&1 || echo "run.sh: could not make the de_DE.UTF-8 locale" >&2
+}
+
 setup() {
+  setup_packages
+  comma_locale
+}
+
+setup_packages() {
   local missing=()
   for p in "${PACKAGES[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
@@ -44,6 +58,7 @@ case "$cmd" in
     export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1"
     export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
     status=0
+    build release || status=1   # the tree that demo and bench run from must build too
     run_tests dev || status=1
     run_tests asan-ubsan || status=1
     exit $status
