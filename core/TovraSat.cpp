@@ -21,7 +21,8 @@ constexpr float kSilentPeak = 1e-6f;
 constexpr float kEditorScales[] = {1.0f, 1.25f, 1.5f, 1.75f};
 
 bool IsEditorScale(float s) {
-  return std::find(std::begin(kEditorScales), std::end(kEditorScales), s) != std::end(kEditorScales);
+  return std::find(std::begin(kEditorScales), std::end(kEditorScales), s) !=
+         std::end(kEditorScales);
 }
 
 }  // namespace
@@ -60,8 +61,9 @@ TovraSat::TovraSat(const plug::InstanceInfo& info) : plug::IPluginAU(MakeConfig(
   using plug::IParam;
   GetParam(kGain)->InitDouble("Gain", 24.0, 0.0, 100.0, 1.0, "%", 0, "", IParam::ShapeLinear{},
                               IParam::kUnitCustom);
-  GetParam(kOutputTrim)->InitDouble("Output Trim", 0.0, -24.0, 12.0, 0.1, "dB", 0, "",
-                                    IParam::ShapeLinear{}, IParam::kUnitCustom);
+  GetParam(kOutputTrim)
+      ->InitDouble("Output Trim", 0.0, -24.0, 12.0, 0.1, "dB", 0, "", IParam::ShapeLinear{},
+                   IParam::kUnitCustom);
   GetParam(k48V)->InitBool("48V", true, "", 0, "", "off", "on");
   GetParam(kBypass)->InitBool("Bypass", false, "", 0, "", "off", "on");
   // Typed text is matched against all four; the first two stay the ones shown.
@@ -77,8 +79,9 @@ TovraSat::TovraSat(const plug::InstanceInfo& info) : plug::IPluginAU(MakeConfig(
     if (graphics->NControls() > 0) {
       // Only resized: the background plate follows the context's new bounds.
       plug::gfx::IControl* background = graphics->GetControl(0);
-      background->SetTargetAndDrawRECTs(plug::gfx::IRECT(
-          0.0f, 0.0f, static_cast<float>(graphics->Width()), static_cast<float>(graphics->Height())));
+      background->SetTargetAndDrawRECTs(plug::gfx::IRECT(0.0f, 0.0f,
+                                                         static_cast<float>(graphics->Width()),
+                                                         static_cast<float>(graphics->Height())));
       background->SetMouseIsOver(false);
       background->OnResize();
       return;

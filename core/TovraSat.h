@@ -69,9 +69,8 @@ class TovraSat final : public plug::IPluginAU {
   std::string mPresetName = "Default";
 
  protected:
-  OSStatus GetPlugInProperty(AudioUnitPropertyID id, AudioUnitScope scope,
-                             AudioUnitElement element, UInt32& size, Boolean& writable,
-                             void* data) override;
+  OSStatus GetPlugInProperty(AudioUnitPropertyID id, AudioUnitScope scope, AudioUnitElement element,
+                             UInt32& size, Boolean& writable, void* data) override;
 
  private:
   void HandParamsToChain() noexcept;

@@ -6,7 +6,8 @@
 extern "C" {
 
 // The AudioComponentFactoryFunction that the bundle's Info.plist names.
-PLUG_AU_EXPORT AudioComponentPlugInInterface* TovraSat_Factory(const AudioComponentDescription* desc) {
+PLUG_AU_EXPORT AudioComponentPlugInInterface* TovraSat_Factory(
+    const AudioComponentDescription* desc) {
   return plug::IPluginAUFactory<TovraSat>::Factory(desc);
 }
 

@@ -1,4 +1,5 @@
-// TovraSatProperties.h: the plug-in's own Audio Unit property, for hosts and tools that read the meter.
+// TovraSatProperties.h: the plug-in's own Audio Unit property, for hosts and tools that read the
+// meter.
 #pragma once
 
 #include <AudioToolbox/AudioUnitProperties.h>

@@ -15,8 +15,10 @@ class IBitmap {
   IBitmap() = default;
   IBitmap(std::shared_ptr<const APIBitmap> bitmap, int nFrames, bool framesAreHorizontal,
           const std::string& name)
-      : mBitmap(std::move(bitmap)), mNFrames(nFrames < 1 ? 1 : nFrames),
-        mFramesAreHorizontal(framesAreHorizontal), mName(name) {}
+      : mBitmap(std::move(bitmap)),
+        mNFrames(nFrames < 1 ? 1 : nFrames),
+        mFramesAreHorizontal(framesAreHorizontal),
+        mName(name) {}
 
   bool IsValid() const { return mBitmap != nullptr; }
   /** Logical pixels: the decoded size divided by the scale it was found at. */

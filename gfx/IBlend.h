@@ -3,7 +3,19 @@
 
 namespace plug::gfx {
 
-enum class EBlend { Default, Clobber, SrcIn, SrcOut, SrcAtop, DstOver, DstIn, DstOut, DstAtop, Add, XOR };
+enum class EBlend {
+  Default,
+  Clobber,
+  SrcIn,
+  SrcOut,
+  SrcAtop,
+  DstOver,
+  DstIn,
+  DstOut,
+  DstAtop,
+  Add,
+  XOR
+};
 
 struct IBlend {
   EBlend mMethod = EBlend::Default;

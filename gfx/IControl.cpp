@@ -29,11 +29,17 @@ void IControl::OnMouseDown(float x, float y, const IMouseMod& mod) {
 void IControl::OnMouseUp(float, float, const IMouseMod&) {}
 void IControl::OnMouseDrag(float, float, float, float, const IMouseMod&) {}
 
-void IControl::OnMouseDblClick(float x, float y, const IMouseMod&) { SetValueToDefault(GetValIdxForPos(x, y)); }
+void IControl::OnMouseDblClick(float x, float y, const IMouseMod&) {
+  SetValueToDefault(GetValIdxForPos(x, y));
+}
 
 void IControl::OnMouseWheel(float, float, const IMouseMod&, float) {}
-bool IControl::OnKeyDown(float, float, const IKeyPress&) { return false; }
-bool IControl::OnKeyUp(float, float, const IKeyPress&) { return false; }
+bool IControl::OnKeyDown(float, float, const IKeyPress&) {
+  return false;
+}
+bool IControl::OnKeyUp(float, float, const IKeyPress&) {
+  return false;
+}
 
 void IControl::OnMouseOver(float, float, const IMouseMod&) {
   const bool was = mMouseIsOver;
@@ -59,7 +65,9 @@ void IControl::OnInit() {}
 void IControl::OnResize() {}
 void IControl::OnRescale() {}
 void IControl::OnAttached() {}
-bool IControl::OnMsgFromDelegate(int, int, const void*) { return false; }
+bool IControl::OnMsgFromDelegate(int, int, const void*) {
+  return false;
+}
 void IControl::OnMidi(const unsigned char*) {}
 
 bool IControl::OnGesture(const IGestureInfo& info) {
@@ -102,7 +110,9 @@ void IControl::SetParamIdx(int paramIdx, int valIdx) {
   if (const IParam* p = GetParam(valIdx)) slot.second = p->GetNormalized();
 }
 
-int IControl::GetValIdxForPos(float, float) const { return kNoValIdx; }
+int IControl::GetValIdxForPos(float, float) const {
+  return kNoValIdx;
+}
 
 void IControl::SetValueFromDelegate(double value, int valIdx) {
   SetValue(value, valIdx);
@@ -178,9 +188,13 @@ void IControl::SetDisabled(bool disable) {
   SetDirty(false);
 }
 
-void IControl::SetIgnoreMouse(bool ignore) { mIgnoreMouse = ignore; }
+void IControl::SetIgnoreMouse(bool ignore) {
+  mIgnoreMouse = ignore;
+}
 
-bool IControl::IsHit(float x, float y) const { return mTargetRECT.Contains(x, y); }
+bool IControl::IsHit(float x, float y) const {
+  return mTargetRECT.Contains(x, y);
+}
 
 void IControl::SetDirty(bool triggerAction, int valIdx) {
   ForValIdx(valIdx, [this](int v) { SetValue(std::clamp(GetValue(v), 0.0, 1.0), v); });
@@ -195,13 +209,19 @@ void IControl::SetDirty(bool triggerAction, int valIdx) {
   if (mActionFunc) mActionFunc(this);
 }
 
-void IControl::SetClean() { mDirty = false; }
-bool IControl::IsDirty() { return mDirty; }
+void IControl::SetClean() {
+  mDirty = false;
+}
+bool IControl::IsDirty() {
+  return mDirty;
+}
 void IControl::OnGUIIdle() {}
-bool IControl::GetWantsGestures() const { return !mGestureFuncs.empty(); }
+bool IControl::GetWantsGestures() const {
+  return !mGestureFuncs.empty();
+}
 
-void IControl::SnapToMouse(float x, float y, int direction, const IRECT& bounds, int valIdx, double minClip,
-                           double maxClip) {
+void IControl::SnapToMouse(float x, float y, int direction, const IRECT& bounds, int valIdx,
+                           double minClip, double maxClip) {
   const IRECT b = bounds;
   if (b.Degenerate()) return;
   // direction 1 is horizontal (left to right), anything else vertical (bottom to top).
@@ -211,7 +231,9 @@ void IControl::SnapToMouse(float x, float y, int direction, const IRECT& bounds,
   SetDirty(true, valIdx);
 }
 
-void IControl::OnEndAnimation() { SetDirty(false); }
+void IControl::OnEndAnimation() {
+  SetDirty(false);
+}
 
 // ---------------------------------------------------------------- parameter prompt
 

@@ -6,8 +6,8 @@
 #include <utility>
 #include <vector>
 
-#include "gfx/IMouseMod.h"
 #include "gfx/IKeyPress.h"
+#include "gfx/IMouseMod.h"
 #include "gfx/IPopupMenu.h"
 #include "gfx/IRECT.h"
 #include "gfx/IText.h"
@@ -23,7 +23,19 @@ class IGfxEditorDelegate;
 
 /** A multi-touch gesture as the platform view reports it. */
 struct IGestureInfo {
-  enum class EType { Unknown, DoubleTap, TripleTap, LongPress1, LongPress2, SwipeLeft, SwipeRight, SwipeUp, SwipeDown, Pinch, Rotate };
+  enum class EType {
+    Unknown,
+    DoubleTap,
+    TripleTap,
+    LongPress1,
+    LongPress2,
+    SwipeLeft,
+    SwipeRight,
+    SwipeUp,
+    SwipeDown,
+    Pinch,
+    Rotate
+  };
   float x = 0.f, y = 0.f;
   float scale = 0.f;     // pinch
   float velocity = 0.f;  // pinch and rotate
@@ -46,10 +58,12 @@ class IControl {
   static constexpr int kNoTag = -1;
 
   /** One binding, with paramIdx -1 for an unbound value. */
-  explicit IControl(const IRECT& bounds, int paramIdx = kNoParameter, ActionFunction action = nullptr);
+  explicit IControl(const IRECT& bounds, int paramIdx = kNoParameter,
+                    ActionFunction action = nullptr);
   /** One binding per parameter index given, in that order. */
   IControl(const IRECT& bounds, const std::vector<int>& params, ActionFunction action = nullptr);
-  IControl(const IRECT& bounds, ActionFunction action) : IControl(bounds, kNoParameter, std::move(action)) {}
+  IControl(const IRECT& bounds, ActionFunction action)
+      : IControl(bounds, kNoParameter, std::move(action)) {}
   virtual ~IControl();
   IControl(const IControl&) = delete;
   IControl& operator=(const IControl&) = delete;
@@ -120,8 +134,8 @@ class IControl {
   virtual bool IsDirty();
   virtual void OnGUIIdle();
   virtual bool GetWantsGestures() const;
-  virtual void SnapToMouse(float x, float y, int direction, const IRECT& bounds, int valIdx = kNoValIdx,
-                           double minClip = 0.0, double maxClip = 1.0);
+  virtual void SnapToMouse(float x, float y, int direction, const IRECT& bounds,
+                           int valIdx = kNoValIdx, double minClip = 0.0, double maxClip = 1.0);
   virtual void OnEndAnimation();
 
   // --- Non-virtual access.

@@ -35,7 +35,10 @@ constexpr int kMaxTargetScale = 8;
 }  // namespace
 
 IGfx::IGfx(IGfxEditorDelegate& dlg, int w, int h, int fps, float scale)
-    : mDelegate(dlg), mWidth(std::max(w, 0)), mHeight(std::max(h, 0)), mFPS(fps),
+    : mDelegate(dlg),
+      mWidth(std::max(w, 0)),
+      mHeight(std::max(h, 0)),
+      mFPS(fps),
       mDrawScale(std::clamp(std::isfinite(scale) ? scale : 1.f, kMinScale, kMaxScale)) {
   Caches& c = GetCaches();
   std::lock_guard<std::mutex> lock(c.mutex);
@@ -122,7 +125,8 @@ IControl* IGfx::GetMouseControl(float x, float y, bool mouseOver) const {
     IControl* c = mControls[static_cast<std::size_t>(i)].get();
     if (c->IsHidden() || c->GetIgnoreMouse()) continue;
     if (c->IsDisabled()) {
-      const bool takes = mouseOver ? c->GetMouseOverWhenDisabled() : c->GetMouseEventsWhenDisabled();
+      const bool takes =
+          mouseOver ? c->GetMouseOverWhenDisabled() : c->GetMouseEventsWhenDisabled();
       if (!takes) continue;
     }
     if (c->IsHit(x, y)) return c;
@@ -331,8 +335,8 @@ void IGfx::CompletePopupMenu(IPopupMenu* chosenMenu, int chosenIdx) {
   EndGestures(*control);
 }
 
-void IGfx::CreateTextEntry(IControl& control, const IText& text, const IRECT& bounds, const char* str,
-                           int valIdx) {
+void IGfx::CreateTextEntry(IControl& control, const IText& text, const IRECT& bounds,
+                           const char* str, int valIdx) {
   mTextEntryControl = &control;
   mTextEntryValIdx = valIdx;
   mTextEntryText = text;
@@ -393,7 +397,9 @@ void IGfx::Resize(int w, int h, float scale, bool needsPlatformResize) {
 
 void IGfx::PlatformResize(int, int) {}
 
-void IGfx::HideMouseCursor(bool hide) { mCursorHidden = hide; }
+void IGfx::HideMouseCursor(bool hide) {
+  mCursorHidden = hide;
+}
 
 bool IGfx::IsDirty(std::vector<IRECT>& rects) const {
   rects.clear();
@@ -411,7 +417,10 @@ void IGfx::Draw(const std::vector<IRECT>& rects) {
   IRECT area;
   for (const IRECT& r : rects) area = area.Union(r);
   // Whole device pixels, so a region's edge never half-covers a pixel twice.
-  area = area.GetScaled(mDrawScale).GetPixelAligned().GetScaled(1.f / mDrawScale).GetConstrainedTo(GetBounds());
+  area = area.GetScaled(mDrawScale)
+             .GetPixelAligned()
+             .GetScaled(1.f / mDrawScale)
+             .GetConstrainedTo(GetBounds());
   if (area.Degenerate()) return;
 
   BeginFrame();
@@ -482,7 +491,8 @@ IBitmap IGfx::LoadBitmap(const char* name, int nStates, bool framesAreHorizontal
   // "knob.png" at 3 tries knob@3x.png, knob@2x.png, then knob.png.
   const std::size_t slash = fileName.find_last_of('/');
   std::size_t dot = fileName.find_last_of('.');
-  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) dot = fileName.size();
+  if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
+    dot = fileName.size();
   const std::string base = fileName.substr(0, dot);
   const std::string ext = fileName.substr(dot);
 
@@ -523,8 +533,8 @@ void IGfx::DrawFittedBitmap(const IBitmap& bitmap, const IRECT& bounds, const IB
   PathTransformRestore();
 }
 
-void IGfx::DrawLine(const IColor& color, float x1, float y1, float x2, float y2, const IBlend* blend,
-                    float thickness) {
+void IGfx::DrawLine(const IColor& color, float x1, float y1, float x2, float y2,
+                    const IBlend* blend, float thickness) {
   PathClear();
   PathMoveTo(x1, y1);
   PathLineTo(x2, y2);
@@ -533,7 +543,8 @@ void IGfx::DrawLine(const IColor& color, float x1, float y1, float x2, float y2,
   PathStroke(color, thickness, options, blend);
 }
 
-void IGfx::DrawRect(const IColor& color, const IRECT& bounds, const IBlend* blend, float thickness) {
+void IGfx::DrawRect(const IColor& color, const IRECT& bounds, const IBlend* blend,
+                    float thickness) {
   PathClear();
   PathRect(bounds);
   PathStroke(color, thickness, {}, blend);
@@ -545,7 +556,8 @@ void IGfx::FillRect(const IColor& color, const IRECT& bounds, const IBlend* blen
   PathFill(color, {}, blend);
 }
 
-void IGfx::FillRoundRect(const IColor& color, const IRECT& bounds, float cornerRadius, const IBlend* blend) {
+void IGfx::FillRoundRect(const IColor& color, const IRECT& bounds, float cornerRadius,
+                         const IBlend* blend) {
   PathClear();
   PathRoundRect(bounds, cornerRadius);
   PathFill(color, {}, blend);
@@ -557,7 +569,8 @@ void IGfx::FillCircle(const IColor& color, float cx, float cy, float r, const IB
   PathFill(color, {}, blend);
 }
 
-void IGfx::DrawCircle(const IColor& color, float cx, float cy, float r, const IBlend* blend, float thickness) {
+void IGfx::DrawCircle(const IColor& color, float cx, float cy, float r, const IBlend* blend,
+                      float thickness) {
   PathClear();
   PathCircle(cx, cy, r);
   PathStroke(color, thickness, {}, blend);
@@ -591,7 +604,9 @@ void IGfx::PathRoundRect(const IRECT& b, float cornerRadius) {
   PathClose();
 }
 
-void IGfx::PathTransformSave() { mTransformStack.push_back(mTransform); }
+void IGfx::PathTransformSave() {
+  mTransformStack.push_back(mTransform);
+}
 
 void IGfx::PathTransformRestore() {
   if (mTransformStack.empty()) {

@@ -58,7 +58,8 @@ class IGfx {
   /** Takes ownership, unless the tag (0 or more) is already in use: then the
    *  control is refused, null is returned and the caller keeps it. A null
    *  control, or one already attached, is refused too. */
-  IControl* AttachControl(IControl* control, int ctrlTag = IControl::kNoTag, const char* group = "");
+  IControl* AttachControl(IControl* control, int ctrlTag = IControl::kNoTag,
+                          const char* group = "");
   /** Null for an unknown tag. */
   IControl* GetControlWithTag(int ctrlTag) const;
   IControl* GetControl(int idx) const;
@@ -79,13 +80,17 @@ class IGfx {
   // --- Events from the platform view.
 
   void OnMouseDown(const std::vector<IMouseInfo>& points);
-  void OnMouseDown(float x, float y, const IMouseMod& mod) { OnMouseDown({IMouseInfo{x, y, 0.f, 0.f, mod}}); }
+  void OnMouseDown(float x, float y, const IMouseMod& mod) {
+    OnMouseDown({IMouseInfo{x, y, 0.f, 0.f, mod}});
+  }
   void OnMouseDrag(const std::vector<IMouseInfo>& points);
   void OnMouseDrag(float x, float y, float dX, float dY, const IMouseMod& mod) {
     OnMouseDrag({IMouseInfo{x, y, dX, dY, mod}});
   }
   void OnMouseUp(const std::vector<IMouseInfo>& points);
-  void OnMouseUp(float x, float y, const IMouseMod& mod) { OnMouseUp({IMouseInfo{x, y, 0.f, 0.f, mod}}); }
+  void OnMouseUp(float x, float y, const IMouseMod& mod) {
+    OnMouseUp({IMouseInfo{x, y, 0.f, 0.f, mod}});
+  }
   /** The second press of a fast pair. True when a control took it. */
   bool OnMouseDblClick(float x, float y, const IMouseMod& mod);
   void OnMouseWheel(float x, float y, const IMouseMod& mod, float d);
@@ -128,8 +133,8 @@ class IGfx {
   void CompletePopupMenu(IPopupMenu* chosenMenu, int chosenIdx);
   void CompletePopupMenu(int chosenIdx) { CompletePopupMenu(nullptr, chosenIdx); }
 
-  void CreateTextEntry(IControl& control, const IText& text, const IRECT& bounds, const char* str = "",
-                       int valIdx = 0);
+  void CreateTextEntry(IControl& control, const IText& text, const IRECT& bounds,
+                       const char* str = "", int valIdx = 0);
   bool IsTextEntryPending() const { return mTextEntryControl != nullptr; }
   const std::string& GetTextEntryString() const { return mTextEntryString; }
   const IRECT& GetTextEntryBounds() const { return mTextEntryBounds; }
@@ -164,7 +169,8 @@ class IGfx {
   void Draw(const std::vector<IRECT>& rects);
   /** One frame of the frame timer: IsDirty, then Draw. True when something was drawn. */
   bool DrawFrame();
-  /** Gives every control its per-frame idle call (animations); the view calls it before DrawFrame. */
+  /** Gives every control its per-frame idle call (animations); the view calls it before DrawFrame.
+   */
   void OnGUIIdle();
 
   virtual void HideMouseCursor(bool hide = true);
@@ -184,7 +190,8 @@ class IGfx {
   /** The image name at targetScale (0: the screen scale): "%s@%dx%s" variants from
    *  the target scale down to 2, then the plain name. A missing file gives an
    *  invalid bitmap, which draws nothing. */
-  IBitmap LoadBitmap(const char* name, int nStates = 1, bool framesAreHorizontal = false, int targetScale = 0);
+  IBitmap LoadBitmap(const char* name, int nStates = 1, bool framesAreHorizontal = false,
+                     int targetScale = 0);
   /** The integer scale targetScale 0 stands for. */
   int GetTargetScaleFor(int targetScale) const;
 
@@ -195,18 +202,22 @@ class IGfx {
    *  the bitmap's logical pixels, drawn at dest. */
   virtual void DrawBitmap(const IBitmap& bitmap, const IRECT& dest, float srcX, float srcY,
                           const IBlend* blend = nullptr) = 0;
-  void DrawLine(const IColor& color, float x1, float y1, float x2, float y2, const IBlend* blend = nullptr,
+  void DrawLine(const IColor& color, float x1, float y1, float x2, float y2,
+                const IBlend* blend = nullptr, float thickness = 1.f);
+  void DrawRect(const IColor& color, const IRECT& bounds, const IBlend* blend = nullptr,
                 float thickness = 1.f);
-  void DrawRect(const IColor& color, const IRECT& bounds, const IBlend* blend = nullptr, float thickness = 1.f);
   void FillRect(const IColor& color, const IRECT& bounds, const IBlend* blend = nullptr);
-  void FillRoundRect(const IColor& color, const IRECT& bounds, float cornerRadius, const IBlend* blend = nullptr);
+  void FillRoundRect(const IColor& color, const IRECT& bounds, float cornerRadius,
+                     const IBlend* blend = nullptr);
   void FillCircle(const IColor& color, float cx, float cy, float r, const IBlend* blend = nullptr);
   void DrawCircle(const IColor& color, float cx, float cy, float r, const IBlend* blend = nullptr,
                   float thickness = 1.f);
   /** str (UTF-8) in the text's font, size and colour, aligned inside bounds. An
    *  unknown font draws nothing. */
-  virtual void DrawText(const IText& text, const char* str, const IRECT& bounds, const IBlend* blend = nullptr) = 0;
-  /** The bounds str would occupy when drawn into bounds (the all-zero rectangle for an unknown font). */
+  virtual void DrawText(const IText& text, const char* str, const IRECT& bounds,
+                        const IBlend* blend = nullptr) = 0;
+  /** The bounds str would occupy when drawn into bounds (the all-zero rectangle for an unknown
+   * font). */
   virtual IRECT MeasureText(const IText& text, const char* str, const IRECT& bounds) const = 0;
 
   // Path: built in the current path transform; a fill or stroke consumes it
@@ -214,17 +225,21 @@ class IGfx {
   virtual void PathClear() = 0;
   virtual void PathMoveTo(float x, float y) = 0;
   virtual void PathLineTo(float x, float y) = 0;
-  virtual void PathCubicBezierTo(float c1x, float c1y, float c2x, float c2y, float x2, float y2) = 0;
+  virtual void PathCubicBezierTo(float c1x, float c1y, float c2x, float c2y, float x2,
+                                 float y2) = 0;
   virtual void PathClose() = 0;
   /** Degrees, 0 straight up, clockwise; a line joins the current point to the arc's start. */
-  virtual void PathArc(float cx, float cy, float r, float a1, float a2, EWinding winding = EWinding::CW) = 0;
+  virtual void PathArc(float cx, float cy, float r, float a1, float a2,
+                       EWinding winding = EWinding::CW) = 0;
   void PathCircle(float cx, float cy, float r);
   void PathRect(const IRECT& bounds);
-  /** A radius of 0 gives a plain rectangle; a radius beyond half the shorter side is reduced to it. */
+  /** A radius of 0 gives a plain rectangle; a radius beyond half the shorter side is reduced to it.
+   */
   void PathRoundRect(const IRECT& bounds, float cornerRadius);
-  virtual void PathFill(const IPattern& pattern, const IFillOptions& options = {}, const IBlend* blend = nullptr) = 0;
-  virtual void PathStroke(const IPattern& pattern, float thickness, const IStrokeOptions& options = {},
-                          const IBlend* blend = nullptr) = 0;
+  virtual void PathFill(const IPattern& pattern, const IFillOptions& options = {},
+                        const IBlend* blend = nullptr) = 0;
+  virtual void PathStroke(const IPattern& pattern, float thickness,
+                          const IStrokeOptions& options = {}, const IBlend* blend = nullptr) = 0;
 
   // Path transform: applies to paths and bitmaps drawn while it is set.
   void PathTransformSave();

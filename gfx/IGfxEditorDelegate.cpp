@@ -40,11 +40,13 @@ void IGfxEditorDelegate::CloseWindow() {
   mClosing = false;
 }
 
-void IGfxEditorDelegate::SendParameterValueFromDelegate(int paramIdx, double value, bool normalized) {
+void IGfxEditorDelegate::SendParameterValueFromDelegate(int paramIdx, double value,
+                                                        bool normalized) {
   const IParam* param = GetParam(paramIdx);
   if (mGraphics && param) {
     const double n = normalized ? value : param->ToNormalized(value);
-    mGraphics->ForControlWithParam(paramIdx, [n](IControl& c, int valIdx) { c.SetValueFromDelegate(n, valIdx); });
+    mGraphics->ForControlWithParam(
+        paramIdx, [n](IControl& c, int valIdx) { c.SetValueFromDelegate(n, valIdx); });
   }
   plug::IEditorDelegate::SendParameterValueFromDelegate(paramIdx, value, normalized);
 }

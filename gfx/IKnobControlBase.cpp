@@ -8,7 +8,8 @@
 
 namespace plug::gfx {
 
-IKnobControlBase::IKnobControlBase(const IRECT& bounds, int paramIdx, EDirection direction, double gearing)
+IKnobControlBase::IKnobControlBase(const IRECT& bounds, int paramIdx, EDirection direction,
+                                   double gearing)
     : IControl(bounds, paramIdx), mDirection(direction), mGearing(gearing) {}
 
 void IKnobControlBase::OnMouseDown(float x, float y, const IMouseMod& mod) {

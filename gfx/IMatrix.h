@@ -16,9 +16,9 @@ class IMatrix {
 
   /** this applied after other: p -> this(other(p)). */
   constexpr IMatrix Multiplied(const IMatrix& o) const {
-    return IMatrix(mXX * o.mXX + mXY * o.mYX, mYX * o.mXX + mYY * o.mYX,
-                   mXX * o.mXY + mXY * o.mYY, mYX * o.mXY + mYY * o.mYY,
-                   mXX * o.mTX + mXY * o.mTY + mTX, mYX * o.mTX + mYY * o.mTY + mTY);
+    return IMatrix(mXX * o.mXX + mXY * o.mYX, mYX * o.mXX + mYY * o.mYX, mXX * o.mXY + mXY * o.mYY,
+                   mYX * o.mXY + mYY * o.mYY, mXX * o.mTX + mXY * o.mTY + mTX,
+                   mYX * o.mTX + mYY * o.mTY + mTY);
   }
   /** A translation applied before this one (the new origin is at (x, y)). */
   constexpr IMatrix& Translate(double x, double y) {

@@ -19,8 +19,8 @@ IPattern IPattern::CreateLinearGradient(float x1, float y1, float x2, float y2,
   const double dx = double(x2) - x1, dy = double(y2) - y1;
   const double len2 = dx * dx + dy * dy;
   if (len2 > 0.0) {
-    p.mTransform = IMatrix(dx / len2, -dy / len2, dy / len2, dx / len2,
-                           -(x1 * dx + y1 * dy) / len2, (x1 * dy - y1 * dx) / len2);
+    p.mTransform = IMatrix(dx / len2, -dy / len2, dy / len2, dx / len2, -(x1 * dx + y1 * dy) / len2,
+                           (x1 * dy - y1 * dx) / len2);
   } else {
     p.mTransform = IMatrix(0, 0, 0, 0, 2.0, 0.0);
   }

@@ -27,7 +27,9 @@ class IPattern {
   IMatrix mTransform;
 
   explicit IPattern(EPatternType type = EPatternType::Solid) : mType(type) {}
-  IPattern(const IColor& color) : mType(EPatternType::Solid) { AddStop(color, 0.f); }  // NOLINT: a colour is a pattern
+  IPattern(const IColor& color) : mType(EPatternType::Solid) {
+    AddStop(color, 0.f);
+  }  // NOLINT: a colour is a pattern
 
   static IPattern CreateLinearGradient(float x1, float y1, float x2, float y2,
                                        std::initializer_list<IColorStop> stops);

@@ -14,7 +14,13 @@ class IPopupMenu {
    *  borrowed one (a menu that another object keeps and rebuilds) is not. */
   class Item {
    public:
-    enum Flags { kNoFlags = 0, kDisabled = 1 << 0, kTitle = 1 << 1, kChecked = 1 << 2, kSeparator = 1 << 3 };
+    enum Flags {
+      kNoFlags = 0,
+      kDisabled = 1 << 0,
+      kTitle = 1 << 1,
+      kChecked = 1 << 2,
+      kSeparator = 1 << 3
+    };
 
     Item(const char* text, int flags = kNoFlags, int tag = -1)
         : mText(text ? text : ""), mFlags(flags), mTag(tag) {}

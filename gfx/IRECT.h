@@ -48,7 +48,9 @@ class IRECT {
     return IRECT(std::min(L, o.L), std::min(T, o.T), std::max(R, o.R), std::max(B, o.B));
   }
   constexpr IRECT GetPadded(float p) const { return IRECT(L - p, T - p, R + p, B + p); }
-  constexpr IRECT GetTranslated(float x, float y) const { return IRECT(L + x, T + y, R + x, B + y); }
+  constexpr IRECT GetTranslated(float x, float y) const {
+    return IRECT(L + x, T + y, R + x, B + y);
+  }
   constexpr IRECT GetScaled(float s) const { return IRECT(L * s, T * s, R * s, B * s); }
   /** Grown outwards to whole pixels. */
   IRECT GetPixelAligned() const {

@@ -25,11 +25,15 @@ class IText {
 
   IText() { SetFont("Plain"); }
   explicit IText(float size, const IColor& color = COLOR_BLACK, const char* font = nullptr,
-                 EAlign align = EAlign::Center, EVAlign valign = EVAlign::Middle,
-                 float angle = 0.f, const IColor& teBG = COLOR_WHITE,
-                 const IColor& teFG = COLOR_BLACK)
-      : mSize(size), mFGColor(color), mTextEntryBGColor(teBG), mTextEntryFGColor(teFG),
-        mAngle(angle), mAlign(align), mVAlign(valign) {
+                 EAlign align = EAlign::Center, EVAlign valign = EVAlign::Middle, float angle = 0.f,
+                 const IColor& teBG = COLOR_WHITE, const IColor& teFG = COLOR_BLACK)
+      : mSize(size),
+        mFGColor(color),
+        mTextEntryBGColor(teBG),
+        mTextEntryFGColor(teFG),
+        mAngle(angle),
+        mAlign(align),
+        mVAlign(valign) {
     SetFont(font ? font : "Plain");
   }
 

@@ -1,4 +1,5 @@
-// CFRef.h: owns one CoreFoundation reference and releases it, so host code cannot leak or double-release.
+// CFRef.h: owns one CoreFoundation reference and releases it, so host code cannot leak or
+// double-release.
 #pragma once
 
 #include <CoreFoundation/CoreFoundation.h>
@@ -13,9 +14,9 @@ class CFRef {
  public:
   CFRef() noexcept = default;
   explicit CFRef(T ref) noexcept : mRef(ref) {}
-  CFRef(const CFRef &other) noexcept : mRef(other.mRef) { CFRetain(mRef); }
-  CFRef(CFRef &&other) noexcept : mRef(std::exchange(other.mRef, nullptr)) {}
-  CFRef &operator=(CFRef other) noexcept {
+  CFRef(const CFRef& other) noexcept : mRef(other.mRef) { CFRetain(mRef); }
+  CFRef(CFRef&& other) noexcept : mRef(std::exchange(other.mRef, nullptr)) {}
+  CFRef& operator=(CFRef other) noexcept {
     std::swap(mRef, other.mRef);
     return *this;
   }

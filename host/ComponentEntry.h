@@ -14,7 +14,8 @@ struct ComponentEntry {
   std::string factoryFunction;  // name of the exported AudioComponentFactoryFunction
 };
 
-// "aufx" for 0x61756678: the four characters of a code, or its hex value when they are not printable.
+// "aufx" for 0x61756678: the four characters of a code, or its hex value when they are not
+// printable.
 std::string FourCCText(UInt32 code);
 
 }  // namespace host

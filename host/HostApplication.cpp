@@ -5,9 +5,10 @@
 
 namespace host {
 
-void HostApplication::Identify(const std::string &identifier, const std::string &version,
-                               const std::string &bundlePath) {
-  TovraSdkSetMainBundle(identifier.empty() ? nullptr : identifier.c_str(), version.empty() ? nullptr : version.c_str(),
+void HostApplication::Identify(const std::string& identifier, const std::string& version,
+                               const std::string& bundlePath) {
+  TovraSdkSetMainBundle(identifier.empty() ? nullptr : identifier.c_str(),
+                        version.empty() ? nullptr : version.c_str(),
                         bundlePath.empty() ? nullptr : bundlePath.c_str());
 }
 

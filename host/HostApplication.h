@@ -1,4 +1,5 @@
-// HostApplication.h: how the host identifies itself to plug-ins (its main bundle's identifier and version).
+// HostApplication.h: how the host identifies itself to plug-ins (its main bundle's identifier and
+// version).
 #pragma once
 
 #include <string>
@@ -9,7 +10,8 @@ class HostApplication {
  public:
   // What plug-ins read through CFBundleGetMainBundle: an empty identifier means none. Call before
   // initialising units, which read it on their first Initialize.
-  static void Identify(const std::string &identifier, const std::string &version, const std::string &bundlePath = "");
+  static void Identify(const std::string& identifier, const std::string& version,
+                       const std::string& bundlePath = "");
 };
 
 }  // namespace host

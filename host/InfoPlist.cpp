@@ -9,31 +9,32 @@
 namespace host {
 namespace {
 
-const void *Value(CFDictionaryRef dict, const char *key) {
+const void* Value(CFDictionaryRef dict, const char* key) {
   CFRef<CFStringRef> k(CFStringCreateWithCString(nullptr, key, kCFStringEncodingUTF8));
   return CFDictionaryGetValue(dict, k.Get());
 }
 
-bool Text(const void *value, std::string &out) {
+bool Text(const void* value, std::string& out) {
   if (CFGetTypeID(value) != CFStringGetTypeID()) return false;
-  const char *p = CFStringGetCStringPtr(static_cast<CFStringRef>(value), kCFStringEncodingUTF8);
+  const char* p = CFStringGetCStringPtr(static_cast<CFStringRef>(value), kCFStringEncodingUTF8);
   out = p != nullptr ? p : "";
   return true;
 }
 
-bool Integer(const void *value, SInt64 &out) {
+bool Integer(const void* value, SInt64& out) {
   return CFGetTypeID(value) == CFNumberGetTypeID() &&
          CFNumberGetValue(static_cast<CFNumberRef>(value), kCFNumberSInt64Type, &out);
 }
 
 // Component codes are written as four-character strings or as 32-bit integers.
-bool Code(const void *value, OSType &out) {
+bool Code(const void* value, OSType& out) {
   std::string text;
   if (Text(value, text)) {
     if (text.size() != 4) return false;
     out = (static_cast<OSType>(static_cast<unsigned char>(text[0])) << 24) |
           (static_cast<OSType>(static_cast<unsigned char>(text[1])) << 16) |
-          (static_cast<OSType>(static_cast<unsigned char>(text[2])) << 8) | static_cast<unsigned char>(text[3]);
+          (static_cast<OSType>(static_cast<unsigned char>(text[2])) << 8) |
+          static_cast<unsigned char>(text[3]);
     return true;
   }
   SInt64 n = 0;
@@ -58,7 +59,7 @@ std::string FourCCText(UInt32 code) {
   return text;
 }
 
-bool InfoPlist::Read(const std::string &bundlePath, InfoPlist &out, std::string &error) {
+bool InfoPlist::Read(const std::string& bundlePath, InfoPlist& out, std::string& error) {
   const std::string path = bundlePath + "/Contents/Info.plist";
   if (!std::filesystem::is_regular_file(path)) {
     error = "missing Info.plist: " + path;
@@ -84,14 +85,14 @@ bool InfoPlist::Read(const std::string &bundlePath, InfoPlist &out, std::string 
   Text(Value(dict, "CFBundleIdentifier"), info.identifier);
   Text(Value(dict, "CFBundleVersion"), info.version);
 
-  const void *components = Value(dict, "AudioComponents");
+  const void* components = Value(dict, "AudioComponents");
   if (CFGetTypeID(components) != CFArrayGetTypeID()) {
     error = "Info.plist " + path + " has no AudioComponents array";
     return false;
   }
   auto array = static_cast<CFArrayRef>(components);
   for (CFIndex i = 0; i < CFArrayGetCount(array); ++i) {
-    const void *item = CFArrayGetValueAtIndex(array, i);
+    const void* item = CFArrayGetValueAtIndex(array, i);
     const std::string where = "Info.plist " + path + ": AudioComponents entry " + std::to_string(i);
     if (CFGetTypeID(item) != CFDictionaryGetTypeID()) {
       error = where + " is not a dictionary";

@@ -9,7 +9,7 @@ namespace host {
 
 struct ParameterInfo {
   AudioUnitParameterID id = 0;
-  std::string name;      // cfNameString when flagged, else the C name
+  std::string name;  // cfNameString when flagged, else the C name
   AudioUnitParameterUnit unit = kAudioUnitParameterUnit_Generic;
   std::string unitName;  // only for kAudioUnitParameterUnit_CustomUnit
   AudioUnitParameterValue minValue = 0;

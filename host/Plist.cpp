@@ -17,7 +17,7 @@ namespace {
 
 constexpr char kBase64[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
 
-bool DecodeBase64(std::string_view text, std::vector<UInt8> &out) {
+bool DecodeBase64(std::string_view text, std::vector<UInt8>& out) {
   out.clear();
   uint32_t accumulator = 0;
   int bits = 0;
@@ -28,7 +28,7 @@ bool DecodeBase64(std::string_view text, std::vector<UInt8> &out) {
       padding = true;
       continue;
     }
-    const char *p = std::strchr(kBase64, c);
+    const char* p = std::strchr(kBase64, c);
     if (p == nullptr || c == '\0' || padding) return false;
     accumulator = (accumulator << 6) | static_cast<uint32_t>(p - kBase64);
     bits += 6;
@@ -40,7 +40,7 @@ bool DecodeBase64(std::string_view text, std::vector<UInt8> &out) {
   return true;
 }
 
-std::string EncodeBase64(const UInt8 *bytes, size_t length) {
+std::string EncodeBase64(const UInt8* bytes, size_t length) {
   std::string out;
   out.reserve((length + 2) / 3 * 4);
   for (size_t i = 0; i < length; i += 3) {
@@ -55,15 +55,15 @@ std::string EncodeBase64(const UInt8 *bytes, size_t length) {
   return out;
 }
 
-CFRef<CFPropertyListRef> Fail(std::string &error, std::string text) {
+CFRef<CFPropertyListRef> Fail(std::string& error, std::string text) {
   error = std::move(text);
   return {};
 }
 
-CFRef<CFPropertyListRef> Convert(const pugi::xml_node &node, std::string &error, int depth) {
+CFRef<CFPropertyListRef> Convert(const pugi::xml_node& node, std::string& error, int depth) {
   if (depth > 64) return Fail(error, "property list nested too deeply");
   const std::string_view name = node.name();
-  const char *text = node.child_value();
+  const char* text = node.child_value();
   if (name == "string" || name == "date") {
     CFStringRef s = CFStringCreateWithCString(nullptr, text, kCFStringEncodingUTF8);
     if (s == nullptr) return Fail(error, "string is not valid UTF-8");
@@ -71,7 +71,7 @@ CFRef<CFPropertyListRef> Convert(const pugi::xml_node &node, std::string &error,
   }
   if (name == "integer") {
     errno = 0;
-    char *end = nullptr;
+    char* end = nullptr;
     const long long v = std::strtoll(text, &end, 10);
     if (end == text || *end != '\0' || errno == ERANGE)
       return Fail(error, "bad integer \"" + std::string(text) + "\"");
@@ -79,7 +79,7 @@ CFRef<CFPropertyListRef> Convert(const pugi::xml_node &node, std::string &error,
     return CFRef<CFPropertyListRef>(CFNumberCreate(nullptr, kCFNumberSInt64Type, &value));
   }
   if (name == "real") {
-    char *end = nullptr;
+    char* end = nullptr;
     const double v = std::strtod(text, &end);
     if (end == text || *end != '\0') return Fail(error, "bad real \"" + std::string(text) + "\"");
     return CFRef<CFPropertyListRef>(CFNumberCreate(nullptr, kCFNumberFloat64Type, &v));
@@ -89,11 +89,12 @@ CFRef<CFPropertyListRef> Convert(const pugi::xml_node &node, std::string &error,
   if (name == "data") {
     std::vector<UInt8> bytes;
     if (!DecodeBase64(text, bytes)) return Fail(error, "bad base64 in <data>");
-    return CFRef<CFPropertyListRef>(CFDataCreate(nullptr, bytes.data(), static_cast<CFIndex>(bytes.size())));
+    return CFRef<CFPropertyListRef>(
+        CFDataCreate(nullptr, bytes.data(), static_cast<CFIndex>(bytes.size())));
   }
   if (name == "array") {
     CFRef<CFMutableArrayRef> array(CFArrayCreateMutable(nullptr, 0, &kCFTypeArrayCallBacks));
-    for (const pugi::xml_node &child : node.children()) {
+    for (const pugi::xml_node& child : node.children()) {
       if (child.type() != pugi::node_element) continue;
       CFRef<CFPropertyListRef> value = Convert(child, error, depth + 1);
       if (!value) return {};
@@ -102,8 +103,8 @@ CFRef<CFPropertyListRef> Convert(const pugi::xml_node &node, std::string &error,
     return CFRef<CFPropertyListRef>(array.Release());
   }
   if (name == "dict") {
-    CFRef<CFMutableDictionaryRef> dict(
-        CFDictionaryCreateMutable(nullptr, 0, &kCFTypeDictionaryKeyCallBacks, &kCFTypeDictionaryValueCallBacks));
+    CFRef<CFMutableDictionaryRef> dict(CFDictionaryCreateMutable(
+        nullptr, 0, &kCFTypeDictionaryKeyCallBacks, &kCFTypeDictionaryValueCallBacks));
     pugi::xml_node child = node.first_child();
     auto nextElement = [](pugi::xml_node n) {
       while (n && n.type() != pugi::node_element) n = n.next_sibling();
@@ -111,10 +112,12 @@ CFRef<CFPropertyListRef> Convert(const pugi::xml_node &node, std::string &error,
     };
     for (child = nextElement(child); child; child = nextElement(child.next_sibling())) {
       if (std::string_view(child.name()) != "key") return Fail(error, "<dict> entry without <key>");
-      CFRef<CFStringRef> key(CFStringCreateWithCString(nullptr, child.child_value(), kCFStringEncodingUTF8));
+      CFRef<CFStringRef> key(
+          CFStringCreateWithCString(nullptr, child.child_value(), kCFStringEncodingUTF8));
       if (!key) return Fail(error, "key is not valid UTF-8");
       const pugi::xml_node valueNode = nextElement(child.next_sibling());
-      if (!valueNode) return Fail(error, "key \"" + std::string(child.child_value()) + "\" has no value");
+      if (!valueNode)
+        return Fail(error, "key \"" + std::string(child.child_value()) + "\" has no value");
       CFRef<CFPropertyListRef> value = Convert(valueNode, error, depth + 1);
       if (!value) return {};
       CFDictionarySetValue(dict.Get(), key.Get(), value.Get());
@@ -126,11 +129,11 @@ CFRef<CFPropertyListRef> Convert(const pugi::xml_node &node, std::string &error,
 }
 
 std::string Utf8(CFStringRef s) {
-  const char *p = CFStringGetCStringPtr(s, kCFStringEncodingUTF8);
+  const char* p = CFStringGetCStringPtr(s, kCFStringEncodingUTF8);
   return p != nullptr ? p : "";
 }
 
-bool Emit(CFPropertyListRef value, pugi::xml_node parent, std::string &error) {
+bool Emit(CFPropertyListRef value, pugi::xml_node parent, std::string& error) {
   const CFTypeID type = CFGetTypeID(value);
   if (type == CFStringGetTypeID()) {
     parent.append_child("string").text().set(Utf8(static_cast<CFStringRef>(value)).c_str());
@@ -162,7 +165,7 @@ bool Emit(CFPropertyListRef value, pugi::xml_node parent, std::string &error) {
   } else if (type == CFDictionaryGetTypeID()) {
     auto dict = static_cast<CFDictionaryRef>(value);
     const auto n = static_cast<size_t>(CFDictionaryGetCount(dict));
-    std::vector<const void *> keys(n), values(n);
+    std::vector<const void*> keys(n), values(n);
     CFDictionaryGetKeysAndValues(dict, keys.data(), values.data());
     pugi::xml_node node = parent.append_child("dict");
     for (size_t i = 0; i < n; ++i) {
@@ -182,11 +185,13 @@ bool Emit(CFPropertyListRef value, pugi::xml_node parent, std::string &error) {
 
 }  // namespace
 
-CFRef<CFPropertyListRef> Plist::Parse(std::string_view xml, std::string &error) {
+CFRef<CFPropertyListRef> Plist::Parse(std::string_view xml, std::string& error) {
   pugi::xml_document doc;
-  const pugi::xml_parse_result parsed = doc.load_buffer(xml.data(), xml.size(), pugi::parse_default);
-  if (!parsed) return Fail(error, std::string("bad XML: ") + parsed.description() + " at offset " +
-                                      std::to_string(parsed.offset));
+  const pugi::xml_parse_result parsed =
+      doc.load_buffer(xml.data(), xml.size(), pugi::parse_default);
+  if (!parsed)
+    return Fail(error, std::string("bad XML: ") + parsed.description() + " at offset " +
+                           std::to_string(parsed.offset));
   const pugi::xml_node root = doc.child("plist");
   if (!root) return Fail(error, "not a property list: no <plist> element");
   pugi::xml_node value = root.first_child();
@@ -195,7 +200,7 @@ CFRef<CFPropertyListRef> Plist::Parse(std::string_view xml, std::string &error) 
   return Convert(value, error, 0);
 }
 
-CFRef<CFPropertyListRef> Plist::ReadFile(const std::string &path, std::string &error) {
+CFRef<CFPropertyListRef> Plist::ReadFile(const std::string& path, std::string& error) {
   std::ifstream in(path, std::ios::binary);
   if (!in) return Fail(error, "cannot read " + path);
   std::ostringstream text;
@@ -203,7 +208,7 @@ CFRef<CFPropertyListRef> Plist::ReadFile(const std::string &path, std::string &e
   return Parse(text.str(), error);
 }
 
-bool Plist::Write(CFPropertyListRef value, std::string &xml, std::string &error) {
+bool Plist::Write(CFPropertyListRef value, std::string& xml, std::string& error) {
   if (value == nullptr) {
     error = "no value";
     return false;
@@ -213,7 +218,9 @@ bool Plist::Write(CFPropertyListRef value, std::string &xml, std::string &error)
   decl.append_attribute("version") = "1.0";
   decl.append_attribute("encoding") = "UTF-8";
   doc.append_child(pugi::node_doctype)
-      .set_value("plist PUBLIC \"-//Apple//DTD PLIST 1.0//EN\" \"http://www.apple.com/DTDs/PropertyList-1.0.dtd\"");
+      .set_value(
+          "plist PUBLIC \"-//Apple//DTD PLIST 1.0//EN\" "
+          "\"http://www.apple.com/DTDs/PropertyList-1.0.dtd\"");
   pugi::xml_node plist = doc.append_child("plist");
   plist.append_attribute("version") = "1.0";
   if (!Emit(value, plist, error)) return false;
@@ -223,7 +230,7 @@ bool Plist::Write(CFPropertyListRef value, std::string &xml, std::string &error)
   return true;
 }
 
-bool Plist::WriteFile(const std::string &path, CFPropertyListRef value, std::string &error) {
+bool Plist::WriteFile(const std::string& path, CFPropertyListRef value, std::string& error) {
   std::string xml;
   if (!Write(value, xml, error)) return false;
   std::ofstream out(path, std::ios::binary | std::ios::trunc);

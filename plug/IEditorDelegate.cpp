@@ -59,7 +59,9 @@ void IEditorDelegate::OnUIClose() {}
 
 void IEditorDelegate::OnParamChangeUI(int, EParamSource) {}
 
-void* IEditorDelegate::OpenWindow(void*) { return nullptr; }
+void* IEditorDelegate::OpenWindow(void*) {
+  return nullptr;
+}
 
 void IEditorDelegate::CloseWindow() {}
 
@@ -89,6 +91,8 @@ bool IEditorDelegate::EditorResizeFromUI(int viewWidth, int viewHeight, bool nee
   return EditorResize(viewWidth, viewHeight);
 }
 
-bool IEditorDelegate::EditorResize(int, int) { return false; }
+bool IEditorDelegate::EditorResize(int, int) {
+  return false;
+}
 
 }  // namespace plug

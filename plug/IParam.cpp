@@ -37,7 +37,9 @@ std::unique_ptr<IParam::Shape> IParam::ShapeLinear::Clone() const {
   return std::make_unique<ShapeLinear>(*this);
 }
 
-IParam::EDisplayType IParam::ShapeLinear::GetDisplayType() const { return kDisplayLinear; }
+IParam::EDisplayType IParam::ShapeLinear::GetDisplayType() const {
+  return kDisplayLinear;
+}
 
 double IParam::ShapeLinear::NormalizedToValue(double normalized, const IParam& param) const {
   return param.GetMin() + normalized * (param.GetMax() - param.GetMin());
@@ -83,7 +85,9 @@ void IParam::ShapeExp::Init(const IParam& param) {
   mMul = std::log(param.GetMax() / base);
 }
 
-IParam::EDisplayType IParam::ShapeExp::GetDisplayType() const { return kDisplayLog; }
+IParam::EDisplayType IParam::ShapeExp::GetDisplayType() const {
+  return kDisplayLog;
+}
 
 double IParam::ShapeExp::NormalizedToValue(double normalized, const IParam&) const {
   return std::exp(mAdd + normalized * mMul);
@@ -154,8 +158,7 @@ void IParam::InitEnum(const char* name, int defaultVal, int count, const char* l
 }
 
 void IParam::InitEnumWithItems(const char* name, int defaultVal, int count, const char* label,
-                               int flags, const char* group, const char* const* items,
-                               int nItems) {
+                               int flags, const char* group, const char* const* items, int nItems) {
   InitEnum(name, defaultVal, count, label, flags, group);
   if (items == nullptr || items[0] == nullptr) return;
   const int n = std::min(count, nItems);
@@ -246,8 +249,7 @@ void IParam::Init(const IParam& other, const char* searchStr, const char* replac
       if (replaceStr != nullptr && replaceStr[0] != '\0') name.insert(at, replaceStr);
     }
   }
-  const char* group =
-      (newGroup != nullptr && newGroup[0] != '\0') ? newGroup : other.GetGroup();
+  const char* group = (newGroup != nullptr && newGroup[0] != '\0') ? newGroup : other.GetGroup();
 
   InitDouble(name.c_str(), other.GetDefault(), other.GetMin(), other.GetMax(), other.GetStep(),
              other.mLabel, other.GetFlags(), group, other.GetShape(), other.Unit(),
@@ -264,7 +266,9 @@ void IParam::SetDisplayText(double value, const char* text) {
   mDisplayTexts.push_back(entry);
 }
 
-int IParam::NDisplayTexts() const { return static_cast<int>(mDisplayTexts.size()); }
+int IParam::NDisplayTexts() const {
+  return static_cast<int>(mDisplayTexts.size());
+}
 
 const char* IParam::GetDisplayTextAtIdx(int index, double* value) const {
   if (index < 0 || index >= NDisplayTexts()) return "";
@@ -323,7 +327,9 @@ double IParam::GetShapeValue() const {
   return 0.0;
 }
 
-IParam::EDisplayType IParam::GetDisplayType() const { return mShape->GetDisplayType(); }
+IParam::EDisplayType IParam::GetDisplayType() const {
+  return mShape->GetDisplayType();
+}
 
 // ---------------------------------------------------------------------------------- values
 
@@ -429,11 +435,20 @@ void IParam::GetJSON(std::string& json, int index) const {
   append("\"id\":%i, ", index);
   append("\"name\":\"%s\", ", mName);
   switch (mType) {
-    case kTypeBool: json += "\"type\":\"bool\", "; break;
-    case kTypeInt: json += "\"type\":\"int\", "; break;
-    case kTypeEnum: json += "\"type\":\"enum\", "; break;
-    case kTypeDouble: json += "\"type\":\"float\", "; break;
-    case kTypeNone: break;
+    case kTypeBool:
+      json += "\"type\":\"bool\", ";
+      break;
+    case kTypeInt:
+      json += "\"type\":\"int\", ";
+      break;
+    case kTypeEnum:
+      json += "\"type\":\"enum\", ";
+      break;
+    case kTypeDouble:
+      json += "\"type\":\"float\", ";
+      break;
+    case kTypeNone:
+      break;
   }
   append("\"min\":%f, ", mMin);
   append("\"max\":%f, ", mMax);

@@ -21,7 +21,13 @@ class IParam {
  public:
   static constexpr int kMaxTextLength = 31;
 
-  enum EParamType : int { kTypeNone = 0, kTypeBool = 1, kTypeInt = 2, kTypeEnum = 3, kTypeDouble = 4 };
+  enum EParamType : int {
+    kTypeNone = 0,
+    kTypeBool = 1,
+    kTypeInt = 2,
+    kTypeEnum = 3,
+    kTypeDouble = 4
+  };
 
   enum EParamUnit : int {
     kUnitPercentage = 0,
@@ -62,13 +68,18 @@ class IParam {
     kFlagsNone = 0,
     kFlagCannotAutomate = 0x1,  // the host is told not to automate it
     kFlagStepped = 0x2,         // stored, parsed and shown values are whole multiples of step
-    kFlagNegateDisplay = 0x4,   // the number shown is the negated value; parsed text is negated back
-    kFlagSignDisplay = 0x8,     // positive numbers are shown with "+"
-    kFlagMeta = 0x10            // changing it changes other parameters
+    kFlagNegateDisplay = 0x4,  // the number shown is the negated value; parsed text is negated back
+    kFlagSignDisplay = 0x8,    // positive numbers are shown with "+"
+    kFlagMeta = 0x10           // changing it changes other parameters
   };
 
   // Shape ids reported by GetShapeID.
-  enum EShapeID : int { kShapeLinear = 0, kShapePowCurve = 1, kShapeExponential = 2, kShapeUnknown = 3 };
+  enum EShapeID : int {
+    kShapeLinear = 0,
+    kShapePowCurve = 1,
+    kShapeExponential = 2,
+    kShapeUnknown = 3
+  };
 
   // Custom formatter: when set it replaces every other display rule.
   using DisplayFunc = std::function<void(double value, std::string& display)>;

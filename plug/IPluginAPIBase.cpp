@@ -56,7 +56,9 @@ bool CopySysEx(const ISysEx& msg, SysExData& data) {
 
 IPluginAPIBase::IPluginAPIBase(const Config& config, EAPI api) : IPluginBase(config, api) {}
 
-IPluginAPIBase::~IPluginAPIBase() { DestroyTimer(); }
+IPluginAPIBase::~IPluginAPIBase() {
+  DestroyTimer();
+}
 
 // ------------------------------------------------------------------------ parameter routes
 
@@ -98,7 +100,9 @@ bool IPluginAPIBase::SendParameterValueFromAPI(int paramIdx, double value,
 
 // --------------------------------------------------------------------------- MIDI and SysEx
 
-void IPluginAPIBase::SendMidiMsgFromUI(const IMidiMsg& msg) { mMidiMsgsFromEditor.Push(msg); }
+void IPluginAPIBase::SendMidiMsgFromUI(const IMidiMsg& msg) {
+  mMidiMsgsFromEditor.Push(msg);
+}
 
 void IPluginAPIBase::SendSysexMsgFromUI(const ISysEx& msg) {
   SysExData data;
@@ -128,7 +132,9 @@ void IPluginAPIBase::CreateTimer() {
   mTimer = Timer::Create([this](Timer& timer) { OnTimer(timer); }, kIdleTimerMs);
 }
 
-void IPluginAPIBase::DestroyTimer() { mTimer.reset(); }
+void IPluginAPIBase::DestroyTimer() {
+  mTimer.reset();
+}
 
 void IPluginAPIBase::OnTimer(Timer&) {
   ParamTuple change;

@@ -57,30 +57,45 @@ int IPluginBase::GetPluginVersion(bool decimal) const {
   return decimal ? VersionToDecimal(mVersion) : mVersion;
 }
 
-void IPluginBase::GetPluginVersionStr(std::string& str) const { VersionToStr(mVersion, str); }
+void IPluginBase::GetPluginVersionStr(std::string& str) const {
+  VersionToStr(mVersion, str);
+}
 
 const char* IPluginBase::GetAPIStr(EAPI api) {
   switch (api) {
-    case kAPIVST2: return "VST2";
-    case kAPIVST3: return "VST3";
-    case kAPIAU: return "AU";
-    case kAPIAUv3: return "AUv3";
-    case kAPIAAX: return "AAX";
-    case kAPIAPP: return "APP";
-    case kAPIWAM: return "WAM";
-    case kAPIWEB: return "WEB";
-    case kAPICLAP: return "CLAP";
+    case kAPIVST2:
+      return "VST2";
+    case kAPIVST3:
+      return "VST3";
+    case kAPIAU:
+      return "AU";
+    case kAPIAUv3:
+      return "AUv3";
+    case kAPIAAX:
+      return "AAX";
+    case kAPIAPP:
+      return "APP";
+    case kAPIWAM:
+      return "WAM";
+    case kAPIWEB:
+      return "WEB";
+    case kAPICLAP:
+      return "CLAP";
   }
   return "";
 }
 
-const char* IPluginBase::GetAPIStr() const { return GetAPIStr(mAPI); }
+const char* IPluginBase::GetAPIStr() const {
+  return GetAPIStr(mAPI);
+}
 
 // ------------------------------------------------------------------------- parameter hooks
 
 void IPluginBase::OnParamChange(int) {}
 
-void IPluginBase::OnParamChange(int paramIdx, EParamSource, int) { OnParamChange(paramIdx); }
+void IPluginBase::OnParamChange(int paramIdx, EParamSource, int) {
+  OnParamChange(paramIdx);
+}
 
 void IPluginBase::OnParamReset(EParamSource source) {
   for (int i = 0; i < NParams(); ++i) {
@@ -129,7 +144,9 @@ int IPluginBase::UnserializeParams(const IByteChunk& chunk, int startPos) {
   return result;
 }
 
-bool IPluginBase::SerializeState(IByteChunk& chunk) const { return SerializeParams(chunk); }
+bool IPluginBase::SerializeState(IByteChunk& chunk) const {
+  return SerializeParams(chunk);
+}
 
 int IPluginBase::UnserializeState(const IByteChunk& chunk, int startPos) {
   return UnserializeParams(chunk, startPos);

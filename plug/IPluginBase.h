@@ -6,10 +6,10 @@
 #include <string>
 #include <vector>
 
+#include "gfx/IGfxEditorDelegate.h"
 #include "plug/Config.h"
 #include "plug/EAPI.h"
 #include "plug/EParamSource.h"
-#include "gfx/IGfxEditorDelegate.h"
 #include "plug/IPreset.h"
 #include "state/IByteChunk.h"
 

@@ -102,7 +102,9 @@ void IPluginProcessor::ProcessBlock(double** inputs, double** outputs, int nFram
   }
 }
 
-void IPluginProcessor::ProcessMidiMsg(const IMidiMsg& msg) noexcept { SendMidiMsg(msg); }
+void IPluginProcessor::ProcessMidiMsg(const IMidiMsg& msg) noexcept {
+  SendMidiMsg(msg);
+}
 
 void IPluginProcessor::ProcessSysEx(const ISysEx&) noexcept {}
 
@@ -143,7 +145,9 @@ void IPluginProcessor::SetLatency(int samples) {
   if (mLatencyDelay) mLatencyDelay->SetDelayTime(samples);
 }
 
-void IPluginProcessor::SetTailSize(int samples) { mTailSize = samples; }
+void IPluginProcessor::SetTailSize(int samples) {
+  mTailSize = samples;
+}
 
 // ------------------------------------------------------------------ channel configurations
 
@@ -159,9 +163,9 @@ int IPluginProcessor::ParseChannelIOStr(const char* text, std::vector<IOConfig>&
   ForEachPiece(text != nullptr ? text : "", ' ', [&](std::string_view token) {
     if (token.empty()) return;  // runs of blanks separate, they declare nothing
     const std::size_t dash = token.find('-');
-    const std::string_view sides[2] = {
-        token.substr(0, dash),
-        dash == std::string_view::npos ? std::string_view{} : token.substr(dash + 1)};
+    const std::string_view sides[2] = {token.substr(0, dash), dash == std::string_view::npos
+                                                                  ? std::string_view{}
+                                                                  : token.substr(dash + 1)};
 
     IOConfig config;
     for (ERoute direction : {kInput, kOutput}) {
@@ -334,7 +338,8 @@ void IPluginProcessor::NarrowOutputs(int frames, int nFrames) noexcept {
     if (!channel->mConnected || channel->mIncomingData == nullptr) continue;
     float* host = channel->mIncomingData;
     const double* result = *channel->mData;
-    for (int f = 0; f < frames; ++f) host[f] = result != nullptr ? static_cast<float>(result[f]) : 0.0f;
+    for (int f = 0; f < frames; ++f)
+      host[f] = result != nullptr ? static_cast<float>(result[f]) : 0.0f;
     for (int f = std::max(frames, 0); f < nFrames; ++f) host[f] = 0.0f;
   }
 }
@@ -386,8 +391,9 @@ void IPluginProcessor::SetBlockSize(int n) {
   for (ERoute direction : {kInput, kOutput}) {
     for (auto& channel : mChannelData[direction]) {
       // A slot that pointed at the old scratch (or at none, disconnected) must follow it.
-      const bool onScratch = !channel->mConnected || (*channel->mData != nullptr &&
-                                                      *channel->mData == channel->mScratchBuf.data());
+      const bool onScratch =
+          !channel->mConnected ||
+          (*channel->mData != nullptr && *channel->mData == channel->mScratchBuf.data());
       channel->mScratchBuf.assign(size, 0.0);
       if (onScratch) {
         *channel->mData = channel->mScratchBuf.empty() ? nullptr : channel->mScratchBuf.data();
@@ -409,11 +415,16 @@ double IPluginProcessor::GetSamplesPerBeat() const {
 
 std::uint32_t IPluginProcessor::GetAUPluginType() const {
   switch (mPlugType) {
-    case 0: return mDoesMIDIIn ? MakeFourCC("aumf") : MakeFourCC("aufx");
-    case 1: return MakeFourCC("aumu");
-    case 2: return MakeFourCC("aumi");
-    case 3: return MakeFourCC("augn");
-    default: return MakeFourCC("aufx");
+    case 0:
+      return mDoesMIDIIn ? MakeFourCC("aumf") : MakeFourCC("aufx");
+    case 1:
+      return MakeFourCC("aumu");
+    case 2:
+      return MakeFourCC("aumi");
+    case 3:
+      return MakeFourCC("augn");
+    default:
+      return MakeFourCC("aufx");
   }
 }
 

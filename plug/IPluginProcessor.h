@@ -84,7 +84,9 @@ class IPluginProcessor {
   const IOConfig* GetIOConfig(int idx) const;
   bool HasWildcardBus(ERoute direction) const;
   // Size of that direction's pointer array.
-  int MaxNChannels(ERoute direction) const { return static_cast<int>(mChannelData[direction].size()); }
+  int MaxNChannels(ERoute direction) const {
+    return static_cast<int>(mChannelData[direction].size());
+  }
 
   // --- Channels.
 
@@ -111,7 +113,8 @@ class IPluginProcessor {
   void AttachBuffers(ERoute direction, int first, int count, float** buffers, int nFrames) noexcept;
   // Double-precision host buffers: each connected channel's slot takes the next buffer directly.
   // Threads: render.
-  void AttachBuffers(ERoute direction, int first, int count, double** buffers, int nFrames) noexcept;
+  void AttachBuffers(ERoute direction, int first, int count, double** buffers,
+                     int nFrames) noexcept;
   // ProcessBlock, then each connected output is narrowed into its host buffer. Threads: render.
   void ProcessBuffers(float, int nFrames) noexcept;
   // ProcessBlock only. Threads: render.

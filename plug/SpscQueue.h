@@ -20,8 +20,7 @@ class SpscQueue {
 
  public:
   // Threads: main, during construction. Fewer than 2 slots make a ring of 2.
-  explicit SpscQueue(int nSlots)
-      : mSlots(static_cast<std::size_t>(nSlots < 2 ? 2 : nSlots)) {}
+  explicit SpscQueue(int nSlots) : mSlots(static_cast<std::size_t>(nSlots < 2 ? 2 : nSlots)) {}
 
   SpscQueue(const SpscQueue&) = delete;
   SpscQueue& operator=(const SpscQueue&) = delete;

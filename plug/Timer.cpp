@@ -1,4 +1,5 @@
-// Timer: a CFRunLoopTimer whose info is a reference-counted callback, so a tick survives its own timer's destruction.
+// Timer: a CFRunLoopTimer whose info is a reference-counted callback, so a tick survives its own
+// timer's destruction.
 #include "plug/Timer.h"
 
 #include <atomic>
@@ -14,7 +15,8 @@ struct Timer::Shared {
   Timer* owner;
 
   static const void* Retain(const void* info) {
-    static_cast<Shared*>(const_cast<void*>(info))->references.fetch_add(1, std::memory_order_relaxed);
+    static_cast<Shared*>(const_cast<void*>(info))
+        ->references.fetch_add(1, std::memory_order_relaxed);
     return info;
   }
   static void Release(const void* info) {
@@ -37,8 +39,8 @@ std::unique_ptr<Timer> Timer::Create(CFRunLoopRef loop, Callback callback, int p
   std::unique_ptr<Timer> timer(new Timer(periodMs));
   auto* shared = new Shared{{1}, std::move(callback), timer.get()};
   CFRunLoopTimerContext context{0, shared, Shared::Retain, Shared::Release, nullptr};
-  timer->mTimer = CFRunLoopTimerCreate(nullptr, CFAbsoluteTimeGetCurrent(), periodMs / 1000.0, 0, 0, Shared::Fire,
-                                       &context);
+  timer->mTimer = CFRunLoopTimerCreate(nullptr, CFAbsoluteTimeGetCurrent(), periodMs / 1000.0, 0, 0,
+                                       Shared::Fire, &context);
   Shared::Release(shared);  // the timer holds it now (or, when creation failed, nobody)
   if (timer->mTimer == nullptr) return nullptr;
   CFRunLoopAddTimer(loop, timer->mTimer, kCFRunLoopCommonModes);
@@ -54,6 +56,8 @@ void Timer::Stop() {
   if (mTimer != nullptr) CFRunLoopTimerInvalidate(mTimer);
 }
 
-bool Timer::IsRunning() const { return mTimer != nullptr && CFRunLoopTimerIsValid(mTimer); }
+bool Timer::IsRunning() const {
+  return mTimer != nullptr && CFRunLoopTimerIsValid(mTimer);
+}
 
 }  // namespace plug

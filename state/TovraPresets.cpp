@@ -30,9 +30,15 @@ locale_t CLocale() {
 }
 
 // The white space that strtod skips in the "C" locale.
-bool IsCSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-bool IsHexDigit(char c) { return IsDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
+bool IsCSpace(char c) {
+  return c == ' ' || (c >= '\t' && c <= '\r');
+}
+bool IsDigit(char c) {
+  return c >= '0' && c <= '9';
+}
+bool IsHexDigit(char c) {
+  return IsDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+}
 bool IsAsciiAlnum(unsigned char c) {
   return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
 }
@@ -55,7 +61,8 @@ std::string Getenv(const char* name) {
 
 void AppendFixed2(std::string& out, double value) {
   char buffer[400];  // enough for any double in fixed notation with two decimals
-  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, 2);
+  const auto result =
+      std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, 2);
   out.append(buffer, result.ptr);
 }
 
@@ -80,7 +87,8 @@ int CreateTemporary(const fs::path& dir, const std::string& name, fs::path& temp
   static std::atomic<unsigned> counter{0};
   for (int attempt = 0; attempt < 100; ++attempt) {
     const unsigned n = counter.fetch_add(1, std::memory_order_relaxed);
-    tempPath = dir / ("." + name + kExtension + ".tmp" + std::to_string(::getpid()) + "." + std::to_string(n));
+    tempPath = dir / ("." + name + kExtension + ".tmp" + std::to_string(::getpid()) + "." +
+                      std::to_string(n));
     const int fd = ::open(tempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd >= 0 || errno != EEXIST) return fd;
   }
@@ -102,7 +110,9 @@ fs::path Dir() {
 #endif
 }
 
-fs::path PathFor(const std::string& name) { return Dir() / (name + kExtension); }
+fs::path PathFor(const std::string& name) {
+  return Dir() / (name + kExtension);
+}
 
 bool IsSafeName(const std::string& name) {
   if (name.empty() || name == "." || name == "..") return false;
@@ -113,7 +123,8 @@ std::string Sanitize(const std::string& raw) {
   std::string kept;
   for (const char c : raw) {
     const auto u = static_cast<unsigned char>(c);
-    if (IsAsciiAlnum(u) || c == ' ' || c == '+' || c == '-' || c == '.' || c == '_') kept.push_back(c);
+    if (IsAsciiAlnum(u) || c == ' ' || c == '+' || c == '-' || c == '.' || c == '_')
+      kept.push_back(c);
   }
   const size_t first = kept.find_first_not_of(" .");
   if (first == std::string::npos) return {};
@@ -129,7 +140,8 @@ double ParseNumber(const std::string& text) {
   size_t p = 0;
   while (p < copy.size() && IsCSpace(copy[p])) ++p;
   if (p < copy.size() && (copy[p] == '+' || copy[p] == '-')) ++p;
-  const bool hex = p + 1 < copy.size() && copy[p] == '0' && (copy[p + 1] == 'x' || copy[p + 1] == 'X');
+  const bool hex =
+      p + 1 < copy.size() && copy[p] == '0' && (copy[p + 1] == 'x' || copy[p + 1] == 'X');
   if (hex) p += 2;
   while (p < copy.size() && (hex ? IsHexDigit(copy[p]) : IsDigit(copy[p]))) ++p;
   if (p < copy.size() && copy[p] == ',') copy[p] = '.';

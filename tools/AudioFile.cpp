@@ -2,8 +2,8 @@
 #include "tools/AudioFile.h"
 
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <sndfile.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -21,23 +21,26 @@ constexpr sf_count_t kChunkFrames = 8192;
 
 int SubFormat(ESampleFormat format) {
   switch (format) {
-    case ESampleFormat::kInt24: return SF_FORMAT_PCM_24;
-    case ESampleFormat::kInt16: return SF_FORMAT_PCM_16;
-    case ESampleFormat::kFloat32: break;
+    case ESampleFormat::kInt24:
+      return SF_FORMAT_PCM_24;
+    case ESampleFormat::kInt16:
+      return SF_FORMAT_PCM_16;
+    case ESampleFormat::kFloat32:
+      break;
   }
   return SF_FORMAT_FLOAT;
 }
 
 }  // namespace
 
-bool AudioFile::Read(const std::string &path, AudioFile &out, std::string &error) {
+bool AudioFile::Read(const std::string& path, AudioFile& out, std::string& error) {
   std::error_code ec;
   if (fs::is_directory(path, ec)) {
     error = path + ": is a folder, not an audio file";
     return false;
   }
   SF_INFO info{};
-  SNDFILE *file = sf_open(path.c_str(), SFM_READ, &info);
+  SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);
   if (file == nullptr) {
     error = path + ": cannot read audio: " + sf_strerror(nullptr);
     return false;
@@ -52,13 +55,15 @@ bool AudioFile::Read(const std::string &path, AudioFile &out, std::string &error
   result.channels.assign(static_cast<size_t>(info.channels), {});
   // The header's length is a hint only (a damaged file may claim anything): reserve within reason.
   if (info.frames > 0 && info.frames <= (sf_count_t{1} << 28))
-    for (std::vector<float> &channel : result.channels) channel.reserve(static_cast<size_t>(info.frames));
-  std::vector<float> interleaved(static_cast<size_t>(kChunkFrames) * static_cast<size_t>(info.channels));
+    for (std::vector<float>& channel : result.channels)
+      channel.reserve(static_cast<size_t>(info.frames));
+  std::vector<float> interleaved(static_cast<size_t>(kChunkFrames) *
+                                 static_cast<size_t>(info.channels));
   for (;;) {
     const sf_count_t got = sf_readf_float(file, interleaved.data(), kChunkFrames);
     if (got <= 0) break;
     for (int c = 0; c < info.channels; ++c) {
-      std::vector<float> &channel = result.channels[static_cast<size_t>(c)];
+      std::vector<float>& channel = result.channels[static_cast<size_t>(c)];
       for (sf_count_t i = 0; i < got; ++i)
         channel.push_back(interleaved[static_cast<size_t>(i * info.channels + c)]);
     }
@@ -74,14 +79,15 @@ bool AudioFile::Read(const std::string &path, AudioFile &out, std::string &error
   return true;
 }
 
-bool AudioFile::Write(const std::string &path, ESampleFormat format, std::string &error) const {
+bool AudioFile::Write(const std::string& path, ESampleFormat format, std::string& error) const {
   if (channels.empty() || sampleRate <= 0 || sampleRate > std::numeric_limits<int>::max()) {
     error = path + ": nothing to write";
     return false;
   }
   const fs::path target(path);
   const fs::path dir = target.has_parent_path() ? target.parent_path() : fs::path(".");
-  std::string tempName = ".";  // appended, not prefixed: g++ 12 -O3 misreads "x" + std::string as overlapping
+  std::string tempName =
+      ".";  // appended, not prefixed: g++ 12 -O3 misreads "x" + std::string as overlapping
   tempName += target.filename().string();
   tempName += ".XXXXXX";
   std::string temp = (dir / tempName).string();
@@ -99,7 +105,7 @@ bool AudioFile::Write(const std::string &path, ESampleFormat format, std::string
   info.samplerate = static_cast<int>(sampleRate);
   info.channels = NChannels();
   info.format = SF_FORMAT_WAV | SubFormat(format);
-  SNDFILE *file = sf_open_fd(fd, SFM_WRITE, &info, SF_TRUE);
+  SNDFILE* file = sf_open_fd(fd, SFM_WRITE, &info, SF_TRUE);
   if (file == nullptr) {
     error = path + ": cannot write: " + sf_strerror(nullptr);
     ::unlink(temp.c_str());
@@ -114,7 +120,8 @@ bool AudioFile::Write(const std::string &path, ESampleFormat format, std::string
     const size_t count = std::min(static_cast<size_t>(kChunkFrames), n - done);
     for (size_t i = 0; i < count; ++i)
       for (size_t c = 0; c < nc; ++c) interleaved[i * nc + c] = channels[c][done + i];
-    ok = sf_writef_float(file, interleaved.data(), static_cast<sf_count_t>(count)) == static_cast<sf_count_t>(count);
+    ok = sf_writef_float(file, interleaved.data(), static_cast<sf_count_t>(count)) ==
+         static_cast<sf_count_t>(count);
     done += count;
   }
   if (ok) sf_write_sync(file);

@@ -1,4 +1,5 @@
-// AudioFile.h: a whole audio file in memory, one float array per channel, read and written with libsndfile.
+// AudioFile.h: a whole audio file in memory, one float array per channel, read and written with
+// libsndfile.
 #pragma once
 
 #include <string>
@@ -16,16 +17,18 @@ class AudioFile {
 
   size_t Frames() const { return channels.empty() ? 0 : channels.front().size(); }
   int NChannels() const { return static_cast<int>(channels.size()); }
-  double Seconds() const { return sampleRate > 0 ? static_cast<double>(Frames()) / sampleRate : 0.0; }
+  double Seconds() const {
+    return sampleRate > 0 ? static_cast<double>(Frames()) / sampleRate : 0.0;
+  }
 
   // Any format libsndfile reads. False, with a one-line text, when the file cannot be opened, is
   // not audio, or cannot be read to its end.
-  static bool Read(const std::string &path, AudioFile &out, std::string &error);
+  static bool Read(const std::string& path, AudioFile& out, std::string& error);
 
   // A WAV file. The samples go to a new file in the destination's folder that is renamed over path
   // only once complete, so a failed write leaves an existing file untouched. Integer formats clip
   // at full scale instead of wrapping. False, with a one-line text, on any failure.
-  bool Write(const std::string &path, ESampleFormat format, std::string &error) const;
+  bool Write(const std::string& path, ESampleFormat format, std::string& error) const;
 };
 
 }  // namespace tools

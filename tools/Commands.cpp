@@ -21,7 +21,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const char *kBuiltInPreset = "Default";
+const char* kBuiltInPreset = "Default";
 
 std::string Db(double linear) {
   if (!(linear > 0.0)) return "-inf";
@@ -36,12 +36,13 @@ std::string Fixed(double value, int decimals) {
   return text;
 }
 
-std::string Describe(const tovrapresets::Values &v) {
-  return "gain " + Fixed(v.gain, 2) + " %, trim " + Fixed(v.trim, 2) + " dB, 48V " + (v.phat ? "on" : "off");
+std::string Describe(const tovrapresets::Values& v) {
+  return "gain " + Fixed(v.gain, 2) + " %, trim " + Fixed(v.trim, 2) + " dB, 48V " +
+         (v.phat ? "on" : "off");
 }
 
 // The bundle and a fresh unit from it, or the failure's text.
-std::unique_ptr<PluginHost> OpenPlugin(const CommandOptions &options, std::string &error) {
+std::unique_ptr<PluginHost> OpenPlugin(const CommandOptions& options, std::string& error) {
   const std::string path = PluginHost::LocateBundle(options.component);
   auto bundle = PluginHost::LoadBundle(path, error);
   if (!bundle) return nullptr;
@@ -49,7 +50,7 @@ std::unique_ptr<PluginHost> OpenPlugin(const CommandOptions &options, std::strin
 }
 
 // A preset's values by name: the built-in "Default" or a file. False with a text when unknown.
-bool FindPreset(const std::string &name, tovrapresets::Values &values, std::string &error) {
+bool FindPreset(const std::string& name, tovrapresets::Values& values, std::string& error) {
   if (name == kBuiltInPreset) {
     values = tovrapresets::Values{};
     return true;
@@ -65,7 +66,7 @@ bool FindPreset(const std::string &name, tovrapresets::Values &values, std::stri
   return true;
 }
 
-bool SamePath(const std::string &a, const std::string &b) {
+bool SamePath(const std::string& a, const std::string& b) {
   std::error_code ec;
   if (fs::equivalent(a, b, ec)) return true;
   const fs::path ca = fs::weakly_canonical(a, ec);
@@ -74,24 +75,35 @@ bool SamePath(const std::string &a, const std::string &b) {
   return !ec && ca == cb;
 }
 
-std::string UnitName(const host::ParameterInfo &p) {
+std::string UnitName(const host::ParameterInfo& p) {
   switch (p.unit) {
-    case kAudioUnitParameterUnit_Generic: return "generic";
-    case kAudioUnitParameterUnit_Indexed: return "indexed";
-    case kAudioUnitParameterUnit_Boolean: return "boolean";
-    case kAudioUnitParameterUnit_Percent: return "percent";
-    case kAudioUnitParameterUnit_Seconds: return "seconds";
-    case kAudioUnitParameterUnit_Hertz: return "hertz";
-    case kAudioUnitParameterUnit_Decibels: return "decibels";
-    case kAudioUnitParameterUnit_LinearGain: return "linear gain";
-    case kAudioUnitParameterUnit_Milliseconds: return "milliseconds";
-    case kAudioUnitParameterUnit_CustomUnit: return "custom \"" + p.unitName + "\"";
-    default: return "unit " + std::to_string(p.unit);
+    case kAudioUnitParameterUnit_Generic:
+      return "generic";
+    case kAudioUnitParameterUnit_Indexed:
+      return "indexed";
+    case kAudioUnitParameterUnit_Boolean:
+      return "boolean";
+    case kAudioUnitParameterUnit_Percent:
+      return "percent";
+    case kAudioUnitParameterUnit_Seconds:
+      return "seconds";
+    case kAudioUnitParameterUnit_Hertz:
+      return "hertz";
+    case kAudioUnitParameterUnit_Decibels:
+      return "decibels";
+    case kAudioUnitParameterUnit_LinearGain:
+      return "linear gain";
+    case kAudioUnitParameterUnit_Milliseconds:
+      return "milliseconds";
+    case kAudioUnitParameterUnit_CustomUnit:
+      return "custom \"" + p.unitName + "\"";
+    default:
+      return "unit " + std::to_string(p.unit);
   }
 }
 
 std::string FlagNames(AudioUnitParameterOptions flags) {
-  const std::pair<AudioUnitParameterOptions, const char *> names[] = {
+  const std::pair<AudioUnitParameterOptions, const char*> names[] = {
       {kAudioUnitParameterFlag_IsReadable, "readable"},
       {kAudioUnitParameterFlag_IsWritable, "writable"},
       {kAudioUnitParameterFlag_CanRamp, "can-ramp"},
@@ -106,7 +118,7 @@ std::string FlagNames(AudioUnitParameterOptions flags) {
       {kAudioUnitParameterFlag_DisplayLogarithmic, "display-log"},
   };
   std::string text;
-  for (const auto &[bit, name] : names)
+  for (const auto& [bit, name] : names)
     if ((flags & bit) != 0) text += std::string(text.empty() ? "" : " ") + name;
   char hex[16];
   std::snprintf(hex, sizeof hex, "0x%08" PRIX32, static_cast<uint32_t>(flags));
@@ -117,42 +129,46 @@ template <typename T>
 std::optional<T> GetProperty(AudioUnit unit, AudioUnitPropertyID id) {
   T value{};
   UInt32 size = sizeof value;
-  if (AudioUnitGetProperty(unit, id, kAudioUnitScope_Global, 0, &value, &size) != noErr) return std::nullopt;
+  if (AudioUnitGetProperty(unit, id, kAudioUnitScope_Global, 0, &value, &size) != noErr)
+    return std::nullopt;
   return value;
 }
 
 std::vector<AUChannelInfo> ChannelConfigurations(AudioUnit unit) {
   UInt32 size = 0;
   Boolean writable = false;
-  if (AudioUnitGetPropertyInfo(unit, kAudioUnitProperty_SupportedNumChannels, kAudioUnitScope_Global, 0, &size,
-                               &writable) != noErr)
+  if (AudioUnitGetPropertyInfo(unit, kAudioUnitProperty_SupportedNumChannels,
+                               kAudioUnitScope_Global, 0, &size, &writable) != noErr)
     return {};
   std::vector<AUChannelInfo> configs(size / sizeof(AUChannelInfo));
-  if (configs.empty() || AudioUnitGetProperty(unit, kAudioUnitProperty_SupportedNumChannels, kAudioUnitScope_Global,
-                                              0, configs.data(), &size) != noErr)
+  if (configs.empty() ||
+      AudioUnitGetProperty(unit, kAudioUnitProperty_SupportedNumChannels, kAudioUnitScope_Global, 0,
+                           configs.data(), &size) != noErr)
     return {};
   configs.resize(size / sizeof(AUChannelInfo));
   return configs;
 }
 
-std::string Seconds(const std::optional<Float64> &value) {
+std::string Seconds(const std::optional<Float64>& value) {
   return value ? Fixed(*value, 6) + " s" : std::string("n/a");
 }
 
 // The summary's meter figures: unknown rather than invented when the plug-in cannot say.
-std::string MeterText(const RenderReport &r) {
+std::string MeterText(const RenderReport& r) {
   if (!r.meterAvailable) return "meter max n/a, overload lamp n/a";
-  return "meter max " + Fixed(r.maxMeterDb, 2) + " dBFS, overload lamp lit on " + std::to_string(r.lampTicks) +
-         " of " + std::to_string(r.idleTicks) + " idle ticks";
+  return "meter max " + Fixed(r.maxMeterDb, 2) + " dBFS, overload lamp lit on " +
+         std::to_string(r.lampTicks) + " of " + std::to_string(r.idleTicks) + " idle ticks";
 }
 
 // Opens, prepares, applies and renders one file's worth; the failure's exit code, or kExitOk.
-int RenderWith(const std::shared_ptr<host::ComponentBundle> &bundle, const AudioFile &in,
-               const RenderSettings &settings, AudioFile &out, RenderReport &report, ProgressBar *bar) {
+int RenderWith(const std::shared_ptr<host::ComponentBundle>& bundle, const AudioFile& in,
+               const RenderSettings& settings, AudioFile& out, RenderReport& report,
+               ProgressBar* bar) {
   std::string error;
   auto plugin = PluginHost::Open(bundle, error);
   if (!plugin) return Fail(kExitFailure, error);
-  if (!plugin->Prepare(in.sampleRate, in.NChannels(), settings.block, error) || !plugin->Apply(settings, error))
+  if (!plugin->Prepare(in.sampleRate, in.NChannels(), settings.block, error) ||
+      !plugin->Apply(settings, error))
     return Fail(kExitFailure, error);
   const PluginHost::Progress progress = [bar](size_t done, size_t total) {
     if (bar != nullptr) bar->Update(done, total);
@@ -164,12 +180,12 @@ int RenderWith(const std::shared_ptr<host::ComponentBundle> &bundle, const Audio
 
 }  // namespace
 
-int Fail(int code, const std::string &text) {
+int Fail(int code, const std::string& text) {
   std::fprintf(stderr, "tovrasat: %s\n", text.c_str());
   return code;
 }
 
-int Render(const CommandOptions &options) {
+int Render(const CommandOptions& options) {
   if (SamePath(options.in, options.out))
     return Fail(kExitUsage, "OUT is the same file as IN; choose another output path");
   RenderSettings settings = options.settings;
@@ -194,28 +210,30 @@ int Render(const CommandOptions &options) {
   ProgressBar bar(!options.quiet && ::isatty(STDERR_FILENO) != 0, in.Seconds());
   AudioFile out;
   RenderReport report;
-  if (const int code = RenderWith(bundle, in, settings, out, report, &bar); code != kExitOk) return code;
+  if (const int code = RenderWith(bundle, in, settings, out, report, &bar); code != kExitOk)
+    return code;
   const double seconds = bar.Elapsed();
   if (!out.Write(options.out, options.format, error)) return Fail(kExitFailure, error);
   if (!options.quiet) {
     std::printf("%s: %.2f s, %s, %.0f Hz, rendered in %.2f s; peak in %s dBFS, out %s dBFS; %s\n",
-                options.out.c_str(), in.Seconds(), in.NChannels() == 1 ? "mono" : "stereo", in.sampleRate, seconds,
-                Db(SignalStats::Measure(in).peak).c_str(), Db(SignalStats::Measure(out).peak).c_str(),
-                MeterText(report).c_str());
+                options.out.c_str(), in.Seconds(), in.NChannels() == 1 ? "mono" : "stereo",
+                in.sampleRate, seconds, Db(SignalStats::Measure(in).peak).c_str(),
+                Db(SignalStats::Measure(out).peak).c_str(), MeterText(report).c_str());
   }
   return kExitOk;
 }
 
-int Info(const CommandOptions &options) {
+int Info(const CommandOptions& options) {
   std::string error;
   auto plugin = OpenPlugin(options, error);
   if (!plugin) return Fail(kExitFailure, error);
-  host::HostedUnit &unit = plugin->Unit();
-  const host::ComponentEntry &entry = unit.Entry();
-  const AudioComponentDescription &d = entry.description;
+  host::HostedUnit& unit = plugin->Unit();
+  const host::ComponentEntry& entry = unit.Entry();
+  const AudioComponentDescription& d = entry.description;
   std::printf("component    %s\n", PluginHost::LocateBundle(options.component).c_str());
   std::printf("codes        %s %s %s\n", host::FourCCText(d.componentType).c_str(),
-              host::FourCCText(d.componentSubType).c_str(), host::FourCCText(d.componentManufacturer).c_str());
+              host::FourCCText(d.componentSubType).c_str(),
+              host::FourCCText(d.componentManufacturer).c_str());
   std::printf("name         %s\n", entry.name.c_str());
   std::printf("version      %u.%u.%u (0x%08X)\n", entry.version >> 16, (entry.version >> 8) & 0xFF,
               entry.version & 0xFF, entry.version);
@@ -233,7 +251,8 @@ int Info(const CommandOptions &options) {
     std::printf("       flags %s\n", FlagNames(p->flags).c_str());
     if (const auto strings = unit.ParameterValueStrings(id)) {
       std::string list;
-      for (const std::string &s : *strings) list += std::string(list.empty() ? "" : ", ") + "\"" + s + "\"";
+      for (const std::string& s : *strings)
+        list += std::string(list.empty() ? "" : ", ") + "\"" + s + "\"";
       std::printf("       value strings %s\n", list.c_str());
     }
     if (const auto shown = unit.ParameterStringFromValue(id, std::nullopt))
@@ -242,27 +261,31 @@ int Info(const CommandOptions &options) {
 
   const std::vector<AUChannelInfo> configs = ChannelConfigurations(unit.Unit());
   std::string channels;
-  for (const AUChannelInfo &c : configs) {
+  for (const AUChannelInfo& c : configs) {
     if (!channels.empty()) channels += ' ';
     channels += std::to_string(c.inChannels);
     channels += '-';
     channels += std::to_string(c.outChannels);
   }
   std::printf("channels     %s\n", channels.empty() ? "n/a" : channels.c_str());
-  std::printf("latency      %s\n", Seconds(GetProperty<Float64>(unit.Unit(), kAudioUnitProperty_Latency)).c_str());
-  std::printf("tail         %s\n", Seconds(GetProperty<Float64>(unit.Unit(), kAudioUnitProperty_TailTime)).c_str());
+  std::printf("latency      %s\n",
+              Seconds(GetProperty<Float64>(unit.Unit(), kAudioUnitProperty_Latency)).c_str());
+  std::printf("tail         %s\n",
+              Seconds(GetProperty<Float64>(unit.Unit(), kAudioUnitProperty_TailTime)).c_str());
 
   const std::vector<host::Preset> presets = unit.FactoryPresets();
   std::printf("factory presets %zu\n", presets.size());
-  for (const host::Preset &p : presets) std::printf("  %d  \"%s\"\n", p.number, p.name.c_str());
+  for (const host::Preset& p : presets) std::printf("  %d  \"%s\"\n", p.number, p.name.c_str());
 
   OSStatus status = noErr;
   const host::CFRef<CFPropertyListRef> state = unit.SaveClassInfo(&status);
   std::string stateText = "n/a (status " + std::to_string(status) + ")";
   if (state && CFGetTypeID(state.Get()) == CFDictionaryGetTypeID()) {
-    const void *data = CFDictionaryGetValue(static_cast<CFDictionaryRef>(state.Get()), CFSTR("data"));
+    const void* data =
+        CFDictionaryGetValue(static_cast<CFDictionaryRef>(state.Get()), CFSTR("data"));
     if (data != nullptr && CFGetTypeID(data) == CFDataGetTypeID())
-      stateText = std::to_string(CFDataGetLength(static_cast<CFDataRef>(data))) + " bytes (class-info data)";
+      stateText = std::to_string(CFDataGetLength(static_cast<CFDataRef>(data))) +
+                  " bytes (class-info data)";
     else
       stateText = "no data entry";
   }
@@ -270,10 +293,10 @@ int Info(const CommandOptions &options) {
   return kExitOk;
 }
 
-int PresetsList(const CommandOptions &) {
+int PresetsList(const CommandOptions&) {
   std::printf("preset folder %s\n", tovrapresets::Dir().string().c_str());
   std::printf("  %-32s  %s (built in)\n", kBuiltInPreset, Describe(tovrapresets::Values{}).c_str());
-  for (const std::string &name : tovrapresets::List()) {
+  for (const std::string& name : tovrapresets::List()) {
     if (name == kBuiltInPreset) continue;  // the built-in preset hides a file of its name
     tovrapresets::Values values;
     if (tovrapresets::Load(name, values))
@@ -284,7 +307,7 @@ int PresetsList(const CommandOptions &) {
   return kExitOk;
 }
 
-int PresetsShow(const CommandOptions &options) {
+int PresetsShow(const CommandOptions& options) {
   tovrapresets::Values values;
   std::string error;
   if (!FindPreset(options.presetName, values, error)) return Fail(kExitFailure, error);
@@ -292,12 +315,14 @@ int PresetsShow(const CommandOptions &options) {
   return kExitOk;
 }
 
-int PresetsSave(const CommandOptions &options) {
+int PresetsSave(const CommandOptions& options) {
   const std::string name = tovrapresets::Sanitize(options.presetName);
   if (name.empty())
-    return Fail(kExitUsage, "'" + options.presetName +
-                                "' has no character a preset name may hold (letters, digits, space + - . _)");
-  if (name == kBuiltInPreset) return Fail(kExitUsage, "'Default' is the built-in preset; choose another name");
+    return Fail(kExitUsage,
+                "'" + options.presetName +
+                    "' has no character a preset name may hold (letters, digits, space + - . _)");
+  if (name == kBuiltInPreset)
+    return Fail(kExitUsage, "'Default' is the built-in preset; choose another name");
   // The plug-in takes the settings as a host would set them, and the preset is what it then holds.
   std::string error;
   auto plugin = OpenPlugin(options, error);
@@ -306,7 +331,8 @@ int PresetsSave(const CommandOptions &options) {
   const auto gain = plugin->Unit().GetParameter(kParamGain);
   const auto trim = plugin->Unit().GetParameter(kParamTrim);
   const auto phantom = plugin->Unit().GetParameter(kParam48V);
-  if (!gain || !trim || !phantom) return Fail(kExitFailure, "the plug-in has no Gain, Output Trim or 48V parameter");
+  if (!gain || !trim || !phantom)
+    return Fail(kExitFailure, "the plug-in has no Gain, Output Trim or 48V parameter");
   const tovrapresets::Values values{*gain, *trim, *phantom >= 0.5f};
   if (!tovrapresets::Save(name, values))
     return Fail(kExitFailure, "cannot write " + tovrapresets::PathFor(name).string());
@@ -315,23 +341,25 @@ int PresetsSave(const CommandOptions &options) {
   return kExitOk;
 }
 
-int PresetsDelete(const CommandOptions &options) {
-  const std::string &name = options.presetName;
-  if (name == kBuiltInPreset) return Fail(kExitUsage, "'Default' is the built-in preset and cannot be deleted");
+int PresetsDelete(const CommandOptions& options) {
+  const std::string& name = options.presetName;
+  if (name == kBuiltInPreset)
+    return Fail(kExitUsage, "'Default' is the built-in preset and cannot be deleted");
   if (!tovrapresets::Remove(name))
     return Fail(kExitFailure, "no preset named '" + name + "' in " + tovrapresets::Dir().string());
   std::printf("deleted '%s'\n", name.c_str());
   return kExitOk;
 }
 
-int Demo(const CommandOptions &options) {
+int Demo(const CommandOptions& options) {
   std::string error;
   auto bundle = PluginHost::LoadBundle(PluginHost::LocateBundle(options.component), error);
   if (!bundle) return Fail(kExitFailure, error);
   const fs::path dir(options.demoDir);
   std::error_code ec;
   fs::create_directories(dir, ec);
-  if (!fs::is_directory(dir, ec)) return Fail(kExitFailure, "cannot create the folder " + dir.string());
+  if (!fs::is_directory(dir, ec))
+    return Fail(kExitFailure, "cannot create the folder " + dir.string());
 
   const AudioFile in = DemoSignal::Make(48000.0);
   const std::string inPath = (dir / "demo-input.wav").string();
@@ -339,8 +367,8 @@ int Demo(const CommandOptions &options) {
   const SignalStats inStats = SignalStats::Measure(in);
 
   struct Setting {
-    const char *file;
-    const char *label;
+    const char* file;
+    const char* label;
     RenderSettings settings;
   };
   const Setting settings[] = {
@@ -352,20 +380,23 @@ int Demo(const CommandOptions &options) {
       {"gain60-trim-6", "Gain 60 %, trim -6 dB", {60.0, -6.0, true, false, 512}},
       {"gain100-bypass", "Gain 100 %, bypass", {100.0, 0.0, true, true, 512}},
   };
-  std::printf("demo signal %s: %.1f s of drums, bass and chords, stereo, 48000 Hz\n", inPath.c_str(), in.Seconds());
-  std::printf("%-22s | %8s %8s %6s | %8s %8s %6s | %s\n", "setting", "in peak", "in RMS", "crest", "out peak",
-              "out RMS", "crest", "file");
-  std::printf("%-22s | %8s %8s %6s | %8s %8s %6s |\n", "", "dBFS", "dBFS", "dB", "dBFS", "dBFS", "dB");
-  for (const Setting &s : settings) {
+  std::printf("demo signal %s: %.1f s of drums, bass and chords, stereo, 48000 Hz\n",
+              inPath.c_str(), in.Seconds());
+  std::printf("%-22s | %8s %8s %6s | %8s %8s %6s | %s\n", "setting", "in peak", "in RMS", "crest",
+              "out peak", "out RMS", "crest", "file");
+  std::printf("%-22s | %8s %8s %6s | %8s %8s %6s |\n", "", "dBFS", "dBFS", "dB", "dBFS", "dBFS",
+              "dB");
+  for (const Setting& s : settings) {
     AudioFile out;
     RenderReport report;
-    if (const int code = RenderWith(bundle, in, s.settings, out, report, nullptr); code != kExitOk) return code;
+    if (const int code = RenderWith(bundle, in, s.settings, out, report, nullptr); code != kExitOk)
+      return code;
     const std::string outPath = (dir / (std::string(s.file) + ".wav")).string();
     if (!out.Write(outPath, ESampleFormat::kFloat32, error)) return Fail(kExitFailure, error);
     const SignalStats o = SignalStats::Measure(out);
     std::printf("%-22s | %8s %8s %6.2f | %8s %8s %6.2f | %s\n", s.label, Db(inStats.peak).c_str(),
-                Db(inStats.rms).c_str(), inStats.CrestDb(), Db(o.peak).c_str(), Db(o.rms).c_str(), o.CrestDb(),
-                outPath.c_str());
+                Db(inStats.rms).c_str(), inStats.CrestDb(), Db(o.peak).c_str(), Db(o.rms).c_str(),
+                o.CrestDb(), outPath.c_str());
   }
   return kExitOk;
 }

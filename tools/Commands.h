@@ -19,7 +19,7 @@ struct CommandOptions {
   // render
   std::string in, out;
   RenderSettings settings;
-  std::string preset;     // --preset NAME, empty: none
+  std::string preset;  // --preset NAME, empty: none
   ESampleFormat format = ESampleFormat::kFloat32;
   bool quiet = false;
   // presets
@@ -28,15 +28,15 @@ struct CommandOptions {
   std::string demoDir = "demo-out";
 };
 
-int Render(const CommandOptions &options);
-int Info(const CommandOptions &options);
-int PresetsList(const CommandOptions &options);
-int PresetsShow(const CommandOptions &options);
-int PresetsSave(const CommandOptions &options);
-int PresetsDelete(const CommandOptions &options);
-int Demo(const CommandOptions &options);
+int Render(const CommandOptions& options);
+int Info(const CommandOptions& options);
+int PresetsList(const CommandOptions& options);
+int PresetsShow(const CommandOptions& options);
+int PresetsSave(const CommandOptions& options);
+int PresetsDelete(const CommandOptions& options);
+int Demo(const CommandOptions& options);
 
 // Prints "tovrasat: text" on stderr and returns code.
-int Fail(int code, const std::string &text);
+int Fail(int code, const std::string& text);
 
 }  // namespace tools

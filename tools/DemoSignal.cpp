@@ -1,4 +1,5 @@
-// DemoSignal.cpp: kick, snare and hats, a bass line and pad chords, mixed and scaled to the demo peak.
+// DemoSignal.cpp: kick, snare and hats, a bass line and pad chords, mixed and scaled to the demo
+// peak.
 #include "tools/DemoSignal.h"
 
 #include <algorithm>
@@ -23,7 +24,9 @@ struct Noise {
   }
 };
 
-double NoteHz(int midi) { return 440.0 * std::pow(2.0, (midi - 69) / 12.0); }
+double NoteHz(int midi) {
+  return 440.0 * std::pow(2.0, (midi - 69) / 12.0);
+}
 
 // A band-limited-enough sawtooth from its first harmonics (the demo need not be alias-free, but
 // should not whistle).
@@ -41,8 +44,8 @@ AudioFile DemoSignal::Make(double sampleRate) {
   file.sampleRate = sampleRate;
   const auto frames = static_cast<size_t>(kSeconds * sampleRate);
   file.channels.assign(2, std::vector<float>(frames));
-  std::vector<float> &left = file.channels[0];
-  std::vector<float> &right = file.channels[1];
+  std::vector<float>& left = file.channels[0];
+  std::vector<float>& right = file.channels[1];
 
   // Roots of the four bars (A minor, F, C, G) for the bass, and their triads for the chords.
   const int roots[4] = {45, 41, 48, 43};
@@ -64,7 +67,8 @@ AudioFile DemoSignal::Make(double sampleRate) {
     const double kick = std::sin(kTwoPi * kickPitch * inBeat) * std::exp(-inBeat * 7.0);
     // Snare on beats 2 and 4: noise and a body tone.
     const double n = noise.Next();
-    const double snare = (beat % 2 == 1) ? (0.7 * n + 0.4 * std::sin(kTwoPi * 185.0 * inBeat)) * std::exp(-inBeat * 18.0)
+    const double snare = (beat % 2 == 1) ? (0.7 * n + 0.4 * std::sin(kTwoPi * 185.0 * inBeat)) *
+                                               std::exp(-inBeat * 18.0)
                                          : 0.0;
     // Hats on the eighths: noise minus its smoothed self, a crude high-pass.
     const double inEighth = std::fmod(t, kBeat / 2.0);
@@ -80,7 +84,8 @@ AudioFile DemoSignal::Make(double sampleRate) {
     const int chordNotes[3] = {roots[bar] + 12, roots[bar] + 12 + thirds[bar], roots[bar] + 19};
     double chord[3];
     for (int k = 0; k < 3; ++k) {
-      chordPhase[k] = std::fmod(chordPhase[k] + NoteHz(chordNotes[k]) * (1.0 + 0.002 * (k - 1)) / sampleRate, 1.0);
+      chordPhase[k] = std::fmod(
+          chordPhase[k] + NoteHz(chordNotes[k]) * (1.0 + 0.002 * (k - 1)) / sampleRate, 1.0);
       chord[k] = Saw(chordPhase[k], 5) * (1.0 - std::exp(-inBar * 6.0));
     }
 

@@ -7,8 +7,8 @@ namespace tools {
 
 class DemoSignal {
  public:
-  static constexpr double kSeconds = 8.0;      // four bars at 120 beats per minute
-  static constexpr double kPeak = 0.98;        // the loudest sample, linear
+  static constexpr double kSeconds = 8.0;  // four bars at 120 beats per minute
+  static constexpr double kPeak = 0.98;    // the loudest sample, linear
 
   // The same samples on every machine and every call: fixed-seed noise, no files, no clock.
   // Stereo, at the given rate; empty for a rate below 8 kHz.

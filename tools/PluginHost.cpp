@@ -1,4 +1,5 @@
-// PluginHost.cpp: bundle look-up, opening, set-up, rendering with idle ticks at the pace of the audio.
+// PluginHost.cpp: bundle look-up, opening, set-up, rendering with idle ticks at the pace of the
+// audio.
 #include "tools/PluginHost.h"
 
 #include <algorithm>
@@ -13,13 +14,16 @@ namespace fs = std::filesystem;
 
 constexpr double kTicksPerSecond = 50.0;  // the plug-in's 20 ms idle timer
 
-std::string Status(OSStatus status) { return "status " + std::to_string(status); }
+std::string Status(OSStatus status) {
+  return "status " + std::to_string(status);
+}
 
 }  // namespace
 
-std::string PluginHost::LocateBundle(const std::string &explicitPath) {
+std::string PluginHost::LocateBundle(const std::string& explicitPath) {
   if (!explicitPath.empty()) return explicitPath;
-  if (const char *env = std::getenv("TOVRASAT_COMPONENT"); env != nullptr && *env != '\0') return env;
+  if (const char* env = std::getenv("TOVRASAT_COMPONENT"); env != nullptr && *env != '\0')
+    return env;
   std::error_code ec;
   const fs::path exe = fs::read_symlink("/proc/self/exe", ec);
   if (!ec) {
@@ -29,7 +33,8 @@ std::string PluginHost::LocateBundle(const std::string &explicitPath) {
   return TOVRASAT_DEFAULT_COMPONENT;
 }
 
-std::shared_ptr<host::ComponentBundle> PluginHost::LoadBundle(const std::string &path, std::string &error) {
+std::shared_ptr<host::ComponentBundle> PluginHost::LoadBundle(const std::string& path,
+                                                              std::string& error) {
   std::error_code ec;
   if (!fs::is_directory(path, ec)) {
     error = "no component bundle at " + path + " (build it, or give --component PATH)";
@@ -38,7 +43,8 @@ std::shared_ptr<host::ComponentBundle> PluginHost::LoadBundle(const std::string 
   return host::ComponentBundle::Load(path, error);
 }
 
-std::unique_ptr<PluginHost> PluginHost::Open(std::shared_ptr<host::ComponentBundle> bundle, std::string &error) {
+std::unique_ptr<PluginHost> PluginHost::Open(std::shared_ptr<host::ComponentBundle> bundle,
+                                             std::string& error) {
   if (!bundle) {
     error = "no bundle";
     return nullptr;
@@ -58,11 +64,12 @@ std::unique_ptr<PluginHost> PluginHost::Open(std::shared_ptr<host::ComponentBund
 }
 
 bool PluginHost::IsTovraSat() const {
-  const AudioComponentDescription &d = mUnit->Entry().description;
-  return d.componentType == kType && d.componentSubType == kSubtype && d.componentManufacturer == kManufacturer;
+  const AudioComponentDescription& d = mUnit->Entry().description;
+  return d.componentType == kType && d.componentSubType == kSubtype &&
+         d.componentManufacturer == kManufacturer;
 }
 
-bool PluginHost::Prepare(double sampleRate, int channels, UInt32 block, std::string &error) {
+bool PluginHost::Prepare(double sampleRate, int channels, UInt32 block, std::string& error) {
   if (channels < 1 || channels > 2) {
     error = "only mono and stereo are supported (got " + std::to_string(channels) + " channels)";
     return false;
@@ -71,8 +78,8 @@ bool PluginHost::Prepare(double sampleRate, int channels, UInt32 block, std::str
   OSStatus status = mUnit->Configure({sampleRate, block, n, n});
   if (status != noErr) {
     error = "the plug-in refused " + std::to_string(channels) + " channel(s) at " +
-            std::to_string(static_cast<long>(sampleRate)) + " Hz, block " + std::to_string(block) + " (" +
-            Status(status) + ")";
+            std::to_string(static_cast<long>(sampleRate)) + " Hz, block " + std::to_string(block) +
+            " (" + Status(status) + ")";
     return false;
   }
   status = mUnit->Initialize();
@@ -84,19 +91,23 @@ bool PluginHost::Prepare(double sampleRate, int channels, UInt32 block, std::str
   return true;
 }
 
-bool PluginHost::Apply(const RenderSettings &settings, std::string &error) {
+bool PluginHost::Apply(const RenderSettings& settings, std::string& error) {
   const std::pair<EParam, std::optional<double>> values[] = {
       {kParamGain, settings.gain},
       {kParamTrim, settings.trimDb},
-      {kParam48V, settings.phantom.has_value() ? std::optional<double>(*settings.phantom ? 1.0 : 0.0) : std::nullopt},
-      {kParamBypass, settings.bypass.has_value() ? std::optional<double>(*settings.bypass ? 1.0 : 0.0) : std::nullopt},
+      {kParam48V, settings.phantom.has_value()
+                      ? std::optional<double>(*settings.phantom ? 1.0 : 0.0)
+                      : std::nullopt},
+      {kParamBypass, settings.bypass.has_value()
+                         ? std::optional<double>(*settings.bypass ? 1.0 : 0.0)
+                         : std::nullopt},
   };
-  for (const auto &[id, value] : values) {
+  for (const auto& [id, value] : values) {
     if (!value) continue;
     const OSStatus status = mUnit->SetParameter(id, static_cast<AudioUnitParameterValue>(*value));
     if (status != noErr) {
-      error = "the plug-in refused parameter " + std::to_string(id) + " = " + std::to_string(*value) + " (" +
-              Status(status) + ")";
+      error = "the plug-in refused parameter " + std::to_string(id) + " = " +
+              std::to_string(*value) + " (" + Status(status) + ")";
       return false;
     }
   }
@@ -107,14 +118,15 @@ std::optional<tovrasat::MeterReading> PluginHost::ReadMeter() const {
   if (!IsTovraSat()) return std::nullopt;
   tovrasat::MeterReading reading;
   UInt32 size = sizeof reading;
-  if (AudioUnitGetProperty(mUnit->Unit(), tovrasat::kMeterReadingProperty, kAudioUnitScope_Global, 0, &reading, &size) != noErr ||
+  if (AudioUnitGetProperty(mUnit->Unit(), tovrasat::kMeterReadingProperty, kAudioUnitScope_Global,
+                           0, &reading, &size) != noErr ||
       size != sizeof reading)
     return std::nullopt;
   return reading;
 }
 
-bool PluginHost::Render(const AudioFile &in, AudioFile &out, const Progress &progress, RenderReport &report,
-                        std::string &error) {
+bool PluginHost::Render(const AudioFile& in, AudioFile& out, const Progress& progress,
+                        RenderReport& report, std::string& error) {
   const size_t nc = in.channels.size();
   if (nc != mUnit->Config().inputChannels) {
     error = "the plug-in was prepared for another channel count";
@@ -160,10 +172,11 @@ bool PluginHost::Render(const AudioFile &in, AudioFile &out, const Progress &pro
   const size_t frames = in.Frames();
   out.sampleRate = in.sampleRate;
   out.channels.assign(nc, std::vector<float>(frames, 0.0f));
-  std::vector<const float *> inputs(nc);
-  std::vector<float *> outputs(nc);
+  std::vector<const float*> inputs(nc);
+  std::vector<float*> outputs(nc);
   // Whole blocks per call, so the unit sees the same block boundaries as in one long call.
-  const size_t blocksPerCall = std::max<size_t>(1, static_cast<size_t>(in.sampleRate / 4.0) / mBlock);
+  const size_t blocksPerCall =
+      std::max<size_t>(1, static_cast<size_t>(in.sampleRate / 4.0) / mBlock);
   const size_t chunk = blocksPerCall * mBlock;
   OSStatus status = noErr;
   for (size_t done = 0; done < frames && status == noErr;) {
@@ -182,7 +195,7 @@ bool PluginHost::Render(const AudioFile &in, AudioFile &out, const Progress &pro
     return false;
   }
   double outPeak = 0.0;
-  for (const std::vector<float> &channel : out.channels)
+  for (const std::vector<float>& channel : out.channels)
     for (const float x : channel) outPeak = std::max(outPeak, static_cast<double>(std::fabs(x)));
   // Sound came out but the meter never left rest: the idle timer is not ours to pump.
   report.meterAvailable = answered && (moved || outPeak <= 1e-6);

@@ -1,4 +1,5 @@
-// PluginHost.h: the tovrasat command's side of the host library: find the bundle, open TovraSat, set it up, render.
+// PluginHost.h: the tovrasat command's side of the host library: find the bundle, open TovraSat,
+// set it up, render.
 #pragma once
 
 #include "core/TovraSatProperties.h"
@@ -14,15 +15,20 @@
 namespace tools {
 
 // TovraSat's parameter IDs as a host sees them.
-enum EParam : AudioUnitParameterID { kParamGain = 0, kParamTrim = 1, kParam48V = 2, kParamBypass = 3 };
+enum EParam : AudioUnitParameterID {
+  kParamGain = 0,
+  kParamTrim = 1,
+  kParam48V = 2,
+  kParamBypass = 3
+};
 
 // What the command asks of a render; unset fields keep the plug-in's own values.
 struct RenderSettings {
-  std::optional<double> gain;     // percent
+  std::optional<double> gain;  // percent
   std::optional<double> trimDb;
-  std::optional<bool> phantom;    // the 48V switch
+  std::optional<bool> phantom;  // the 48V switch
   std::optional<bool> bypass;
-  UInt32 block = 512;             // frames per render call
+  UInt32 block = 512;  // frames per render call
 };
 
 // What the idle timer showed while a render ran, read through the plug-in's meter property
@@ -49,31 +55,33 @@ class PluginHost {
   // The bundle to load: explicitPath when given, else $TOVRASAT_COMPONENT when set, else
   // TovraSat.component in the folder above the executable's (where the build puts both), else
   // the path the build configured.
-  static std::string LocateBundle(const std::string &explicitPath);
+  static std::string LocateBundle(const std::string& explicitPath);
 
   // Loads the bundle through its Info.plist. Null with a one-line text on failure.
-  static std::shared_ptr<host::ComponentBundle> LoadBundle(const std::string &path, std::string &error);
+  static std::shared_ptr<host::ComponentBundle> LoadBundle(const std::string& path,
+                                                           std::string& error);
 
   // Opens TovraSat from the bundle, or, in a bundle without it, the bundle's first effect (so the
   // command can be pointed at test components). Null with a one-line text on failure.
-  static std::unique_ptr<PluginHost> Open(std::shared_ptr<host::ComponentBundle> bundle, std::string &error);
+  static std::unique_ptr<PluginHost> Open(std::shared_ptr<host::ComponentBundle> bundle,
+                                          std::string& error);
 
-  host::HostedUnit &Unit() { return *mUnit; }
-  const host::HostedUnit &Unit() const { return *mUnit; }
+  host::HostedUnit& Unit() { return *mUnit; }
+  const host::HostedUnit& Unit() const { return *mUnit; }
   bool IsTovraSat() const;
 
   // Stream formats for channels in and out at the rate, the block size as the maximum, then
   // Initialize. False with a text when the unit refuses.
-  bool Prepare(double sampleRate, int channels, UInt32 block, std::string &error);
+  bool Prepare(double sampleRate, int channels, UInt32 block, std::string& error);
 
   // Sets the settings' parameters through the AU parameter API (the unit must have them).
-  bool Apply(const RenderSettings &settings, std::string &error);
+  bool Apply(const RenderSettings& settings, std::string& error);
 
   // Resets the unit, so the chain starts settled on the values already set, and renders the whole
   // input in blocks of the prepared size, pumping the idle timer at the pace of the audio. The
   // output has the input's rate and channel count.
-  bool Render(const AudioFile &in, AudioFile &out, const Progress &progress, RenderReport &report,
-              std::string &error);
+  bool Render(const AudioFile& in, AudioFile& out, const Progress& progress, RenderReport& report,
+              std::string& error);
 
   // The meter property; nullopt for a unit that is not TovraSat or does not answer it.
   std::optional<tovrasat::MeterReading> ReadMeter() const;

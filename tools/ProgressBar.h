@@ -25,8 +25,8 @@ class ProgressBar {
     std::string bar(static_cast<size_t>(filled), '#');
     bar.resize(kWidth, '.');
     const double speed = elapsed > 0 ? fraction * mAudioSeconds / elapsed : 0.0;
-    std::fprintf(stderr, "\r[%s] %3d%%  %.1f s  x%.1f real time ", bar.c_str(), static_cast<int>(fraction * 100.0),
-                 elapsed, speed);
+    std::fprintf(stderr, "\r[%s] %3d%%  %.1f s  x%.1f real time ", bar.c_str(),
+                 static_cast<int>(fraction * 100.0), elapsed, speed);
     std::fflush(stderr);
     mDrawn = true;
   }

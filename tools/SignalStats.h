@@ -13,11 +13,11 @@ struct SignalStats {
   double peak = 0.0;
   double rms = 0.0;
 
-  static SignalStats Measure(const AudioFile &file) {
+  static SignalStats Measure(const AudioFile& file) {
     SignalStats s;
     double sum = 0.0;
     size_t count = 0;
-    for (const std::vector<float> &channel : file.channels) {
+    for (const std::vector<float>& channel : file.channels) {
       for (const float x : channel) {
         const double v = x;
         s.peak = std::max(s.peak, std::fabs(v));

@@ -28,12 +28,14 @@ class Busy : public IControl {
   explicit Busy(const IRECT& r) : IControl(r, 0) {}
   void Draw(IGfx& g) override {
     g.PathRoundRect(mRECT.GetPadded(-2.f), 8.f);
-    g.PathFill(IPattern::CreateLinearGradient(0, mRECT.T, 0, mRECT.B, {{IColor(255, 8, 10, 16), 0.f}, {IColor(255, 20, 22, 28), 1.f}}));
+    g.PathFill(IPattern::CreateLinearGradient(
+        0, mRECT.T, 0, mRECT.B, {{IColor(255, 8, 10, 16), 0.f}, {IColor(255, 20, 22, 28), 1.f}}));
     for (int i = 0; i <= 20; ++i) {
       g.PathTransformSave();
       g.PathTransformTranslate(mRECT.MW(), mRECT.MH());
       g.PathTransformRotate(-135.f + float(i) * 13.5f);
-      g.DrawLine(IColor(230, 226, 226, 232), 0, -0.3f * mRECT.W(), 0, -0.4f * mRECT.W(), nullptr, 3.f);
+      g.DrawLine(IColor(230, 226, 226, 232), 0, -0.3f * mRECT.W(), 0, -0.4f * mRECT.W(), nullptr,
+                 3.f);
       g.PathTransformRestore();
     }
     g.FillCircle(IColor(40, 255, 170, 40), mRECT.MW(), mRECT.MH(), 0.2f * mRECT.W());
@@ -43,7 +45,9 @@ class Busy : public IControl {
 class Text : public IControl {
  public:
   explicit Text(const IRECT& r) : IControl(r) {}
-  void Draw(IGfx& g) override { g.DrawText(IText(18.f, IColor(255, 236, 236, 238), "Plain"), "Default preset", mRECT); }
+  void Draw(IGfx& g) override {
+    g.DrawText(IText(18.f, IColor(255, 236, 236, 238), "Plain"), "Default preset", mRECT);
+  }
 };
 
 void BM_FullFrame(benchmark::State& state) {
@@ -51,7 +55,8 @@ void BM_FullFrame(benchmark::State& state) {
   const float scale = float(state.range(0)) / 4.f;
   std::unique_ptr<IGfx> g(MakeGfx(dlg, 222, 666, 60, scale));
   g->LoadFont("Plain", "Roboto-Regular.ttf");
-  for (int i = 0; i < 8; ++i) g->AttachControl(new Busy(IRECT(10, 10 + 80.f * float(i), 212, 90 + 80.f * float(i))));
+  for (int i = 0; i < 8; ++i)
+    g->AttachControl(new Busy(IRECT(10, 10 + 80.f * float(i), 212, 90 + 80.f * float(i))));
   g->AttachControl(new Text(IRECT(10, 620, 212, 660)));
   for (auto _ : state) {
     g->SetAllControlsDirty();
@@ -65,7 +70,8 @@ BENCHMARK(BM_FullFrame)->Arg(4)->Arg(6)->Arg(8);
 void BM_OneDirtyControl(benchmark::State& state) {
   Delegate dlg;
   std::unique_ptr<IGfx> g(MakeGfx(dlg, 222, 666, 60, 1.5f));
-  for (int i = 0; i < 8; ++i) g->AttachControl(new Busy(IRECT(10, 10 + 80.f * float(i), 212, 90 + 80.f * float(i))));
+  for (int i = 0; i < 8; ++i)
+    g->AttachControl(new Busy(IRECT(10, 10 + 80.f * float(i), 212, 90 + 80.f * float(i))));
   g->DrawFrame();
   IControl* c = g->GetControl(3);
   for (auto _ : state) {

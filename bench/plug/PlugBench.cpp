@@ -1,4 +1,5 @@
-// Framework render-path throughput: buffer attach/convert/process, latency pass-through, host queue.
+// Framework render-path throughput: buffer attach/convert/process, latency pass-through, host
+// queue.
 #include <benchmark/benchmark.h>
 
 #include <random>
@@ -42,7 +43,8 @@ class BenchPlugin : public plug::IPluginAPIBase, public plug::IPluginProcessor {
 };
 
 struct StereoFloat {
-  explicit StereoFloat(int frames) : in(2, std::vector<float>(frames)), out(2, std::vector<float>(frames)) {
+  explicit StereoFloat(int frames)
+      : in(2, std::vector<float>(frames)), out(2, std::vector<float>(frames)) {
     std::mt19937 rng(1234);
     std::uniform_real_distribution<float> dist(-1.0f, 1.0f);
     for (auto& channel : in) {
@@ -98,7 +100,8 @@ BENCHMARK(BM_PassThroughLatencyFloat)->RangeMultiplier(4)->Range(32, 4096);
 void BM_HostChangeQueue(benchmark::State& state) {
   const int burst = static_cast<int>(state.range(0));
   BenchPlugin p;
-  auto timer = plug::Timer::Create([](plug::Timer&) {}, 20);  // OnTimer wants one; nobody pumps the loop here
+  auto timer = plug::Timer::Create([](plug::Timer&) {},
+                                   20);  // OnTimer wants one; nobody pumps the loop here
   for (auto _ : state) {
     for (int i = 0; i < burst; ++i) p.SendParameterValueFromAPI(i & 3, 0.5, true);
     p.OnTimer(*timer);

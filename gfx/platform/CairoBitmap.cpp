@@ -11,7 +11,9 @@ namespace plug::gfx {
 CairoBitmap::CairoBitmap(_cairo_surface* surface, int width, int height, int scale)
     : APIBitmap(width, height, scale), mSurface(surface) {}
 
-CairoBitmap::~CairoBitmap() { cairo_surface_destroy(mSurface); }
+CairoBitmap::~CairoBitmap() {
+  cairo_surface_destroy(mSurface);
+}
 
 std::shared_ptr<const CairoBitmap> CairoBitmap::Decode(const std::string& path, int scale) {
   int w = 0, h = 0, n = 0;

@@ -24,32 +24,49 @@ bool Finite(std::initializer_list<double> values) {
   return true;
 }
 
-double Unit(int v) { return std::clamp(v, 0, 255) / 255.0; }
+double Unit(int v) {
+  return std::clamp(v, 0, 255) / 255.0;
+}
 
 cairo_operator_t Operator(const IBlend* blend) {
   if (!blend) return CAIRO_OPERATOR_OVER;
   switch (blend->mMethod) {
-    case EBlend::Default: return CAIRO_OPERATOR_OVER;
-    case EBlend::Clobber: return CAIRO_OPERATOR_SOURCE;
-    case EBlend::SrcIn: return CAIRO_OPERATOR_IN;
-    case EBlend::SrcOut: return CAIRO_OPERATOR_OUT;
-    case EBlend::SrcAtop: return CAIRO_OPERATOR_ATOP;
-    case EBlend::DstOver: return CAIRO_OPERATOR_DEST_OVER;
-    case EBlend::DstIn: return CAIRO_OPERATOR_DEST_IN;
-    case EBlend::DstOut: return CAIRO_OPERATOR_DEST_OUT;
-    case EBlend::DstAtop: return CAIRO_OPERATOR_DEST_ATOP;
-    case EBlend::Add: return CAIRO_OPERATOR_ADD;
-    case EBlend::XOR: return CAIRO_OPERATOR_XOR;
+    case EBlend::Default:
+      return CAIRO_OPERATOR_OVER;
+    case EBlend::Clobber:
+      return CAIRO_OPERATOR_SOURCE;
+    case EBlend::SrcIn:
+      return CAIRO_OPERATOR_IN;
+    case EBlend::SrcOut:
+      return CAIRO_OPERATOR_OUT;
+    case EBlend::SrcAtop:
+      return CAIRO_OPERATOR_ATOP;
+    case EBlend::DstOver:
+      return CAIRO_OPERATOR_DEST_OVER;
+    case EBlend::DstIn:
+      return CAIRO_OPERATOR_DEST_IN;
+    case EBlend::DstOut:
+      return CAIRO_OPERATOR_DEST_OUT;
+    case EBlend::DstAtop:
+      return CAIRO_OPERATOR_DEST_ATOP;
+    case EBlend::Add:
+      return CAIRO_OPERATOR_ADD;
+    case EBlend::XOR:
+      return CAIRO_OPERATOR_XOR;
   }
   return CAIRO_OPERATOR_OVER;
 }
 
 cairo_extend_t Extend(EPatternExtend e) {
   switch (e) {
-    case EPatternExtend::None: return CAIRO_EXTEND_NONE;
-    case EPatternExtend::Pad: return CAIRO_EXTEND_PAD;
-    case EPatternExtend::Reflect: return CAIRO_EXTEND_REFLECT;
-    case EPatternExtend::Repeat: return CAIRO_EXTEND_REPEAT;
+    case EPatternExtend::None:
+      return CAIRO_EXTEND_NONE;
+    case EPatternExtend::Pad:
+      return CAIRO_EXTEND_PAD;
+    case EPatternExtend::Reflect:
+      return CAIRO_EXTEND_REFLECT;
+    case EPatternExtend::Repeat:
+      return CAIRO_EXTEND_REPEAT;
   }
   return CAIRO_EXTEND_PAD;
 }
@@ -100,7 +117,8 @@ struct IGfxCairo::TextLayout {
   double baseline = 0.0;
 };
 
-IGfxCairo::IGfxCairo(IGfxEditorDelegate& dlg, int w, int h, int fps, float scale) : IGfx(dlg, w, h, fps, scale) {
+IGfxCairo::IGfxCairo(IGfxEditorDelegate& dlg, int w, int h, int fps, float scale)
+    : IGfx(dlg, w, h, fps, scale) {
   CreateSurface();
 }
 
@@ -133,27 +151,37 @@ void* IGfxCairo::OpenWindow(void*) {
   return mView.get();
 }
 
-void IGfxCairo::CloseWindow() { mView.reset(); }
+void IGfxCairo::CloseWindow() {
+  mView.reset();
+}
 
-void* IGfxCairo::GetWindow() const { return mView.get(); }
+void* IGfxCairo::GetWindow() const {
+  return mView.get();
+}
 
 RGBAImage IGfxCairo::Snapshot() const {
-  // A size the rasteriser refused (beyond its 32767-pixel limit) leaves an error surface without pixels.
+  // A size the rasteriser refused (beyond its 32767-pixel limit) leaves an error surface without
+  // pixels.
   if (cairo_surface_status(mSurface) != CAIRO_STATUS_SUCCESS) return {};
   cairo_surface_flush(mSurface);
   return RGBAImage::FromPremultipliedARGB32(cairo_image_surface_get_data(mSurface), WindowWidth(),
-                                            WindowHeight(), cairo_image_surface_get_stride(mSurface));
+                                            WindowHeight(),
+                                            cairo_image_surface_get_stride(mSurface));
 }
 
 // ---------------------------------------------------------------- resources
 
-std::string IGfxCairo::LocateResource(const std::string& fileName) const { return ResourceFolder::Locate(fileName); }
+std::string IGfxCairo::LocateResource(const std::string& fileName) const {
+  return ResourceFolder::Locate(fileName);
+}
 
 std::shared_ptr<const APIBitmap> IGfxCairo::LoadAPIBitmap(const std::string& path, int scale) {
   return CairoBitmap::Decode(path, scale);
 }
 
-std::shared_ptr<const APIFont> IGfxCairo::LoadAPIFont(const std::string& path) { return StbFont::Load(path); }
+std::shared_ptr<const APIFont> IGfxCairo::LoadAPIFont(const std::string& path) {
+  return StbFont::Load(path);
+}
 
 // ---------------------------------------------------------------- frame
 
@@ -209,7 +237,9 @@ void IGfxCairo::EndFrame() {
 
 // ---------------------------------------------------------------- paths
 
-void IGfxCairo::PathClear() { cairo_new_path(mCR); }
+void IGfxCairo::PathClear() {
+  cairo_new_path(mCR);
+}
 
 void IGfxCairo::PathMoveTo(float x, float y) {
   if (mTransformValid && Finite({x, y})) cairo_move_to(mCR, x, y);
@@ -220,10 +250,13 @@ void IGfxCairo::PathLineTo(float x, float y) {
 }
 
 void IGfxCairo::PathCubicBezierTo(float c1x, float c1y, float c2x, float c2y, float x2, float y2) {
-  if (mTransformValid && Finite({c1x, c1y, c2x, c2y, x2, y2})) cairo_curve_to(mCR, c1x, c1y, c2x, c2y, x2, y2);
+  if (mTransformValid && Finite({c1x, c1y, c2x, c2y, x2, y2}))
+    cairo_curve_to(mCR, c1x, c1y, c2x, c2y, x2, y2);
 }
 
-void IGfxCairo::PathClose() { cairo_close_path(mCR); }
+void IGfxCairo::PathClose() {
+  cairo_close_path(mCR);
+}
 
 void IGfxCairo::PathArc(float cx, float cy, float r, float a1, float a2, EWinding winding) {
   if (!mTransformValid || !Finite({cx, cy, r, a1, a2}) || r < 0.f) return;
@@ -244,20 +277,23 @@ void IGfxCairo::SetSource(const IPattern& pattern) {
     return;
   }
   const IMatrix& t = pattern.mTransform;
-  const bool invertible = Finite({t.mXX, t.mYX, t.mXY, t.mYY, t.mTX, t.mTY}) && t.Determinant() != 0.0;
+  const bool invertible =
+      Finite({t.mXX, t.mYX, t.mXY, t.mYY, t.mTX, t.mTY}) && t.Determinant() != 0.0;
   if (pattern.mType == EPatternType::Solid || !invertible) {
     // A gradient without extent (zero length or radius) shows only what lies beyond its end.
-    const IColor& c = pattern.mType == EPatternType::Solid ? pattern.GetStop(0).mColor : pattern.GetStop(n - 1).mColor;
+    const IColor& c = pattern.mType == EPatternType::Solid ? pattern.GetStop(0).mColor
+                                                           : pattern.GetStop(n - 1).mColor;
     cairo_set_source_rgba(mCR, Unit(c.R), Unit(c.G), Unit(c.B), Unit(c.A));
     return;
   }
-  cairo_pattern_t* p = pattern.mType == EPatternType::Linear ? cairo_pattern_create_linear(0, 0, 1, 0)
-                                                             : cairo_pattern_create_radial(0, 0, 0, 0, 0, 1);
+  cairo_pattern_t* p = pattern.mType == EPatternType::Linear
+                           ? cairo_pattern_create_linear(0, 0, 1, 0)
+                           : cairo_pattern_create_radial(0, 0, 0, 0, 0, 1);
   for (int i = 0; i < n; ++i) {
     const IColorStop& s = pattern.GetStop(i);
     const double offset = std::isfinite(s.mOffset) ? std::clamp(double(s.mOffset), 0.0, 1.0) : 0.0;
-    cairo_pattern_add_color_stop_rgba(p, offset, Unit(s.mColor.R), Unit(s.mColor.G), Unit(s.mColor.B),
-                                      Unit(s.mColor.A));
+    cairo_pattern_add_color_stop_rgba(p, offset, Unit(s.mColor.R), Unit(s.mColor.G),
+                                      Unit(s.mColor.B), Unit(s.mColor.A));
   }
   cairo_pattern_set_extend(p, Extend(pattern.mExtend));
   cairo_matrix_t m;
@@ -287,13 +323,15 @@ void IGfxCairo::Paint(bool stroke, bool preserve, const IBlend* blend) {
   cairo_set_operator(mCR, CAIRO_OPERATOR_OVER);
 }
 
-void IGfxCairo::PathFill(const IPattern& pattern, const IFillOptions& options, const IBlend* blend) {
+void IGfxCairo::PathFill(const IPattern& pattern, const IFillOptions& options,
+                         const IBlend* blend) {
   if (!mTransformValid) {
     if (!options.mPreserve) cairo_new_path(mCR);
     return;
   }
   SetSource(pattern);
-  cairo_set_fill_rule(mCR, options.mFillRule == EFillRule::EvenOdd ? CAIRO_FILL_RULE_EVEN_ODD : CAIRO_FILL_RULE_WINDING);
+  cairo_set_fill_rule(mCR, options.mFillRule == EFillRule::EvenOdd ? CAIRO_FILL_RULE_EVEN_ODD
+                                                                   : CAIRO_FILL_RULE_WINDING);
   Paint(false, options.mPreserve, blend);
 }
 
@@ -311,7 +349,9 @@ void IGfxCairo::PathStroke(const IPattern& pattern, float thickness, const IStro
   cairo_set_line_join(mCR, options.mJoinOption == ELineJoin::Round   ? CAIRO_LINE_JOIN_ROUND
                            : options.mJoinOption == ELineJoin::Bevel ? CAIRO_LINE_JOIN_BEVEL
                                                                      : CAIRO_LINE_JOIN_MITER);
-  cairo_set_miter_limit(mCR, std::isfinite(options.mMiterLimit) && options.mMiterLimit >= 1.f ? options.mMiterLimit : 1.0);
+  cairo_set_miter_limit(mCR, std::isfinite(options.mMiterLimit) && options.mMiterLimit >= 1.f
+                                 ? options.mMiterLimit
+                                 : 1.0);
 
   // Dashes the rasteriser would reject (negative, all zero) draw a solid line instead.
   double dashes[IStrokeOptions::DashOptions::kMaxDashes];
@@ -334,9 +374,12 @@ void IGfxCairo::PathStroke(const IPattern& pattern, float thickness, const IStro
 
 // ---------------------------------------------------------------- bitmaps
 
-void IGfxCairo::DrawBitmap(const IBitmap& bitmap, const IRECT& dest, float srcX, float srcY, const IBlend* blend) {
+void IGfxCairo::DrawBitmap(const IBitmap& bitmap, const IRECT& dest, float srcX, float srcY,
+                           const IBlend* blend) {
   const auto* api = static_cast<const CairoBitmap*>(bitmap.GetAPIBitmap());
-  if (!api || !mTransformValid || dest.Degenerate() || !Finite({dest.L, dest.T, dest.R, dest.B, srcX, srcY})) return;
+  if (!api || !mTransformValid || dest.Degenerate() ||
+      !Finite({dest.L, dest.T, dest.R, dest.B, srcX, srcY}))
+    return;
   SavedPath saved(mCR);
   cairo_pattern_t* p = cairo_pattern_create_for_surface(api->Surface());
   // From drawing coordinates to the bitmap's own pixels.
@@ -356,7 +399,8 @@ void IGfxCairo::DrawBitmap(const IBitmap& bitmap, const IRECT& dest, float srcX,
 
 // ---------------------------------------------------------------- text
 
-bool IGfxCairo::Layout(const IText& text, const char* str, const IRECT& bounds, TextLayout& out) const {
+bool IGfxCairo::Layout(const IText& text, const char* str, const IRECT& bounds,
+                       TextLayout& out) const {
   if (!str || !std::isfinite(text.mSize) || !(text.mSize > 0.f)) return false;
   out.font = std::static_pointer_cast<const StbFont>(FindFont(text.mFont));
   if (!out.font) return false;
@@ -381,14 +425,26 @@ bool IGfxCairo::Layout(const IText& text, const char* str, const IRECT& bounds, 
   }
   out.width = pen;
   switch (text.mAlign) {
-    case EAlign::Near: out.x = bounds.L; break;
-    case EAlign::Center: out.x = bounds.MW() - 0.5 * out.width; break;
-    case EAlign::Far: out.x = bounds.R - out.width; break;
+    case EAlign::Near:
+      out.x = bounds.L;
+      break;
+    case EAlign::Center:
+      out.x = bounds.MW() - 0.5 * out.width;
+      break;
+    case EAlign::Far:
+      out.x = bounds.R - out.width;
+      break;
   }
   switch (text.mVAlign) {
-    case EVAlign::Top: out.baseline = bounds.T + out.ascent; break;
-    case EVAlign::Middle: out.baseline = bounds.MH() + 0.5 * (out.ascent + out.descent); break;
-    case EVAlign::Bottom: out.baseline = bounds.B + out.descent; break;
+    case EVAlign::Top:
+      out.baseline = bounds.T + out.ascent;
+      break;
+    case EVAlign::Middle:
+      out.baseline = bounds.MH() + 0.5 * (out.ascent + out.descent);
+      break;
+    case EVAlign::Bottom:
+      out.baseline = bounds.B + out.descent;
+      break;
   }
   return true;
 }
@@ -396,11 +452,12 @@ bool IGfxCairo::Layout(const IText& text, const char* str, const IRECT& bounds, 
 IRECT IGfxCairo::MeasureText(const IText& text, const char* str, const IRECT& bounds) const {
   TextLayout layout;
   if (!Layout(text, str, bounds, layout)) return IRECT();
-  return IRECT(float(layout.x), float(layout.baseline - layout.ascent), float(layout.x + layout.width),
-               float(layout.baseline - layout.descent));
+  return IRECT(float(layout.x), float(layout.baseline - layout.ascent),
+               float(layout.x + layout.width), float(layout.baseline - layout.descent));
 }
 
-void IGfxCairo::DrawText(const IText& text, const char* str, const IRECT& bounds, const IBlend* blend) {
+void IGfxCairo::DrawText(const IText& text, const char* str, const IRECT& bounds,
+                         const IBlend* blend) {
   TextLayout layout;
   if (!mTransformValid || !Layout(text, str, bounds, layout) || layout.glyphs.empty()) return;
   SavedPath saved(mCR);
@@ -423,20 +480,26 @@ void IGfxCairo::DrawText(const IText& text, const char* str, const IRECT& bounds
     for (int j = 0; j < n; ++j) {
       const stbtt_vertex& e = v[j];
       switch (e.type) {
-        case STBTT_vmove: cairo_move_to(mCR, X(e.x), Y(e.y)); break;
-        case STBTT_vline: cairo_line_to(mCR, X(e.x), Y(e.y)); break;
+        case STBTT_vmove:
+          cairo_move_to(mCR, X(e.x), Y(e.y));
+          break;
+        case STBTT_vline:
+          cairo_line_to(mCR, X(e.x), Y(e.y));
+          break;
         case STBTT_vcurve: {  // quadratic, raised to a cubic
           const double cx = X(e.cx), cy = Y(e.cy), x = X(e.x), y = Y(e.y);
-          cairo_curve_to(mCR, px + 2.0 / 3.0 * (cx - px), py + 2.0 / 3.0 * (cy - py), x + 2.0 / 3.0 * (cx - x),
-                         y + 2.0 / 3.0 * (cy - y), x, y);
+          cairo_curve_to(mCR, px + 2.0 / 3.0 * (cx - px), py + 2.0 / 3.0 * (cy - py),
+                         x + 2.0 / 3.0 * (cx - x), y + 2.0 / 3.0 * (cy - y), x, y);
           break;
         }
         case STBTT_vcubic:
           cairo_curve_to(mCR, X(e.cx), Y(e.cy), X(e.cx1), Y(e.cy1), X(e.x), Y(e.y));
           break;
-        default: break;
+        default:
+          break;
       }
-      if (e.type == STBTT_vmove || e.type == STBTT_vline || e.type == STBTT_vcurve || e.type == STBTT_vcubic) {
+      if (e.type == STBTT_vmove || e.type == STBTT_vline || e.type == STBTT_vcurve ||
+          e.type == STBTT_vcubic) {
         px = X(e.x);
         py = Y(e.y);
       }

@@ -30,7 +30,8 @@ class IGfxCairo : public IGfx {
 
   void DrawBitmap(const IBitmap& bitmap, const IRECT& dest, float srcX, float srcY,
                   const IBlend* blend = nullptr) override;
-  void DrawText(const IText& text, const char* str, const IRECT& bounds, const IBlend* blend = nullptr) override;
+  void DrawText(const IText& text, const char* str, const IRECT& bounds,
+                const IBlend* blend = nullptr) override;
   IRECT MeasureText(const IText& text, const char* str, const IRECT& bounds) const override;
 
   void PathClear() override;
@@ -38,8 +39,10 @@ class IGfxCairo : public IGfx {
   void PathLineTo(float x, float y) override;
   void PathCubicBezierTo(float c1x, float c1y, float c2x, float c2y, float x2, float y2) override;
   void PathClose() override;
-  void PathArc(float cx, float cy, float r, float a1, float a2, EWinding winding = EWinding::CW) override;
-  void PathFill(const IPattern& pattern, const IFillOptions& options = {}, const IBlend* blend = nullptr) override;
+  void PathArc(float cx, float cy, float r, float a1, float a2,
+               EWinding winding = EWinding::CW) override;
+  void PathFill(const IPattern& pattern, const IFillOptions& options = {},
+                const IBlend* blend = nullptr) override;
   void PathStroke(const IPattern& pattern, float thickness, const IStrokeOptions& options = {},
                   const IBlend* blend = nullptr) override;
 

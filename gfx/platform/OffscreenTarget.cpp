@@ -20,7 +20,9 @@ void OffscreenTarget::RenderAll() {
   mGraphics.DrawFrame();
 }
 
-RGBAImage OffscreenTarget::Capture() const { return mCairo ? mCairo->Snapshot() : RGBAImage(); }
+RGBAImage OffscreenTarget::Capture() const {
+  return mCairo ? mCairo->Snapshot() : RGBAImage();
+}
 
 bool OffscreenTarget::WritePNG(const std::string& path) {
   Render();

@@ -17,7 +17,8 @@ class OffscreenTarget {
  public:
   explicit OffscreenTarget(IGfx& graphics);
 
-  /** One frame: the controls' idle calls, then the dirty area is drawn. True when something was drawn. */
+  /** One frame: the controls' idle calls, then the dirty area is drawn. True when something was
+   * drawn. */
   bool Render();
   /** Marks every control dirty and draws them all. */
   void RenderAll();

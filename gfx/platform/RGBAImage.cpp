@@ -31,11 +31,13 @@ void RGBAImage::SetPixel(int x, int y, const IColor& color) {
   p[3] = static_cast<std::uint8_t>(c.A);
 }
 
-RGBAImage RGBAImage::FromPremultipliedARGB32(const unsigned char* data, int width, int height, int stride) {
+RGBAImage RGBAImage::FromPremultipliedARGB32(const unsigned char* data, int width, int height,
+                                             int stride) {
   RGBAImage img(width, height);
   if (!data || img.Empty()) return img;
   for (int y = 0; y < height; ++y) {
-    const auto* row = reinterpret_cast<const std::uint32_t*>(data + static_cast<std::ptrdiff_t>(y) * stride);
+    const auto* row =
+        reinterpret_cast<const std::uint32_t*>(data + static_cast<std::ptrdiff_t>(y) * stride);
     for (int x = 0; x < width; ++x) {
       const std::uint32_t px = row[x];
       const unsigned a = px >> 24, r = (px >> 16) & 0xffu, g = (px >> 8) & 0xffu, b = px & 0xffu;
@@ -67,7 +69,8 @@ bool RGBAImage::WritePNG(const std::string& path) const {
     return false;
   }
   cairo_surface_flush(surface);
-  ToPremultipliedARGB32(cairo_image_surface_get_data(surface), cairo_image_surface_get_stride(surface));
+  ToPremultipliedARGB32(cairo_image_surface_get_data(surface),
+                        cairo_image_surface_get_stride(surface));
   cairo_surface_mark_dirty(surface);
   const bool ok = cairo_surface_write_to_png(surface, path.c_str()) == CAIRO_STATUS_SUCCESS;
   cairo_surface_destroy(surface);

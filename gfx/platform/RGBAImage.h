@@ -1,4 +1,5 @@
-// RGBAImage: straight (not premultiplied) 8-bit RGBA pixels, as the offscreen target hands them out.
+// RGBAImage: straight (not premultiplied) 8-bit RGBA pixels, as the offscreen target hands them
+// out.
 #pragma once
 
 #include <cstdint>
@@ -29,7 +30,8 @@ class RGBAImage {
   static RGBAImage ReadPNG(const std::string& path);
 
   /** From premultiplied native-endian 32-bit ARGB rows (the rasteriser's own format). */
-  static RGBAImage FromPremultipliedARGB32(const unsigned char* data, int width, int height, int stride);
+  static RGBAImage FromPremultipliedARGB32(const unsigned char* data, int width, int height,
+                                           int stride);
   /** Into premultiplied native-endian 32-bit ARGB rows of at least Width() pixels. */
   void ToPremultipliedARGB32(unsigned char* data, int stride) const;
 

@@ -41,7 +41,8 @@ void ResourceFolder::Set(const std::string& folder) {
 
 std::string ResourceFolder::ModuleResourceFolder() {
   Dl_info info{};
-  if (dladdr(reinterpret_cast<void*>(&ResourceFolder::ModuleResourceFolder), &info) == 0 || !info.dli_fname)
+  if (dladdr(reinterpret_cast<void*>(&ResourceFolder::ModuleResourceFolder), &info) == 0 ||
+      !info.dli_fname)
     return {};
   std::string path(info.dli_fname);
   const std::size_t slash = path.find_last_of('/');

@@ -16,7 +16,8 @@ std::shared_ptr<const StbFont> StbFont::Load(const std::string& path) {
   auto font = std::make_shared<StbFont>();
   unsigned char buf[65536];
   std::size_t n = 0;
-  while ((n = std::fread(buf, 1, sizeof(buf), f)) > 0) font->mData.insert(font->mData.end(), buf, buf + n);
+  while ((n = std::fread(buf, 1, sizeof(buf), f)) > 0)
+    font->mData.insert(font->mData.end(), buf, buf + n);
   std::fclose(f);
   if (font->mData.size() < 12) return nullptr;
 

@@ -72,10 +72,9 @@ Boolean CFAUPresetArrayEqualCallBack(const void* value1, const void* value2) {
 CFStringRef CFAUPresetArrayCopyDescriptionCallBack(const void* value) {
   const CFAUPresetRef record = Record(value);
   if (record == nullptr) return nullptr;
-  return CFStringCreateWithFormat(nullptr, nullptr,
-                                  CFSTR("AUPreset:\npreset number = %d\npreset name = %@"),
-                                  static_cast<int>(record->auPreset.presetNumber),
-                                  record->auPreset.presetName);
+  return CFStringCreateWithFormat(
+      nullptr, nullptr, CFSTR("AUPreset:\npreset number = %d\npreset name = %@"),
+      static_cast<int>(record->auPreset.presetNumber), record->auPreset.presetName);
 }
 
 void CFAUPresetArrayCallBacks_Init(CFArrayCallBacks* callBacks) {

@@ -1,4 +1,5 @@
-// CFAUPreset: the reference-counted factory-preset record handed to hosts, and its array call-backs.
+// CFAUPreset: the reference-counted factory-preset record handed to hosts, and its array
+// call-backs.
 #pragma once
 
 #include <AudioToolbox/AudioUnit.h>
@@ -34,7 +35,8 @@ PLUG_AU_EXPORT CFAUPresetRef CFAUPresetRetain(void* preset);
 // Nothing for null or a count below 1; else releases the name once and counts down; at 0 the
 // record is cleared and freed with its allocator.
 PLUG_AU_EXPORT void CFAUPresetRelease(void* preset);
-PLUG_AU_EXPORT const void* CFAUPresetArrayRetainCallBack(CFAllocatorRef allocator, const void* value);
+PLUG_AU_EXPORT const void* CFAUPresetArrayRetainCallBack(CFAllocatorRef allocator,
+                                                         const void* value);
 PLUG_AU_EXPORT void CFAUPresetArrayReleaseCallBack(CFAllocatorRef allocator, const void* value);
 // Equal numbers and equal names (two null names are equal).
 PLUG_AU_EXPORT Boolean CFAUPresetArrayEqualCallBack(const void* value1, const void* value2);

@@ -46,41 +46,70 @@ void Write(void* data, const T& value) {
 
 AudioUnitParameterUnit AUUnit(IParam::EParamUnit unit) {
   switch (unit) {
-    case IParam::kUnitPercentage: return kAudioUnitParameterUnit_Percent;
-    case IParam::kUnitSeconds: return kAudioUnitParameterUnit_Seconds;
-    case IParam::kUnitMilliseconds: return kAudioUnitParameterUnit_Milliseconds;
-    case IParam::kUnitSamples: return kAudioUnitParameterUnit_SampleFrames;
-    case IParam::kUnitDB: return kAudioUnitParameterUnit_Decibels;
-    case IParam::kUnitLinearGain: return kAudioUnitParameterUnit_LinearGain;
-    case IParam::kUnitPan: return kAudioUnitParameterUnit_Pan;
-    case IParam::kUnitPhase: return kAudioUnitParameterUnit_Phase;
-    case IParam::kUnitDegrees: return kAudioUnitParameterUnit_Degrees;
-    case IParam::kUnitMeters: return kAudioUnitParameterUnit_Meters;
-    case IParam::kUnitRate: return kAudioUnitParameterUnit_Rate;
-    case IParam::kUnitRatio: return kAudioUnitParameterUnit_Ratio;
-    case IParam::kUnitFrequency: return kAudioUnitParameterUnit_Hertz;
-    case IParam::kUnitOctaves: return kAudioUnitParameterUnit_Octaves;
-    case IParam::kUnitCents: return kAudioUnitParameterUnit_Cents;
-    case IParam::kUnitAbsCents: return kAudioUnitParameterUnit_AbsoluteCents;
-    case IParam::kUnitSemitones: return kAudioUnitParameterUnit_RelativeSemiTones;
-    case IParam::kUnitMIDINote: return kAudioUnitParameterUnit_MIDINoteNumber;
-    case IParam::kUnitMIDICC: return kAudioUnitParameterUnit_MIDIController;
-    case IParam::kUnitBPM: return kAudioUnitParameterUnit_BPM;
-    case IParam::kUnitBeats: return kAudioUnitParameterUnit_Beats;
-    case IParam::kUnitCustom: return kAudioUnitParameterUnit_CustomUnit;
+    case IParam::kUnitPercentage:
+      return kAudioUnitParameterUnit_Percent;
+    case IParam::kUnitSeconds:
+      return kAudioUnitParameterUnit_Seconds;
+    case IParam::kUnitMilliseconds:
+      return kAudioUnitParameterUnit_Milliseconds;
+    case IParam::kUnitSamples:
+      return kAudioUnitParameterUnit_SampleFrames;
+    case IParam::kUnitDB:
+      return kAudioUnitParameterUnit_Decibels;
+    case IParam::kUnitLinearGain:
+      return kAudioUnitParameterUnit_LinearGain;
+    case IParam::kUnitPan:
+      return kAudioUnitParameterUnit_Pan;
+    case IParam::kUnitPhase:
+      return kAudioUnitParameterUnit_Phase;
+    case IParam::kUnitDegrees:
+      return kAudioUnitParameterUnit_Degrees;
+    case IParam::kUnitMeters:
+      return kAudioUnitParameterUnit_Meters;
+    case IParam::kUnitRate:
+      return kAudioUnitParameterUnit_Rate;
+    case IParam::kUnitRatio:
+      return kAudioUnitParameterUnit_Ratio;
+    case IParam::kUnitFrequency:
+      return kAudioUnitParameterUnit_Hertz;
+    case IParam::kUnitOctaves:
+      return kAudioUnitParameterUnit_Octaves;
+    case IParam::kUnitCents:
+      return kAudioUnitParameterUnit_Cents;
+    case IParam::kUnitAbsCents:
+      return kAudioUnitParameterUnit_AbsoluteCents;
+    case IParam::kUnitSemitones:
+      return kAudioUnitParameterUnit_RelativeSemiTones;
+    case IParam::kUnitMIDINote:
+      return kAudioUnitParameterUnit_MIDINoteNumber;
+    case IParam::kUnitMIDICC:
+      return kAudioUnitParameterUnit_MIDIController;
+    case IParam::kUnitBPM:
+      return kAudioUnitParameterUnit_BPM;
+    case IParam::kUnitBeats:
+      return kAudioUnitParameterUnit_Beats;
+    case IParam::kUnitCustom:
+      return kAudioUnitParameterUnit_CustomUnit;
   }
   return kAudioUnitParameterUnit_Generic;
 }
 
 AudioUnitParameterOptions DisplayFlag(IParam::EDisplayType type) {
   switch (type) {
-    case IParam::kDisplayLinear: return 0;
-    case IParam::kDisplayLog: return kAudioUnitParameterFlag_DisplayLogarithmic;
-    case IParam::kDisplayExp: return kAudioUnitParameterFlag_DisplayExponential;
-    case IParam::kDisplaySquared: return kAudioUnitParameterFlag_DisplaySquared;
-    case IParam::kDisplaySquareRoot: return kAudioUnitParameterFlag_DisplaySquareRoot;
-    case IParam::kDisplayCubed: return kAudioUnitParameterFlag_DisplayCubed;
-    case IParam::kDisplayCubeRoot: return kAudioUnitParameterFlag_DisplayCubeRoot;
+    case IParam::kDisplayLinear:
+      return 0;
+    case IParam::kDisplayLog:
+      return kAudioUnitParameterFlag_DisplayLogarithmic;
+    case IParam::kDisplayExp:
+      return kAudioUnitParameterFlag_DisplayExponential;
+    case IParam::kDisplaySquared:
+      return kAudioUnitParameterFlag_DisplaySquared;
+    case IParam::kDisplaySquareRoot:
+      return kAudioUnitParameterFlag_DisplaySquareRoot;
+    case IParam::kDisplayCubed:
+      return kAudioUnitParameterFlag_DisplayCubed;
+    case IParam::kDisplayCubeRoot:
+      return kAudioUnitParameterFlag_DisplayCubeRoot;
   }
   return 0;
 }
@@ -173,11 +202,16 @@ AudioComponentMethod AsMethod(F f) {
 
 const char* IPluginAU::AUInputTypeStr(int type) {
   switch (type) {
-    case kNotConnected: return "NotConnected";
-    case kDirectFastProc: return "DirectFastProc";
-    case kDirectNoFastProc: return "DirectNoFastProc";
-    case kRenderCallback: return "RenderCallback";
-    default: return "";
+    case kNotConnected:
+      return "NotConnected";
+    case kDirectFastProc:
+      return "DirectFastProc";
+    case kDirectNoFastProc:
+      return "DirectNoFastProc";
+    case kRenderCallback:
+      return "RenderCallback";
+    default:
+      return "";
   }
 }
 
@@ -204,9 +238,10 @@ IPluginAU::IPluginAU(const Config& config, const InstanceInfo& info)
   InitLatencyDelay();
   const int maxChans = std::max(MaxNChannels(kInput), MaxNChannels(kOutput));
   mBufferPtrs.assign(static_cast<std::size_t>(std::max(maxChans, 1)), nullptr);
-  mInputListStorage.assign(offsetof(AudioBufferList, mBuffers) +
-                               sizeof(AudioBuffer) * static_cast<std::size_t>(std::max(MaxNChannels(kInput), 1)),
-                           0);
+  mInputListStorage.assign(
+      offsetof(AudioBufferList, mBuffers) +
+          sizeof(AudioBuffer) * static_cast<std::size_t>(std::max(MaxNChannels(kInput), 1)),
+      0);
 }
 
 IPluginAU::~IPluginAU() = default;
@@ -221,23 +256,38 @@ void IPluginAU::ResizeScratchBuffers() {
 
 AudioComponentMethod IPluginAU::Lookup(SInt16 selector) {
   switch (selector) {
-    case kAudioUnitInitializeSelect: return AsMethod(&MethodInitialize);
-    case kAudioUnitUninitializeSelect: return AsMethod(&MethodUninitialize);
-    case kAudioUnitGetPropertyInfoSelect: return AsMethod(&MethodGetPropertyInfo);
-    case kAudioUnitGetPropertySelect: return AsMethod(&MethodGetProperty);
-    case kAudioUnitSetPropertySelect: return AsMethod(&MethodSetProperty);
-    case kAudioUnitGetParameterSelect: return AsMethod(&MethodGetParameter);
-    case kAudioUnitSetParameterSelect: return AsMethod(&MethodSetParameter);
-    case kAudioUnitResetSelect: return AsMethod(&MethodReset);
-    case kAudioUnitAddPropertyListenerSelect: return AsMethod(&MethodAddPropertyListener);
-    case kAudioUnitRemovePropertyListenerSelect: return AsMethod(&MethodRemovePropertyListener);
-    case kAudioUnitRenderSelect: return AsMethod(&MethodRender);
-    case kAudioUnitAddRenderNotifySelect: return AsMethod(&MethodAddRenderNotify);
-    case kAudioUnitRemoveRenderNotifySelect: return AsMethod(&MethodRemoveRenderNotify);
-    case kAudioUnitScheduleParametersSelect: return AsMethod(&MethodScheduleParameters);
+    case kAudioUnitInitializeSelect:
+      return AsMethod(&MethodInitialize);
+    case kAudioUnitUninitializeSelect:
+      return AsMethod(&MethodUninitialize);
+    case kAudioUnitGetPropertyInfoSelect:
+      return AsMethod(&MethodGetPropertyInfo);
+    case kAudioUnitGetPropertySelect:
+      return AsMethod(&MethodGetProperty);
+    case kAudioUnitSetPropertySelect:
+      return AsMethod(&MethodSetProperty);
+    case kAudioUnitGetParameterSelect:
+      return AsMethod(&MethodGetParameter);
+    case kAudioUnitSetParameterSelect:
+      return AsMethod(&MethodSetParameter);
+    case kAudioUnitResetSelect:
+      return AsMethod(&MethodReset);
+    case kAudioUnitAddPropertyListenerSelect:
+      return AsMethod(&MethodAddPropertyListener);
+    case kAudioUnitRemovePropertyListenerSelect:
+      return AsMethod(&MethodRemovePropertyListener);
+    case kAudioUnitRenderSelect:
+      return AsMethod(&MethodRender);
+    case kAudioUnitAddRenderNotifySelect:
+      return AsMethod(&MethodAddRenderNotify);
+    case kAudioUnitRemoveRenderNotifySelect:
+      return AsMethod(&MethodRemoveRenderNotify);
+    case kAudioUnitScheduleParametersSelect:
+      return AsMethod(&MethodScheduleParameters);
     case kAudioUnitRemovePropertyListenerWithUserDataSelect:
       return AsMethod(&MethodRemovePropertyListenerWithUserData);
-    default: return nullptr;
+    default:
+      return nullptr;
   }
 }
 
@@ -250,9 +300,7 @@ ComponentResult IPluginAU::DispatchLegacy(ComponentParameters* params) {
   if (params == nullptr) return paramErr;
   const long* slots = params->params;
   // Arguments lie in reverse order: of n arguments, argument i is in slot n - 1 - i.
-  const auto have = [&](int n) {
-    return params->paramSize >= n * static_cast<int>(sizeof(long));
-  };
+  const auto have = [&](int n) { return params->paramSize >= n * static_cast<int>(sizeof(long)); };
   const auto arg = [&](int i, int n) { return slots[n - 1 - i]; };
   const auto ptr = [&](int i, int n) { return reinterpret_cast<void*>(arg(i, n)); };
   const auto u32 = [&](int i, int n) { return static_cast<UInt32>(arg(i, n)); };
@@ -262,15 +310,18 @@ ComponentResult IPluginAU::DispatchLegacy(ComponentParameters* params) {
     return value;
   };
   switch (params->what) {
-    case kAudioUnitInitializeSelect: return Initialize();
-    case kAudioUnitUninitializeSelect: return Uninitialize();
+    case kAudioUnitInitializeSelect:
+      return Initialize();
+    case kAudioUnitUninitializeSelect:
+      return Uninitialize();
     case kAudioUnitGetPropertyInfoSelect:
       if (!have(5)) return paramErr;
       return GetPropertyInfo(u32(0, 5), u32(1, 5), u32(2, 5), static_cast<UInt32*>(ptr(3, 5)),
                              static_cast<Boolean*>(ptr(4, 5)));
     case kAudioUnitGetPropertySelect:
       if (!have(5)) return paramErr;
-      return GetProperty(u32(0, 5), u32(1, 5), u32(2, 5), ptr(3, 5), static_cast<UInt32*>(ptr(4, 5)));
+      return GetProperty(u32(0, 5), u32(1, 5), u32(2, 5), ptr(3, 5),
+                         static_cast<UInt32*>(ptr(4, 5)));
     case kAudioUnitSetPropertySelect:
       if (!have(5)) return paramErr;
       return SetProperty(u32(0, 5), u32(1, 5), u32(2, 5), ptr(3, 5), u32(4, 5));
@@ -286,8 +337,8 @@ ComponentResult IPluginAU::DispatchLegacy(ComponentParameters* params) {
       return Reset(u32(0, 2), u32(1, 2));
     case kAudioUnitAddPropertyListenerSelect:
       if (!have(3)) return paramErr;
-      return AddPropertyListener(u32(0, 3), reinterpret_cast<AudioUnitPropertyListenerProc>(arg(1, 3)),
-                                 ptr(2, 3));
+      return AddPropertyListener(
+          u32(0, 3), reinterpret_cast<AudioUnitPropertyListenerProc>(arg(1, 3)), ptr(2, 3));
     case kAudioUnitRemovePropertyListenerSelect:
       if (!have(2)) return paramErr;
       return RemovePropertyListener(
@@ -310,15 +361,17 @@ ComponentResult IPluginAU::DispatchLegacy(ComponentParameters* params) {
     case kAudioUnitScheduleParametersSelect:
       if (!have(2)) return paramErr;
       return ScheduleParameters(static_cast<const AudioUnitParameterEvent*>(ptr(0, 2)), u32(1, 2));
-    default: return badComponentSelector;
+    default:
+      return badComponentSelector;
   }
 }
 
 void* IPluginAU::CreateView(AudioUnit unit, void* parent) {
   void* object = nullptr;
   UInt32 size = sizeof object;
-  if (unit == nullptr || AudioUnitGetProperty(unit, kPlugInObjectProperty, kAudioUnitScope_Global, 0,
-                                              &object, &size) != noErr ||
+  if (unit == nullptr ||
+      AudioUnitGetProperty(unit, kPlugInObjectProperty, kAudioUnitScope_Global, 0, &object,
+                           &size) != noErr ||
       object == nullptr) {
     return nullptr;
   }
@@ -333,7 +386,8 @@ OSStatus IPluginAU::Initialize() {
     std::string name;
     int version = 0;
     CFBundleRef mainBundle = CFBundleGetMainBundle();
-    const CFStringRef identifier = mainBundle != nullptr ? CFBundleGetIdentifier(mainBundle) : nullptr;
+    const CFStringRef identifier =
+        mainBundle != nullptr ? CFBundleGetIdentifier(mainBundle) : nullptr;
     if (identifier != nullptr) {
       name = ToUtf8(identifier);
       const CFTypeRef value = CFBundleGetValueForInfoDictionaryKey(mainBundle, kCFBundleVersionKey);
@@ -398,8 +452,8 @@ OSStatus IPluginAU::ScheduleParameters(const AudioUnitParameterEvent* events,
     if (event.eventType != kParameterEvent_Immediate) continue;
     if (event.scope != kAudioUnitScope_Global) return kAudioUnitErr_InvalidProperty;
     const OSStatus status =
-        SetParameter(event.parameter, event.scope, event.element,
-                     event.eventValues.immediate.value, event.eventValues.immediate.bufferOffset);
+        SetParameter(event.parameter, event.scope, event.element, event.eventValues.immediate.value,
+                     event.eventValues.immediate.bufferOffset);
     if (status != noErr) return status;
   }
   return noErr;
@@ -428,9 +482,8 @@ OSStatus IPluginAU::AddRenderNotify(AURenderCallback proc, void* userData) {
 }
 
 OSStatus IPluginAU::RemoveRenderNotify(AURenderCallback proc, void* userData) {
-  std::erase_if(mRenderNotify, [&](const RenderNotify& n) {
-    return n.mProc == proc && n.mUserData == userData;
-  });
+  std::erase_if(mRenderNotify,
+                [&](const RenderNotify& n) { return n.mProc == proc && n.mUserData == userData; });
   return noErr;
 }
 
@@ -480,9 +533,13 @@ void IPluginAU::SetLatency(int samples) {
   IPluginProcessor::SetLatency(samples);
 }
 
-bool IPluginAU::SendMidiMsg(const IMidiMsg&) noexcept { return false; }
+bool IPluginAU::SendMidiMsg(const IMidiMsg&) noexcept {
+  return false;
+}
 
-bool IPluginAU::SendSysEx(const ISysEx&) noexcept { return false; }
+bool IPluginAU::SendSysEx(const ISysEx&) noexcept {
+  return false;
+}
 
 // --------------------------------------------------------------------------------- channels
 
@@ -545,19 +602,50 @@ int IPluginAU::LayoutTagsForChannelCount(int nChans, AudioChannelLayoutTag* tags
   UInt32 layouts[3] = {};
   int n = 0;
   switch (nChans) {
-    case 0: break;
-    case 1: layouts[n++] = 100; break;
-    case 2: layouts[n++] = 101; break;
-    case 3: layouts[n++] = 113; break;
-    case 4: layouts[n++] = 108; layouts[n++] = 107; layouts[n++] = 190; break;
-    case 5: layouts[n++] = 118; break;
-    case 6: layouts[n++] = 121; layouts[n++] = 139; break;
-    case 7: layouts[n++] = 125; layouts[n++] = 140; break;
-    case 8: layouts[n++] = 128; layouts[n++] = 126; break;
-    case 9: case 16: layouts[n++] = 190; break;
-    case 10: layouts[n++] = 196; break;
-    case 12: layouts[n++] = 192; break;
-    default: layouts[n++] = kAnyLayout; break;
+    case 0:
+      break;
+    case 1:
+      layouts[n++] = 100;
+      break;
+    case 2:
+      layouts[n++] = 101;
+      break;
+    case 3:
+      layouts[n++] = 113;
+      break;
+    case 4:
+      layouts[n++] = 108;
+      layouts[n++] = 107;
+      layouts[n++] = 190;
+      break;
+    case 5:
+      layouts[n++] = 118;
+      break;
+    case 6:
+      layouts[n++] = 121;
+      layouts[n++] = 139;
+      break;
+    case 7:
+      layouts[n++] = 125;
+      layouts[n++] = 140;
+      break;
+    case 8:
+      layouts[n++] = 128;
+      layouts[n++] = 126;
+      break;
+    case 9:
+    case 16:
+      layouts[n++] = 190;
+      break;
+    case 10:
+      layouts[n++] = 196;
+      break;
+    case 12:
+      layouts[n++] = 192;
+      break;
+    default:
+      layouts[n++] = kAnyLayout;
+      break;
   }
   if (nChans == 0) {
     if (tags != nullptr) tags[0] = 0;
@@ -569,7 +657,8 @@ int IPluginAU::LayoutTagsForChannelCount(int nChans, AudioChannelLayoutTag* tags
   return n;
 }
 
-int IPluginAU::GetChannelLayoutTags(AudioUnitScope scope, int bus, AudioChannelLayoutTag* tags) const {
+int IPluginAU::GetChannelLayoutTags(AudioUnitScope scope, int bus,
+                                    AudioChannelLayoutTag* tags) const {
   if (scope != kAudioUnitScope_Input && scope != kAudioUnitScope_Output) return 0;
   const ERoute direction = scope == kAudioUnitScope_Input ? kInput : kOutput;
   std::vector<AudioChannelLayoutTag> found;
@@ -613,9 +702,13 @@ void IPluginAU::FillParameterInfo(int paramIdx, AudioUnitParameterInfo& info) {
   info.flags |= DisplayFlag(param->GetDisplayType());
 
   switch (param->Type()) {
-    case IParam::kTypeBool: info.unit = kAudioUnitParameterUnit_Boolean; break;
+    case IParam::kTypeBool:
+      info.unit = kAudioUnitParameterUnit_Boolean;
+      break;
     case IParam::kTypeInt:
-    case IParam::kTypeEnum: info.unit = kAudioUnitParameterUnit_Indexed; break;
+    case IParam::kTypeEnum:
+      info.unit = kAudioUnitParameterUnit_Indexed;
+      break;
     default: {
       info.unit = AUUnit(param->Unit());
       if (info.unit == kAudioUnitParameterUnit_CustomUnit) {
@@ -691,11 +784,14 @@ OSStatus IPluginAU::DoGetProperty(AudioUnitPropertyID id, AudioUnitScope scope,
       if (data != nullptr) Write<Float64>(data, GetSampleRate());
       return noErr;
     case kAudioUnitProperty_ParameterList: {
-      size = global ? static_cast<UInt32>(sizeof(AudioUnitParameterID)) * static_cast<UInt32>(nParams) : 0;
+      size = global
+                 ? static_cast<UInt32>(sizeof(AudioUnitParameterID)) * static_cast<UInt32>(nParams)
+                 : 0;
       if (data != nullptr && global) {
         for (int i = 0; i < nParams; ++i) {
           const auto pid = static_cast<AudioUnitParameterID>(i);
-          std::memcpy(static_cast<UInt8*>(data) + sizeof pid * static_cast<std::size_t>(i), &pid, sizeof pid);
+          std::memcpy(static_cast<UInt8*>(data) + sizeof pid * static_cast<std::size_t>(i), &pid,
+                      sizeof pid);
         }
       }
       return noErr;
@@ -711,7 +807,8 @@ OSStatus IPluginAU::DoGetProperty(AudioUnitPropertyID id, AudioUnitScope scope,
       }
       return noErr;
     }
-    case kAudioUnitProperty_FastDispatch: return kAudioUnitErr_InvalidElement;
+    case kAudioUnitProperty_FastDispatch:
+      return kAudioUnitErr_InvalidElement;
     case kAudioUnitProperty_StreamFormat: {
       const BusChannels* bus = GetBus(scope, element);
       if (scope != kAudioUnitScope_Input && scope != kAudioUnitScope_Output) {
@@ -750,7 +847,8 @@ OSStatus IPluginAU::DoGetProperty(AudioUnitPropertyID id, AudioUnitScope scope,
     case kAudioUnitProperty_Latency:
       if (!global) return kAudioUnitErr_InvalidProperty;
       size = sizeof(Float64);
-      if (data != nullptr) Write<Float64>(data, static_cast<double>(GetLatency()) / GetSampleRate());
+      if (data != nullptr)
+        Write<Float64>(data, static_cast<double>(GetLatency()) / GetSampleRate());
       return noErr;
     case kAudioUnitProperty_SupportedNumChannels: {
       if (!global) return kAudioUnitErr_InvalidProperty;
@@ -762,11 +860,14 @@ OSStatus IPluginAU::DoGetProperty(AudioUnitPropertyID id, AudioUnitScope scope,
           const auto count = [&](ERoute direction) {
             if (config->ContainsWildcard(direction)) return -1;
             int sum = 0;
-            for (int b = 0; b < config->NBuses(direction); ++b) sum += config->NChansOnBusSAFE(direction, b);
+            for (int b = 0; b < config->NBuses(direction); ++b)
+              sum += config->NChansOnBusSAFE(direction, b);
             return sum;
           };
-          const AUChannelInfo info{static_cast<SInt16>(count(kInput)), static_cast<SInt16>(count(kOutput))};
-          std::memcpy(static_cast<UInt8*>(data) + sizeof info * static_cast<std::size_t>(c), &info, sizeof info);
+          const AUChannelInfo info{static_cast<SInt16>(count(kInput)),
+                                   static_cast<SInt16>(count(kOutput))};
+          std::memcpy(static_cast<UInt8*>(data) + sizeof info * static_cast<std::size_t>(c), &info,
+                      sizeof info);
         }
       }
       return noErr;
@@ -795,7 +896,8 @@ OSStatus IPluginAU::DoGetProperty(AudioUnitPropertyID id, AudioUnitScope scope,
       }
       return noErr;
     }
-    case kAudioUnitProperty_AudioChannelLayout: return kAudioUnitErr_InvalidPropertyValue;
+    case kAudioUnitProperty_AudioChannelLayout:
+      return kAudioUnitErr_InvalidPropertyValue;
     case kAudioUnitProperty_TailTime:
       if (!global) return kAudioUnitErr_InvalidProperty;
       size = sizeof(Float64);
@@ -851,7 +953,8 @@ OSStatus IPluginAU::DoGetProperty(AudioUnitPropertyID id, AudioUnitScope scope,
       size = sizeof(AUPreset);
       writable = true;
       if (data != nullptr) {
-        const AUPreset preset{GetCurrentPresetIdx(), MakeCFString(GetPresetName(GetCurrentPresetIdx()))};
+        const AUPreset preset{GetCurrentPresetIdx(),
+                              MakeCFString(GetPresetName(GetCurrentPresetIdx()))};
         Write(data, preset);
       }
       return noErr;
@@ -887,7 +990,8 @@ OSStatus IPluginAU::DoGetProperty(AudioUnitPropertyID id, AudioUnitScope scope,
       return noErr;
     }
     case kAudioUnitProperty_SupportedChannelLayoutTags: {
-      const int n = GetChannelLayoutTags(scope, static_cast<int>(std::min<UInt32>(element, INT_MAX)), nullptr);
+      const int n = GetChannelLayoutTags(
+          scope, static_cast<int>(std::min<UInt32>(element, INT_MAX)), nullptr);
       if (n < 1) return kAudioUnitErr_InvalidProperty;
       size = static_cast<UInt32>(sizeof(AudioChannelLayoutTag)) * static_cast<UInt32>(n);
       if (data != nullptr) {
@@ -901,7 +1005,8 @@ OSStatus IPluginAU::DoGetProperty(AudioUnitPropertyID id, AudioUnitScope scope,
       size = sizeof(AudioUnitParameterStringFromValue);
       if (data == nullptr) return noErr;
       auto request = Read<AudioUnitParameterStringFromValue>(data);
-      const IParam* param = GetParam(static_cast<int>(std::min<UInt32>(request.inParamID, INT_MAX)));
+      const IParam* param =
+          GetParam(static_cast<int>(std::min<UInt32>(request.inParamID, INT_MAX)));
       if (param == nullptr) return kAudioUnitErr_InvalidParameter;
       const double value =
           request.inValue != nullptr ? static_cast<double>(*request.inValue) : param->Value();
@@ -918,7 +1023,8 @@ OSStatus IPluginAU::DoGetProperty(AudioUnitPropertyID id, AudioUnitScope scope,
       if (param == nullptr) return kAudioUnitErr_InvalidParameter;
       std::string name = param->GetName();
       if (request.inDesiredLength != kAudioUnitParameterName_Full) {
-        const auto length = static_cast<std::size_t>(std::clamp<SInt32>(request.inDesiredLength, 0, 31));
+        const auto length =
+            static_cast<std::size_t>(std::clamp<SInt32>(request.inDesiredLength, 0, 31));
         if (name.size() > length) name.resize(length);
       }
       request.outName = MakeCFString(name.c_str());
@@ -939,7 +1045,8 @@ OSStatus IPluginAU::DoGetProperty(AudioUnitPropertyID id, AudioUnitScope scope,
       size = sizeof(AudioUnitParameterValueFromString);
       if (data == nullptr) return noErr;
       auto request = Read<AudioUnitParameterValueFromString>(data);
-      const IParam* param = GetParam(static_cast<int>(std::min<UInt32>(request.inParamID, INT_MAX)));
+      const IParam* param =
+          GetParam(static_cast<int>(std::min<UInt32>(request.inParamID, INT_MAX)));
       if (param == nullptr) return kAudioUnitErr_InvalidParameter;
       if (request.inString == nullptr) return kAudioUnitErr_InvalidPropertyValue;
       request.outValue = static_cast<AudioUnitParameterValue>(
@@ -974,7 +1081,8 @@ OSStatus IPluginAU::DoGetProperty(AudioUnitPropertyID id, AudioUnitScope scope,
       size = sizeof(UInt32);
       if (data != nullptr) Write<UInt32>(data, 1u);
       return noErr;
-    default: return GetPlugInProperty(id, scope, element, size, writable, data);
+    default:
+      return GetPlugInProperty(id, scope, element, size, writable, data);
   }
 }
 
@@ -1009,7 +1117,8 @@ OSStatus IPluginAU::SetStreamFormat(AudioUnitScope scope, AudioUnitElement eleme
   OSStatus status = noErr;
   if (ok) {
     bus->mNHostChannels = nChans;
-    if (format.mSampleRate > 0.0 && std::isfinite(format.mSampleRate)) SetSampleRate(format.mSampleRate);
+    if (format.mSampleRate > 0.0 && std::isfinite(format.mSampleRate))
+      SetSampleRate(format.mSampleRate);
   } else {
     bus->mNHostChannels = bus->mNPlugChannels;
     status = kAudioUnitErr_InvalidProperty;
@@ -1036,7 +1145,8 @@ OSStatus IPluginAU::MakeConnection(AudioUnitScope scope, const AudioUnitConnecti
       status = kAudioUnitErr_InvalidProperty;
     } else {
       record.mUpstreamUnit = connection.sourceAudioUnit;
-      record.mUpstreamBusIdx = static_cast<int>(std::min<UInt32>(connection.sourceOutputNumber, INT_MAX));
+      record.mUpstreamBusIdx =
+          static_cast<int>(std::min<UInt32>(connection.sourceOutputNumber, INT_MAX));
       AudioUnitRenderProc proc = nullptr;
       UInt32 procSize = sizeof proc;
       if (AudioUnitGetProperty(connection.sourceAudioUnit, kAudioUnitProperty_FastDispatch,
@@ -1133,7 +1243,8 @@ OSStatus IPluginAU::SetProperty(AudioUnitPropertyID id, AudioUnitScope scope,
       if (GetHost() < 0) {
         const auto identifier = Read<AUHostIdentifier>(data);
         const AUNumVersion& v = identifier.hostVersion;
-        const int version = (v.majorRev << 16) | ((v.minorAndBugRev >> 4) << 8) | (v.minorAndBugRev & 0x0F);
+        const int version =
+            (v.majorRev << 16) | ((v.minorAndBugRev >> 4) << 8) | (v.minorAndBugRev & 0x0F);
         SetHost(ToUtf8(identifier.hostName).c_str(), version);
       }
       return noErr;
@@ -1142,7 +1253,8 @@ OSStatus IPluginAU::SetProperty(AudioUnitPropertyID id, AudioUnitScope scope,
       if (!fits(sizeof(AUMIDIOutputCallbackStruct))) return kAudioUnitErr_InvalidPropertyValue;
       mMidiCallback = Read<AUMIDIOutputCallbackStruct>(data);
       return noErr;
-    default: return kAudioUnitErr_InvalidProperty;
+    default:
+      return kAudioUnitErr_InvalidProperty;
   }
 }
 
@@ -1161,7 +1273,8 @@ OSStatus IPluginAU::PullInputs(const AudioTimeStamp* stamp, UInt32 frames) noexc
       AudioBuffer& buffer = list->mBuffers[c];
       buffer.mNumberChannels = 1;
       buffer.mDataByteSize = frames * static_cast<UInt32>(sizeof(float));
-      buffer.mData = mInScratch.data() + static_cast<std::size_t>(bus.mPlugChannelStartIdx + c) * block;
+      buffer.mData =
+          mInScratch.data() + static_cast<std::size_t>(bus.mPlugChannelStartIdx + c) * block;
     }
     AudioUnitRenderActionFlags flags = 0;
     OSStatus status = noErr;
@@ -1180,7 +1293,8 @@ OSStatus IPluginAU::PullInputs(const AudioTimeStamp* stamp, UInt32 frames) noexc
             connection.mUpstreamRenderCallback.inputProcRefCon, &flags, stamp,
             static_cast<UInt32>(i), frames, list);
         break;
-      default: break;
+      default:
+        break;
     }
     if (status != noErr) return status;
     const int got = std::min(n, static_cast<int>(list->mNumberBuffers));
@@ -1281,16 +1395,19 @@ OSStatus IPluginAU::Render(AudioUnitRenderActionFlags* flags, const AudioTimeSta
     out.mConnected = true;
   }
   const auto block = static_cast<std::size_t>(GetBlockSize());
-  const int nAttach = std::min({nBuffers, out.mNPlugChannels, static_cast<int>(mBufferPtrs.size())});
+  const int nAttach =
+      std::min({nBuffers, out.mNPlugChannels, static_cast<int>(mBufferPtrs.size())});
   for (int b = 0; b < nAttach; ++b) {
     AudioBuffer& buffer = ioData->mBuffers[b];
     if (buffer.mData == nullptr) {
-      buffer.mData = mOutScratch.data() + static_cast<std::size_t>(out.mPlugChannelStartIdx + b) * block;
+      buffer.mData =
+          mOutScratch.data() + static_cast<std::size_t>(out.mPlugChannelStartIdx + b) * block;
       buffer.mDataByteSize = frames * static_cast<UInt32>(sizeof(float));
     }
     mBufferPtrs[static_cast<std::size_t>(b)] = static_cast<float*>(buffer.mData);
   }
-  for (int b = nAttach; b < static_cast<int>(mBufferPtrs.size()); ++b) mBufferPtrs[static_cast<std::size_t>(b)] = nullptr;
+  for (int b = nAttach; b < static_cast<int>(mBufferPtrs.size()); ++b)
+    mBufferPtrs[static_cast<std::size_t>(b)] = nullptr;
   AttachBuffers(kOutput, out.mPlugChannelStartIdx, out.mNPlugChannels, mBufferPtrs.data(),
                 static_cast<int>(frames));
 
@@ -1308,7 +1425,8 @@ OSStatus IPluginAU::Render(AudioUnitRenderActionFlags* flags, const AudioTimeSta
       IMidiMsg msg;
       while (PopMidiMsgFromEditor(msg)) ProcessMidiMsg(msg);
       SysExData sysex;
-      while (PopSysExFromEditor(sysex)) ProcessSysEx(ISysEx{sysex.mOffset, sysex.mData, sysex.mSize});
+      while (PopSysExFromEditor(sysex))
+        ProcessSysEx(ISysEx{sysex.mOffset, sysex.mData, sysex.mSize});
       UpdateTimeInfo();
       ProcessBuffers(0.0f, static_cast<int>(frames));
     }
@@ -1349,7 +1467,8 @@ bool IPluginAU::GetNumberFromDict(CFDictionaryRef dict, const char* key, SInt32&
   return CFNumberGetValue(static_cast<CFNumberRef>(found), kCFNumberSInt32Type, &value);
 }
 
-bool IPluginAU::GetStrFromDict(CFDictionaryRef dict, const char* key, char* text, UInt32 bufferSize) {
+bool IPluginAU::GetStrFromDict(CFDictionaryRef dict, const char* key, char* text,
+                               UInt32 bufferSize) {
   if (text != nullptr && bufferSize > 0) text[0] = '\0';
   CFStringRef cfKey = MakeCFString(key);
   const void* found = nullptr;
@@ -1375,7 +1494,8 @@ bool IPluginAU::GetDataFromDict(CFDictionaryRef dict, const char* key, IByteChun
   const CFIndex length = CFDataGetLength(data);
   if (length > INT_MAX) return false;
   chunk.Resize(static_cast<int>(length));
-  if (length > 0) std::memcpy(chunk.GetData(), CFDataGetBytePtr(data), static_cast<std::size_t>(length));
+  if (length > 0)
+    std::memcpy(chunk.GetData(), CFDataGetBytePtr(data), static_cast<std::size_t>(length));
   return true;
 }
 

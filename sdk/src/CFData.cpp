@@ -15,22 +15,28 @@ struct __CFData : __CFRuntimeBase {
 
 namespace {
 
-__CFData *MakeData(const UInt8 *bytes, size_t length, bool isMutable) {
-  auto *d = new (std::nothrow) __CFData{MortalBase(kTypeData), {}, isMutable};
+__CFData* MakeData(const UInt8* bytes, size_t length, bool isMutable) {
+  auto* d = new (std::nothrow) __CFData{MortalBase(kTypeData), {}, isMutable};
   if (d == nullptr) return nullptr;
   if (length > 0) d->bytes.assign(bytes, bytes + length);
   return d;
 }
 
-bool Mutable(CFDataRef d) noexcept { return IsType(d, kTypeData) && d->isMutable; }
+bool Mutable(CFDataRef d) noexcept {
+  return IsType(d, kTypeData) && d->isMutable;
+}
 
 }  // namespace
 
 namespace tovrasdk {
 
-void DestroyData(CFTypeRef cf) noexcept { delete static_cast<const __CFData *>(cf); }
+void DestroyData(CFTypeRef cf) noexcept {
+  delete static_cast<const __CFData*>(cf);
+}
 
-bool EqualData(CFDataRef a, CFDataRef b) noexcept { return a->bytes == b->bytes; }
+bool EqualData(CFDataRef a, CFDataRef b) noexcept {
+  return a->bytes == b->bytes;
+}
 
 std::string DescribeData(CFDataRef d) {
   std::string out = "<";
@@ -47,9 +53,11 @@ std::string DescribeData(CFDataRef d) {
 
 extern "C" {
 
-CFTypeID CFDataGetTypeID(void) { return kTypeData; }
+CFTypeID CFDataGetTypeID(void) {
+  return kTypeData;
+}
 
-CFDataRef CFDataCreate(CFAllocatorRef, const UInt8 *bytes, CFIndex length) {
+CFDataRef CFDataCreate(CFAllocatorRef, const UInt8* bytes, CFIndex length) {
   if (length < 0 || (bytes == nullptr && length > 0)) return nullptr;
   return MakeData(bytes, static_cast<size_t>(length), false);
 }
@@ -73,18 +81,19 @@ CFIndex CFDataGetLength(CFDataRef theData) {
   return IsType(theData, kTypeData) ? static_cast<CFIndex>(theData->bytes.size()) : 0;
 }
 
-const UInt8 *CFDataGetBytePtr(CFDataRef theData) {
+const UInt8* CFDataGetBytePtr(CFDataRef theData) {
   if (!IsType(theData, kTypeData) || theData->bytes.empty()) return nullptr;
   return theData->bytes.data();
 }
 
-UInt8 *CFDataGetMutableBytePtr(CFMutableDataRef theData) {
+UInt8* CFDataGetMutableBytePtr(CFMutableDataRef theData) {
   if (!Mutable(theData) || theData->bytes.empty()) return nullptr;
   return theData->bytes.data();
 }
 
-void CFDataGetBytes(CFDataRef theData, CFRange range, UInt8 *buffer) {
-  if (!IsType(theData, kTypeData) || buffer == nullptr || range.location < 0 || range.length <= 0) return;
+void CFDataGetBytes(CFDataRef theData, CFRange range, UInt8* buffer) {
+  if (!IsType(theData, kTypeData) || buffer == nullptr || range.location < 0 || range.length <= 0)
+    return;
   const auto size = static_cast<CFIndex>(theData->bytes.size());
   if (range.location >= size) return;
   const CFIndex n = std::min(range.length, size - range.location);
@@ -101,7 +110,7 @@ void CFDataIncreaseLength(CFMutableDataRef theData, CFIndex extraLength) {
   theData->bytes.resize(theData->bytes.size() + static_cast<size_t>(extraLength), 0);
 }
 
-void CFDataAppendBytes(CFMutableDataRef theData, const UInt8 *bytes, CFIndex length) {
+void CFDataAppendBytes(CFMutableDataRef theData, const UInt8* bytes, CFIndex length) {
   if (!Mutable(theData) || bytes == nullptr || length <= 0) return;
   theData->bytes.insert(theData->bytes.end(), bytes, bytes + length);
 }

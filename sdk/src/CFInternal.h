@@ -32,19 +32,23 @@ enum : CFTypeID {
 
 constexpr long kImmortal = -1;
 
-inline const __CFRuntimeBase *BaseOf(CFTypeRef cf) noexcept {
-  return static_cast<const __CFRuntimeBase *>(cf);
+inline const __CFRuntimeBase* BaseOf(CFTypeRef cf) noexcept {
+  return static_cast<const __CFRuntimeBase*>(cf);
 }
 
 inline bool IsType(CFTypeRef cf, CFTypeID type) noexcept {
   return cf != nullptr && BaseOf(cf)->_typeID == type;
 }
 
-inline __CFRuntimeBase MortalBase(CFTypeID type) noexcept { return __CFRuntimeBase{type, 1}; }
-inline __CFRuntimeBase ImmortalBase(CFTypeID type) noexcept { return __CFRuntimeBase{type, kImmortal}; }
+inline __CFRuntimeBase MortalBase(CFTypeID type) noexcept {
+  return __CFRuntimeBase{type, 1};
+}
+inline __CFRuntimeBase ImmortalBase(CFTypeID type) noexcept {
+  return __CFRuntimeBase{type, kImmortal};
+}
 
 // Frees an object whose count reached zero; defined per type in its source file.
-void DestroyString(__CFString *s) noexcept;
+void DestroyString(__CFString* s) noexcept;
 void DestroyNumber(CFTypeRef cf) noexcept;
 void DestroyData(CFTypeRef cf) noexcept;
 void DestroyArray(CFTypeRef cf) noexcept;
@@ -61,7 +65,7 @@ bool EqualArrays(CFArrayRef a, CFArrayRef b) noexcept;
 bool EqualDictionaries(CFDictionaryRef a, CFDictionaryRef b) noexcept;
 bool EqualURLs(CFURLRef a, CFURLRef b) noexcept;
 CFHashCode HashNumber(CFNumberRef n) noexcept;
-CFHashCode HashBytes(const void *bytes, size_t length) noexcept;
+CFHashCode HashBytes(const void* bytes, size_t length) noexcept;
 
 // Text of an object for descriptions and %@; the string's own text for strings.
 std::string Describe(CFTypeRef cf);

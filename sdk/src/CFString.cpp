@@ -14,16 +14,20 @@ using namespace tovrasdk;
 namespace {
 
 // Length of the valid UTF-8 sequence starting at p (at most n bytes), 0 when invalid.
-size_t Utf8SequenceLength(const unsigned char *p, size_t n, uint32_t &codePoint) noexcept {
+size_t Utf8SequenceLength(const unsigned char* p, size_t n, uint32_t& codePoint) noexcept {
   const unsigned char c = p[0];
   size_t len = 0;
   uint32_t cp = 0;
   uint32_t min = 0;
   if (c < 0x80) return codePoint = c, 1;
-  if ((c & 0xE0) == 0xC0) len = 2, cp = c & 0x1Fu, min = 0x80;
-  else if ((c & 0xF0) == 0xE0) len = 3, cp = c & 0x0Fu, min = 0x800;
-  else if ((c & 0xF8) == 0xF0) len = 4, cp = c & 0x07u, min = 0x10000;
-  else return 0;
+  if ((c & 0xE0) == 0xC0)
+    len = 2, cp = c & 0x1Fu, min = 0x80;
+  else if ((c & 0xF0) == 0xE0)
+    len = 3, cp = c & 0x0Fu, min = 0x800;
+  else if ((c & 0xF8) == 0xF0)
+    len = 4, cp = c & 0x07u, min = 0x10000;
+  else
+    return 0;
   if (len > n) return 0;
   for (size_t i = 1; i < len; ++i) {
     if ((p[i] & 0xC0) != 0x80) return 0;
@@ -35,7 +39,7 @@ size_t Utf8SequenceLength(const unsigned char *p, size_t n, uint32_t &codePoint)
 }
 
 bool IsValidUtf8(std::string_view s) noexcept {
-  const auto *p = reinterpret_cast<const unsigned char *>(s.data());
+  const auto* p = reinterpret_cast<const unsigned char*>(s.data());
   size_t i = 0;
   uint32_t cp = 0;
   while (i < s.size()) {
@@ -54,7 +58,7 @@ bool IsAscii(std::string_view s) noexcept {
 
 // Converts bytes in an encoding to UTF-8; false when the encoding is unsupported or the bytes
 // are not valid in it.
-bool ToUtf8(std::string_view bytes, CFStringEncoding encoding, std::string &out) {
+bool ToUtf8(std::string_view bytes, CFStringEncoding encoding, std::string& out) {
   switch (encoding) {
     case kCFStringEncodingUTF8:
       if (!IsValidUtf8(bytes)) return false;
@@ -78,14 +82,17 @@ bool ToUtf8(std::string_view bytes, CFStringEncoding encoding, std::string &out)
         }
       }
       return true;
-    default: return false;
+    default:
+      return false;
   }
 }
 
 // Converts UTF-8 text to an encoding; false when a character cannot be expressed.
-bool FromUtf8(std::string_view text, CFStringEncoding encoding, std::string &out) {
+bool FromUtf8(std::string_view text, CFStringEncoding encoding, std::string& out) {
   switch (encoding) {
-    case kCFStringEncodingUTF8: out.assign(text); return true;
+    case kCFStringEncodingUTF8:
+      out.assign(text);
+      return true;
     case kCFStringEncodingASCII:
     case kCFStringEncodingMacRoman:
     case kCFStringEncodingNonLossyASCII:
@@ -94,7 +101,7 @@ bool FromUtf8(std::string_view text, CFStringEncoding encoding, std::string &out
       return true;
     case kCFStringEncodingISOLatin1: {
       out.clear();
-      const auto *p = reinterpret_cast<const unsigned char *>(text.data());
+      const auto* p = reinterpret_cast<const unsigned char*>(text.data());
       size_t i = 0;
       uint32_t cp = 0;
       while (i < text.size()) {
@@ -105,17 +112,18 @@ bool FromUtf8(std::string_view text, CFStringEncoding encoding, std::string &out
       }
       return true;
     }
-    default: return false;
+    default:
+      return false;
   }
 }
 
 struct InternTable {
   std::mutex mutex;
-  std::unordered_map<std::string, __CFString *> strings;
+  std::unordered_map<std::string, __CFString*> strings;
 };
 
-InternTable &Interned() {
-  static InternTable *table = new InternTable;  // lives as long as the process, like the strings
+InternTable& Interned() {
+  static InternTable* table = new InternTable;  // lives as long as the process, like the strings
   return *table;
 }
 
@@ -124,11 +132,12 @@ InternTable &Interned() {
 namespace tovrasdk {
 
 CFStringRef MakeString(std::string_view text) {
-  auto *bytes = new (std::nothrow) char[text.size() + 1];
+  auto* bytes = new (std::nothrow) char[text.size() + 1];
   if (bytes == nullptr) return nullptr;
   if (!text.empty()) std::memcpy(bytes, text.data(), text.size());
   bytes[text.size()] = '\0';
-  auto *s = new (std::nothrow) __CFString{MortalBase(kTypeString), bytes, static_cast<CFIndex>(text.size())};
+  auto* s = new (std::nothrow)
+      __CFString{MortalBase(kTypeString), bytes, static_cast<CFIndex>(text.size())};
   if (s == nullptr) delete[] bytes;
   return s;
 }
@@ -138,7 +147,7 @@ std::string_view StringView(CFStringRef s) noexcept {
   return std::string_view(s->_bytes, static_cast<size_t>(s->_byteLength));
 }
 
-void DestroyString(__CFString *s) noexcept {
+void DestroyString(__CFString* s) noexcept {
   delete[] s->_bytes;
   delete s;
 }
@@ -147,33 +156,35 @@ void DestroyString(__CFString *s) noexcept {
 
 extern "C" {
 
-CFTypeID CFStringGetTypeID(void) { return kTypeString; }
+CFTypeID CFStringGetTypeID(void) {
+  return kTypeString;
+}
 
-CFStringRef __CFStringMakeConstantString(const char *cStr) {
+CFStringRef __CFStringMakeConstantString(const char* cStr) {
   if (cStr == nullptr) return nullptr;
-  InternTable &table = Interned();
+  InternTable& table = Interned();
   std::lock_guard<std::mutex> lock(table.mutex);
   auto it = table.strings.find(cStr);
   if (it != table.strings.end()) return it->second;
-  auto *s = const_cast<__CFString *>(MakeString(cStr));
+  auto* s = const_cast<__CFString*>(MakeString(cStr));
   if (s == nullptr) return nullptr;
   s->_base._retainCount = kImmortal;
   table.strings.emplace(cStr, s);
   return s;
 }
 
-CFStringRef CFStringCreateWithCString(CFAllocatorRef, const char *cStr, CFStringEncoding encoding) {
+CFStringRef CFStringCreateWithCString(CFAllocatorRef, const char* cStr, CFStringEncoding encoding) {
   if (cStr == nullptr) return nullptr;
   std::string text;
   if (!ToUtf8(cStr, encoding, text)) return nullptr;
   return MakeString(text);
 }
 
-CFStringRef CFStringCreateWithBytes(CFAllocatorRef, const UInt8 *bytes, CFIndex numBytes,
+CFStringRef CFStringCreateWithBytes(CFAllocatorRef, const UInt8* bytes, CFIndex numBytes,
                                     CFStringEncoding encoding, Boolean) {
   if (numBytes < 0 || (bytes == nullptr && numBytes > 0)) return nullptr;
   std::string text;
-  const std::string_view in(reinterpret_cast<const char *>(bytes), static_cast<size_t>(numBytes));
+  const std::string_view in(reinterpret_cast<const char*>(bytes), static_cast<size_t>(numBytes));
   if (!ToUtf8(in, encoding, text)) return nullptr;
   return MakeString(text);
 }
@@ -183,16 +194,18 @@ CFStringRef CFStringCreateCopy(CFAllocatorRef, CFStringRef theString) {
   return MakeString(StringView(theString));
 }
 
-CFStringRef CFStringCreateWithFormat(CFAllocatorRef alloc, CFDictionaryRef formatOptions, CFStringRef format, ...) {
+CFStringRef CFStringCreateWithFormat(CFAllocatorRef alloc, CFDictionaryRef formatOptions,
+                                     CFStringRef format, ...) {
   va_list arguments;
   va_start(arguments, format);
-  CFStringRef result = CFStringCreateWithFormatAndArguments(alloc, formatOptions, format, arguments);
+  CFStringRef result =
+      CFStringCreateWithFormatAndArguments(alloc, formatOptions, format, arguments);
   va_end(arguments);
   return result;
 }
 
-CFStringRef CFStringCreateWithFormatAndArguments(CFAllocatorRef, CFDictionaryRef, CFStringRef format,
-                                                 va_list arguments) {
+CFStringRef CFStringCreateWithFormatAndArguments(CFAllocatorRef, CFDictionaryRef,
+                                                 CFStringRef format, va_list arguments) {
   if (!IsType(format, kTypeString)) return nullptr;
   const std::string_view f = StringView(format);
   std::string out;
@@ -232,8 +245,12 @@ CFStringRef CFStringCreateWithFormatAndArguments(CFAllocatorRef, CFDictionaryRef
     char buffer[512];
     int n = 0;
     switch (conv) {
-      case '%': out.push_back('%'); continue;
-      case '@': out += Describe(va_arg(args, CFTypeRef)); continue;
+      case '%':
+        out.push_back('%');
+        continue;
+      case '@':
+        out += Describe(va_arg(args, CFTypeRef));
+        continue;
       case 'd':
       case 'i':
       case 'u':
@@ -243,12 +260,18 @@ CFStringRef CFStringCreateWithFormatAndArguments(CFAllocatorRef, CFDictionaryRef
       case 'c': {
         one += length;
         one.push_back(conv);
-        if (length == "l") n = std::snprintf(buffer, sizeof buffer, one.c_str(), va_arg(args, long));
-        else if (length == "ll") n = std::snprintf(buffer, sizeof buffer, one.c_str(), va_arg(args, long long));
-        else if (length == "z") n = std::snprintf(buffer, sizeof buffer, one.c_str(), va_arg(args, size_t));
-        else if (length == "j") n = std::snprintf(buffer, sizeof buffer, one.c_str(), va_arg(args, intmax_t));
-        else if (length == "t") n = std::snprintf(buffer, sizeof buffer, one.c_str(), va_arg(args, ptrdiff_t));
-        else n = std::snprintf(buffer, sizeof buffer, one.c_str(), va_arg(args, int));
+        if (length == "l")
+          n = std::snprintf(buffer, sizeof buffer, one.c_str(), va_arg(args, long));
+        else if (length == "ll")
+          n = std::snprintf(buffer, sizeof buffer, one.c_str(), va_arg(args, long long));
+        else if (length == "z")
+          n = std::snprintf(buffer, sizeof buffer, one.c_str(), va_arg(args, size_t));
+        else if (length == "j")
+          n = std::snprintf(buffer, sizeof buffer, one.c_str(), va_arg(args, intmax_t));
+        else if (length == "t")
+          n = std::snprintf(buffer, sizeof buffer, one.c_str(), va_arg(args, ptrdiff_t));
+        else
+          n = std::snprintf(buffer, sizeof buffer, one.c_str(), va_arg(args, int));
         break;
       }
       case 'e':
@@ -269,8 +292,9 @@ CFStringRef CFStringCreateWithFormatAndArguments(CFAllocatorRef, CFDictionaryRef
         break;
       case 's': {
         one.push_back('s');
-        const char *text = va_arg(args, const char *);
-        const int needed = std::snprintf(nullptr, 0, one.c_str(), text != nullptr ? text : "(null)");
+        const char* text = va_arg(args, const char*);
+        const int needed =
+            std::snprintf(nullptr, 0, one.c_str(), text != nullptr ? text : "(null)");
         if (needed > 0) {
           std::string piece(static_cast<size_t>(needed) + 1, '\0');
           std::snprintf(piece.data(), piece.size(), one.c_str(), text != nullptr ? text : "(null)");
@@ -281,7 +305,7 @@ CFStringRef CFStringCreateWithFormatAndArguments(CFAllocatorRef, CFDictionaryRef
       }
       case 'p':
         one.push_back('p');
-        n = std::snprintf(buffer, sizeof buffer, one.c_str(), va_arg(args, void *));
+        n = std::snprintf(buffer, sizeof buffer, one.c_str(), va_arg(args, void*));
         break;
       default:
         // Unknown conversions are copied as written.
@@ -298,7 +322,7 @@ CFStringRef CFStringCreateWithFormatAndArguments(CFAllocatorRef, CFDictionaryRef
 
 CFIndex CFStringGetLength(CFStringRef theString) {
   const std::string_view s = StringView(theString);
-  const auto *p = reinterpret_cast<const unsigned char *>(s.data());
+  const auto* p = reinterpret_cast<const unsigned char*>(s.data());
   CFIndex units = 0;
   size_t i = 0;
   uint32_t cp = 0;
@@ -311,7 +335,8 @@ CFIndex CFStringGetLength(CFStringRef theString) {
   return units;
 }
 
-Boolean CFStringGetCString(CFStringRef theString, char *buffer, CFIndex bufferSize, CFStringEncoding encoding) {
+Boolean CFStringGetCString(CFStringRef theString, char* buffer, CFIndex bufferSize,
+                           CFStringEncoding encoding) {
   if (buffer == nullptr || bufferSize <= 0) return false;
   buffer[0] = '\0';
   if (!IsType(theString, kTypeString)) return false;
@@ -322,10 +347,11 @@ Boolean CFStringGetCString(CFStringRef theString, char *buffer, CFIndex bufferSi
   return true;
 }
 
-const char *CFStringGetCStringPtr(CFStringRef theString, CFStringEncoding encoding) {
+const char* CFStringGetCStringPtr(CFStringRef theString, CFStringEncoding encoding) {
   if (!IsType(theString, kTypeString)) return nullptr;
   if (encoding == kCFStringEncodingUTF8) return theString->_bytes;
-  if ((encoding == kCFStringEncodingASCII || encoding == kCFStringEncodingMacRoman) && IsAscii(StringView(theString)))
+  if ((encoding == kCFStringEncodingASCII || encoding == kCFStringEncodingMacRoman) &&
+      IsAscii(StringView(theString)))
     return theString->_bytes;
   return nullptr;
 }
@@ -333,18 +359,24 @@ const char *CFStringGetCStringPtr(CFStringRef theString, CFStringEncoding encodi
 CFIndex CFStringGetMaximumSizeForEncoding(CFIndex length, CFStringEncoding encoding) {
   if (length < 0) return kCFNotFound;
   switch (encoding) {
-    case kCFStringEncodingUTF8: return length * 3;
-    case kCFStringEncodingUTF16: return length * 2;
-    default: return length;
+    case kCFStringEncodingUTF8:
+      return length * 3;
+    case kCFStringEncodingUTF16:
+      return length * 2;
+    default:
+      return length;
   }
 }
 
-CFComparisonResult CFStringCompare(CFStringRef theString1, CFStringRef theString2, CFStringCompareFlags compareOptions) {
+CFComparisonResult CFStringCompare(CFStringRef theString1, CFStringRef theString2,
+                                   CFStringCompareFlags compareOptions) {
   std::string a(StringView(theString1));
   std::string b(StringView(theString2));
   if ((compareOptions & kCFCompareCaseInsensitive) != 0) {
-    for (char &ch : a) if (ch >= 'A' && ch <= 'Z') ch = static_cast<char>(ch - 'A' + 'a');
-    for (char &ch : b) if (ch >= 'A' && ch <= 'Z') ch = static_cast<char>(ch - 'A' + 'a');
+    for (char& ch : a)
+      if (ch >= 'A' && ch <= 'Z') ch = static_cast<char>(ch - 'A' + 'a');
+    for (char& ch : b)
+      if (ch >= 'A' && ch <= 'Z') ch = static_cast<char>(ch - 'A' + 'a');
   }
   const int r = a.compare(b);
   return r < 0 ? kCFCompareLessThan : (r > 0 ? kCFCompareGreaterThan : kCFCompareEqualTo);

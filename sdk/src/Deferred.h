@@ -14,8 +14,8 @@ class Deferred {
  public:
   Deferred() = default;
   ~Deferred() { Run(); }
-  Deferred(const Deferred &) = delete;
-  Deferred &operator=(const Deferred &) = delete;
+  Deferred(const Deferred&) = delete;
+  Deferred& operator=(const Deferred&) = delete;
   void Release(CFTypeRef cf) { mReleases.push_back(cf); }
   void Call(std::function<void()> fn) { mCalls.push_back(std::move(fn)); }
   void Run();

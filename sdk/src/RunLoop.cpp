@@ -22,7 +22,8 @@ constexpr std::string_view kDefaultMode = "kCFRunLoopDefaultMode";
 constexpr std::string_view kCommonModes = "kCFRunLoopCommonModes";
 
 Micros SteadyNow() {
-  return std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now().time_since_epoch())
+  return std::chrono::duration_cast<std::chrono::microseconds>(
+             std::chrono::steady_clock::now().time_since_epoch())
       .count();
 }
 
@@ -30,15 +31,17 @@ Micros SteadyNow() {
 Micros SystemNow() {
   static const Micros offset = [] {
     const Micros wall = std::chrono::duration_cast<std::chrono::microseconds>(
-                           std::chrono::system_clock::now().time_since_epoch())
-                           .count();
+                            std::chrono::system_clock::now().time_since_epoch())
+                            .count();
     return wall - Micros{978'307'200} * 1'000'000 - SteadyNow();
   }();
   return SteadyNow() + offset;
 }
 
 Micros AddSaturating(Micros a, Micros b) {
-  const Micros sum = (b > 0 && a > kMaxMicros - b) ? kMaxMicros : (b < 0 && a < -kMaxMicros - b) ? -kMaxMicros : a + b;
+  const Micros sum = (b > 0 && a > kMaxMicros - b)    ? kMaxMicros
+                     : (b < 0 && a < -kMaxMicros - b) ? -kMaxMicros
+                                                      : a + b;
   return std::clamp(sum, -kMaxMicros, kMaxMicros);
 }
 
@@ -52,16 +55,16 @@ int WaitMs(Micros n) {
 // Objects retained for a while under the lock; their releases go to later, which runs unlocked.
 class Holds {
  public:
-  explicit Holds(Deferred &later) : mLater(later) {}
+  explicit Holds(Deferred& later) : mLater(later) {}
   ~Holds() {
     for (CFTypeRef cf : mHeld) mLater.Release(cf);
   }
-  Holds(const Holds &) = delete;
-  Holds &operator=(const Holds &) = delete;
+  Holds(const Holds&) = delete;
+  Holds& operator=(const Holds&) = delete;
   void Retain(CFTypeRef cf) { mHeld.push_back(CFRetain(cf)); }
 
  private:
-  Deferred &mLater;
+  Deferred& mLater;
   std::vector<CFTypeRef> mHeld;
 };
 
@@ -93,7 +96,7 @@ void Deferred::Run() {
   calls.swap(mCalls);
   std::vector<CFTypeRef> releases;
   releases.swap(mReleases);
-  for (auto &call : calls) call();
+  for (auto& call : calls) call();
   for (CFTypeRef cf : releases) CFRelease(cf);
 }
 
@@ -112,18 +115,18 @@ RunLoop::~RunLoop() {
   if (mWakeFd >= 0) ::close(mWakeFd);
 }
 
-std::mutex &RunLoop::Mutex() {
-  static std::mutex *const mutex = new std::mutex;  // never destroyed: loops may outlive statics
+std::mutex& RunLoop::Mutex() {
+  static std::mutex* const mutex = new std::mutex;  // never destroyed: loops may outlive statics
   return *mutex;
 }
 
-RunLoop &RunLoop::Main() {
+RunLoop& RunLoop::Main() {
   // Never destroyed: plug-ins' static objects may still remove their timers at exit.
-  static RunLoop *const main = new RunLoop;
+  static RunLoop* const main = new RunLoop;
   return *main;
 }
 
-RunLoop &RunLoop::Current() {
+RunLoop& RunLoop::Current() {
   if (std::this_thread::get_id() == gMainThread) return Main();
   // Another thread's loop lives as long as its thread, as on macOS.
   thread_local RunLoop loop;
@@ -132,7 +135,9 @@ RunLoop &RunLoop::Current() {
 
 // --------------------------------------------------------------------------------------- clock
 
-Micros RunLoop::NowLocked() const { return mManualClock ? mManualNow : SystemNow(); }
+Micros RunLoop::NowLocked() const {
+  return mManualClock ? mManualNow : SystemNow();
+}
 
 Micros RunLoop::Now() {
   std::lock_guard<std::mutex> lock(Mutex());
@@ -140,7 +145,7 @@ Micros RunLoop::Now() {
 }
 
 void RunLoop::ShiftTimersLocked(Micros shift) {
-  for (__CFRunLoopTimer *t : mTimers) t->fire = AddSaturating(t->fire, shift);
+  for (__CFRunLoopTimer* t : mTimers) t->fire = AddSaturating(t->fire, shift);
 }
 
 void RunLoop::UseManualClock(Micros now) {
@@ -186,11 +191,11 @@ void RunLoop::Stop() {
 
 // ---------------------------------------------------------------------------------- scheduling
 
-void RunLoop::AddTimer(__CFRunLoopTimer *timer, std::string_view mode) {
+void RunLoop::AddTimer(__CFRunLoopTimer* timer, std::string_view mode) {
   if (mode.empty()) return;
   std::lock_guard<std::mutex> lock(Mutex());
   if (!timer->valid) return;
-  Schedule &s = timer->schedule;
+  Schedule& s = timer->schedule;
   if (s.loop != nullptr && s.loop != this) return;  // one loop at a time
   if (s.loop == nullptr) {
     CFRetain(timer);
@@ -202,31 +207,31 @@ void RunLoop::AddTimer(__CFRunLoopTimer *timer, std::string_view mode) {
   WakeLocked();
 }
 
-void RunLoop::UnscheduleTimerLocked(__CFRunLoopTimer *timer, Deferred &later) {
+void RunLoop::UnscheduleTimerLocked(__CFRunLoopTimer* timer, Deferred& later) {
   mTimers.erase(std::remove(mTimers.begin(), mTimers.end(), timer), mTimers.end());
   timer->schedule = Schedule{};
   later.Release(timer);
 }
 
-void RunLoop::RemoveTimer(__CFRunLoopTimer *timer, std::string_view mode) {
+void RunLoop::RemoveTimer(__CFRunLoopTimer* timer, std::string_view mode) {
   Deferred later;
   std::lock_guard<std::mutex> lock(Mutex());
-  Schedule &s = timer->schedule;
+  Schedule& s = timer->schedule;
   if (s.loop != this || !s.Listed(mode)) return;
   s.modes.erase(std::find(s.modes.begin(), s.modes.end(), mode));
   if (s.modes.empty()) UnscheduleTimerLocked(timer, later);
 }
 
-bool RunLoop::ContainsTimer(__CFRunLoopTimer *timer, std::string_view mode) {
+bool RunLoop::ContainsTimer(__CFRunLoopTimer* timer, std::string_view mode) {
   std::lock_guard<std::mutex> lock(Mutex());
   return timer->schedule.loop == this && timer->schedule.ActiveIn(mode);
 }
 
-void RunLoop::AddSource(__CFRunLoopSource *source, std::string_view mode) {
+void RunLoop::AddSource(__CFRunLoopSource* source, std::string_view mode) {
   if (mode.empty()) return;
   std::lock_guard<std::mutex> lock(Mutex());
   if (!source->valid) return;
-  Schedule &s = source->schedule;
+  Schedule& s = source->schedule;
   if (s.loop != nullptr && s.loop != this) return;
   if (s.loop == nullptr) {
     CFRetain(source);
@@ -238,29 +243,29 @@ void RunLoop::AddSource(__CFRunLoopSource *source, std::string_view mode) {
   WakeLocked();
 }
 
-void RunLoop::UnscheduleSourceLocked(__CFRunLoopSource *source, Deferred &later) {
+void RunLoop::UnscheduleSourceLocked(__CFRunLoopSource* source, Deferred& later) {
   mSources.erase(std::remove(mSources.begin(), mSources.end(), source), mSources.end());
   source->schedule = Schedule{};
   later.Release(source);
 }
 
-void RunLoop::RemoveSource(__CFRunLoopSource *source, std::string_view mode) {
+void RunLoop::RemoveSource(__CFRunLoopSource* source, std::string_view mode) {
   Deferred later;
   std::lock_guard<std::mutex> lock(Mutex());
-  Schedule &s = source->schedule;
+  Schedule& s = source->schedule;
   if (s.loop != this || !s.Listed(mode)) return;
   s.modes.erase(std::find(s.modes.begin(), s.modes.end(), mode));
   if (s.modes.empty()) UnscheduleSourceLocked(source, later);
 }
 
-bool RunLoop::ContainsSource(__CFRunLoopSource *source, std::string_view mode) {
+bool RunLoop::ContainsSource(__CFRunLoopSource* source, std::string_view mode) {
   std::lock_guard<std::mutex> lock(Mutex());
   return source->schedule.loop == this && source->schedule.ActiveIn(mode);
 }
 
 std::optional<Micros> RunLoop::NextFireLocked(std::string_view mode) const {
   std::optional<Micros> next;
-  for (const __CFRunLoopTimer *t : mTimers) {
+  for (const __CFRunLoopTimer* t : mTimers) {
     if (t->valid && t->schedule.ActiveIn(mode) && (!next || t->fire < *next)) next = t->fire;
   }
   return next;
@@ -272,9 +277,9 @@ std::optional<Micros> RunLoop::NextFireDate(std::string_view mode) {
 }
 
 bool RunLoop::EmptyLocked(std::string_view mode) const {
-  for (const __CFRunLoopTimer *t : mTimers)
+  for (const __CFRunLoopTimer* t : mTimers)
     if (t->valid && t->schedule.ActiveIn(mode)) return false;
-  for (const __CFRunLoopSource *s : mSources)
+  for (const __CFRunLoopSource* s : mSources)
     if (s->valid && s->schedule.ActiveIn(mode)) return false;
   return true;
 }
@@ -284,7 +289,7 @@ bool RunLoop::EmptyLocked(std::string_view mode) const {
 namespace {
 
 template <typename Object, typename Release>
-void ReleaseInfoLocked(Object *o, Release release, Deferred &later) {
+void ReleaseInfoLocked(Object* o, Release release, Deferred& later) {
   if (release == nullptr || o->context.info == nullptr) {
     o->context.info = nullptr;
     return;
@@ -293,27 +298,28 @@ void ReleaseInfoLocked(Object *o, Release release, Deferred &later) {
     o->infoReleasePending = true;  // the last call-out to return releases it
     return;
   }
-  void *info = o->context.info;
+  void* info = o->context.info;
   o->context.info = nullptr;
   later.Call([release, info] { release(info); });
 }
 
 }  // namespace
 
-void RunLoop::InvalidateTimerLocked(__CFRunLoopTimer *timer, Deferred &later) {
+void RunLoop::InvalidateTimerLocked(__CFRunLoopTimer* timer, Deferred& later) {
   if (!timer->valid) return;
   timer->valid = false;
   if (timer->schedule.loop != nullptr) timer->schedule.loop->UnscheduleTimerLocked(timer, later);
   ReleaseInfoLocked(timer, timer->context.release, later);
 }
 
-void RunLoop::InvalidateSourceLocked(__CFRunLoopSource *source, Deferred &later) {
+void RunLoop::InvalidateSourceLocked(__CFRunLoopSource* source, Deferred& later) {
   if (!source->valid) return;
   source->valid = false;
-  if (source->schedule.loop != nullptr) source->schedule.loop->UnscheduleSourceLocked(source, later);
+  if (source->schedule.loop != nullptr)
+    source->schedule.loop->UnscheduleSourceLocked(source, later);
 }
 
-void RunLoop::InvalidateDescriptorLocked(__CFFileDescriptor *f, Deferred &later) {
+void RunLoop::InvalidateDescriptorLocked(__CFFileDescriptor* f, Deferred& later) {
   if (!f->valid) return;
   f->valid = false;
   f->enabled = 0;
@@ -323,34 +329,37 @@ void RunLoop::InvalidateDescriptorLocked(__CFFileDescriptor *f, Deferred &later)
   f->fd = -1;
 }
 
-void RunLoop::SetFireDateLocked(__CFRunLoopTimer *timer, Micros fire) {
+void RunLoop::SetFireDateLocked(__CFRunLoopTimer* timer, Micros fire) {
   timer->fire = fire;
   if (timer->schedule.loop != nullptr) timer->schedule.loop->WakeLocked();
 }
 
-void RunLoop::EnableCallBacksLocked(__CFFileDescriptor *f, CFOptionFlags types) {
+void RunLoop::EnableCallBacksLocked(__CFFileDescriptor* f, CFOptionFlags types) {
   if (!f->valid) return;
   f->enabled |= types & (kCFFileDescriptorReadCallBack | kCFFileDescriptorWriteCallBack);
-  if (f->source != nullptr && f->source->schedule.loop != nullptr) f->source->schedule.loop->WakeLocked();
+  if (f->source != nullptr && f->source->schedule.loop != nullptr)
+    f->source->schedule.loop->WakeLocked();
 }
 
 // ------------------------------------------------------------------------------------- running
 
-void RunLoop::FireLocked(__CFRunLoopTimer *timer, Micros now, bool skipMissed, std::unique_lock<std::mutex> &lock,
-                         Deferred &later) {
+void RunLoop::FireLocked(__CFRunLoopTimer* timer, Micros now, bool skipMissed,
+                         std::unique_lock<std::mutex>& lock, Deferred& later) {
   const bool once = timer->interval == 0;
   if (!once) {
     timer->fire = AddSaturating(timer->fire, timer->interval);
     if (skipMissed && timer->fire <= now) {
       const Micros missed = (now - timer->fire) / timer->interval + 1;
-      timer->fire = AddSaturating(timer->fire, missed > kMaxMicros / timer->interval ? kMaxMicros : missed * timer->interval);
+      timer->fire = AddSaturating(timer->fire, missed > kMaxMicros / timer->interval
+                                                   ? kMaxMicros
+                                                   : missed * timer->interval);
     }
   }
   const Micros fireBefore = timer->fire;
   CFRetain(timer);  // alive through its call-out, even if the call-out releases the last reference
   ++timer->busy;
   const CFRunLoopTimerCallBack callout = timer->callout;
-  void *const info = timer->context.info;
+  void* const info = timer->context.info;
   lock.unlock();
   later.Run();
   callout(timer, info);
@@ -366,20 +375,24 @@ void RunLoop::FireLocked(__CFRunLoopTimer *timer, Micros now, bool skipMissed, s
   if (once && timer->fire == fireBefore) InvalidateTimerLocked(timer, later);
 }
 
-bool RunLoop::DispatchLocked(__CFRunLoopSource *source, short revents, std::string_view mode,
-                             std::unique_lock<std::mutex> &lock, Deferred &later) {
-  __CFFileDescriptor *f = source->descriptor;
-  if (!source->valid || !f->valid || source->schedule.loop != this || !source->schedule.ActiveIn(mode)) return false;
+bool RunLoop::DispatchLocked(__CFRunLoopSource* source, short revents, std::string_view mode,
+                             std::unique_lock<std::mutex>& lock, Deferred& later) {
+  __CFFileDescriptor* f = source->descriptor;
+  if (!source->valid || !f->valid || source->schedule.loop != this ||
+      !source->schedule.ActiveIn(mode))
+    return false;
   CFOptionFlags types = 0;
   // A hang-up or error is news for whoever reads or writes: each learns of it from its call.
-  if ((revents & (POLLIN | POLLHUP | POLLERR | POLLNVAL)) != 0) types |= f->enabled & kCFFileDescriptorReadCallBack;
-  if ((revents & (POLLOUT | POLLHUP | POLLERR | POLLNVAL)) != 0) types |= f->enabled & kCFFileDescriptorWriteCallBack;
+  if ((revents & (POLLIN | POLLHUP | POLLERR | POLLNVAL)) != 0)
+    types |= f->enabled & kCFFileDescriptorReadCallBack;
+  if ((revents & (POLLOUT | POLLHUP | POLLERR | POLLNVAL)) != 0)
+    types |= f->enabled & kCFFileDescriptorWriteCallBack;
   if (types == 0) return false;
   f->enabled &= ~types;  // one-shot: the call-out enables again what it wants
   CFRetain(f);
   ++f->busy;
   const CFFileDescriptorCallBack callout = f->callout;
-  void *const info = f->context.info;
+  void* const info = f->context.info;
   lock.unlock();
   later.Run();
   callout(f, types, info);
@@ -394,7 +407,8 @@ bool RunLoop::DispatchLocked(__CFRunLoopSource *source, short revents, std::stri
   return true;
 }
 
-CFRunLoopRunResult RunLoop::Run(std::string_view mode, double seconds, bool returnAfterSourceHandled) {
+CFRunLoopRunResult RunLoop::Run(std::string_view mode, double seconds,
+                                bool returnAfterSourceHandled) {
   if (mode.empty() || mode == kCommonModes) return kCFRunLoopRunFinished;
   Deferred later;
   std::unique_lock<std::mutex> lock(Mutex());
@@ -409,15 +423,15 @@ CFRunLoopRunResult RunLoop::Run(std::string_view mode, double seconds, bool retu
   const Micros realDeadline = AddSaturating(SteadyNow(), span);
 
   std::vector<pollfd> fds;
-  std::vector<__CFRunLoopSource *> polled;  // in the order of fds[1...]
+  std::vector<__CFRunLoopSource*> polled;  // in the order of fds[1...]
   for (;;) {
     // What this pass looks at stays alive until the pass ends, whatever the call-outs release.
     Holds held(later);
     fds.clear();
     polled.clear();
     fds.push_back(pollfd{mWakeFd, POLLIN, 0});  // a negative descriptor is skipped by poll
-    for (__CFRunLoopSource *s : mSources) {
-      const __CFFileDescriptor *f = s->descriptor;
+    for (__CFRunLoopSource* s : mSources) {
+      const __CFFileDescriptor* f = s->descriptor;
       if (!s->valid || !f->valid || f->enabled == 0 || !s->schedule.ActiveIn(mode)) continue;
       short events = 0;
       if ((f->enabled & kCFFileDescriptorReadCallBack) != 0) events |= POLLIN;
@@ -446,7 +460,8 @@ CFRunLoopRunResult RunLoop::Run(std::string_view mode, double seconds, bool retu
     const int error = errno;
     lock.lock();
     mPolling = false;
-    if (ready < 0 && error != EINTR) return kCFRunLoopRunFinished;  // poll itself failed: nothing to run
+    if (ready < 0 && error != EINTR)
+      return kCFRunLoopRunFinished;  // poll itself failed: nothing to run
     if (ready < 0) ready = 0;
 
     if (fds[0].revents != 0) {
@@ -464,19 +479,20 @@ CFRunLoopRunResult RunLoop::Run(std::string_view mode, double seconds, bool retu
 
     // The timers due now, in time order, each once.
     const Micros firedAt = NowLocked();
-    std::vector<__CFRunLoopTimer *> due;
-    for (__CFRunLoopTimer *t : mTimers) {
+    std::vector<__CFRunLoopTimer*> due;
+    for (__CFRunLoopTimer* t : mTimers) {
       if (t->valid && t->schedule.ActiveIn(mode) && t->fire <= firedAt) {
         held.Retain(t);
         due.push_back(t);
       }
     }
-    std::sort(due.begin(), due.end(), [](const __CFRunLoopTimer *a, const __CFRunLoopTimer *b) {
+    std::sort(due.begin(), due.end(), [](const __CFRunLoopTimer* a, const __CFRunLoopTimer* b) {
       return a->fire != b->fire ? a->fire < b->fire : a->schedule.sequence < b->schedule.sequence;
     });
-    for (__CFRunLoopTimer *t : due) {
+    for (__CFRunLoopTimer* t : due) {
       // An earlier call-out may have removed, invalidated or moved it.
-      if (!t->valid || t->schedule.loop != this || !t->schedule.ActiveIn(mode) || t->fire > firedAt) continue;
+      if (!t->valid || t->schedule.loop != this || !t->schedule.ActiveIn(mode) || t->fire > firedAt)
+        continue;
       FireLocked(t, firedAt, true, lock, later);
     }
 
@@ -508,8 +524,8 @@ CFIndex RunLoop::AdvanceTo(Micros time) {
   if (!mManualClock) return -1;
   CFIndex ran = 0;
   for (;;) {
-    __CFRunLoopTimer *earliest = nullptr;
-    for (__CFRunLoopTimer *t : mTimers) {
+    __CFRunLoopTimer* earliest = nullptr;
+    for (__CFRunLoopTimer* t : mTimers) {
       if (!t->valid || !t->schedule.ActiveIn(kDefaultMode) || t->fire > time) continue;
       if (earliest == nullptr || t->fire < earliest->fire ||
           (t->fire == earliest->fire && t->schedule.sequence < earliest->schedule.sequence))

@@ -1,4 +1,5 @@
-// RunLoop.h: one thread's run loop: timers and descriptor sources in one poll, on a system or manual clock.
+// RunLoop.h: one thread's run loop: timers and descriptor sources in one poll, on a system or
+// manual clock.
 #pragma once
 
 #include "sdk/src/CFInternal.h"
@@ -21,13 +22,15 @@ using Micros = std::int64_t;
 
 // Seconds to microseconds, rounded, saturating far beyond any real date; NaN gives 0.
 Micros ToMicros(double seconds) noexcept;
-inline double ToSeconds(Micros n) noexcept { return static_cast<double>(n) / 1e6; }
+inline double ToSeconds(Micros n) noexcept {
+  return static_cast<double>(n) / 1e6;
+}
 
 }  // namespace tovrasdk
 
 // Every mutable field below is guarded by RunLoop::Mutex().
 struct __CFRunLoop : __CFRuntimeBase {
-  tovrasdk::RunLoop *loop;
+  tovrasdk::RunLoop* loop;
 };
 
 struct __CFRunLoopTimer : __CFRuntimeBase {
@@ -37,7 +40,7 @@ struct __CFRunLoopTimer : __CFRuntimeBase {
   tovrasdk::Micros interval;  // 0: fires once
   tovrasdk::Micros fire;
   bool valid;
-  int busy;                  // call-outs running: info is released after the last one returns
+  int busy;  // call-outs running: info is released after the last one returns
   bool infoReleasePending;
   tovrasdk::Schedule schedule;
 };
@@ -45,7 +48,7 @@ struct __CFRunLoopTimer : __CFRuntimeBase {
 struct __CFFileDescriptor;
 
 struct __CFRunLoopSource : __CFRuntimeBase {
-  __CFFileDescriptor *descriptor;  // retained
+  __CFFileDescriptor* descriptor;  // retained
   CFIndex order;
   bool valid;
   tovrasdk::Schedule schedule;
@@ -60,7 +63,7 @@ struct __CFFileDescriptor : __CFRuntimeBase {
   bool valid;
   int busy;
   bool infoReleasePending;
-  __CFRunLoopSource *source;  // not retained (the source retains this); cleared when it dies
+  __CFRunLoopSource* source;  // not retained (the source retains this); cleared when it dies
 };
 
 namespace tovrasdk {
@@ -73,16 +76,16 @@ class RunLoop {
   RunLoop();
   // Releases everything still scheduled (without invalidating it).
   ~RunLoop();
-  RunLoop(const RunLoop &) = delete;
-  RunLoop &operator=(const RunLoop &) = delete;
+  RunLoop(const RunLoop&) = delete;
+  RunLoop& operator=(const RunLoop&) = delete;
 
   // One lock for every loop and everything scheduled on one: contention is negligible, and no
   // lock ordering can go wrong.
-  static std::mutex &Mutex();
+  static std::mutex& Mutex();
   // The loop shared by the whole process (host and plug-ins), and the current thread's.
-  static RunLoop &Main();
-  static RunLoop &Current();
-  __CFRunLoop *Handle() noexcept { return &mHandle; }
+  static RunLoop& Main();
+  static RunLoop& Current();
+  __CFRunLoop* Handle() noexcept { return &mHandle; }
 
   // --- Clock.
   Micros Now();
@@ -91,20 +94,20 @@ class RunLoop {
   bool IsManualClock();
 
   // --- Scheduling (modes by text; an empty mode is ignored).
-  void AddTimer(__CFRunLoopTimer *timer, std::string_view mode);
-  void RemoveTimer(__CFRunLoopTimer *timer, std::string_view mode);
-  bool ContainsTimer(__CFRunLoopTimer *timer, std::string_view mode);
-  void AddSource(__CFRunLoopSource *source, std::string_view mode);
-  void RemoveSource(__CFRunLoopSource *source, std::string_view mode);
-  bool ContainsSource(__CFRunLoopSource *source, std::string_view mode);
+  void AddTimer(__CFRunLoopTimer* timer, std::string_view mode);
+  void RemoveTimer(__CFRunLoopTimer* timer, std::string_view mode);
+  bool ContainsTimer(__CFRunLoopTimer* timer, std::string_view mode);
+  void AddSource(__CFRunLoopSource* source, std::string_view mode);
+  void RemoveSource(__CFRunLoopSource* source, std::string_view mode);
+  bool ContainsSource(__CFRunLoopSource* source, std::string_view mode);
   std::optional<Micros> NextFireDate(std::string_view mode);
 
   // Lock held: invalidation and changes that concern whichever loop the object is on.
-  static void InvalidateTimerLocked(__CFRunLoopTimer *timer, Deferred &later);
-  static void InvalidateSourceLocked(__CFRunLoopSource *source, Deferred &later);
-  static void InvalidateDescriptorLocked(__CFFileDescriptor *f, Deferred &later);
-  static void SetFireDateLocked(__CFRunLoopTimer *timer, Micros fire);
-  static void EnableCallBacksLocked(__CFFileDescriptor *f, CFOptionFlags types);
+  static void InvalidateTimerLocked(__CFRunLoopTimer* timer, Deferred& later);
+  static void InvalidateSourceLocked(__CFRunLoopSource* source, Deferred& later);
+  static void InvalidateDescriptorLocked(__CFFileDescriptor* f, Deferred& later);
+  static void SetFireDateLocked(__CFRunLoopTimer* timer, Micros fire);
+  static void EnableCallBacksLocked(__CFFileDescriptor* f, CFOptionFlags types);
 
   // --- Running (the loop's own thread).
   CFRunLoopRunResult Run(std::string_view mode, double seconds, bool returnAfterSourceHandled);
@@ -119,19 +122,19 @@ class RunLoop {
   std::optional<Micros> NextFireLocked(std::string_view mode) const;
   void WakeLocked() const;
   void ShiftTimersLocked(Micros shift);
-  void UnscheduleTimerLocked(__CFRunLoopTimer *timer, Deferred &later);
-  void UnscheduleSourceLocked(__CFRunLoopSource *source, Deferred &later);
+  void UnscheduleTimerLocked(__CFRunLoopTimer* timer, Deferred& later);
+  void UnscheduleSourceLocked(__CFRunLoopSource* source, Deferred& later);
   // Fires one timer that is due: advances its fire date, calls out without the lock, then
   // invalidates a one-shot timer. The lock is held on entry and on return.
-  void FireLocked(__CFRunLoopTimer *timer, Micros now, bool skipMissed, std::unique_lock<std::mutex> &lock,
-                  Deferred &later);
+  void FireLocked(__CFRunLoopTimer* timer, Micros now, bool skipMissed,
+                  std::unique_lock<std::mutex>& lock, Deferred& later);
   // Calls a descriptor's call-out for the ready types; false when nothing enabled was ready.
-  bool DispatchLocked(__CFRunLoopSource *source, short revents, std::string_view mode,
-                      std::unique_lock<std::mutex> &lock, Deferred &later);
+  bool DispatchLocked(__CFRunLoopSource* source, short revents, std::string_view mode,
+                      std::unique_lock<std::mutex>& lock, Deferred& later);
 
   __CFRunLoop mHandle;
-  std::vector<__CFRunLoopTimer *> mTimers;    // retained
-  std::vector<__CFRunLoopSource *> mSources;  // retained
+  std::vector<__CFRunLoopTimer*> mTimers;    // retained
+  std::vector<__CFRunLoopSource*> mSources;  // retained
   bool mManualClock = false;
   Micros mManualNow = 0;
   bool mStopped = false;

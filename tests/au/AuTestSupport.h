@@ -33,7 +33,8 @@ inline std::unique_ptr<host::HostedUnit> OpenUnit() {
   auto bundle = Bundle();
   if (!bundle) return nullptr;
   std::string error;
-  auto unit = host::HostedUnit::Open(bundle, {kAudioUnitType_Effect, kSubtype, kManufacturer, 0, 0}, error);
+  auto unit =
+      host::HostedUnit::Open(bundle, {kAudioUnitType_Effect, kSubtype, kManufacturer, 0, 0}, error);
   EXPECT_TRUE(unit) << error;
   return unit;
 }
@@ -60,7 +61,8 @@ class ManualClock {
 inline std::string Utf8(CFStringRef s) {
   if (s == nullptr) return {};
   char buf[512];
-  return CFStringGetCString(s, buf, sizeof buf, kCFStringEncodingUTF8) ? std::string(buf) : std::string();
+  return CFStringGetCString(s, buf, sizeof buf, kCFStringEncodingUTF8) ? std::string(buf)
+                                                                       : std::string();
 }
 
 inline SInt32 NumberFor(CFDictionaryRef d, const char* key) {

@@ -48,7 +48,8 @@ TEST(AuClassInfo, UnchangedRoundTrip) {
   EXPECT_EQ(static_cast<UInt32>(autest::NumberFor(dict, "type")), kAudioUnitType_Effect);
   EXPECT_EQ(static_cast<UInt32>(autest::NumberFor(dict, "subtype")), autest::kSubtype);
   EXPECT_EQ(static_cast<UInt32>(autest::NumberFor(dict, "manufacturer")), autest::kManufacturer);
-  EXPECT_EQ(autest::Utf8(static_cast<CFStringRef>(CFDictionaryGetValue(dict, CFSTR("name")))), "Default");
+  EXPECT_EQ(autest::Utf8(static_cast<CFStringRef>(CFDictionaryGetValue(dict, CFSTR("name")))),
+            "Default");
   auto data = static_cast<CFDataRef>(CFDictionaryGetValue(dict, CFSTR("data")));
   ASSERT_NE(data, nullptr);
   EXPECT_EQ(CFDataGetLength(data), 47);
@@ -148,8 +149,8 @@ TEST(AuPresets, ListAndSelect) {
   // A number outside the list changes nothing; the result of the restore is not reported.
   ASSERT_EQ(unit->SetParameter(0, 90.0f), noErr);
   const AUPreset missing{5, nullptr};
-  EXPECT_EQ(AudioUnitSetProperty(unit->Unit(), kAudioUnitProperty_PresentPreset, kAudioUnitScope_Global, 0, &missing,
-                                 sizeof missing),
+  EXPECT_EQ(AudioUnitSetProperty(unit->Unit(), kAudioUnitProperty_PresentPreset,
+                                 kAudioUnitScope_Global, 0, &missing, sizeof missing),
             noErr);
   EXPECT_EQ(unit->GetParameter(0), std::optional<float>(90.0f));
 }
@@ -195,7 +196,8 @@ TEST(AuPresets, PresetRecordReferenceCounts) {
   const PresetApi api = LoadPresetApi();
   ASSERT_TRUE(api.create && api.retain && api.release && api.init);
   AllocatorCounts counts;
-  CFAllocatorContext context{0, &counts, nullptr, nullptr, nullptr, CountingAllocate, nullptr, CountingDeallocate,
+  CFAllocatorContext context{0,       &counts,          nullptr, nullptr,
+                             nullptr, CountingAllocate, nullptr, CountingDeallocate,
                              nullptr};
   CFAllocatorRef allocator = CFAllocatorCreate(nullptr, &context);
 
@@ -230,7 +232,8 @@ TEST(AuPresets, PresetRecordReferenceCounts) {
   api.release(a);
   EXPECT_EQ(counts.deallocations, 1);
   CFAUPresetRef b = api.create(allocator, 0, CFSTR("Default"));
-  EXPECT_NE(CFArrayGetFirstIndexOfValue(array, CFRangeMake(0, 1), b), -1);  // equal by number and name
+  EXPECT_NE(CFArrayGetFirstIndexOfValue(array, CFRangeMake(0, 1), b),
+            -1);  // equal by number and name
   api.release(b);
   CFStringRef description = callBacks.copyDescription(CFArrayGetValueAtIndex(array, 0));
   EXPECT_EQ(autest::Utf8(description), "AUPreset:\npreset number = 0\npreset name = Default");

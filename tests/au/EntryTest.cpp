@@ -75,7 +75,8 @@ TEST(AuEntry, LegacyEntryOpensDispatchesAndCloses) {
   UInt32 frames = 0;
   UInt32 size = sizeof frames;
   LegacyCall prop(kAudioUnitGetPropertySelect,
-                  {kAudioUnitProperty_MaximumFramesPerSlice, kAudioUnitScope_Global, 0, Arg(&frames), Arg(&size)});
+                  {kAudioUnitProperty_MaximumFramesPerSlice, kAudioUnitScope_Global, 0,
+                   Arg(&frames), Arg(&size)});
   EXPECT_EQ(entry(&prop.cp, self), noErr);
   EXPECT_EQ(frames, 512u);
 
@@ -125,7 +126,8 @@ namespace {
 
 // Everything but the entry points and the preset-record functions stays hidden in the module.
 TEST(AuEntry, ModuleExportsOnlyItsEntryPoints) {
-  FILE* nm = popen("nm -D --defined-only '" TOVRASAT_BUNDLE_PATH "/Contents/MacOS/TovraSat' 2>/dev/null", "r");
+  FILE* nm = popen(
+      "nm -D --defined-only '" TOVRASAT_BUNDLE_PATH "/Contents/MacOS/TovraSat' 2>/dev/null", "r");
   ASSERT_NE(nm, nullptr);
   std::set<std::string> exported;
   char line[512];
@@ -135,10 +137,17 @@ TEST(AuEntry, ModuleExportsOnlyItsEntryPoints) {
     if (fields >> address >> type >> name) exported.insert(name);
   }
   ASSERT_EQ(pclose(nm), 0) << "nm (binutils) must be installed";
-  const std::set<std::string> expected = {
-      "TovraSat_Factory", "TovraSat_Entry", "TovraSat_CreateView", "CFAUPresetCreate", "CFAUPresetRetain",
-      "CFAUPresetRelease", "CFAUPresetArrayRetainCallBack", "CFAUPresetArrayReleaseCallBack",
-      "CFAUPresetArrayEqualCallBack", "CFAUPresetArrayCopyDescriptionCallBack", "CFAUPresetArrayCallBacks_Init"};
+  const std::set<std::string> expected = {"TovraSat_Factory",
+                                          "TovraSat_Entry",
+                                          "TovraSat_CreateView",
+                                          "CFAUPresetCreate",
+                                          "CFAUPresetRetain",
+                                          "CFAUPresetRelease",
+                                          "CFAUPresetArrayRetainCallBack",
+                                          "CFAUPresetArrayReleaseCallBack",
+                                          "CFAUPresetArrayEqualCallBack",
+                                          "CFAUPresetArrayCopyDescriptionCallBack",
+                                          "CFAUPresetArrayCallBacks_Init"};
   EXPECT_EQ(exported, expected);
 }
 

@@ -12,8 +12,8 @@ namespace {
 tovrasat::MeterReading ReadMeter(host::HostedUnit& unit) {
   tovrasat::MeterReading reading{};
   UInt32 size = sizeof reading;
-  EXPECT_EQ(AudioUnitGetProperty(unit.Unit(), tovrasat::kMeterReadingProperty, kAudioUnitScope_Global, 0, &reading,
-                                 &size),
+  EXPECT_EQ(AudioUnitGetProperty(unit.Unit(), tovrasat::kMeterReadingProperty,
+                                 kAudioUnitScope_Global, 0, &reading, &size),
             noErr);
   EXPECT_EQ(size, sizeof reading);
   return reading;

@@ -52,8 +52,8 @@ TEST(AuParameters, InfoForAllFour) {
   // The C name travels too, and the host owns (and releases) the CF strings.
   AudioUnitParameterInfo raw{};
   UInt32 size = sizeof raw;
-  ASSERT_EQ(AudioUnitGetProperty(unit->Unit(), kAudioUnitProperty_ParameterInfo, kAudioUnitScope_Global, 1, &raw,
-                                 &size),
+  ASSERT_EQ(AudioUnitGetProperty(unit->Unit(), kAudioUnitProperty_ParameterInfo,
+                                 kAudioUnitScope_Global, 1, &raw, &size),
             noErr);
   EXPECT_STREQ(raw.name, "Output Trim");
   EXPECT_EQ(autest::Utf8(raw.cfNameString), "Output Trim");
@@ -82,28 +82,32 @@ TEST(AuParameters, TextConversions) {
   };
   auto unit = autest::ReadyUnit();
   ASSERT_TRUE(unit);
-  for (const ToText& c : {ToText{2, 0.0f, "off"}, ToText{2, 1.0f, "on"}, ToText{3, 1.0f, "on"}, ToText{3, 0.0f, "off"}}) {
-    EXPECT_EQ(unit->ParameterStringFromValue(c.id, c.value), std::optional<std::string>(c.text)) << c.id;
+  for (const ToText& c : {ToText{2, 0.0f, "off"}, ToText{2, 1.0f, "on"}, ToText{3, 1.0f, "on"},
+                          ToText{3, 0.0f, "off"}}) {
+    EXPECT_EQ(unit->ParameterStringFromValue(c.id, c.value), std::optional<std::string>(c.text))
+        << c.id;
   }
   // The current value when none is given.
   EXPECT_EQ(unit->ParameterStringFromValue(2, std::nullopt), std::optional<std::string>("on"));
   EXPECT_FALSE(unit->ParameterStringFromValue(0, 12.0f)->empty());
 
-  for (const FromText& c : {FromText{2, "On", 1.0f}, FromText{3, "On", 0.0f}, FromText{2, "off", 0.0f},
-                            FromText{3, "on", 1.0f}, FromText{0, "55", 55.0f}, FromText{1, "-7.5", -7.5f}}) {
-    EXPECT_EQ(unit->ParameterValueFromString(c.id, c.text), std::optional<float>(c.value)) << c.id << " " << c.text;
+  for (const FromText& c :
+       {FromText{2, "On", 1.0f}, FromText{3, "On", 0.0f}, FromText{2, "off", 0.0f},
+        FromText{3, "on", 1.0f}, FromText{0, "55", 55.0f}, FromText{1, "-7.5", -7.5f}}) {
+    EXPECT_EQ(unit->ParameterValueFromString(c.id, c.text), std::optional<float>(c.value))
+        << c.id << " " << c.text;
   }
 
   AudioUnitParameterIDName name{1, 6, nullptr};
   UInt32 size = sizeof name;
-  ASSERT_EQ(AudioUnitGetProperty(unit->Unit(), kAudioUnitProperty_ParameterIDName, kAudioUnitScope_Global, 0, &name,
-                                 &size),
+  ASSERT_EQ(AudioUnitGetProperty(unit->Unit(), kAudioUnitProperty_ParameterIDName,
+                                 kAudioUnitScope_Global, 0, &name, &size),
             noErr);
   EXPECT_EQ(autest::Utf8(name.outName), "Output");
   CFRelease(name.outName);
   name = {1, kAudioUnitParameterName_Full, nullptr};
-  ASSERT_EQ(AudioUnitGetProperty(unit->Unit(), kAudioUnitProperty_ParameterIDName, kAudioUnitScope_Global, 0, &name,
-                                 &size),
+  ASSERT_EQ(AudioUnitGetProperty(unit->Unit(), kAudioUnitProperty_ParameterIDName,
+                                 kAudioUnitScope_Global, 0, &name, &size),
             noErr);
   EXPECT_EQ(autest::Utf8(name.outName), "Output Trim");
   CFRelease(name.outName);
@@ -119,10 +123,14 @@ TEST(AuParameters, GetAndSetWithScopesAndRanges) {
   EXPECT_EQ(unit->GetParameter(1), std::optional<float>(12.0f));
 
   AudioUnitParameterValue value = 0;
-  EXPECT_EQ(AudioUnitSetParameter(u, 0, kAudioUnitScope_Input, 0, 5.0f, 0), kAudioUnitErr_InvalidProperty);
-  EXPECT_EQ(AudioUnitGetParameter(u, 0, kAudioUnitScope_Output, 0, &value), kAudioUnitErr_InvalidProperty);
-  EXPECT_EQ(AudioUnitSetParameter(u, 4, kAudioUnitScope_Global, 0, 5.0f, 0), kAudioUnitErr_InvalidParameter);
-  EXPECT_EQ(AudioUnitGetParameter(u, 99, kAudioUnitScope_Global, 0, &value), kAudioUnitErr_InvalidParameter);
+  EXPECT_EQ(AudioUnitSetParameter(u, 0, kAudioUnitScope_Input, 0, 5.0f, 0),
+            kAudioUnitErr_InvalidProperty);
+  EXPECT_EQ(AudioUnitGetParameter(u, 0, kAudioUnitScope_Output, 0, &value),
+            kAudioUnitErr_InvalidProperty);
+  EXPECT_EQ(AudioUnitSetParameter(u, 4, kAudioUnitScope_Global, 0, 5.0f, 0),
+            kAudioUnitErr_InvalidParameter);
+  EXPECT_EQ(AudioUnitGetParameter(u, 99, kAudioUnitScope_Global, 0, &value),
+            kAudioUnitErr_InvalidParameter);
   EXPECT_EQ(unit->GetParameter(0), std::optional<float>(61.0f));
 
   // Immediate events apply in order until one in a wrong scope; ramped events are skipped.

@@ -30,13 +30,15 @@ TEST(AuRealTime, RenderAllocatesNothing) {
   const std::size_t before = autest::AllocationCount();
   for (UInt32 frames : {512u, 1u, 64u, 511u, 300u}) {
     // Parameter changes on the render thread, as automation arrives.
-    ASSERT_EQ(AudioUnitSetParameter(unit->Unit(), 0, kAudioUnitScope_Global, 0, static_cast<float>(frames % 100), 0),
+    ASSERT_EQ(AudioUnitSetParameter(unit->Unit(), 0, kAudioUnitScope_Global, 0,
+                                    static_cast<float>(frames % 100), 0),
               noErr);
     ASSERT_EQ(unit->Render(ins, outs, frames), noErr);
     ASSERT_EQ(unit->Render(nullptr, outs, frames), noErr);
   }
   const UInt32 on = 1;
-  ASSERT_EQ(AudioUnitSetProperty(unit->Unit(), kAudioUnitProperty_BypassEffect, kAudioUnitScope_Global, 0, &on, 4),
+  ASSERT_EQ(AudioUnitSetProperty(unit->Unit(), kAudioUnitProperty_BypassEffect,
+                                 kAudioUnitScope_Global, 0, &on, 4),
             noErr);
   const std::size_t bypassBefore = autest::AllocationCount();
   ASSERT_EQ(unit->Render(ins, outs, 512), noErr);

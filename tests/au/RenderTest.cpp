@@ -24,8 +24,8 @@ std::vector<float> Tone(int frames, int channel) {
 }
 
 // What the chain gives for the same audio, the parameters at their defaults, blocks of kBlock.
-void ChainReference(const std::vector<float>& l, const std::vector<float>& r, std::vector<float>& outL,
-                    std::vector<float>& outR) {
+void ChainReference(const std::vector<float>& l, const std::vector<float>& r,
+                    std::vector<float>& outL, std::vector<float>& outR) {
   tovrasat::Crusher crusher;
   crusher.setParams(0.24f, 0.0f, true, false);
   crusher.prepare(kRate);
@@ -44,8 +44,8 @@ struct Rendered {
   std::vector<float> l, r;
 };
 
-Rendered RenderAll(host::HostedUnit& unit, const std::vector<float>& l, const std::vector<float>& r, int nIn,
-                   int nOut) {
+Rendered RenderAll(host::HostedUnit& unit, const std::vector<float>& l, const std::vector<float>& r,
+                   int nIn, int nOut) {
   Rendered out{std::vector<float>(l.size(), 9.0f), std::vector<float>(l.size(), 9.0f)};
   for (std::size_t offset = 0; offset < l.size(); offset += kBlock) {
     const auto n = static_cast<UInt32>(std::min<std::size_t>(kBlock, l.size() - offset));
@@ -102,14 +102,16 @@ TEST(AuRender, BypassCopiesTheInputAndResetsTheChain) {
   RenderAll(*unit, l, r, 2, 2);  // leaves state in the chain
 
   const UInt32 on = 1, off = 0;
-  ASSERT_EQ(AudioUnitSetProperty(unit->Unit(), kAudioUnitProperty_BypassEffect, kAudioUnitScope_Global, 0, &on, 4),
+  ASSERT_EQ(AudioUnitSetProperty(unit->Unit(), kAudioUnitProperty_BypassEffect,
+                                 kAudioUnitScope_Global, 0, &on, 4),
             noErr);
   const Rendered bypassed = RenderAll(*unit, l, r, 2, 2);
   EXPECT_EQ(bypassed.l, l);
   EXPECT_EQ(bypassed.r, r);
 
   // Switching back resets the chain: the output is that of a chain prepared just now.
-  ASSERT_EQ(AudioUnitSetProperty(unit->Unit(), kAudioUnitProperty_BypassEffect, kAudioUnitScope_Global, 0, &off, 4),
+  ASSERT_EQ(AudioUnitSetProperty(unit->Unit(), kAudioUnitProperty_BypassEffect,
+                                 kAudioUnitScope_Global, 0, &off, 4),
             noErr);
   const Rendered processed = RenderAll(*unit, l, r, 2, 2);
   std::vector<float> refL, refR;
@@ -120,7 +122,8 @@ TEST(AuRender, BypassCopiesTheInputAndResetsTheChain) {
 
 std::vector<AudioUnitRenderActionFlags> gNotified;
 
-OSStatus Notify(void*, AudioUnitRenderActionFlags* flags, const AudioTimeStamp*, UInt32, UInt32, AudioBufferList*) {
+OSStatus Notify(void*, AudioUnitRenderActionFlags* flags, const AudioTimeStamp*, UInt32, UInt32,
+                AudioBufferList*) {
   gNotified.push_back(*flags);
   return noErr;
 }
@@ -163,10 +166,13 @@ TEST(AuRender, ErrorsProcessNothingAndNotifyNobody) {
   list->mBuffers[0] = {1, 64 * 4, outL.data()};
   list->mBuffers[1] = {1, 64 * 4, outR.data()};
   AudioTimeStamp stamp{};
-  EXPECT_EQ(AudioUnitRender(unit->Unit(), nullptr, &stamp, 0, 64, list), kAudioUnitErr_InvalidPropertyValue);
+  EXPECT_EQ(AudioUnitRender(unit->Unit(), nullptr, &stamp, 0, 64, list),
+            kAudioUnitErr_InvalidPropertyValue);
   stamp.mFlags = kAudioTimeStampSampleTimeValid;
-  EXPECT_EQ(AudioUnitRender(unit->Unit(), nullptr, &stamp, 1, 64, list), kAudioUnitErr_InvalidElement);
-  EXPECT_EQ(AudioUnitRender(unit->Unit(), nullptr, &stamp, 0, 64, nullptr), kAudioUnitErr_InvalidPropertyValue);
+  EXPECT_EQ(AudioUnitRender(unit->Unit(), nullptr, &stamp, 1, 64, list),
+            kAudioUnitErr_InvalidElement);
+  EXPECT_EQ(AudioUnitRender(unit->Unit(), nullptr, &stamp, 0, 64, nullptr),
+            kAudioUnitErr_InvalidPropertyValue);
   EXPECT_TRUE(gNotified.empty());
   EXPECT_TRUE(std::all_of(outL.begin(), outL.end(), [](float v) { return v == 9.0f; }));
 

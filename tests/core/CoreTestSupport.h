@@ -17,7 +17,8 @@ class OpenedPlugin {
   OpenedPlugin() {
     mInterface = plug::IPluginAUFactory<TovraSat>::Factory(nullptr);
     if (mInterface != nullptr &&
-        mInterface->Open(mInterface, reinterpret_cast<AudioComponentInstance>(mInterface)) == noErr) {
+        mInterface->Open(mInterface, reinterpret_cast<AudioComponentInstance>(mInterface)) ==
+            noErr) {
       mPlugin = static_cast<TovraSat*>(plug::IPluginAU::FromSelf(mInterface));
     }
   }

@@ -12,7 +12,8 @@ TEST(TovraSatIdle, PeakToLevelAtTheEdges) {
     float peak;
     float expectedDb;
   };
-  const Case cases[] = {{1.0f, 0.0f}, {1e-6f, -120.0f}, {0.0f, -120.0f}, {0.5f, 20.0f * std::log10(0.5f)}};
+  const Case cases[] = {
+      {1.0f, 0.0f}, {1e-6f, -120.0f}, {0.0f, -120.0f}, {0.5f, 20.0f * std::log10(0.5f)}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.peak);
     auto plugin = coretest::MakePlugin();

@@ -93,11 +93,12 @@ TEST(TovraSatObject, ApplyPresetSetsThreeValuesEachInItsOwnGesture) {
 
   std::vector<Event> events;
   AUEventListenerRef listener = nullptr;
-  ASSERT_EQ(AUEventListenerCreate(Collect, &events, nullptr, nullptr, 0.0f, 0.0f, &listener), noErr);
+  ASSERT_EQ(AUEventListenerCreate(Collect, &events, nullptr, nullptr, 0.0f, 0.0f, &listener),
+            noErr);
   for (AudioUnitParameterID id = 0; id < 4; ++id) {
-    for (AudioUnitEventType type : {kAudioUnitEvent_BeginParameterChangeGesture,
-                                    kAudioUnitEvent_ParameterValueChange,
-                                    kAudioUnitEvent_EndParameterChangeGesture}) {
+    for (AudioUnitEventType type :
+         {kAudioUnitEvent_BeginParameterChangeGesture, kAudioUnitEvent_ParameterValueChange,
+          kAudioUnitEvent_EndParameterChangeGesture}) {
       AudioUnitEvent e{};
       e.mEventType = type;
       e.mArgument.mParameter = {plugin.Unit(), id, kAudioUnitScope_Global, 0};

@@ -1,4 +1,5 @@
-// The control model: attaching, hit tests, mouse dispatch and gestures, values, redraw, resize, menus.
+// The control model: attaching, hit tests, mouse dispatch and gestures, values, redraw, resize,
+// menus.
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -14,7 +15,8 @@ class ControlModel : public ::testing::Test {
  protected:
   ControlModel() : g(MakeGfx(dlg, 200, 100, 60, 1.f)) {}
 
-  ScriptControl* Add(const IRECT& r, int param = IControl::kNoParameter, int tag = IControl::kNoTag) {
+  ScriptControl* Add(const IRECT& r, int param = IControl::kNoParameter,
+                     int tag = IControl::kNoTag) {
     return static_cast<ScriptControl*>(g->AttachControl(new ScriptControl(r, param), tag));
   }
 
@@ -175,7 +177,8 @@ TEST_F(ControlModel, MouseOverSkipsTheBackgroundAndTooltipsFollowIt) {
   meter->SetTooltip("meter");
   meter->SetIgnoreMouse(true);
 
-  EXPECT_FALSE(g->OnMouseOver(20, 20, IMouseMod())) << "mouse-over is off until tooltips are enabled";
+  EXPECT_FALSE(g->OnMouseOver(20, 20, IMouseMod()))
+      << "mouse-over is off until tooltips are enabled";
   g->EnableTooltips(true);
   EXPECT_TRUE(g->MouseOverEnabled());
 
@@ -225,8 +228,8 @@ TEST_F(ControlModel, SetDirtyClampsSendsUpdatesPeersAndRunsTheAction) {
 }
 
 TEST_F(ControlModel, MultiValueControlDirtiesOnlyTheGivenValue) {
-  auto* c = static_cast<ScriptControl*>(
-      g->AttachControl(new ScriptControl(IRECT(0, 0, 50, 50), {TestDelegate::kSwitchA, TestDelegate::kSwitchB})));
+  auto* c = static_cast<ScriptControl*>(g->AttachControl(
+      new ScriptControl(IRECT(0, 0, 50, 50), {TestDelegate::kSwitchA, TestDelegate::kSwitchB})));
   ASSERT_EQ(c->NVals(), 2);
   EXPECT_EQ(c->LinkedToParam(TestDelegate::kSwitchB), 1);
   EXPECT_EQ(c->LinkedToParam(TestDelegate::kPct), -1);
@@ -300,10 +303,8 @@ TEST_F(ControlModel, ResizeConstrainsSkipsTheSameSizeAndLaysOutWhenAsked) {
   };
   const SizeCase cases[] = {
       {1000, 100, 1.f, 400, 100, 1.f},  // clamped by the plug-in's limits
-      {10, 10, 1.f, 50, 50, 1.f},
-      {222, 666, 9.f, 222, 400, 4.f},   // scale clamped to 4
-      {222, 100, 0.1f, 222, 100, 0.5f},
-      {222, 100, 1.75f, 222, 100, 1.75f},
+      {10, 10, 1.f, 50, 50, 1.f},       {222, 666, 9.f, 222, 400, 4.f},  // scale clamped to 4
+      {222, 100, 0.1f, 222, 100, 0.5f}, {222, 100, 1.75f, 222, 100, 1.75f},
   };
   for (const SizeCase& s : cases) {
     g->Resize(s.w, s.h, s.scale, false);
@@ -324,17 +325,22 @@ TEST_F(ControlModel, PopupMenuCompletionRunsTheFunctionThenTheControlThenEndsThe
   sub->AddItem("deep");
   menu.AddItem("more", sub);
   std::vector<std::string> order;
-  menu.SetFunction([&](IPopupMenu* m) { order.push_back("fn " + std::to_string(m->GetChosenItemIdx())); });
-  sub->SetFunction([&](IPopupMenu* m) { order.push_back("sub " + std::to_string(m->GetChosenItemIdx())); });
+  menu.SetFunction(
+      [&](IPopupMenu* m) { order.push_back("fn " + std::to_string(m->GetChosenItemIdx())); });
+  sub->SetFunction(
+      [&](IPopupMenu* m) { order.push_back("sub " + std::to_string(m->GetChosenItemIdx())); });
 
   // Opened from a press, as a size or preset menu is: the gesture ends with the menu.
   struct Opener : ScriptControl {
     using ScriptControl::ScriptControl;
     IPopupMenu* menu = nullptr;
-    void OnMouseDown(float x, float y, const IMouseMod&) override { GetUI()->CreatePopupMenu(*this, *menu, IRECT(x, y, x, y)); }
+    void OnMouseDown(float x, float y, const IMouseMod&) override {
+      GetUI()->CreatePopupMenu(*this, *menu, IRECT(x, y, x, y));
+    }
   };
   g->RemoveAllControls();
-  auto* opener = static_cast<Opener*>(g->AttachControl(new Opener(IRECT(0, 0, 50, 50), TestDelegate::kSwitchB)));
+  auto* opener = static_cast<Opener*>(
+      g->AttachControl(new Opener(IRECT(0, 0, 50, 50), TestDelegate::kSwitchB)));
   opener->menu = &menu;
   g->OnMouseDown(5, 6, IMouseMod(true));
   g->OnMouseUp(5, 6, IMouseMod(true));
@@ -345,7 +351,8 @@ TEST_F(ControlModel, PopupMenuCompletionRunsTheFunctionThenTheControlThenEndsThe
   EXPECT_EQ(order, (std::vector<std::string>{"fn 1"}));
   EXPECT_EQ(opener->events, (std::vector<std::string>{"menu 1"}));
   EXPECT_EQ(dlg.log, (std::vector<std::string>{"begin 3", "ui 3", "end 3"}));
-  EXPECT_TRUE(dlg.GetParam(TestDelegate::kSwitchB)->Bool()) << "the default selection sets the parameter";
+  EXPECT_TRUE(dlg.GetParam(TestDelegate::kSwitchB)->Bool())
+      << "the default selection sets the parameter";
   EXPECT_EQ(g->GetPendingMenu(), nullptr);
   g->CompletePopupMenu(0);  // nothing pending: ignored
   EXPECT_EQ(order.size(), 1u);

@@ -18,12 +18,12 @@ using namespace gfxtest;
 constexpr int kTol = 3;
 
 ::testing::AssertionResult Near(const IColor& got, const IColor& want, int tol = kTol) {
-  if (std::abs(got.A - want.A) <= tol && std::abs(got.R - want.R) <= tol && std::abs(got.G - want.G) <= tol &&
-      std::abs(got.B - want.B) <= tol)
+  if (std::abs(got.A - want.A) <= tol && std::abs(got.R - want.R) <= tol &&
+      std::abs(got.G - want.G) <= tol && std::abs(got.B - want.B) <= tol)
     return ::testing::AssertionSuccess();
-  return ::testing::AssertionFailure() << "got (" << got.A << "," << got.R << "," << got.G << "," << got.B
-                                       << ") want (" << want.A << "," << want.R << "," << want.G << "," << want.B
-                                       << ")";
+  return ::testing::AssertionFailure()
+         << "got (" << got.A << "," << got.R << "," << got.G << "," << got.B << ") want (" << want.A
+         << "," << want.R << "," << want.G << "," << want.B << ")";
 }
 
 /** A solid w x h image written as PNG, split in colour halves when right is given. */
@@ -82,13 +82,16 @@ class Drawing : public ::testing::Test {
 
 TEST_F(Drawing, LinearGradientIsRedAboveBlueBelowAndTheSameOnEveryColumn) {
   Make(60, 160);
-  // A gradient from (0, 0) to (0, 100) moved down by 30, so that "above the start" lies inside the image.
+  // A gradient from (0, 0) to (0, 100) moved down by 30, so that "above the start" lies inside the
+  // image.
   const RGBAImage img = Render([](IGfx& gr) {
     gr.PathRect(gr.GetBounds());
-    gr.PathFill(IPattern::CreateLinearGradient(0, 30, 0, 130, {{COLOR_RED, 0.f}, {COLOR_BLUE, 1.f}}));
+    gr.PathFill(
+        IPattern::CreateLinearGradient(0, 30, 0, 130, {{COLOR_RED, 0.f}, {COLOR_BLUE, 1.f}}));
   });
   for (int y = 0; y < 160; ++y) {
-    for (int x = 1; x < 60; ++x) ASSERT_EQ(img.Pixel(x, y), img.Pixel(0, y)) << "row " << y << " column " << x;
+    for (int x = 1; x < 60; ++x)
+      ASSERT_EQ(img.Pixel(x, y), img.Pixel(0, y)) << "row " << y << " column " << x;
   }
   for (int y : {0, 10, 29}) EXPECT_TRUE(Near(img.Pixel(5, y), COLOR_RED)) << y;
   for (int y : {131, 150, 159}) EXPECT_TRUE(Near(img.Pixel(5, y), COLOR_BLUE)) << y;
@@ -101,10 +104,11 @@ TEST_F(Drawing, RadialGradientAndAGradientWithSeventeenStops) {
   Make(100, 100);
   // Sixteen red stops end at 0.5; a seventeenth would turn the outer half blue.
   std::initializer_list<IColorStop> stops = {
-      {COLOR_RED, 0.f},     {COLOR_RED, 0.03f}, {COLOR_RED, 0.06f}, {COLOR_RED, 0.1f},  {COLOR_RED, 0.13f},
-      {COLOR_RED, 0.16f},   {COLOR_RED, 0.2f},  {COLOR_RED, 0.23f}, {COLOR_RED, 0.26f}, {COLOR_RED, 0.3f},
-      {COLOR_RED, 0.33f},   {COLOR_RED, 0.36f}, {COLOR_RED, 0.4f},  {COLOR_RED, 0.43f}, {COLOR_RED, 0.46f},
-      {COLOR_RED, 0.5f},    {COLOR_BLUE, 1.f}};
+      {COLOR_RED, 0.f},   {COLOR_RED, 0.03f}, {COLOR_RED, 0.06f}, {COLOR_RED, 0.1f},
+      {COLOR_RED, 0.13f}, {COLOR_RED, 0.16f}, {COLOR_RED, 0.2f},  {COLOR_RED, 0.23f},
+      {COLOR_RED, 0.26f}, {COLOR_RED, 0.3f},  {COLOR_RED, 0.33f}, {COLOR_RED, 0.36f},
+      {COLOR_RED, 0.4f},  {COLOR_RED, 0.43f}, {COLOR_RED, 0.46f}, {COLOR_RED, 0.5f},
+      {COLOR_BLUE, 1.f}};
   const IPattern radial = IPattern::CreateRadialGradient(50, 50, 40, stops);
   ASSERT_EQ(radial.NStops(), 16);
   const RGBAImage img = Render([&](IGfx& gr) {
@@ -118,7 +122,8 @@ TEST_F(Drawing, RadialGradientAndAGradientWithSeventeenStops) {
   g->RemoveAllControls();
   const RGBAImage two = Render([](IGfx& gr) {
     gr.PathRect(gr.GetBounds());
-    gr.PathFill(IPattern::CreateRadialGradient(50, 50, 40, {{COLOR_WHITE, 0.f}, {COLOR_BLUE, 1.f}}));
+    gr.PathFill(
+        IPattern::CreateRadialGradient(50, 50, 40, {{COLOR_WHITE, 0.f}, {COLOR_BLUE, 1.f}}));
   });
   EXPECT_TRUE(Near(two.Pixel(50, 50), COLOR_WHITE, 8));
   EXPECT_TRUE(Near(two.Pixel(69, 50), IColor(255, 128, 128, 255), 8)) << "half-way out";
@@ -186,7 +191,8 @@ TEST_F(Drawing, RoundRectWithRadiusZeroIsARectangleAndCirclesAreFull) {
   EXPECT_TRUE(Near(img.Pixel(70, 0), COLOR_BLUE, 0));
   EXPECT_TRUE(Near(img.Pixel(50, 20), COLOR_BLUE, 0));
   for (auto [x, y] : {std::pair{20, 43}, {26, 50}, {20, 56}, {13, 50}})
-    EXPECT_TRUE(Near(img.Pixel(x, y), COLOR_RED, 0)) << x << "," << y << ": all four sides of the circle";
+    EXPECT_TRUE(Near(img.Pixel(x, y), COLOR_RED, 0))
+        << x << "," << y << ": all four sides of the circle";
   EXPECT_EQ(img.Pixel(59, 50).A, 0) << "butt ends do not reach past the end points";
   EXPECT_EQ(img.Pixel(60, 50).A, 255);
   EXPECT_EQ(img.Pixel(75, 47).A, 0) << "4 px thick: 48 to 52";
@@ -290,7 +296,8 @@ TEST_F(Drawing, TextIsAlignedInsideItsBounds) {
     }
     EXPECT_NEAR(ink.T, c.top, kTextTol);
     EXPECT_NEAR(ink.B, c.bottom, kTextTol);
-    EXPECT_TRUE(Near(img.Pixel(int(ink.L) + 3, int(ink.MH())), COLOR_BLACK, 10)) << "the H's stem is solid";
+    EXPECT_TRUE(Near(img.Pixel(int(ink.L) + 3, int(ink.MH())), COLOR_BLACK, 10))
+        << "the H's stem is solid";
   }
   const IRECT measured = g->MeasureText(IText(size, COLOR_BLACK, "Plain"), "HEH", box);
   EXPECT_NEAR(measured.MW(), box.MW(), 0.01f);
@@ -301,7 +308,8 @@ TEST_F(Drawing, TextTurnsWithItsAngleAndAnUnknownFontDrawsNothing) {
   Make(100, 100);
   ASSERT_TRUE(g->LoadFont("Plain", "Roboto-Regular.ttf"));
   const RGBAImage img = Render([](IGfx& gr) {
-    gr.DrawText(IText(30.f, COLOR_BLACK, "Plain", EAlign::Center, EVAlign::Middle, 90.f), "IIIII", gr.GetBounds());
+    gr.DrawText(IText(30.f, COLOR_BLACK, "Plain", EAlign::Center, EVAlign::Middle, 90.f), "IIIII",
+                gr.GetBounds());
     gr.DrawText(IText(30.f, COLOR_RED, "Missing"), "IIIII", gr.GetBounds());
   });
   const IRECT ink = Ink(img);
@@ -344,8 +352,9 @@ TEST_F(Drawing, BlendWeightFadesTheWholeShapeOnce) {
 
 TEST_F(Drawing, ControlsAreClippedToTheirRectangles) {
   Make(60, 30);
-  g->AttachControl(new ScriptControl(IRECT(0, 0, 20, 30), IControl::kNoParameter,
-                                     [](IGfx& gr, ScriptControl&) { gr.FillRect(COLOR_RED, gr.GetBounds()); }));
+  g->AttachControl(
+      new ScriptControl(IRECT(0, 0, 20, 30), IControl::kNoParameter,
+                        [](IGfx& gr, ScriptControl&) { gr.FillRect(COLOR_RED, gr.GetBounds()); }));
   const RGBAImage img = Capture();
   EXPECT_TRUE(Near(img.Pixel(19, 10), COLOR_RED, 0));
   EXPECT_EQ(img.Pixel(20, 10).A, 0);
@@ -387,7 +396,8 @@ TEST_F(Drawing, LoadBitmapPicksTheVariantForTheScale) {
     EXPECT_EQ(bmp.GetScale(), c.expectedScale) << c.what;
     EXPECT_EQ(bmp.IsValid(), c.expectedScale != 0) << c.what;
     if (bmp.IsValid()) {
-      EXPECT_FLOAT_EQ(bmp.W(), 10.f) << c.what << ": the logical size is the same for every variant";
+      EXPECT_FLOAT_EQ(bmp.W(), 10.f)
+          << c.what << ": the logical size is the same for every variant";
       EXPECT_EQ(bmp.GetResourceName(), "cap_big.png");
     }
     const RGBAImage img = Render([&](IGfx& gr) { gr.DrawFittedBitmap(bmp, IRECT(0, 0, 20, 20)); });

@@ -18,7 +18,8 @@ class GfxEditorDelegate : public ::testing::Test {
       if (g->NControls() > 0) return;  // a second layout refits, it does not add
       g->AttachControl(new ScriptControl(g->GetBounds()));
       g->AttachControl(new ScriptControl(IRECT(0, 0, 10, 10), TestDelegate::kPct), 0);
-      g->AttachControl(new ScriptControl(IRECT(10, 0, 20, 10), {TestDelegate::kSwitchB, TestDelegate::kPct}), 1);
+      g->AttachControl(
+          new ScriptControl(IRECT(10, 0, 20, 10), {TestDelegate::kSwitchB, TestDelegate::kPct}), 1);
     };
   }
   TestDelegate dlg;
@@ -34,7 +35,8 @@ TEST_F(GfxEditorDelegate, OpeningMakesLaysOutAndPushesEveryParameter) {
   EXPECT_EQ(g->GetWindow(), view);
   EXPECT_EQ(layouts, 1);
   EXPECT_DOUBLE_EQ(g->GetControlWithTag(0)->GetValue(), 0.75);
-  EXPECT_DOUBLE_EQ(g->GetControlWithTag(1)->GetValue(1), 0.75) << "second value slot linked to the same parameter";
+  EXPECT_DOUBLE_EQ(g->GetControlWithTag(1)->GetValue(1), 0.75)
+      << "second value slot linked to the same parameter";
   EXPECT_DOUBLE_EQ(g->GetControlWithTag(1)->GetValue(0), 0.0);
   // OnUIOpen's pushes each end in OnParamChangeUI with the delegate source.
   ASSERT_EQ(dlg.changes.size(), 4u);

@@ -62,7 +62,9 @@ class Label : public IControl {
 
 class Background : public IControl {
  public:
-  Background(const IRECT& r, IBitmap logo) : IControl(r), mLogo(std::move(logo)) { SetIgnoreMouse(true); }
+  Background(const IRECT& r, IBitmap logo) : IControl(r), mLogo(std::move(logo)) {
+    SetIgnoreMouse(true);
+  }
   void Draw(IGfx& g) override {
     g.FillRect(kPlate, mRECT);
     g.DrawFittedBitmap(mLogo, IRECT(4, 4, 44, 24));
@@ -102,7 +104,9 @@ TEST(EditorRender, AContextWithControlsRendersToPNGAndRedrawsWhatChanged) {
   const std::string first = res.File("editor-1.png");
   ASSERT_TRUE(view->WritePNG(first));
   const RGBAImage a = RGBAImage::ReadPNG(first);
-  if (const char* dir = std::getenv("TOVRASAT_GFX_PNG_DIR")) std::filesystem::copy_file(first, std::string(dir) + "/editor-1.png", std::filesystem::copy_options::overwrite_existing);
+  if (const char* dir = std::getenv("TOVRASAT_GFX_PNG_DIR"))
+    std::filesystem::copy_file(first, std::string(dir) + "/editor-1.png",
+                               std::filesystem::copy_options::overwrite_existing);
   ASSERT_EQ(a.Width(), 240) << "120 logical pixels at draw scale 2";
   ASSERT_EQ(a.Height(), 320);
 
@@ -110,7 +114,8 @@ TEST(EditorRender, AContextWithControlsRendersToPNGAndRedrawsWhatChanged) {
   // has radius 32 around (60, 70). Sample the arc at logical angle a.
   auto arc = [](const RGBAImage& img, double deg) {
     const double rad = deg * 3.14159265358979 / 180.0;
-    return img.Pixel(int(std::lround(2 * (60 + 32 * std::sin(rad)))), int(std::lround(2 * (70 - 32 * std::cos(rad)))));
+    return img.Pixel(int(std::lround(2 * (60 + 32 * std::sin(rad)))),
+                     int(std::lround(2 * (70 - 32 * std::cos(rad)))));
   };
   EXPECT_EQ(a.Pixel(3, 300), kPlate) << "background";
   EXPECT_EQ(a.Pixel(20, 20), COLOR_GREEN) << "logo, left half";
@@ -148,7 +153,9 @@ TEST(EditorRender, AContextWithControlsRendersToPNGAndRedrawsWhatChanged) {
   EXPECT_EQ(dirty.size(), 3u) << "knob, lamp and the label bound to the knob's parameter";
   const std::string second = res.File("editor-2.png");
   ASSERT_TRUE(view->WritePNG(second));
-  if (const char* dir = std::getenv("TOVRASAT_GFX_PNG_DIR")) std::filesystem::copy_file(second, std::string(dir) + "/editor-2.png", std::filesystem::copy_options::overwrite_existing);
+  if (const char* dir = std::getenv("TOVRASAT_GFX_PNG_DIR"))
+    std::filesystem::copy_file(second, std::string(dir) + "/editor-2.png",
+                               std::filesystem::copy_options::overwrite_existing);
   const RGBAImage b = RGBAImage::ReadPNG(second);
   EXPECT_EQ(arc(b, -60), kLit);
   EXPECT_EQ(arc(b, 0), kLit);
@@ -158,7 +165,8 @@ TEST(EditorRender, AContextWithControlsRendersToPNGAndRedrawsWhatChanged) {
   EXPECT_EQ(b.Pixel(20, 20), COLOR_GREEN) << "untouched areas keep their pixels";
   // The pointer now points at 14.2 degrees: white on the line from the centre.
   const double rad = (-135.0 + 270.0 * 0.5525) * 3.14159265358979 / 180.0;
-  EXPECT_EQ(b.Pixel(int(std::lround(2 * (60 + 12 * std::sin(rad)))), int(std::lround(2 * (70 - 12 * std::cos(rad))))),
+  EXPECT_EQ(b.Pixel(int(std::lround(2 * (60 + 12 * std::sin(rad)))),
+                    int(std::lround(2 * (70 - 12 * std::cos(rad))))),
             COLOR_WHITE);
   (void)AngleOf;
 

@@ -1,4 +1,5 @@
-// Test fixtures for the graphics toolkit: a recording editor delegate, scriptable controls, temp folders.
+// Test fixtures for the graphics toolkit: a recording editor delegate, scriptable controls, temp
+// folders.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -31,7 +32,8 @@ class TestDelegate : public IGfxEditorDelegate {
 
   TestDelegate() : IGfxEditorDelegate(kNumParams) {
     GetParam(kPct)->InitDouble("Pct", 24.0, 0.0, 100.0, 0.01, "%");
-    GetParam(kStepped)->InitDouble("Steps", 0.0, -24.0, 12.0, 3.0, "dB", plug::IParam::kFlagStepped);
+    GetParam(kStepped)->InitDouble("Steps", 0.0, -24.0, 12.0, 3.0, "dB",
+                                   plug::IParam::kFlagStepped);
     GetParam(kSwitchA)->InitBool("A", true);
     GetParam(kSwitchB)->InitBool("B", false);
     SetEditorSize(200, 100);
@@ -39,14 +41,20 @@ class TestDelegate : public IGfxEditorDelegate {
     mMakeGraphicsFunc = [this] { return MakeGfx(*this, 200, 100, 60, 1.f); };
   }
 
-  void BeginInformHostOfParamChangeFromUI(int idx) override { log.push_back("begin " + std::to_string(idx)); }
-  void EndInformHostOfParamChangeFromUI(int idx) override { log.push_back("end " + std::to_string(idx)); }
+  void BeginInformHostOfParamChangeFromUI(int idx) override {
+    log.push_back("begin " + std::to_string(idx));
+  }
+  void EndInformHostOfParamChangeFromUI(int idx) override {
+    log.push_back("end " + std::to_string(idx));
+  }
   void SendParameterValueFromUI(int idx, double v) override {
     log.push_back("ui " + std::to_string(idx));
     uiValues.emplace_back(idx, v);
     IGfxEditorDelegate::SendParameterValueFromUI(idx, v);
   }
-  void OnParamChangeUI(int idx, plug::EParamSource source) override { changes.emplace_back(idx, source); }
+  void OnParamChangeUI(int idx, plug::EParamSource source) override {
+    changes.emplace_back(idx, source);
+  }
   void OnUIClose() override { log.push_back("close"); }
 
   std::vector<std::string> log;
@@ -79,7 +87,9 @@ class ScriptControl : public IControl {
     events.push_back("dbl");
     IControl::OnMouseDblClick(x, y, mod);
   }
-  void OnMouseWheel(float, float, const IMouseMod&, float d) override { events.push_back("wheel " + std::to_string(d)); }
+  void OnMouseWheel(float, float, const IMouseMod&, float d) override {
+    events.push_back("wheel " + std::to_string(d));
+  }
   void OnMouseOver(float x, float y, const IMouseMod& mod) override {
     events.push_back("over");
     IControl::OnMouseOver(x, y, mod);
@@ -90,7 +100,8 @@ class ScriptControl : public IControl {
   }
   void OnResize() override { ++resizes; }
   void OnPopupMenuSelection(IPopupMenu* menu, int valIdx) override {
-    events.push_back(menu ? "menu " + std::to_string(menu->GetChosenItemIdx()) : std::string("menu none"));
+    events.push_back(menu ? "menu " + std::to_string(menu->GetChosenItemIdx())
+                          : std::string("menu none"));
     IControl::OnPopupMenuSelection(menu, valIdx);
   }
   void OnContextSelection(int idx) override { events.push_back("context " + std::to_string(idx)); }

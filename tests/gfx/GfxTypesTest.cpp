@@ -22,10 +22,10 @@ struct ContainsCase {
 TEST(IRECT, ContainmentIsHalfOpenAndTheZeroRectangleHoldsNothing) {
   const IRECT r(10, 20, 30, 40);
   const ContainsCase cases[] = {
-      {r, 10, 20, true},      // top-left corner is inside
+      {r, 10, 20, true},  // top-left corner is inside
       {r, 29.99f, 39.99f, true},
-      {r, 30, 25, false},     // right edge is outside
-      {r, 15, 40, false},     // bottom edge is outside
+      {r, 30, 25, false},  // right edge is outside
+      {r, 15, 40, false},  // bottom edge is outside
       {r, 9.99f, 25, false},
       {r, 15, 19.99f, false},
       {IRECT(), 0, 0, false},  // the all-zero rectangle
@@ -33,7 +33,8 @@ TEST(IRECT, ContainmentIsHalfOpenAndTheZeroRectangleHoldsNothing) {
       {IRECT(5, 5, 5, 9), 5, 6, false},  // no width
   };
   for (const ContainsCase& c : cases)
-    EXPECT_EQ(c.r.Contains(c.x, c.y), c.inside) << c.x << "," << c.y << " in " << c.r.L << "," << c.r.T;
+    EXPECT_EQ(c.r.Contains(c.x, c.y), c.inside)
+        << c.x << "," << c.y << " in " << c.r.L << "," << c.r.T;
 }
 
 TEST(IRECT, IntersectUnionAndConstrain) {
@@ -59,7 +60,8 @@ double RadialOffset(const IPattern& p, double x, double y) {
 }
 
 TEST(IPattern, LinearGradientMapsItsEndsToZeroAndOneAndIsConstantAcross) {
-  const IPattern p = IPattern::CreateLinearGradient(10, 20, 30, 60, {{COLOR_RED, 0.f}, {COLOR_BLUE, 1.f}});
+  const IPattern p =
+      IPattern::CreateLinearGradient(10, 20, 30, 60, {{COLOR_RED, 0.f}, {COLOR_BLUE, 1.f}});
   EXPECT_EQ(p.mType, EPatternType::Linear);
   EXPECT_EQ(p.mExtend, EPatternExtend::Pad);
   EXPECT_NEAR(LinearOffset(p, 10, 20), 0.0, 1e-12);
@@ -71,7 +73,8 @@ TEST(IPattern, LinearGradientMapsItsEndsToZeroAndOneAndIsConstantAcross) {
 }
 
 TEST(IPattern, RadialGradientScalesByTheRadius) {
-  const IPattern p = IPattern::CreateRadialGradient(50, 40, 20, {{COLOR_WHITE, 0.f}, {COLOR_BLACK, 1.f}});
+  const IPattern p =
+      IPattern::CreateRadialGradient(50, 40, 20, {{COLOR_WHITE, 0.f}, {COLOR_BLACK, 1.f}});
   EXPECT_EQ(p.mType, EPatternType::Radial);
   EXPECT_NEAR(p.mTransform.mXX, 1.0 / 20, 1e-12);
   EXPECT_NEAR(p.mTransform.mTX, -50.0 / 20, 1e-12);
@@ -88,14 +91,24 @@ TEST(IPattern, SolidHasOneStopAndSeventeenStopsKeepTheFirstSixteen) {
   ASSERT_EQ(solid.NStops(), 1);
   EXPECT_EQ(solid.GetStop(0).mColor, IColor(128, 1, 2, 3));
 
-  const IPattern p = IPattern::CreateLinearGradient(
-      0, 0, 100, 0,
-      {{IColor(255, 0, 0, 0), 0.f},    {IColor(255, 1, 0, 0), 0.0625f},  {IColor(255, 2, 0, 0), 0.125f},
-       {IColor(255, 3, 0, 0), 0.1875f}, {IColor(255, 4, 0, 0), 0.25f},   {IColor(255, 5, 0, 0), 0.3125f},
-       {IColor(255, 6, 0, 0), 0.375f},  {IColor(255, 7, 0, 0), 0.4375f}, {IColor(255, 8, 0, 0), 0.5f},
-       {IColor(255, 9, 0, 0), 0.5625f}, {IColor(255, 10, 0, 0), 0.625f}, {IColor(255, 11, 0, 0), 0.6875f},
-       {IColor(255, 12, 0, 0), 0.75f},  {IColor(255, 13, 0, 0), 0.8125f}, {IColor(255, 14, 0, 0), 0.875f},
-       {IColor(255, 15, 0, 0), 0.9375f}, {IColor(255, 16, 0, 0), 1.f}});
+  const IPattern p = IPattern::CreateLinearGradient(0, 0, 100, 0,
+                                                    {{IColor(255, 0, 0, 0), 0.f},
+                                                     {IColor(255, 1, 0, 0), 0.0625f},
+                                                     {IColor(255, 2, 0, 0), 0.125f},
+                                                     {IColor(255, 3, 0, 0), 0.1875f},
+                                                     {IColor(255, 4, 0, 0), 0.25f},
+                                                     {IColor(255, 5, 0, 0), 0.3125f},
+                                                     {IColor(255, 6, 0, 0), 0.375f},
+                                                     {IColor(255, 7, 0, 0), 0.4375f},
+                                                     {IColor(255, 8, 0, 0), 0.5f},
+                                                     {IColor(255, 9, 0, 0), 0.5625f},
+                                                     {IColor(255, 10, 0, 0), 0.625f},
+                                                     {IColor(255, 11, 0, 0), 0.6875f},
+                                                     {IColor(255, 12, 0, 0), 0.75f},
+                                                     {IColor(255, 13, 0, 0), 0.8125f},
+                                                     {IColor(255, 14, 0, 0), 0.875f},
+                                                     {IColor(255, 15, 0, 0), 0.9375f},
+                                                     {IColor(255, 16, 0, 0), 1.f}});
   ASSERT_EQ(p.NStops(), 16);
   EXPECT_EQ(p.GetStop(15).mColor.R, 15);
   IPattern q(EPatternType::Linear);

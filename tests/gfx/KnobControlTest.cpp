@@ -21,7 +21,8 @@ class KnobControl : public ::testing::Test {
 
   Knob* AddKnob(int param, EDirection dir = EDirection::Vertical, double gearing = 4.0) {
     // A 100 x 100 target rectangle, as in the gearing example.
-    return static_cast<Knob*>(g->AttachControl(new Knob(IRECT(50, 50, 150, 150), param, dir, gearing)));
+    return static_cast<Knob*>(
+        g->AttachControl(new Knob(IRECT(50, 50, 150, 150), param, dir, gearing)));
   }
 
   TestDelegate dlg;
@@ -31,8 +32,8 @@ class KnobControl : public ::testing::Test {
 struct GearingCase {
   const char* what;
   IMouseMod mod;
-  float pixels;    // upward drag
-  double expected; // normalised value from 0
+  float pixels;     // upward drag
+  double expected;  // normalised value from 0
 };
 
 TEST_F(KnobControl, GearingFourOverAHundredPixels) {
@@ -52,7 +53,8 @@ TEST_F(KnobControl, GearingFourOverAHundredPixels) {
     g->OnMouseDown(100, 100, IMouseMod(true));
     IMouseMod drag = c.mod;
     drag.L = true;
-    for (float moved = 0.f; moved < c.pixels; moved += 10.f) g->OnMouseDrag(100, 100, 0.f, -10.f, drag);
+    for (float moved = 0.f; moved < c.pixels; moved += 10.f)
+      g->OnMouseDrag(100, 100, 0.f, -10.f, drag);
     g->OnMouseUp(100, 100, IMouseMod(true));
     EXPECT_NEAR(k->GetValue(), c.expected, 1e-9) << c.what;
     EXPECT_NEAR(dlg.GetParam(TestDelegate::kPct)->GetNormalized(), c.expected, 1e-9) << c.what;
@@ -116,7 +118,8 @@ TEST_F(KnobControl, WheelRules) {
       {"one unit is 0.01", TestDelegate::kPct, 50.0, 1.f, IMouseMod(), 51.0},
       {"down", TestDelegate::kPct, 50.0, -2.f, IMouseMod(), 48.0},
       {"Shift: 0.001", TestDelegate::kPct, 50.0, 1.f, IMouseMod(false, false, true), 50.1},
-      {"Command: 0.001", TestDelegate::kPct, 50.0, -1.f, IMouseMod(false, false, false, true), 49.9},
+      {"Command: 0.001", TestDelegate::kPct, 50.0, -1.f, IMouseMod(false, false, false, true),
+       49.9},
       {"clamped at the top", TestDelegate::kPct, 99.5, 1.f, IMouseMod(), 100.0},
       {"stepped up one step", TestDelegate::kStepped, 0.0, 0.3f, IMouseMod(), 3.0},
       {"stepped down one step", TestDelegate::kStepped, 0.0, -5.f, IMouseMod(), -3.0},

@@ -45,7 +45,8 @@ TEST(ResourceCache, ContextsOnSeveralThreadsShareOneDecodedBitmapAndFont) {
         const IBitmap bmp = g->LoadBitmap("shared.png");
         const APIBitmap* expected = nullptr;
         first.compare_exchange_strong(expected, bmp.GetAPIBitmap(), std::memory_order_acq_rel);
-        if (!bmp.IsValid() || bmp.GetAPIBitmap() != first.load(std::memory_order_acquire)) ++mismatches;
+        if (!bmp.IsValid() || bmp.GetAPIBitmap() != first.load(std::memory_order_acquire))
+          ++mismatches;
         if (!g->LoadFont("Plain", "Roboto-Regular.ttf")) ++mismatches;
       }
     });

@@ -1,4 +1,5 @@
-// BundleLoadingTest.cpp: a component is found only through its bundle's Info.plist and exported factory; every fault has a clear text.
+// BundleLoadingTest.cpp: a component is found only through its bundle's Info.plist and exported
+// factory; every fault has a clear text.
 #include "host/ComponentBundle.h"
 #include "host/HostedUnit.h"
 #include "tests/host/TempBundle.h"
@@ -12,8 +13,8 @@ using hosttest::kGoodComponent;
 using hosttest::TempBundle;
 
 constexpr OSType Code(const char (&s)[5]) {
-  return (static_cast<OSType>(s[0]) << 24) | (static_cast<OSType>(s[1]) << 16) | (static_cast<OSType>(s[2]) << 8) |
-         static_cast<OSType>(s[3]);
+  return (static_cast<OSType>(s[0]) << 24) | (static_cast<OSType>(s[1]) << 16) |
+         (static_cast<OSType>(s[2]) << 8) | static_cast<OSType>(s[3]);
 }
 
 TEST(BundleLoading, TheFixtureIsDescribedByItsInfoPlist) {
@@ -23,7 +24,7 @@ TEST(BundleLoading, TheFixtureIsDescribedByItsInfoPlist) {
   EXPECT_EQ(bundle->Info().executable, "GainFixture");
   EXPECT_EQ(bundle->Info().identifier, "com.tovrasat.test.gainfixture");
   ASSERT_EQ(bundle->Info().components.size(), 1u);
-  const host::ComponentEntry &c = bundle->Info().components[0];
+  const host::ComponentEntry& c = bundle->Info().components[0];
   EXPECT_EQ(c.description.componentType, Code("aufx"));
   EXPECT_EQ(c.description.componentSubType, Code("GnFx"));
   EXPECT_EQ(c.description.componentManufacturer, Code("Tovr"));
@@ -41,29 +42,35 @@ TEST(BundleLoading, TheFixtureIsDescribedByItsInfoPlist) {
 
 TEST(BundleLoading, EveryFaultOfTheBundleIsReported) {
   struct Case {
-    const char *what;
+    const char* what;
     std::string plist;  // empty: no Info.plist at all
     int binary;         // 0 none, 1 the fixture's, 2 a file that is not a loadable object
-    const char *message;
+    const char* message;
   };
   const Case cases[] = {
       {"no plist", "", 1, "missing Info.plist"},
       {"bad xml", "<plist><dict><key>x</key>", 1, "bad XML"},
       {"not a dictionary", "<plist><array/></plist>", 1, "not a dictionary"},
-      {"no executable", "<plist><dict><key>AudioComponents</key><array/></dict></plist>", 1, "CFBundleExecutable"},
-      {"no components", "<plist><dict><key>CFBundleExecutable</key><string>G</string></dict></plist>", 1,
+      {"no executable", "<plist><dict><key>AudioComponents</key><array/></dict></plist>", 1,
+       "CFBundleExecutable"},
+      {"no components",
+       "<plist><dict><key>CFBundleExecutable</key><string>G</string></dict></plist>", 1,
        "no AudioComponents"},
-      {"short code", ComponentPlist("G", "<key>type</key><string>afx</string><key>subtype</key><string>GnFx</string>"
-                                         "<key>manufacturer</key><string>Tovr</string>"
-                                         "<key>factoryFunction</key><string>F</string>"),
+      {"short code",
+       ComponentPlist("G",
+                      "<key>type</key><string>afx</string><key>subtype</key><string>GnFx</string>"
+                      "<key>manufacturer</key><string>Tovr</string>"
+                      "<key>factoryFunction</key><string>F</string>"),
        1, "four-character codes"},
-      {"no factory", ComponentPlist("G", "<key>type</key><string>aufx</string><key>subtype</key><string>GnFx</string>"
-                                         "<key>manufacturer</key><string>Tovr</string>"),
+      {"no factory",
+       ComponentPlist("G",
+                      "<key>type</key><string>aufx</string><key>subtype</key><string>GnFx</string>"
+                      "<key>manufacturer</key><string>Tovr</string>"),
        1, "no factoryFunction"},
       {"missing binary", ComponentPlist("G", kGoodComponent), 0, "missing binary"},
       {"unloadable binary", ComponentPlist("G", kGoodComponent), 2, "cannot load"},
   };
-  for (const Case &c : cases) {
+  for (const Case& c : cases) {
     TempBundle bundle("fault");
     if (!c.plist.empty()) bundle.WritePlist(c.plist);
     if (c.binary == 1) bundle.CopyBinary(GAIN_FIXTURE_BINARY, "G");
@@ -76,9 +83,11 @@ TEST(BundleLoading, EveryFaultOfTheBundleIsReported) {
 
 TEST(BundleLoading, CodesMayBeIntegersAndTheFactoryIsFoundByName) {
   TempBundle bundle("integer_codes");
-  bundle.WritePlist(ComponentPlist("G", "<key>type</key><integer>1635083896</integer>"
-                                        "<key>subtype</key><string>GnFx</string><key>manufacturer</key><string>Tovr</string>"
-                                        "<key>factoryFunction</key><string>GainFixture_Factory</string>"));
+  bundle.WritePlist(ComponentPlist(
+      "G",
+      "<key>type</key><integer>1635083896</integer>"
+      "<key>subtype</key><string>GnFx</string><key>manufacturer</key><string>Tovr</string>"
+      "<key>factoryFunction</key><string>GainFixture_Factory</string>"));
   bundle.CopyBinary(GAIN_FIXTURE_BINARY, "G");
   std::string error;
   auto loaded = host::ComponentBundle::Load(bundle.Path(), error);
@@ -97,9 +106,11 @@ TEST(BundleLoading, OpeningFailsCleanlyForAnUnknownComponentOrAMissingSymbol) {
   EXPECT_FALSE(host::HostedUnit::Open(nullptr, {}, error));
 
   TempBundle bundle("missing_symbol");
-  bundle.WritePlist(ComponentPlist("G", "<key>type</key><string>aufx</string><key>subtype</key><string>GnFx</string>"
-                                        "<key>manufacturer</key><string>Tovr</string>"
-                                        "<key>factoryFunction</key><string>NoSuchFactory</string>"));
+  bundle.WritePlist(
+      ComponentPlist("G",
+                     "<key>type</key><string>aufx</string><key>subtype</key><string>GnFx</string>"
+                     "<key>manufacturer</key><string>Tovr</string>"
+                     "<key>factoryFunction</key><string>NoSuchFactory</string>"));
   bundle.CopyBinary(GAIN_FIXTURE_BINARY, "G");
   auto loaded = host::ComponentBundle::Load(bundle.Path(), error);
   ASSERT_TRUE(loaded) << error;

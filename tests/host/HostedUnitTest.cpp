@@ -1,4 +1,5 @@
-// HostedUnitTest.cpp: the host drives the fixture unit as a DAW would: render, parameters, events, state, presets.
+// HostedUnitTest.cpp: the host drives the fixture unit as a DAW would: render, parameters, events,
+// state, presets.
 #include "host/HostApplication.h"
 #include "host/HostedUnit.h"
 #include "host/Plist.h"
@@ -21,7 +22,8 @@ using host::HostedUnit;
 constexpr AudioUnitPropertyID kLastSampleTime = 64000;  // the fixture's test-only properties
 constexpr AudioUnitPropertyID kHostSeen = 64001;
 constexpr AudioUnitPropertyID kTransportSeen = 64002;
-constexpr AudioUnitPropertyID kIdleTicks = 64003;  // of the 20 ms timer the unit keeps on the main run loop
+constexpr AudioUnitPropertyID kIdleTicks =
+    64003;  // of the 20 ms timer the unit keeps on the main run loop
 
 class HostedFixture : public ::testing::Test {
  protected:
@@ -37,7 +39,9 @@ class HostedFixture : public ::testing::Test {
   Float64 LastSampleTime() const {
     Float64 t = -2;
     UInt32 size = sizeof t;
-    EXPECT_EQ(AudioUnitGetProperty(unit->Unit(), kLastSampleTime, kAudioUnitScope_Global, 0, &t, &size), noErr);
+    EXPECT_EQ(
+        AudioUnitGetProperty(unit->Unit(), kLastSampleTime, kAudioUnitScope_Global, 0, &t, &size),
+        noErr);
     return t;
   }
 
@@ -47,15 +51,16 @@ class HostedFixture : public ::testing::Test {
 
 // Two channels of a ramp, deinterleaved, with the pointer arrays a render call takes.
 struct Signal {
-  explicit Signal(size_t frames) : left(frames), right(frames), outLeft(frames, 9.0f), outRight(frames, 9.0f) {
+  explicit Signal(size_t frames)
+      : left(frames), right(frames), outLeft(frames, 9.0f), outRight(frames, 9.0f) {
     for (size_t i = 0; i < frames; ++i) {
       left[i] = static_cast<float>(i % 97) / 97.0f;
       right[i] = -static_cast<float>(i % 31) / 31.0f;
     }
   }
   std::vector<float> left, right, outLeft, outRight;
-  const float *in[2] = {left.data(), right.data()};
-  float *out[2] = {outLeft.data(), outRight.data()};
+  const float* in[2] = {left.data(), right.data()};
+  float* out[2] = {outLeft.data(), outRight.data()};
 };
 
 TEST_F(HostedFixture, ProcessRendersBlocksWithAdvancingTimeAndPumpsAtThePaceOfTheAudio) {
@@ -85,7 +90,8 @@ TEST_F(HostedFixture, ProcessRendersBlocksWithAdvancingTimeAndPumpsAtThePaceOfTh
 // the platform layer, and the offline pump moves it exactly with the audio.
 TEST(OfflinePump, TheUnitsTimerTicksAtThePaceOfTheRenderedAudio) {
   ASSERT_FALSE(TovraSdkRunLoopIsManualClock());
-  HostedUnit::Pump pump = HostedUnit::OfflinePump();  // before opening: first ticks on the audio clock
+  HostedUnit::Pump pump =
+      HostedUnit::OfflinePump();  // before opening: first ticks on the audio clock
   ASSERT_TRUE(TovraSdkRunLoopIsManualClock());
   std::string error;
   auto unit = HostedUnit::Open(host::ComponentBundle::Load(GAIN_FIXTURE_BUNDLE, error),
@@ -96,7 +102,8 @@ TEST(OfflinePump, TheUnitsTimerTicksAtThePaceOfTheRenderedAudio) {
   auto ticks = [&] {
     UInt32 n = 0;
     UInt32 size = sizeof n;
-    EXPECT_EQ(AudioUnitGetProperty(unit->Unit(), kIdleTicks, kAudioUnitScope_Global, 0, &n, &size), noErr);
+    EXPECT_EQ(AudioUnitGetProperty(unit->Unit(), kIdleTicks, kAudioUnitScope_Global, 0, &n, &size),
+              noErr);
     return n;
   };
   Signal s(48000);
@@ -117,8 +124,8 @@ TEST(OfflinePump, TheUnitsTimerTicksAtThePaceOfTheRenderedAudio) {
   int reads = 0;
   CFFileDescriptorContext context{0, &reads, nullptr, nullptr, nullptr};
   CFFileDescriptorRef f = CFFileDescriptorCreate(
-      nullptr, fds[0], true, [](CFFileDescriptorRef, CFOptionFlags, void *info) { ++*static_cast<int *>(info); },
-      &context);
+      nullptr, fds[0], true,
+      [](CFFileDescriptorRef, CFOptionFlags, void* info) { ++*static_cast<int*>(info); }, &context);
   CFRunLoopSourceRef source = CFFileDescriptorCreateRunLoopSource(nullptr, f, 0);
   CFRunLoopAddSource(CFRunLoopGetMain(), source, kCFRunLoopCommonModes);
   CFFileDescriptorEnableCallBacks(f, kCFFileDescriptorReadCallBack);
@@ -131,7 +138,8 @@ TEST(OfflinePump, TheUnitsTimerTicksAtThePaceOfTheRenderedAudio) {
   ::close(fds[1]);
 
   TovraSdkRunLoopUseSystemClock();
-  ASSERT_EQ(unit->Process(s.in, s.out, 48000), noErr);  // the pump now leaves time to the system clock
+  ASSERT_EQ(unit->Process(s.in, s.out, 48000),
+            noErr);  // the pump now leaves time to the system clock
   EXPECT_EQ(ticks(), 51u);
   unit->Close();  // the unit's timer leaves the loop with it
   EXPECT_EQ(CFRunLoopGetNextTimerFireDate(CFRunLoopGetMain(), kCFRunLoopDefaultMode), 0.0);
@@ -145,7 +153,8 @@ TEST(OfflinePump, LongRendersKeepTheClockOnTheAudio) {
   int ticks = 0;
   CFRunLoopTimerContext context{0, &ticks, nullptr, nullptr, nullptr};
   CFRunLoopTimerRef timer = CFRunLoopTimerCreate(
-      nullptr, 0.0, 0.020, 0, 0, [](CFRunLoopTimerRef, void *info) { ++*static_cast<int *>(info); }, &context);
+      nullptr, 0.0, 0.020, 0, 0, [](CFRunLoopTimerRef, void* info) { ++*static_cast<int*>(info); },
+      &context);
   CFRunLoopAddTimer(CFRunLoopGetMain(), timer, kCFRunLoopCommonModes);
   for (int block = 0; block < 187500; ++block) pump(256.0 / 48000.0);
   EXPECT_EQ(ticks, 50001);  // the tick due at 0, then one per 20 ms up to and including 1000 s
@@ -160,13 +169,17 @@ TEST_F(HostedFixture, HostCallbacksReportTheTransportAtEachBlock) {
   auto seen = [&] {
     std::array<Float64, 5> t{};
     UInt32 size = sizeof t;
-    EXPECT_EQ(AudioUnitGetProperty(unit->Unit(), kTransportSeen, kAudioUnitScope_Global, 0, t.data(), &size), noErr);
+    EXPECT_EQ(AudioUnitGetProperty(unit->Unit(), kTransportSeen, kAudioUnitScope_Global, 0,
+                                   t.data(), &size),
+              noErr);
     return t;
   };
   Signal s(48000);
-  // 120 BPM at 48 kHz: a beat every 24000 frames. The block starting at frame 24064 is at beat 1.00267.
+  // 120 BPM at 48 kHz: a beat every 24000 frames. The block starting at frame 24064 is at
+  // beat 1.00267.
   ASSERT_EQ(unit->Render(s.in, s.out, 256), noErr);
-  EXPECT_EQ(seen(), (std::array<Float64, 5>{0.0, 120.0, 1.0, 1.0, 0.0}));  // the first answer says "changed"
+  EXPECT_EQ(seen(), (std::array<Float64, 5>{0.0, 120.0, 1.0, 1.0,
+                                            0.0}));  // the first answer says "changed"
   ASSERT_EQ(unit->Process(s.in, s.out, 24064 - 256), noErr);
   ASSERT_EQ(unit->Render(s.in, s.out, 256), noErr);
   const auto t = seen();
@@ -194,20 +207,22 @@ TEST_F(HostedFixture, RenderErrorsLeaveTimeAndOutputAlone) {
 }
 
 TEST_F(HostedFixture, ConfigurationIsRefusedWhenItCannotApply) {
-  EXPECT_EQ(unit->Configure({48000.0, 256, 3, 3}), kAudioUnitErr_FormatNotSupported);  // the fixture takes 1-2
+  EXPECT_EQ(unit->Configure({48000.0, 256, 3, 3}),
+            kAudioUnitErr_FormatNotSupported);  // the fixture takes 1-2
   EXPECT_EQ(unit->Configure({0.0, 256, 2, 2}), kAudio_ParamError);
   ASSERT_EQ(unit->Configure({44100.0, 128, 1, 1}), noErr);
   ASSERT_EQ(unit->Initialize(), noErr);
   EXPECT_EQ(unit->Configure(config), kAudioUnitErr_Initialized);
   Float64 rate = 0;
   UInt32 size = sizeof rate;
-  ASSERT_EQ(AudioUnitGetProperty(unit->Unit(), kAudioUnitProperty_SampleRate, kAudioUnitScope_Global, 0, &rate, &size),
+  ASSERT_EQ(AudioUnitGetProperty(unit->Unit(), kAudioUnitProperty_SampleRate,
+                                 kAudioUnitScope_Global, 0, &rate, &size),
             noErr);
   EXPECT_EQ(rate, 44100.0);
   AudioStreamBasicDescription format{};
   size = sizeof format;
-  ASSERT_EQ(AudioUnitGetProperty(unit->Unit(), kAudioUnitProperty_StreamFormat, kAudioUnitScope_Output, 0, &format,
-                                 &size),
+  ASSERT_EQ(AudioUnitGetProperty(unit->Unit(), kAudioUnitProperty_StreamFormat,
+                                 kAudioUnitScope_Output, 0, &format, &size),
             noErr);
   EXPECT_EQ(format.mChannelsPerFrame, 1u);
   EXPECT_EQ(format.mFormatFlags, 41u);
@@ -247,14 +262,14 @@ TEST_F(HostedFixture, ParametersAreListedDescribedConvertedAndSet) {
 TEST_F(HostedFixture, ParameterEventsAndPropertyListenersReachTheHost) {
   std::vector<std::pair<AudioUnitParameterID, AudioUnitParameterValue>> values;
   std::vector<AudioUnitPropertyID> properties;
-  ASSERT_EQ(unit->ListenToParameters([&](const AudioUnitEvent &e, AudioUnitParameterValue v) {
-    if (e.mEventType == kAudioUnitEvent_ParameterValueChange) values.push_back({e.mArgument.mParameter.mParameterID, v});
+  ASSERT_EQ(unit->ListenToParameters([&](const AudioUnitEvent& e, AudioUnitParameterValue v) {
+    if (e.mEventType == kAudioUnitEvent_ParameterValueChange)
+      values.push_back({e.mArgument.mParameter.mParameterID, v});
   }),
             noErr);
   ASSERT_EQ(unit->AddPropertyListener(kAudioUnitProperty_PresentPreset,
-                                      [&](AudioUnitPropertyID id, AudioUnitScope, AudioUnitElement) {
-                                        properties.push_back(id);
-                                      }),
+                                      [&](AudioUnitPropertyID id, AudioUnitScope,
+                                          AudioUnitElement) { properties.push_back(id); }),
             noErr);
   ASSERT_EQ(unit->SelectPreset(1), noErr);  // the fixture announces both values and the preset
   ASSERT_EQ(values.size(), 2u);
@@ -273,15 +288,17 @@ TEST_F(HostedFixture, ParameterEventsAndPropertyListenersReachTheHost) {
 
   // Property changes announced through the AU event system reach the same handler.
   int propertyEvents = 0;
-  ASSERT_EQ(unit->ListenToParameters([&](const AudioUnitEvent &e, AudioUnitParameterValue) {
-    if (e.mEventType == kAudioUnitEvent_PropertyChange && e.mArgument.mProperty.mPropertyID == kAudioUnitProperty_Latency)
+  ASSERT_EQ(unit->ListenToParameters([&](const AudioUnitEvent& e, AudioUnitParameterValue) {
+    if (e.mEventType == kAudioUnitEvent_PropertyChange &&
+        e.mArgument.mProperty.mPropertyID == kAudioUnitProperty_Latency)
       ++propertyEvents;
   }),
             noErr);
   ASSERT_EQ(unit->ListenToPropertyEvents(kAudioUnitProperty_Latency), noErr);
   AudioUnitEvent latency{};
   latency.mEventType = kAudioUnitEvent_PropertyChange;
-  latency.mArgument.mProperty = {unit->Unit(), kAudioUnitProperty_Latency, kAudioUnitScope_Global, 0};
+  latency.mArgument.mProperty = {unit->Unit(), kAudioUnitProperty_Latency, kAudioUnitScope_Global,
+                                 0};
   ASSERT_EQ(AUEventListenerNotify(nullptr, nullptr, &latency), noErr);
   EXPECT_EQ(propertyEvents, 1);
 
@@ -301,8 +318,9 @@ TEST_F(HostedFixture, ClassInfoSurvivesAProjectFileAndForeignStateIsRefused) {
   ASSERT_TRUE(saved);
 
   // Through a file, as a DAW keeps it in a project.
-  const std::string path =
-      (std::filesystem::temp_directory_path() / ("tovrasat_host_state_" + std::to_string(::getpid()) + ".plist")).string();
+  const std::string path = (std::filesystem::temp_directory_path() /
+                            ("tovrasat_host_state_" + std::to_string(::getpid()) + ".plist"))
+                               .string();
   std::string error;
   ASSERT_TRUE(host::Plist::WriteFile(path, saved.Get(), error)) << error;
   CFRef<CFPropertyListRef> loaded = host::Plist::ReadFile(path, error);
@@ -314,7 +332,8 @@ TEST_F(HostedFixture, ClassInfoSurvivesAProjectFileAndForeignStateIsRefused) {
   EXPECT_EQ(unit->RestoreClassInfo(loaded.Get()), noErr);
   EXPECT_EQ(unit->GetParameter(0), 0.25f);
 
-  CFRef<CFMutableDictionaryRef> foreign(CFDictionaryCreateMutableCopy(nullptr, 0, static_cast<CFDictionaryRef>(loaded.Get())));
+  CFRef<CFMutableDictionaryRef> foreign(
+      CFDictionaryCreateMutableCopy(nullptr, 0, static_cast<CFDictionaryRef>(loaded.Get())));
   const SInt32 other = 0x4F746872;  // 'Othr'
   CFRef<CFNumberRef> subtype(CFNumberCreate(nullptr, kCFNumberSInt32Type, &other));
   CFDictionarySetValue(foreign.Get(), CFSTR("subtype"), subtype.Get());
@@ -346,7 +365,8 @@ TEST_F(HostedFixture, TheUnitSeesTheHostIdentityAndItsOwnBundle) {
   ASSERT_EQ(unit->Initialize(), noErr);
   CFStringRef seen = nullptr;
   UInt32 size = sizeof seen;
-  ASSERT_EQ(AudioUnitGetProperty(unit->Unit(), kHostSeen, kAudioUnitScope_Global, 0, &seen, &size), noErr);
+  ASSERT_EQ(AudioUnitGetProperty(unit->Unit(), kHostSeen, kAudioUnitScope_Global, 0, &seen, &size),
+            noErr);
   CFRef<CFStringRef> owned(seen);
   char text[1024];
   ASSERT_TRUE(CFStringGetCString(seen, text, sizeof text, kCFStringEncodingUTF8));

@@ -8,7 +8,7 @@ namespace {
 using host::CFRef;
 using host::Plist;
 
-const char *kDocument = R"(<?xml version="1.0" encoding="UTF-8"?>
+const char* kDocument = R"(<?xml version="1.0" encoding="UTF-8"?>
 <!DOCTYPE plist PUBLIC "-//Apple//DTD PLIST 1.0//EN" "http://www.apple.com/DTDs/PropertyList-1.0.dtd">
 <plist version="1.0">
 <dict>
@@ -25,7 +25,7 @@ const char *kDocument = R"(<?xml version="1.0" encoding="UTF-8"?>
 </dict>
 </plist>)";
 
-const void *Get(CFPropertyListRef dict, const char *key) {
+const void* Get(CFPropertyListRef dict, const char* key) {
   CFRef<CFStringRef> k(CFStringCreateWithCString(nullptr, key, kCFStringEncodingUTF8));
   return CFDictionaryGetValue(static_cast<CFDictionaryRef>(dict), k.Get());
 }
@@ -37,10 +37,12 @@ TEST(Plist, ReadsEveryValueKindAndWritesWhatItReads) {
   ASSERT_EQ(CFGetTypeID(plist.Get()), CFDictionaryGetTypeID());
   EXPECT_EQ(CFDictionaryGetCount(static_cast<CFDictionaryRef>(plist.Get())), 8);
 
-  CFRef<CFStringRef> name(CFStringCreateWithCString(nullptr, "Caf\xC3\xA9 & bar", kCFStringEncodingUTF8));
+  CFRef<CFStringRef> name(
+      CFStringCreateWithCString(nullptr, "Caf\xC3\xA9 & bar", kCFStringEncodingUTF8));
   EXPECT_TRUE(CFEqual(Get(plist.Get(), "name"), name.Get()));
   SInt32 version = 0;
-  EXPECT_TRUE(CFNumberGetValue(static_cast<CFNumberRef>(Get(plist.Get(), "version")), kCFNumberSInt32Type, &version));
+  EXPECT_TRUE(CFNumberGetValue(static_cast<CFNumberRef>(Get(plist.Get(), "version")),
+                               kCFNumberSInt32Type, &version));
   EXPECT_EQ(version, 65536);
   double gain = 0;
   CFNumberGetValue(static_cast<CFNumberRef>(Get(plist.Get(), "gain")), kCFNumberFloat64Type, &gain);
@@ -63,8 +65,8 @@ TEST(Plist, ReadsEveryValueKindAndWritesWhatItReads) {
 
 TEST(Plist, MalformedInputIsAnErrorWithAReason) {
   struct Case {
-    const char *xml;
-    const char *reason;
+    const char* xml;
+    const char* reason;
   };
   const Case cases[] = {
       {"<plist><dict><key>a</key>", "bad XML"},
@@ -79,7 +81,7 @@ TEST(Plist, MalformedInputIsAnErrorWithAReason) {
       {"<plist><date-time/></plist>", "unknown"},
       {"<plist><string>\xC3</string></plist>", "UTF-8"},
   };
-  for (const Case &c : cases) {
+  for (const Case& c : cases) {
     std::string error;
     EXPECT_FALSE(Plist::Parse(c.xml, error)) << c.xml;
     EXPECT_NE(error.find(c.reason), std::string::npos) << c.xml << " -> " << error;
@@ -94,12 +96,13 @@ TEST(Plist, WritingRefusesWhatAPropertyListCannotHold) {
   EXPECT_FALSE(Plist::Write(nullptr, xml, error));
   const SInt32 one = 1;
   CFRef<CFNumberRef> key(CFNumberCreate(nullptr, kCFNumberSInt32Type, &one));
-  CFRef<CFMutableDictionaryRef> dict(
-      CFDictionaryCreateMutable(nullptr, 0, &kCFTypeDictionaryKeyCallBacks, &kCFTypeDictionaryValueCallBacks));
+  CFRef<CFMutableDictionaryRef> dict(CFDictionaryCreateMutable(
+      nullptr, 0, &kCFTypeDictionaryKeyCallBacks, &kCFTypeDictionaryValueCallBacks));
   CFDictionarySetValue(dict.Get(), key.Get(), key.Get());
   EXPECT_FALSE(Plist::Write(dict.Get(), xml, error));
   EXPECT_NE(error.find("not a string"), std::string::npos);
-  CFRef<CFURLRef> url(CFURLCreateWithFileSystemPath(nullptr, CFSTR("/tmp"), kCFURLPOSIXPathStyle, true));
+  CFRef<CFURLRef> url(
+      CFURLCreateWithFileSystemPath(nullptr, CFSTR("/tmp"), kCFURLPOSIXPathStyle, true));
   EXPECT_FALSE(Plist::Write(url.Get(), xml, error));
 }
 

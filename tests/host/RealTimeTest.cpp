@@ -1,4 +1,5 @@
-// RealTimeTest.cpp: HostedUnit::Render allocates nothing (global operator new is counted in this binary).
+// RealTimeTest.cpp: HostedUnit::Render allocates nothing (global operator new is counted in this
+// binary).
 #include "host/HostedUnit.h"
 
 #include <gtest/gtest.h>
@@ -17,21 +18,33 @@ static_assert(std::atomic<long>::is_always_lock_free);
 #pragma GCC diagnostic ignored "-Wmismatched-new-delete"
 
 // Replaced for the whole process, so allocations inside the loaded fixture count as well.
-void *operator new(std::size_t size) {
+void* operator new(std::size_t size) {
   gAllocations.fetch_add(1, std::memory_order_relaxed);
-  if (void *p = std::malloc(size == 0 ? 1 : size)) return p;
+  if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
   throw std::bad_alloc();
 }
-void *operator new[](std::size_t size) { return operator new(size); }
-void *operator new(std::size_t size, const std::nothrow_t &) noexcept {
+void* operator new[](std::size_t size) {
+  return operator new(size);
+}
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
   gAllocations.fetch_add(1, std::memory_order_relaxed);
   return std::malloc(size == 0 ? 1 : size);
 }
-void *operator new[](std::size_t size, const std::nothrow_t &tag) noexcept { return operator new(size, tag); }
-void operator delete(void *p) noexcept { std::free(p); }
-void operator delete[](void *p) noexcept { operator delete(p); }
-void operator delete(void *p, std::size_t) noexcept { operator delete(p); }
-void operator delete[](void *p, std::size_t) noexcept { operator delete(p); }
+void* operator new[](std::size_t size, const std::nothrow_t& tag) noexcept {
+  return operator new(size, tag);
+}
+void operator delete(void* p) noexcept {
+  std::free(p);
+}
+void operator delete[](void* p) noexcept {
+  operator delete(p);
+}
+void operator delete(void* p, std::size_t) noexcept {
+  operator delete(p);
+}
+void operator delete[](void* p, std::size_t) noexcept {
+  operator delete(p);
+}
 
 namespace {
 
@@ -44,8 +57,8 @@ TEST(HostRealTime, RenderAllocatesNothing) {
   ASSERT_EQ(unit->Configure({44100.0, 512, 2, 2}), noErr);
   ASSERT_EQ(unit->Initialize(), noErr);
   std::vector<float> in(512, 0.5f), outL(512), outR(512);
-  const float *inputs[2] = {in.data(), in.data()};
-  float *outputs[2] = {outL.data(), outR.data()};
+  const float* inputs[2] = {in.data(), in.data()};
+  float* outputs[2] = {outL.data(), outR.data()};
 
   // The counter must see allocations at all, or the test below could not fail.
   const long probe = gAllocations.load();

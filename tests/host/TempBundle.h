@@ -11,10 +11,11 @@ namespace hosttest {
 
 class TempBundle {
  public:
-  explicit TempBundle(const std::string &name) {
+  explicit TempBundle(const std::string& name) {
     static int serial = 0;
     mPath = std::filesystem::temp_directory_path() /
-            ("tovrasat_host_" + std::to_string(::getpid()) + "_" + std::to_string(serial++) + "_" + name + ".component");
+            ("tovrasat_host_" + std::to_string(::getpid()) + "_" + std::to_string(serial++) + "_" +
+             name + ".component");
     std::filesystem::remove_all(mPath);
     std::filesystem::create_directories(mPath / "Contents/MacOS");
   }
@@ -22,14 +23,16 @@ class TempBundle {
     std::error_code ignored;
     std::filesystem::remove_all(mPath, ignored);
   }
-  TempBundle(const TempBundle &) = delete;
-  TempBundle &operator=(const TempBundle &) = delete;
+  TempBundle(const TempBundle&) = delete;
+  TempBundle& operator=(const TempBundle&) = delete;
 
-  void WritePlist(const std::string &text) const { std::ofstream(mPath / "Contents/Info.plist") << text; }
-  void CopyBinary(const std::string &from, const std::string &as) const {
+  void WritePlist(const std::string& text) const {
+    std::ofstream(mPath / "Contents/Info.plist") << text;
+  }
+  void CopyBinary(const std::string& from, const std::string& as) const {
     std::filesystem::copy_file(from, mPath / "Contents/MacOS" / as);
   }
-  void WriteBinary(const std::string &as, const std::string &bytes) const {
+  void WriteBinary(const std::string& as, const std::string& bytes) const {
     std::ofstream(mPath / "Contents/MacOS" / as) << bytes;
   }
   std::string Path() const { return mPath.string(); }
@@ -39,16 +42,20 @@ class TempBundle {
 };
 
 // An Info.plist naming one component; the parts are spliced in verbatim.
-inline std::string ComponentPlist(const std::string &executable, const std::string &componentBody) {
+inline std::string ComponentPlist(const std::string& executable, const std::string& componentBody) {
   return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict>"
-         "<key>CFBundleExecutable</key><string>" + executable + "</string>"
+         "<key>CFBundleExecutable</key><string>" +
+         executable +
+         "</string>"
          "<key>CFBundleIdentifier</key><string>com.tovrasat.test.temp</string>"
-         "<key>AudioComponents</key><array><dict>" + componentBody + "</dict></array></dict></plist>\n";
+         "<key>AudioComponents</key><array><dict>" +
+         componentBody + "</dict></array></dict></plist>\n";
 }
 
 inline const std::string kGoodComponent =
     "<key>type</key><string>aufx</string><key>subtype</key><string>GnFx</string>"
     "<key>manufacturer</key><string>Tovr</string><key>name</key><string>Temp</string>"
-    "<key>version</key><integer>1</integer><key>factoryFunction</key><string>GainFixture_Factory</string>";
+    "<key>version</key><integer>1</integer><key>factoryFunction</key><string>GainFixture_Factory</"
+    "string>";
 
 }  // namespace hosttest

@@ -27,11 +27,10 @@ struct RangeCase {
 
 TEST(IParamRange, MaxBelowMinPlusStepBecomesMinPlusStep) {
   const RangeCase cases[] = {
-      {0.0, 100.0, 1.0, 100.0},  // an ordinary range is kept
-      {0.0, 0.5, 1.0, 1.0},      // narrower than one step
-      {5.0, 2.0, 1.0, 6.0},      // max below min
-      {-24.0, 12.0, 0.1, 12.0},
-      {3.0, 3.0, 0.0, 3.0},  // step 0: a single value
+      {0.0, 100.0, 1.0, 100.0},                        // an ordinary range is kept
+      {0.0, 0.5, 1.0, 1.0},                            // narrower than one step
+      {5.0, 2.0, 1.0, 6.0},                            // max below min
+      {-24.0, 12.0, 0.1, 12.0}, {3.0, 3.0, 0.0, 3.0},  // step 0: a single value
   };
   for (const RangeCase& c : cases) {
     IParam p;
@@ -60,10 +59,14 @@ TEST(IParamRange, ConstrainRoundsSteppedHalvesAwayFromZeroThenClamps) {
     const IParam* p;
     double in, out;
   } cases[] = {
-      {&stepped, 2.5, 3.0},   {&stepped, -2.5, -3.0}, {&stepped, 2.4, 2.0},
-      {&stepped, 11.0, 10.0}, {&stepped, -99.0, -10.0},
+      {&stepped, 2.5, 3.0},
+      {&stepped, -2.5, -3.0},
+      {&stepped, 2.4, 2.0},
+      {&stepped, 11.0, 10.0},
+      {&stepped, -99.0, -10.0},
       {&free, 2.25, 2.25},  // not stepped: not rounded, although the step is 0.5
-      {&free, 10.5, 10.0},    {&free, -std::numeric_limits<double>::infinity(), -10.0},
+      {&free, 10.5, 10.0},
+      {&free, -std::numeric_limits<double>::infinity(), -10.0},
   };
   for (const auto& c : cases) EXPECT_EQ(c.p->Constrain(c.in), c.out) << c.in;
 }
@@ -114,8 +117,8 @@ TEST(IParamDisplay, NumbersFromPrecisionSignAndNegateFlags) {
       {1.0, 0, 2.5, "3"},  // "%d" of a value rounded halves away from zero
       {1.0, 0, -2.5, "-3"},
       {1.0, 0, 2.4999, "2"},
-      {1.0, 0, -0.4, "0"},  // rounds to zero: no "-0"
-      {1.0, 0, 150.0, "150"},  // a real value is shown unclamped
+      {1.0, 0, -0.4, "0"},              // rounds to zero: no "-0"
+      {1.0, 0, 150.0, "150"},           // a real value is shown unclamped
       {1.0, 0, 1e12, "1000000000000"},  // beyond int: no overflow
       {0.1, 0, -3.5, "-3.5"},
       {0.1, 0, 0.0, "0.0"},
@@ -236,17 +239,15 @@ TEST(IParamParse, StringToValueByParameterKind) {
     const char* text;
     double expected;
   } cases[] = {
-      {&gain, "abc", 0.0},      // no leading number
-      {&gain, "42.5", 42.5},    {&gain, " 7 %", 7.0}, {&gain, "150", 100.0},
-      {&gain, "-5", 0.0},       {&gain, "", 0.0},
-      {&trim, "3", -3.0},       // negated back
-      {&trim, "-20", 10.0},
-      {&count, "2.5", 3.0},     // stepped: rounded, halves away from zero
-      {&bypass, "on", 1.0},     {&bypass, "off", 0.0},
-      {&bypass, "On", 0.0},     // no text matches and a bool does not parse numbers
-      {&bypass, "1", 0.0},
-      {&phantom, "On", 1.0},    // matches the appended text
-      {&phantom, "on", 1.0},    {&mode, "c", 2.0},    {&mode, "z", 0.0},
+      {&gain, "abc", 0.0},  // no leading number
+      {&gain, "42.5", 42.5}, {&gain, " 7 %", 7.0},  {&gain, "150", 100.0}, {&gain, "-5", 0.0},
+      {&gain, "", 0.0},      {&trim, "3", -3.0},    // negated back
+      {&trim, "-20", 10.0},  {&count, "2.5", 3.0},  // stepped: rounded, halves away from zero
+      {&bypass, "on", 1.0},  {&bypass, "off", 0.0}, {&bypass, "On", 0.0},  // no text matches and a
+                                                                           // bool does not parse
+                                                                           // numbers
+      {&bypass, "1", 0.0},   {&phantom, "On", 1.0},  // matches the appended text
+      {&phantom, "on", 1.0}, {&mode, "c", 2.0},     {&mode, "z", 0.0},
   };
   for (const auto& c : cases) {
     EXPECT_DOUBLE_EQ(c.p->StringToValue(c.text), c.expected) << c.p->GetName() << " " << c.text;
@@ -316,10 +317,10 @@ TEST(IParamInit, EachInitialiserSetsTypeUnitLabelStepAndShape) {
        IParam::kUnitCustom, "", 0.1, false, IParam::kShapeLinear},
       {"int", [](IParam& p) { p.InitInt("x", 0, 0, 9, "n"); }, IParam::kTypeInt,
        IParam::kUnitCustom, "n", 1.0, true, IParam::kShapeLinear},
-      {"enum", [](IParam& p) { p.InitEnum("x", 0, 3); }, IParam::kTypeEnum, IParam::kUnitCustom,
-       "", 1.0, true, IParam::kShapeLinear},
-      {"bool", [](IParam& p) { p.InitBool("x", true); }, IParam::kTypeBool, IParam::kUnitCustom,
-       "", 1.0, true, IParam::kShapeLinear},
+      {"enum", [](IParam& p) { p.InitEnum("x", 0, 3); }, IParam::kTypeEnum, IParam::kUnitCustom, "",
+       1.0, true, IParam::kShapeLinear},
+      {"bool", [](IParam& p) { p.InitBool("x", true); }, IParam::kTypeBool, IParam::kUnitCustom, "",
+       1.0, true, IParam::kShapeLinear},
       {"gain", [](IParam& p) { p.InitGain("x", 0, -70, 12, 0.5); }, IParam::kTypeDouble,
        IParam::kUnitDB, "dB", 0.5, false, IParam::kShapeLinear},
       {"seconds", [](IParam& p) { p.InitSeconds("x", 1, 0, 10, 0.1); }, IParam::kTypeDouble,
@@ -405,9 +406,9 @@ TEST(IParamInit, InitFromOtherRenamesAndCopiesEverything) {
     const char* expectedGroup;
   } cases[] = {
       {"L", "R", "Filter R", "Cutoff R", "Filter R"},
-      {" L", "", "", "Cutoff", "Filter L"},    // removed, nothing inserted
+      {" L", "", "", "Cutoff", "Filter L"},        // removed, nothing inserted
       {"", "R", nullptr, "Cutoff L", "Filter L"},  // no search text: name kept
-      {"X", "R", "", "Cutoff L", "Filter L"},  // not found: name kept
+      {"X", "R", "", "Cutoff L", "Filter L"},      // not found: name kept
   };
   for (const auto& c : cases) {
     IParam p;

@@ -51,7 +51,7 @@ TEST_F(APIBase, SixHundredHostChangesBetweenTwoTicks) {
     const int idx = i % 2;
     ASSERT_EQ(e.idx, idx);
     ASSERT_EQ(e.value, idx == 0 ? (i % 100) : -24.0 + (i % 36));  // the first 512, in order
-    ASSERT_EQ(e.extra, 0);                                          // real values
+    ASSERT_EQ(e.extra, 0);                                        // real values
   }
   EXPECT_EQ(delivered, 512);
   EXPECT_EQ(events.back().kind, Event::kIdle);
@@ -93,9 +93,9 @@ TEST_F(APIBase, GesturesAndDirtyParametersReachTheHost) {
   p.EndInformHostOfParamChangeFromUI(2);
   p.DirtyParametersFromUI();
   const std::vector<Event> expected = {
-      Event(Event::kBeginGesture, 2),      Event(Event::kEndGesture, 2),
-      Event(Event::kInformHost, 0, 0.24),  Event(Event::kInformHost, 1, 24.0 / 36.0),
-      Event(Event::kInformHost, 2, 1.0),   Event(Event::kInformHost, 3, 0.0)};
+      Event(Event::kBeginGesture, 2),     Event(Event::kEndGesture, 2),
+      Event(Event::kInformHost, 0, 0.24), Event(Event::kInformHost, 1, 24.0 / 36.0),
+      Event(Event::kInformHost, 2, 1.0),  Event(Event::kInformHost, 3, 0.0)};
   const std::vector<Event> got = p.TakeEvents();
   ASSERT_EQ(got.size(), expected.size());
   for (std::size_t i = 0; i < got.size(); ++i) {
@@ -178,7 +178,8 @@ TEST(APIBaseTimer, IdleTimerTicksEvery20msOnTheMainRunLoop) {
   TestPlugin p;
   p.CreateTimer();
   ASSERT_TRUE(p.HasTimer());
-  EXPECT_EQ(TovraSdkRunLoopAdvanceBy(0.1), 6);  // due at creation, then 20, 40, 60, 80, 100 ms later
+  EXPECT_EQ(TovraSdkRunLoopAdvanceBy(0.1),
+            6);  // due at creation, then 20, 40, 60, 80, 100 ms later
   EXPECT_EQ(p.TakeEvents().size(), 6u);
   p.DestroyTimer();
   EXPECT_EQ(TovraSdkRunLoopAdvanceBy(0.1), 0);
@@ -193,11 +194,12 @@ TEST(APIBaseHost, SetHostFindsTheFirstKeyInTableOrder) {
     const char* name;
     int host;
   } cases[] = {
-      {"Logic Pro X", 21},   {"LOGIC", 21},  {"lOgIc", 21},
-      {"WaveLab Elements 11.2", 32},  // before "wavelab"
-      {"WaveLab 11", 31},    {"Cubase Live Edition", 3},  // both keys: the first one tested
-      {"Ableton Live 11", 9}, {"Bitwig Studio", 34},      {"Standalone", 24},
-      {"REAPER64", 1},       {"Unheard-of Host", 0},      {"", 0},
+      {"Logic Pro X", 21},    {"LOGIC", 21},
+      {"lOgIc", 21},          {"WaveLab Elements 11.2", 32},  // before "wavelab"
+      {"WaveLab 11", 31},     {"Cubase Live Edition", 3},     // both keys: the first one tested
+      {"Ableton Live 11", 9}, {"Bitwig Studio", 34},
+      {"Standalone", 24},     {"REAPER64", 1},
+      {"Unheard-of Host", 0}, {"", 0},
       {nullptr, 0},
   };
   for (const auto& c : cases) {
@@ -219,8 +221,10 @@ TEST(APIBaseHost, VersionsAsPackedDecimalAndText) {
   const struct {
     int packed, decimal;
     const char* text;
-  } cases[] = {{0x10000, 10000, "v1.0.0"}, {0x010203, 10203, "v1.2.3"},
-               {0x0A0B0C, 101112, "v10.11.12"}, {0, 0, "v0.0.0"}};
+  } cases[] = {{0x10000, 10000, "v1.0.0"},
+               {0x010203, 10203, "v1.2.3"},
+               {0x0A0B0C, 101112, "v10.11.12"},
+               {0, 0, "v0.0.0"}};
   for (const auto& c : cases) {
     plug::Config config = plugtest::TovraConfig();
     config.vendorVersion = c.packed;

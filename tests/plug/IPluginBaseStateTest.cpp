@@ -59,15 +59,27 @@ TEST_F(PluginState, UnserializeParamsRestoresWhatFitsConstrainedAndAlwaysResets)
     std::vector<double> values;
   } cases[] = {
       {"all four", Doubles({50.0, -6.5, 0.0, 1.0}), 0, 32, {50.0, -6.5, 0.0, 1.0}},
-      {"trailing bytes stay unread", Doubles({50.0, -6.5, 0.0, 1.0}, 15), 0, 32,
+      {"trailing bytes stay unread",
+       Doubles({50.0, -6.5, 0.0, 1.0}, 15),
+       0,
+       32,
        {50.0, -6.5, 0.0, 1.0}},
       {"from an offset", Doubles({99.0, 50.0, -6.5, 0.0, 1.0}), 8, 40, {50.0, -6.5, 0.0, 1.0}},
-      {"out of range is clamped", Doubles({150.0, -99.0, 7.0, -1.0}), 0, 32,
+      {"out of range is clamped",
+       Doubles({150.0, -99.0, 7.0, -1.0}),
+       0,
+       32,
        {100.0, -24.0, 1.0, 0.0}},
-      {"switches round to a whole step", Doubles({24.0, 0.0, 0.4, 0.5}), 0, 32,
+      {"switches round to a whole step",
+       Doubles({24.0, 0.0, 0.4, 0.5}),
+       0,
+       32,
        {24.0, 0.0, 0.0, 1.0}},
       {"20 bytes: the first two only", Doubles({10.0, 3.0}, 4), 0, -1, {10.0, 3.0, 1.0, 0.0}},
-      {"negative start: nothing read", Doubles({50.0, -6.5, 0.0, 1.0}), -3, -3,
+      {"negative start: nothing read",
+       Doubles({50.0, -6.5, 0.0, 1.0}),
+       -3,
+       -3,
        {24.0, 0.0, 1.0, 0.0}},
       {"start past the end", Doubles({50.0}), 100, -1, {24.0, 0.0, 1.0, 0.0}},
   };
@@ -107,8 +119,10 @@ TEST(PluginPresets, MakeDefaultPresetFillsUninitialisedPresetsInOrder) {
     int count;
     std::vector<const char*> names;
   } cases[] = {
-      {3, "A", 2, {"A", "A", "empty"}}, {2, nullptr, 1, {"Empty", "empty"}},
-      {2, "B", 5, {"B", "B"}},          {2, "C", 0, {"empty", "empty"}},
+      {3, "A", 2, {"A", "A", "empty"}},
+      {2, nullptr, 1, {"Empty", "empty"}},
+      {2, "B", 5, {"B", "B"}},
+      {2, "C", 0, {"empty", "empty"}},
       {0, "D", 1, {}},
   };
   for (const auto& c : cases) {

@@ -79,10 +79,10 @@ TEST(ChannelIO, LegalIO) {
     int nIn, nOut;
     bool legal;
   } cases[] = {
-      {"1-1 2-2", 1, 1, true},   {"1-1 2-2", 2, 2, true},  {"1-1 2-2", 1, 2, false},
-      {"1-1 2-2", -1, 2, true},  {"1-1 2-2", 2, -1, true}, {"1-1 2-2", 3, 3, false},
-      {"1-1 2-2", 0, 0, false},  {"0-2", 0, 2, true},      {"2.2-2", 4, 2, true},
-      {"2.2-2", 2, 2, false},    {"*-*", 5, 7, true},      {"", -1, -1, false},
+      {"1-1 2-2", 1, 1, true},  {"1-1 2-2", 2, 2, true},  {"1-1 2-2", 1, 2, false},
+      {"1-1 2-2", -1, 2, true}, {"1-1 2-2", 2, -1, true}, {"1-1 2-2", 3, 3, false},
+      {"1-1 2-2", 0, 0, false}, {"0-2", 0, 2, true},      {"2.2-2", 4, 2, true},
+      {"2.2-2", 2, 2, false},   {"*-*", 5, 7, true},      {"", -1, -1, false},
   };
   for (const auto& c : cases) {
     TestPlugin p(ConfigWithIO(c.io));
@@ -96,8 +96,8 @@ TEST(ChannelIO, MaxNBusesPrefersTheLaterConfigurationOnATie) {
     plug::ERoute direction;
     int buses, configIdx;
   } cases[] = {
-      {"1-1 2-2", kInput, 1, 1},  {"1-1 2-2", kOutput, 1, 1}, {"2.2-2 1-1", kInput, 2, 0},
-      {"0-2 1-1", kInput, 1, 1},  {"1-1 0-2", kInput, 1, 0},  {"", kInput, 0, -1},
+      {"1-1 2-2", kInput, 1, 1}, {"1-1 2-2", kOutput, 1, 1}, {"2.2-2 1-1", kInput, 2, 0},
+      {"0-2 1-1", kInput, 1, 1}, {"1-1 0-2", kInput, 1, 0},  {"", kInput, 0, -1},
   };
   for (const auto& c : cases) {
     TestPlugin p(ConfigWithIO(c.io));
@@ -114,9 +114,9 @@ TEST(ChannelIO, MaxNChannelsForBus) {
     plug::ERoute direction;
     int bus, expected;
   } cases[] = {
-      {"1-1 2-2", kInput, 0, 2}, {"1-1 2-2", kInput, 1, 0},  // beyond every config's buses
-      {"1-1 2-2", kOutput, -1, 0}, {"*-*", kInput, 0, -1},  {"2-2 *-*", kInput, 0, 2},
-      {"0-2", kInput, 0, 0},     {"2.1-2 1-1", kInput, 1, 1}, {"", kOutput, 0, 0},
+      {"1-1 2-2", kInput, 0, 2},   {"1-1 2-2", kInput, 1, 0},  // beyond every config's buses
+      {"1-1 2-2", kOutput, -1, 0}, {"*-*", kInput, 0, -1},      {"2-2 *-*", kInput, 0, 2},
+      {"0-2", kInput, 0, 0},       {"2.1-2 1-1", kInput, 1, 1}, {"", kOutput, 0, 0},
   };
   for (const auto& c : cases) {
     TestPlugin p(ConfigWithIO(c.io));
@@ -130,8 +130,8 @@ TEST(ChannelIO, BusNames) {
     int bus, nBuses;
     const char* name;
   } cases[] = {
-      {kInput, 0, 1, "Input"},    {kInput, 0, 2, "Main"},     {kInput, 1, 2, "Aux"},
-      {kInput, 2, 3, "Input 2"},  {kOutput, 0, 1, "Output"},  {kOutput, 1, 2, "Output 1"},
+      {kInput, 0, 1, "Input"},   {kInput, 0, 2, "Main"},    {kInput, 1, 2, "Aux"},
+      {kInput, 2, 3, "Input 2"}, {kOutput, 0, 1, "Output"}, {kOutput, 1, 2, "Output 1"},
   };
   TestPlugin p;
   for (const auto& c : cases) {
@@ -146,7 +146,7 @@ TEST(ChannelIO, AUPluginType) {
     int plugType;
     bool midiIn;
     const char* code;
-  } cases[] = {{0, false, "aufx"}, {0, true, "aumf"}, {1, false, "aumu"},
+  } cases[] = {{0, false, "aufx"}, {0, true, "aumf"},  {1, false, "aumu"},
                {2, false, "aumi"}, {3, false, "augn"}, {7, false, "aufx"}};
   for (const auto& c : cases) {
     plug::Config config = plugtest::TovraConfig();

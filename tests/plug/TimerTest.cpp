@@ -1,4 +1,5 @@
-// Timer on the platform's main run loop: ticks at creation then every period on the manual clock, stopping, re-entrancy.
+// Timer on the platform's main run loop: ticks at creation then every period on the manual clock,
+// stopping, re-entrancy.
 #include "plug/Timer.h"
 
 #include <CoreFoundation/CoreFoundation.h>
@@ -22,7 +23,8 @@ class MainLoopTimer : public ::testing::Test {
   // Ticks as "name@ms".
   std::vector<std::string> log;
   void Add(const char* name) {
-    log.push_back(std::string(name) + "@" + std::to_string(std::lround(CFAbsoluteTimeGetCurrent() * 1000.0)));
+    log.push_back(std::string(name) + "@" +
+                  std::to_string(std::lround(CFAbsoluteTimeGetCurrent() * 1000.0)));
   }
 };
 
@@ -32,14 +34,16 @@ TEST_F(MainLoopTimer, TicksAtCreationThenEveryPeriodInTimeOrder) {
   ASSERT_TRUE(a && b);
   EXPECT_EQ(a->GetPeriodMs(), 20);
   EXPECT_EQ(TovraSdkRunLoopAdvanceTo(0.060), 7);
-  const std::vector<std::string> expected = {"a@0", "b@0", "a@20", "b@30", "a@40", "a@60", "b@60"};  // ties: creation order
+  const std::vector<std::string> expected = {"a@0",  "b@0",  "a@20", "b@30",
+                                             "a@40", "a@60", "b@60"};  // ties: creation order
   EXPECT_EQ(log, expected);
 }
 
 TEST_F(MainLoopTimer, ItTicksWhenTheHostRunsTheLoopInTheDefaultMode) {
   int ticks = 0;
   auto t = Timer::Create([&](Timer&) { ++ticks; }, 20);
-  // Scheduled in the common modes: a host running the default mode sees it (manual clock: no waiting).
+  // Scheduled in the common modes: a host running the default mode sees it (manual clock: no
+  // waiting).
   EXPECT_EQ(CFRunLoopRunInMode(kCFRunLoopDefaultMode, 0.1, false), kCFRunLoopRunTimedOut);
   EXPECT_EQ(ticks, 6);
 }
@@ -57,7 +61,8 @@ TEST_F(MainLoopTimer, DestroyedOrStoppedTimersNeverTickAgain) {
 
   auto u = Timer::Create([&](Timer&) { ++ticks; }, 20);
   u.reset();
-  EXPECT_EQ(CFRunLoopGetNextTimerFireDate(CFRunLoopGetMain(), kCFRunLoopDefaultMode), 0.0);  // nothing scheduled
+  EXPECT_EQ(CFRunLoopGetNextTimerFireDate(CFRunLoopGetMain(), kCFRunLoopDefaultMode),
+            0.0);  // nothing scheduled
   EXPECT_EQ(TovraSdkRunLoopAdvanceBy(0.1), 0);
   EXPECT_EQ(ticks, 1);
 }
@@ -83,7 +88,9 @@ TEST_F(MainLoopTimer, BadArgumentsGiveNoTimer) {
   EXPECT_EQ(Timer::Create([](Timer&) {}, 0), nullptr);
   EXPECT_EQ(Timer::Create([](Timer&) {}, -5), nullptr);
   EXPECT_EQ(Timer::Create(nullptr, 20), nullptr);
-  EXPECT_EQ(Timer::Create(nullptr, [](Timer&) {}, 20), nullptr);  // no loop
+  EXPECT_EQ(Timer::Create(
+                nullptr, [](Timer&) {}, 20),
+            nullptr);  // no loop
   EXPECT_EQ(CFRunLoopGetNextTimerFireDate(CFRunLoopGetMain(), kCFRunLoopDefaultMode), 0.0);
 }
 

@@ -1,4 +1,5 @@
-// AudioUnitDispatchTest.cpp: the AudioUnit* calls reach the unit's methods through Lookup, with their arguments.
+// AudioUnitDispatchTest.cpp: the AudioUnit* calls reach the unit's methods through Lookup, with
+// their arguments.
 #include "tests/sdk/FakeUnit.h"
 
 #include <CoreServices/CoreServices.h>
@@ -32,7 +33,8 @@ TEST(AudioUnitDispatch, EveryCallReachesItsMethodWithItsArguments) {
   EXPECT_EQ(value, 0.75f);
   EXPECT_EQ(AudioUnitSetParameter(unit, 1, kAudioUnitScope_Global, 0, 0.125f, 64), noErr);
   EXPECT_EQ(fake.parameters[1], 0.125f);
-  EXPECT_EQ(AudioUnitGetParameter(unit, 7, kAudioUnitScope_Global, 0, &value), kAudioUnitErr_InvalidParameter);
+  EXPECT_EQ(AudioUnitGetParameter(unit, 7, kAudioUnitScope_Global, 0, &value),
+            kAudioUnitErr_InvalidParameter);
   EXPECT_EQ(AudioUnitScheduleParameters(unit, &event, 1), noErr);
   EXPECT_EQ(AudioUnitRender(unit, &flags, &stamp, 0, 256, nullptr), noErr);
   EXPECT_EQ(AudioUnitProcess(unit, &flags, &stamp, 128, nullptr), noErr);
@@ -76,7 +78,8 @@ TEST(AudioUnitDispatch, MissingUnitsAndSelectorsAreErrorsNotCrashes) {
   EXPECT_EQ(AudioUnitGetParameter(nullptr, 0, 0, 0, &value), badComponentInstance);
   EXPECT_EQ(AudioUnitRender(nullptr, nullptr, nullptr, 0, 0, nullptr), badComponentInstance);
   // The fake answers neither ProcessMultiple nor SysEx.
-  EXPECT_EQ(AudioUnitProcessMultiple(fake.Unit(), nullptr, nullptr, 0, 0, nullptr, 0, nullptr), badComponentSelector);
+  EXPECT_EQ(AudioUnitProcessMultiple(fake.Unit(), nullptr, nullptr, 0, 0, nullptr, 0, nullptr),
+            badComponentSelector);
   EXPECT_EQ(MusicDeviceSysEx(fake.Unit(), nullptr, 0), badComponentSelector);
   AudioComponentPlugInInterface noLookup{nullptr, nullptr, nullptr, nullptr};
   EXPECT_EQ(AudioUnitReset(reinterpret_cast<AudioUnit>(&noLookup), 0, 0), badComponentInstance);

@@ -14,13 +14,16 @@ namespace {
 
 std::string Text(CFStringRef s) {
   char buffer[1024];
-  return s != nullptr && CFStringGetCString(s, buffer, sizeof buffer, kCFStringEncodingUTF8) ? buffer : "<none>";
+  return s != nullptr && CFStringGetCString(s, buffer, sizeof buffer, kCFStringEncodingUTF8)
+             ? buffer
+             : "<none>";
 }
 
 std::string PathOf(CFURLRef url) {
   UInt8 buffer[1024];
-  return CFURLGetFileSystemRepresentation(url, true, buffer, sizeof buffer) ? reinterpret_cast<char *>(buffer)
-                                                                              : "<none>";
+  return CFURLGetFileSystemRepresentation(url, true, buffer, sizeof buffer)
+             ? reinterpret_cast<char*>(buffer)
+             : "<none>";
 }
 
 TEST(HostBundle, MainBundleReportsWhatTheHostSet) {
@@ -29,8 +32,11 @@ TEST(HostBundle, MainBundleReportsWhatTheHostSet) {
   TovraSdkSetMainBundle("com.example.daw", "12.3.4", "/Applications/DAW.app");
   CFStringRef id = CFBundleGetIdentifier(main);
   EXPECT_EQ(Text(id), "com.example.daw");
-  EXPECT_EQ(Text(static_cast<CFStringRef>(CFBundleGetValueForInfoDictionaryKey(main, kCFBundleVersionKey))), "12.3.4");
-  EXPECT_EQ(Text(static_cast<CFStringRef>(CFBundleGetValueForInfoDictionaryKey(main, kCFBundleIdentifierKey))),
+  EXPECT_EQ(Text(static_cast<CFStringRef>(
+                CFBundleGetValueForInfoDictionaryKey(main, kCFBundleVersionKey))),
+            "12.3.4");
+  EXPECT_EQ(Text(static_cast<CFStringRef>(
+                CFBundleGetValueForInfoDictionaryKey(main, kCFBundleIdentifierKey))),
             "com.example.daw");
   CFURLRef url = CFBundleCopyBundleURL(main);
   EXPECT_EQ(PathOf(url), "/Applications/DAW.app");
@@ -46,8 +52,9 @@ TEST(HostBundle, MainBundleReportsWhatTheHostSet) {
 }
 
 TEST(HostBundle, RegisteredBundlesAreFoundByIdentifierWithTheirResources) {
-  const std::filesystem::path root = std::filesystem::temp_directory_path() /
-                                       ("tovrasdk_bundle_test_" + std::to_string(::getpid()) + ".component");
+  const std::filesystem::path root =
+      std::filesystem::temp_directory_path() /
+      ("tovrasdk_bundle_test_" + std::to_string(::getpid()) + ".component");
   std::filesystem::create_directories(root / "Contents/Resources/img");
   std::ofstream(root / "Contents/Resources/img/plate.png") << "png";
 
@@ -72,7 +79,8 @@ TEST(HostBundle, RegisteredBundlesAreFoundByIdentifierWithTheirResources) {
   EXPECT_EQ(CFBundleCopyResourceURL(bundle, CFSTR("missing"), CFSTR("png"), CFSTR("img")), nullptr);
 
   ASSERT_TRUE(TovraSdkRegisterBundle("com.example.plug", "/elsewhere", nullptr));
-  EXPECT_EQ(CFBundleGetBundleWithIdentifier(CFSTR("com.example.plug")), bundle);  // same object, new path
+  EXPECT_EQ(CFBundleGetBundleWithIdentifier(CFSTR("com.example.plug")),
+            bundle);  // same object, new path
   url = CFBundleCopyBundleURL(bundle);
   EXPECT_EQ(PathOf(url), "/elsewhere");
   CFRelease(url);
@@ -80,15 +88,18 @@ TEST(HostBundle, RegisteredBundlesAreFoundByIdentifierWithTheirResources) {
 }
 
 TEST(CFURL, PathsRoundTripAndBadInputGivesNull) {
-  CFURLRef url = CFURLCreateWithFileSystemPath(nullptr, CFSTR("/tmp/a/"), kCFURLPOSIXPathStyle, false);
+  CFURLRef url =
+      CFURLCreateWithFileSystemPath(nullptr, CFSTR("/tmp/a/"), kCFURLPOSIXPathStyle, false);
   CFStringRef path = CFURLCopyFileSystemPath(url, kCFURLPOSIXPathStyle);
   EXPECT_EQ(Text(path), "/tmp/a");
   EXPECT_EQ(Text(CFURLGetString(url)), "file:///tmp/a");
-  CFURLRef same = CFURLCreateFromFileSystemRepresentation(nullptr, reinterpret_cast<const UInt8 *>("/tmp/a"), 6, false);
+  CFURLRef same = CFURLCreateFromFileSystemRepresentation(
+      nullptr, reinterpret_cast<const UInt8*>("/tmp/a"), 6, false);
   EXPECT_TRUE(CFEqual(url, same));
   UInt8 tiny[4];
   EXPECT_FALSE(CFURLGetFileSystemRepresentation(url, true, tiny, sizeof tiny));
-  EXPECT_EQ(CFURLCreateWithFileSystemPath(nullptr, CFSTR("C:\\x"), kCFURLWindowsPathStyle, false), nullptr);
+  EXPECT_EQ(CFURLCreateWithFileSystemPath(nullptr, CFSTR("C:\\x"), kCFURLWindowsPathStyle, false),
+            nullptr);
   EXPECT_EQ(CFURLCreateWithFileSystemPath(nullptr, nullptr, kCFURLPOSIXPathStyle, false), nullptr);
   CFRelease(path);
   CFRelease(url);

@@ -19,30 +19,33 @@ struct Log {
 };
 Log gLog;
 
-const void *Retain(CFAllocatorRef allocator, const void *v) {
+const void* Retain(CFAllocatorRef allocator, const void* v) {
   gLog.lastAllocator = allocator;
   gLog.retained[reinterpret_cast<intptr_t>(v)]++;
   return v;
 }
-void Release(CFAllocatorRef allocator, const void *v) {
+void Release(CFAllocatorRef allocator, const void* v) {
   gLog.lastAllocator = allocator;
   gLog.released[reinterpret_cast<intptr_t>(v)]++;
 }
-Boolean Equal(const void *a, const void *b) {
+Boolean Equal(const void* a, const void* b) {
   gLog.equals++;
   // Equal modulo 100, so that equality is visibly the call-back's and not the address.
   return reinterpret_cast<intptr_t>(a) % 100 == reinterpret_cast<intptr_t>(b) % 100;
 }
-CFHashCode Hash(const void *v) {
+CFHashCode Hash(const void* v) {
   gLog.hashes++;
   return static_cast<CFHashCode>(reinterpret_cast<intptr_t>(v) % 100);
 }
-CFStringRef Describe(const void *v) {
+CFStringRef Describe(const void* v) {
   gLog.descriptions++;
-  return CFStringCreateWithFormat(nullptr, nullptr, CFSTR("#%ld"), static_cast<long>(reinterpret_cast<intptr_t>(v)));
+  return CFStringCreateWithFormat(nullptr, nullptr, CFSTR("#%ld"),
+                                  static_cast<long>(reinterpret_cast<intptr_t>(v)));
 }
 
-const void *P(intptr_t i) { return reinterpret_cast<const void *>(i); }
+const void* P(intptr_t i) {
+  return reinterpret_cast<const void*>(i);
+}
 
 std::string Text(CFStringRef s) {
   char buffer[256];
@@ -74,7 +77,8 @@ TEST_F(Collections, ArrayRetainsOnEntryReleasesOnExitAndComparesThroughEqual) {
   CFArrayRemoveValueAtIndex(a, 1);  // releases 1
   EXPECT_EQ(gLog.released[1], 1);
 
-  EXPECT_EQ(CFArrayGetFirstIndexOfValue(a, CFRangeMake(0, CFArrayGetCount(a)), P(102)), 1);  // 102 ~ 2
+  EXPECT_EQ(CFArrayGetFirstIndexOfValue(a, CFRangeMake(0, CFArrayGetCount(a)), P(102)),
+            1);  // 102 ~ 2
   EXPECT_GT(gLog.equals, 0);
 
   CFArrayRef copy = CFArrayCreateCopy(nullptr, a);  // copies the record: retains each again
@@ -93,11 +97,11 @@ TEST_F(Collections, ArrayRetainsOnEntryReleasesOnExitAndComparesThroughEqual) {
   CFRelease(copy);
   EXPECT_EQ(gLog.released[4], 2);
   EXPECT_EQ(gLog.released[2], 2);
-  for (const auto &[value, n] : gLog.retained) EXPECT_EQ(gLog.released[value], n) << value;
+  for (const auto& [value, n] : gLog.retained) EXPECT_EQ(gLog.released[value], n) << value;
 }
 
 TEST_F(Collections, ArrayWithoutCallBacksHoldsPlainPointersAndImmutableArraysStayPut) {
-  const void *values[] = {P(1), P(2)};
+  const void* values[] = {P(1), P(2)};
   CFArrayRef plain = CFArrayCreate(nullptr, values, 2, nullptr);
   EXPECT_TRUE(gLog.retained.empty());
   EXPECT_EQ(CFArrayGetFirstIndexOfValue(plain, CFRangeMake(0, 2), P(102)), kCFNotFound);
@@ -139,7 +143,7 @@ TEST_F(Collections, DictionaryKeysAndValuesGoThroughTheirRecords) {
   EXPECT_EQ(CFDictionaryGetValue(d, P(2)), P(20));
   CFDictionaryReplaceValue(d, P(3), P(30));  // key absent: nothing
   EXPECT_FALSE(CFDictionaryContainsKey(d, P(3)));
-  const void *value = nullptr;
+  const void* value = nullptr;
   EXPECT_FALSE(CFDictionaryGetValueIfPresent(d, P(3), &value));
   EXPECT_TRUE(CFDictionaryGetValueIfPresent(d, P(2), &value));
   EXPECT_EQ(value, P(20));
@@ -148,14 +152,14 @@ TEST_F(Collections, DictionaryKeysAndValuesGoThroughTheirRecords) {
   EXPECT_EQ(gLog.released[2], 1);
   EXPECT_EQ(gLog.released[20], 1);
   CFRelease(d);
-  for (const auto &[v, n] : gLog.retained) EXPECT_EQ(gLog.released[v], n) << v;
+  for (const auto& [v, n] : gLog.retained) EXPECT_EQ(gLog.released[v], n) << v;
 }
 
 TEST_F(Collections, TypeDictionaryCallBacksAndEquality) {
-  CFMutableDictionaryRef a =
-      CFDictionaryCreateMutable(nullptr, 0, &kCFTypeDictionaryKeyCallBacks, &kCFTypeDictionaryValueCallBacks);
-  CFMutableDictionaryRef b =
-      CFDictionaryCreateMutable(nullptr, 0, &kCFCopyStringDictionaryKeyCallBacks, &kCFTypeDictionaryValueCallBacks);
+  CFMutableDictionaryRef a = CFDictionaryCreateMutable(nullptr, 0, &kCFTypeDictionaryKeyCallBacks,
+                                                       &kCFTypeDictionaryValueCallBacks);
+  CFMutableDictionaryRef b = CFDictionaryCreateMutable(
+      nullptr, 0, &kCFCopyStringDictionaryKeyCallBacks, &kCFTypeDictionaryValueCallBacks);
   CFStringRef key = CFStringCreateWithCString(nullptr, "name", kCFStringEncodingUTF8);
   const SInt32 v = 65536;
   CFNumberRef number = CFNumberCreate(nullptr, kCFNumberSInt32Type, &v);
@@ -172,8 +176,8 @@ TEST_F(Collections, TypeDictionaryCallBacksAndEquality) {
   CFDictionarySetValue(b, CFSTR("version"), CFSTR("2"));
   EXPECT_FALSE(CFEqual(a, b));
 
-  const void *keys[2];
-  const void *values[2];
+  const void* keys[2];
+  const void* values[2];
   CFDictionaryGetKeysAndValues(a, keys, values);
   EXPECT_EQ(keys[0], key);
   EXPECT_EQ(values[0], number);
@@ -196,8 +200,8 @@ TEST_F(Collections, TypeDictionaryCallBacksAndEquality) {
 }
 
 TEST_F(Collections, DictionaryFromArraysAndWithoutCallBacks) {
-  const void *keys[] = {P(1), P(2)};
-  const void *values[] = {P(10), P(20)};
+  const void* keys[] = {P(1), P(2)};
+  const void* values[] = {P(10), P(20)};
   CFDictionaryRef plain = CFDictionaryCreate(nullptr, keys, values, 2, nullptr, nullptr);
   EXPECT_EQ(CFDictionaryGetValue(plain, P(2)), P(20));
   EXPECT_EQ(CFDictionaryGetValue(plain, P(102)), nullptr);  // identity, not the test's Equal

@@ -1,4 +1,5 @@
-// ConstantsTest.cpp: the four-character codes and composite values written as numbers in the headers.
+// ConstantsTest.cpp: the four-character codes and composite values written as numbers in the
+// headers.
 #include <AudioToolbox/AudioToolbox.h>
 #include <CoreServices/CoreServices.h>
 
@@ -9,7 +10,8 @@ namespace {
 constexpr UInt32 FourCC(const char (&s)[5]) {
   return (static_cast<UInt32>(static_cast<unsigned char>(s[0])) << 24) |
          (static_cast<UInt32>(static_cast<unsigned char>(s[1])) << 16) |
-         (static_cast<UInt32>(static_cast<unsigned char>(s[2])) << 8) | static_cast<unsigned char>(s[3]);
+         (static_cast<UInt32>(static_cast<unsigned char>(s[2])) << 8) |
+         static_cast<unsigned char>(s[3]);
 }
 
 TEST(SdkConstants, FourCharCodesSpellTheirNames) {
@@ -18,22 +20,30 @@ TEST(SdkConstants, FourCharCodesSpellTheirNames) {
     UInt32 spelled;
   };
   const Case cases[] = {
-      {kAudioUnitType_Effect, FourCC("aufx")},          {kAudioUnitType_MusicEffect, FourCC("aumf")},
-      {kAudioUnitType_MusicDevice, FourCC("aumu")},     {kAudioUnitType_MIDIProcessor, FourCC("aumi")},
-      {kAudioUnitType_Generator, FourCC("augn")},       {kAudioUnitType_Output, FourCC("auou")},
-      {kAudioUnitType_FormatConverter, FourCC("aufc")}, {kAudioUnitType_Mixer, FourCC("aumx")},
-      {kAudioUnitType_Panner, FourCC("aupn")},          {kAudioUnitType_OfflineEffect, FourCC("auol")},
-      {kAudioUnitManufacturer_Apple, FourCC("appl")},   {kAudioFormatLinearPCM, FourCC("lpcm")},
+      {kAudioUnitType_Effect, FourCC("aufx")},
+      {kAudioUnitType_MusicEffect, FourCC("aumf")},
+      {kAudioUnitType_MusicDevice, FourCC("aumu")},
+      {kAudioUnitType_MIDIProcessor, FourCC("aumi")},
+      {kAudioUnitType_Generator, FourCC("augn")},
+      {kAudioUnitType_Output, FourCC("auou")},
+      {kAudioUnitType_FormatConverter, FourCC("aufc")},
+      {kAudioUnitType_Mixer, FourCC("aumx")},
+      {kAudioUnitType_Panner, FourCC("aupn")},
+      {kAudioUnitType_OfflineEffect, FourCC("auol")},
+      {kAudioUnitManufacturer_Apple, FourCC("appl")},
+      {kAudioFormatLinearPCM, FourCC("lpcm")},
       {static_cast<UInt32>(kAudio_BadFilePathError), FourCC("!pth")},
-      {kAppleManufacturer, FourCC("appl")},             {kComponentResourceType, FourCC("thng")},
+      {kAppleManufacturer, FourCC("appl")},
+      {kComponentResourceType, FourCC("thng")},
   };
-  for (const Case &c : cases) EXPECT_EQ(c.value, c.spelled) << std::hex << c.value;
+  for (const Case& c : cases) EXPECT_EQ(c.value, c.spelled) << std::hex << c.value;
 }
 
 TEST(SdkConstants, CompositeValues) {
   EXPECT_EQ(kAudioFormatFlagsAudioUnitCanonical, 41u);
   EXPECT_EQ(kAudioFormatFlagsNativeFloatPacked, 9u);
-  EXPECT_EQ(kAudioFormatFlagIsFloat | kAudioFormatFlagIsPacked | kAudioFormatFlagIsNonInterleaved, 0x29u);
+  EXPECT_EQ(kAudioFormatFlagIsFloat | kAudioFormatFlagIsPacked | kAudioFormatFlagIsNonInterleaved,
+            0x29u);
   EXPECT_EQ(kAudioChannelLayoutTag_Mono, 6553601u);
   EXPECT_EQ(kAudioChannelLayoutTag_Stereo, 6619138u);
   EXPECT_EQ(kAudioChannelLayoutTag_AudioUnit_6_0, 9109510u);

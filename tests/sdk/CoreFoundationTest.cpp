@@ -1,4 +1,5 @@
-// CoreFoundationTest.cpp: reference counts, strings, formatting, numbers, data and allocators of the stand-in.
+// CoreFoundationTest.cpp: reference counts, strings, formatting, numbers, data and allocators of
+// the stand-in.
 #include <CoreFoundation/CoreFoundation.h>
 
 #include <gtest/gtest.h>
@@ -14,7 +15,9 @@ std::string Text(CFStringRef s) {
   return CFStringGetCString(s, buffer, sizeof buffer, kCFStringEncodingUTF8) ? buffer : "<none>";
 }
 
-CFStringRef Str(const char *text) { return CFStringCreateWithCString(nullptr, text, kCFStringEncodingUTF8); }
+CFStringRef Str(const char* text) {
+  return CFStringCreateWithCString(nullptr, text, kCFStringEncodingUTF8);
+}
 
 TEST(CFRefCount, RetainAndReleaseMoveTheCountAndCollectionsReleaseWhatTheyHold) {
   CFStringRef s = Str("value");
@@ -62,9 +65,10 @@ TEST(CFRefCount, NullIsToleratedAndConstantsAreImmortal) {
 }
 
 TEST(CFRefCount, TypeIdsAreDistinctAndCrossTypeEqualityIsFalse) {
-  const CFTypeID ids[] = {CFStringGetTypeID(), CFNumberGetTypeID(), CFDataGetTypeID(),    CFArrayGetTypeID(),
-                          CFDictionaryGetTypeID(), CFBooleanGetTypeID(), CFURLGetTypeID(), CFBundleGetTypeID(),
-                          CFAllocatorGetTypeID(), CFNullGetTypeID(),    CFRunLoopGetTypeID()};
+  const CFTypeID ids[] = {CFStringGetTypeID(), CFNumberGetTypeID(),     CFDataGetTypeID(),
+                          CFArrayGetTypeID(),  CFDictionaryGetTypeID(), CFBooleanGetTypeID(),
+                          CFURLGetTypeID(),    CFBundleGetTypeID(),     CFAllocatorGetTypeID(),
+                          CFNullGetTypeID(),   CFRunLoopGetTypeID()};
   for (size_t i = 0; i < std::size(ids); ++i)
     for (size_t j = i + 1; j < std::size(ids); ++j) EXPECT_NE(ids[i], ids[j]) << i << " " << j;
 
@@ -82,26 +86,27 @@ TEST(CFRefCount, TypeIdsAreDistinctAndCrossTypeEqualityIsFalse) {
 
 TEST(CFString, CreationAndConversionFollowTheEncoding) {
   struct Case {
-    const char *bytes;
+    const char* bytes;
     CFStringEncoding encoding;
     bool creates;
     CFIndex utf16Length;
-    const char *utf8;
+    const char* utf8;
   };
   const Case cases[] = {
       {"", kCFStringEncodingUTF8, true, 0, ""},
       {"Default", kCFStringEncodingUTF8, true, 7, "Default"},
       {"caf\xC3\xA9", kCFStringEncodingUTF8, true, 4, "caf\xC3\xA9"},
-      {"\xF0\x9F\x8E\xB8", kCFStringEncodingUTF8, true, 2, "\xF0\x9F\x8E\xB8"},  // one code point, two units
-      {"bad \xC3", kCFStringEncodingUTF8, false, 0, nullptr},                    // truncated sequence
-      {"\xC0\xAF", kCFStringEncodingUTF8, false, 0, nullptr},                    // overlong
-      {"\xED\xA0\x80", kCFStringEncodingUTF8, false, 0, nullptr},                // surrogate
+      {"\xF0\x9F\x8E\xB8", kCFStringEncodingUTF8, true, 2,
+       "\xF0\x9F\x8E\xB8"},                                        // one code point, two units
+      {"bad \xC3", kCFStringEncodingUTF8, false, 0, nullptr},      // truncated sequence
+      {"\xC0\xAF", kCFStringEncodingUTF8, false, 0, nullptr},      // overlong
+      {"\xED\xA0\x80", kCFStringEncodingUTF8, false, 0, nullptr},  // surrogate
       {"plain", kCFStringEncodingASCII, true, 5, "plain"},
       {"caf\xE9", kCFStringEncodingASCII, false, 0, nullptr},
       {"caf\xE9", kCFStringEncodingISOLatin1, true, 4, "caf\xC3\xA9"},
       {"x", 0x12345678u, false, 0, nullptr},
   };
-  for (const Case &c : cases) {
+  for (const Case& c : cases) {
     CFStringRef s = CFStringCreateWithCString(nullptr, c.bytes, c.encoding);
     EXPECT_EQ(s != nullptr, c.creates) << c.bytes;
     if (s == nullptr) continue;
@@ -151,19 +156,20 @@ TEST(CFString, FormatHandlesPrintfConversionsAndObjects) {
   CFNumberRef n = CFNumberCreate(nullptr, kCFNumberSInt32Type, &seven);
   struct Case {
     CFStringRef made;
-    const char *expected;
+    const char* expected;
   };
   const Case cases[] = {
-      {CFStringCreateWithFormat(nullptr, nullptr, CFSTR("AUPreset:\npreset number = %d\npreset name = %@"), 3,
+      {CFStringCreateWithFormat(nullptr, nullptr,
+                                CFSTR("AUPreset:\npreset number = %d\npreset name = %@"), 3,
                                 CFSTR("Default")),
        "AUPreset:\npreset number = 3\npreset name = Default"},
-      {CFStringCreateWithFormat(nullptr, nullptr, CFSTR("%s|%5.2f|%-3d|%x|%%|%ld|%lld"), "txt", 3.14159, 4, 255,
-                                123456789012L, -5LL),
+      {CFStringCreateWithFormat(nullptr, nullptr, CFSTR("%s|%5.2f|%-3d|%x|%%|%ld|%lld"), "txt",
+                                3.14159, 4, 255, 123456789012L, -5LL),
        "txt| 3.14|4  |ff|%|123456789012|-5"},
       {CFStringCreateWithFormat(nullptr, nullptr, CFSTR("%*d|%.*f"), 4, 9, 1, 2.25), "   9|2.2"},
       {CFStringCreateWithFormat(nullptr, nullptr, CFSTR("[%@] [%@]"), n, nullptr), "[7] [(null)]"},
   };
-  for (const Case &c : cases) {
+  for (const Case& c : cases) {
     ASSERT_NE(c.made, nullptr) << c.expected;
     EXPECT_EQ(Text(c.made), c.expected);
     CFRelease(c.made);
@@ -174,7 +180,7 @@ TEST(CFString, FormatHandlesPrintfConversionsAndObjects) {
 
 TEST(CFNumber, ConversionsReportWhetherTheyWereExact) {
   struct Case {
-    const char *what;
+    const char* what;
     CFNumberType madeAs;
     double value;
     CFNumberType readAs;
@@ -188,28 +194,58 @@ TEST(CFNumber, ConversionsReportWhetherTheyWereExact) {
       {"integral double to int", kCFNumberFloat64Type, 2.0, kCFNumberSInt32Type, true, 2},
       {"fraction truncates", kCFNumberFloat64Type, 1.75, kCFNumberSInt32Type, false, 1},
       {"negative fraction truncates", kCFNumberFloat64Type, -1.75, kCFNumberSInt32Type, false, -1},
-      {"double to float inexact", kCFNumberFloat64Type, 0.1, kCFNumberFloat32Type, false, static_cast<float>(0.1)},
+      {"double to float inexact", kCFNumberFloat64Type, 0.1, kCFNumberFloat32Type, false,
+       static_cast<float>(0.1)},
       {"double to float exact", kCFNumberFloat64Type, 0.5, kCFNumberFloat32Type, true, 0.5},
       {"float widens", kCFNumberFloat32Type, 0.25, kCFNumberFloat64Type, true, 0.25},
-      {"huge double to int", kCFNumberFloat64Type, 1e20, kCFNumberSInt64Type, false, 9223372036854775807.0},
+      {"huge double to int", kCFNumberFloat64Type, 1e20, kCFNumberSInt64Type, false,
+       9223372036854775807.0},
   };
-  for (const Case &c : cases) {
+  for (const Case& c : cases) {
     CFNumberRef n = nullptr;
     const auto i = static_cast<SInt32>(c.value);
     const double d = c.value;
     const auto f = static_cast<float>(c.value);
-    if (c.madeAs == kCFNumberSInt32Type) n = CFNumberCreate(nullptr, c.madeAs, &i);
-    else if (c.madeAs == kCFNumberFloat32Type) n = CFNumberCreate(nullptr, c.madeAs, &f);
-    else n = CFNumberCreate(nullptr, c.madeAs, &d);
+    if (c.madeAs == kCFNumberSInt32Type)
+      n = CFNumberCreate(nullptr, c.madeAs, &i);
+    else if (c.madeAs == kCFNumberFloat32Type)
+      n = CFNumberCreate(nullptr, c.madeAs, &f);
+    else
+      n = CFNumberCreate(nullptr, c.madeAs, &d);
     ASSERT_NE(n, nullptr) << c.what;
     double got = 0;
     bool exact = false;
     switch (c.readAs) {
-      case kCFNumberSInt8Type: { SInt8 v = 0; exact = CFNumberGetValue(n, c.readAs, &v); got = v; break; }
-      case kCFNumberSInt32Type: { SInt32 v = 0; exact = CFNumberGetValue(n, c.readAs, &v); got = v; break; }
-      case kCFNumberSInt64Type: { SInt64 v = 0; exact = CFNumberGetValue(n, c.readAs, &v); got = static_cast<double>(v); break; }
-      case kCFNumberFloat32Type: { Float32 v = 0; exact = CFNumberGetValue(n, c.readAs, &v); got = v; break; }
-      default: { Float64 v = 0; exact = CFNumberGetValue(n, c.readAs, &v); got = v; break; }
+      case kCFNumberSInt8Type: {
+        SInt8 v = 0;
+        exact = CFNumberGetValue(n, c.readAs, &v);
+        got = v;
+        break;
+      }
+      case kCFNumberSInt32Type: {
+        SInt32 v = 0;
+        exact = CFNumberGetValue(n, c.readAs, &v);
+        got = v;
+        break;
+      }
+      case kCFNumberSInt64Type: {
+        SInt64 v = 0;
+        exact = CFNumberGetValue(n, c.readAs, &v);
+        got = static_cast<double>(v);
+        break;
+      }
+      case kCFNumberFloat32Type: {
+        Float32 v = 0;
+        exact = CFNumberGetValue(n, c.readAs, &v);
+        got = v;
+        break;
+      }
+      default: {
+        Float64 v = 0;
+        exact = CFNumberGetValue(n, c.readAs, &v);
+        got = v;
+        break;
+      }
     }
     EXPECT_EQ(exact, c.exact) << c.what;
     EXPECT_EQ(got, c.read) << c.what;
@@ -293,23 +329,25 @@ TEST(CFAllocator, CustomAllocatorsAreCalledAndReleaseTheirInfo) {
   AllocatorLog log;
   CFAllocatorContext context{};
   context.info = &log;
-  context.retain = [](const void *info) -> const void * {
-    static_cast<AllocatorLog *>(const_cast<void *>(info))->retains++;
+  context.retain = [](const void* info) -> const void* {
+    static_cast<AllocatorLog*>(const_cast<void*>(info))->retains++;
     return info;
   };
-  context.release = [](const void *info) { static_cast<AllocatorLog *>(const_cast<void *>(info))->releases++; };
-  context.allocate = [](CFIndex size, CFOptionFlags, void *info) -> void * {
-    static_cast<AllocatorLog *>(info)->allocations++;
+  context.release = [](const void* info) {
+    static_cast<AllocatorLog*>(const_cast<void*>(info))->releases++;
+  };
+  context.allocate = [](CFIndex size, CFOptionFlags, void* info) -> void* {
+    static_cast<AllocatorLog*>(info)->allocations++;
     return std::malloc(static_cast<size_t>(size));
   };
-  context.deallocate = [](void *ptr, void *info) {
-    static_cast<AllocatorLog *>(info)->deallocations++;
+  context.deallocate = [](void* ptr, void* info) {
+    static_cast<AllocatorLog*>(info)->deallocations++;
     std::free(ptr);
   };
   CFAllocatorRef allocator = CFAllocatorCreate(nullptr, &context);
   ASSERT_NE(allocator, nullptr);
   EXPECT_EQ(log.retains, 1);
-  void *p = CFAllocatorAllocate(allocator, 40, 0);
+  void* p = CFAllocatorAllocate(allocator, 40, 0);
   ASSERT_NE(p, nullptr);
   CFAllocatorDeallocate(allocator, p);
   EXPECT_EQ(log.allocations, 1);
@@ -323,7 +361,7 @@ TEST(CFAllocator, CustomAllocatorsAreCalledAndReleaseTheirInfo) {
   EXPECT_EQ(log.releases, 1);
 
   EXPECT_EQ(CFAllocatorAllocate(kCFAllocatorNull, 16, 0), nullptr);
-  void *q = CFAllocatorAllocate(kCFAllocatorDefault, 16, 0);
+  void* q = CFAllocatorAllocate(kCFAllocatorDefault, 16, 0);
   EXPECT_NE(q, nullptr);
   CFAllocatorDeallocate(nullptr, q);
   EXPECT_EQ(CFAllocatorCreate(nullptr, nullptr), nullptr);

@@ -13,7 +13,7 @@ namespace {
 using sdktest::FakeUnit;
 
 struct Received {
-  void *object;
+  void* object;
   AudioUnitEventType type;
   AudioUnitParameterID id;
   AudioUnitPropertyID property;
@@ -25,10 +25,12 @@ struct Inbox {
   AUEventListenerRef disposeOnDelivery = nullptr;
 };
 
-void OnEvent(void *userData, void *object, const AudioUnitEvent *e, UInt64, AudioUnitParameterValue value) {
-  auto *inbox = static_cast<Inbox *>(userData);
+void OnEvent(void* userData, void* object, const AudioUnitEvent* e, UInt64,
+             AudioUnitParameterValue value) {
+  auto* inbox = static_cast<Inbox*>(userData);
   const bool property = e->mEventType == kAudioUnitEvent_PropertyChange;
-  inbox->events.push_back({object, e->mEventType, property ? 0 : e->mArgument.mParameter.mParameterID,
+  inbox->events.push_back({object, e->mEventType,
+                           property ? 0 : e->mArgument.mParameter.mParameterID,
                            property ? e->mArgument.mProperty.mPropertyID : 0, value});
   if (inbox->disposeOnDelivery != nullptr) {
     AUListenerDispose(inbox->disposeOnDelivery);
@@ -53,8 +55,8 @@ AudioUnitEvent PropertyEvent(AudioUnit unit, AudioUnitPropertyID id) {
 class Listeners : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_EQ(AUEventListenerCreate(OnEvent, &inbox, CFRunLoopGetCurrent(), kCFRunLoopDefaultMode, 0.005f, 0.005f,
-                                    &listener),
+    ASSERT_EQ(AUEventListenerCreate(OnEvent, &inbox, CFRunLoopGetCurrent(), kCFRunLoopDefaultMode,
+                                    0.005f, 0.005f, &listener),
               noErr);
   }
   void TearDown() override {
@@ -80,11 +82,13 @@ TEST_F(Listeners, MatchingEventsAreDeliveredWithTheCurrentValue) {
   EXPECT_EQ(AUEventListenerNotify(nullptr, nullptr, &begin2), noErr);
   EXPECT_EQ(AUEventListenerNotify(nullptr, nullptr, &latency), noErr);
   // Not registered: another parameter, another event type, another unit, another property.
-  const AudioUnitEvent misses[] = {ParamEvent(unit, kAudioUnitEvent_ParameterValueChange, 1),
-                                   ParamEvent(unit, kAudioUnitEvent_EndParameterChangeGesture, 2),
-                                   ParamEvent(other.Unit(), kAudioUnitEvent_ParameterValueChange, 2),
-                                   PropertyEvent(unit, kAudioUnitProperty_PresentPreset)};
-  for (const AudioUnitEvent &e : misses) EXPECT_EQ(AUEventListenerNotify(nullptr, nullptr, &e), noErr);
+  const AudioUnitEvent misses[] = {
+      ParamEvent(unit, kAudioUnitEvent_ParameterValueChange, 1),
+      ParamEvent(unit, kAudioUnitEvent_EndParameterChangeGesture, 2),
+      ParamEvent(other.Unit(), kAudioUnitEvent_ParameterValueChange, 2),
+      PropertyEvent(unit, kAudioUnitProperty_PresentPreset)};
+  for (const AudioUnitEvent& e : misses)
+    EXPECT_EQ(AUEventListenerNotify(nullptr, nullptr, &e), noErr);
 
   ASSERT_EQ(inbox.events.size(), 3u);
   EXPECT_EQ(inbox.events[0].object, &object);
@@ -99,7 +103,8 @@ TEST_F(Listeners, MatchingEventsAreDeliveredWithTheCurrentValue) {
 
 TEST_F(Listeners, AnyParameterMatchesEveryIdAndRemovalStopsDelivery) {
   AudioUnit unit = fake.Unit();
-  const AudioUnitEvent any = ParamEvent(unit, kAudioUnitEvent_ParameterValueChange, kAUParameterListener_AnyParameter);
+  const AudioUnitEvent any =
+      ParamEvent(unit, kAudioUnitEvent_ParameterValueChange, kAUParameterListener_AnyParameter);
   ASSERT_EQ(AUEventListenerAddEventType(listener, nullptr, &any), noErr);
   for (AudioUnitParameterID id = 0; id < 4; ++id) {
     const AudioUnitEvent e = ParamEvent(unit, kAudioUnitEvent_ParameterValueChange, id);
@@ -139,8 +144,10 @@ TEST_F(Listeners, TheSenderIsNotCalledBackAndDisposedListenersNeverAgain) {
 TEST_F(Listeners, BadArgumentsAreParamErrors) {
   const AudioUnitEvent e = ParamEvent(fake.Unit(), kAudioUnitEvent_ParameterValueChange, 0);
   AUEventListenerRef none = nullptr;
-  EXPECT_EQ(AUEventListenerCreate(nullptr, nullptr, nullptr, nullptr, 0, 0, &none), kAudio_ParamError);
-  EXPECT_EQ(AUEventListenerCreate(OnEvent, nullptr, nullptr, nullptr, 0, 0, nullptr), kAudio_ParamError);
+  EXPECT_EQ(AUEventListenerCreate(nullptr, nullptr, nullptr, nullptr, 0, 0, &none),
+            kAudio_ParamError);
+  EXPECT_EQ(AUEventListenerCreate(OnEvent, nullptr, nullptr, nullptr, 0, 0, nullptr),
+            kAudio_ParamError);
   EXPECT_EQ(AUEventListenerAddEventType(nullptr, nullptr, &e), kAudio_ParamError);
   EXPECT_EQ(AUEventListenerAddEventType(listener, nullptr, nullptr), kAudio_ParamError);
   EXPECT_EQ(AUEventListenerNotify(nullptr, nullptr, nullptr), kAudio_ParamError);
@@ -157,8 +164,8 @@ TEST_F(Listeners, AUParameterSetSetsTheValueAndNotifiesOtherListeners) {
   ParamInbox paramInbox;
   AUParameterListenerRef paramListener = nullptr;
   ASSERT_EQ(AUListenerCreate(
-                [](void *user, void *, const AudioUnitParameter *p, AudioUnitParameterValue v) {
-                  static_cast<ParamInbox *>(user)->values.push_back({p->mParameterID, v});
+                [](void* user, void*, const AudioUnitParameter* p, AudioUnitParameterValue v) {
+                  static_cast<ParamInbox*>(user)->values.push_back({p->mParameterID, v});
                 },
                 &paramInbox, CFRunLoopGetMain(), kCFRunLoopDefaultMode, 0, &paramListener),
             noErr);

@@ -1,9 +1,10 @@
-// RunLoopTest.cpp: the CF run loop: deterministic ticks on the manual clock, modes, removal, re-entrancy, descriptors, threads.
+// RunLoopTest.cpp: the CF run loop: deterministic ticks on the manual clock, modes, removal,
+// re-entrancy, descriptors, threads.
 #include <CoreFoundation/CoreFoundation.h>
 #include <TovraSdk/RunLoopClock.h>
 
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -18,22 +19,26 @@ namespace {
 // A timer whose call-out runs a std::function (owned by the test, not by the timer).
 using Action = std::function<void(CFRunLoopTimerRef)>;
 
-void RunAction(CFRunLoopTimerRef timer, void *info) { (*static_cast<Action *>(info))(timer); }
+void RunAction(CFRunLoopTimerRef timer, void* info) {
+  (*static_cast<Action*>(info))(timer);
+}
 
-CFRunLoopTimerRef MakeTimer(Action *action, CFTimeInterval interval, CFAbsoluteTime fireDate) {
+CFRunLoopTimerRef MakeTimer(Action* action, CFTimeInterval interval, CFAbsoluteTime fireDate) {
   CFRunLoopTimerContext context{0, action, nullptr, nullptr, nullptr};
   return CFRunLoopTimerCreate(nullptr, fireDate, interval, 0, 0, RunAction, &context);
 }
 
 // Scheduled on the main loop in the common modes, the caller's reference dropped: the loop owns it.
-CFRunLoopTimerRef ScheduleTimer(Action *action, CFTimeInterval interval) {
+CFRunLoopTimerRef ScheduleTimer(Action* action, CFTimeInterval interval) {
   CFRunLoopTimerRef t = MakeTimer(action, interval, CFAbsoluteTimeGetCurrent());
   CFRunLoopAddTimer(CFRunLoopGetMain(), t, kCFRunLoopCommonModes);
   CFRelease(t);
   return t;
 }
 
-int NowMs() { return static_cast<int>(std::lround(CFAbsoluteTimeGetCurrent() * 1000.0)); }
+int NowMs() {
+  return static_cast<int>(std::lround(CFAbsoluteTimeGetCurrent() * 1000.0));
+}
 
 // Every test starts on a manual clock at 0 and leaves the system clock behind it.
 class MainLoop : public ::testing::Test {
@@ -41,11 +46,14 @@ class MainLoop : public ::testing::Test {
   void SetUp() override { TovraSdkRunLoopUseManualClock(0.0); }
   void TearDown() override {
     TovraSdkRunLoopUseSystemClock();
-    EXPECT_EQ(CFRunLoopGetNextTimerFireDate(CFRunLoopGetMain(), kCFRunLoopDefaultMode), 0.0) << "a timer was left";
+    EXPECT_EQ(CFRunLoopGetNextTimerFireDate(CFRunLoopGetMain(), kCFRunLoopDefaultMode), 0.0)
+        << "a timer was left";
   }
   std::vector<std::string> log;
-  Action Logger(const char *name) {
-    return [this, name](CFRunLoopTimerRef) { log.push_back(std::string(name) + "@" + std::to_string(NowMs())); };
+  Action Logger(const char* name) {
+    return [this, name](CFRunLoopTimerRef) {
+      log.push_back(std::string(name) + "@" + std::to_string(NowMs()));
+    };
   }
 };
 
@@ -54,13 +62,15 @@ TEST_F(MainLoop, TimersTickAtTheirFireDateThenEveryIntervalInTimeOrder) {
   CFRunLoopTimerRef ta = ScheduleTimer(&a, 0.020);
   CFRunLoopTimerRef tb = ScheduleTimer(&b, 0.030);
   EXPECT_EQ(TovraSdkRunLoopAdvanceTo(0.060), 7);
-  const std::vector<std::string> expected = {"a@0", "b@0", "a@20", "b@30", "a@40", "a@60", "b@60"};  // ties: scheduling order
+  const std::vector<std::string> expected = {"a@0",  "b@0",  "a@20", "b@30",
+                                             "a@40", "a@60", "b@60"};  // ties: scheduling order
   EXPECT_EQ(log, expected);
   EXPECT_EQ(CFAbsoluteTimeGetCurrent(), 0.060);
   EXPECT_EQ(TovraSdkRunLoopAdvanceTo(0.060), 0);  // nothing due twice
   EXPECT_EQ(TovraSdkRunLoopAdvanceTo(0.010), 0);  // the past runs nothing and leaves the clock
   EXPECT_EQ(CFAbsoluteTimeGetCurrent(), 0.060);
-  EXPECT_EQ(TovraSdkRunLoopAdvanceBy(1.0), 83);  // 50 of a, 33 of b: exact on a clock of whole microseconds
+  EXPECT_EQ(TovraSdkRunLoopAdvanceBy(1.0),
+            83);  // 50 of a, 33 of b: exact on a clock of whole microseconds
   EXPECT_EQ(CFRunLoopTimerGetNextFireDate(ta), 1.080);
   CFRunLoopTimerInvalidate(ta);
   CFRunLoopTimerInvalidate(tb);
@@ -72,7 +82,8 @@ TEST_F(MainLoop, TheLoopRetainsWhatItSchedulesUntilRemovalOrInvalidation) {
   CFRunLoopTimerRef t = MakeTimer(&count, 0.020, 0.0);
   EXPECT_EQ(CFGetRetainCount(t), 1);
   CFRunLoopAddTimer(CFRunLoopGetMain(), t, kCFRunLoopCommonModes);
-  CFRunLoopAddTimer(CFRunLoopGetMain(), t, kCFRunLoopDefaultMode);  // a second mode: still one reference
+  CFRunLoopAddTimer(CFRunLoopGetMain(), t,
+                    kCFRunLoopDefaultMode);  // a second mode: still one reference
   EXPECT_EQ(CFGetRetainCount(t), 2);
   EXPECT_TRUE(CFRunLoopContainsTimer(CFRunLoopGetMain(), t, kCFRunLoopDefaultMode));
   CFRunLoopRemoveTimer(CFRunLoopGetMain(), t, kCFRunLoopCommonModes);
@@ -89,7 +100,8 @@ TEST_F(MainLoop, TheLoopRetainsWhatItSchedulesUntilRemovalOrInvalidation) {
   CFRunLoopTimerInvalidate(t);
   EXPECT_EQ(CFGetRetainCount(t), 1);
   EXPECT_FALSE(CFRunLoopTimerIsValid(t));
-  CFRunLoopAddTimer(CFRunLoopGetMain(), t, kCFRunLoopCommonModes);  // an invalid timer is not scheduled
+  CFRunLoopAddTimer(CFRunLoopGetMain(), t,
+                    kCFRunLoopCommonModes);  // an invalid timer is not scheduled
   EXPECT_EQ(CFGetRetainCount(t), 1);
   EXPECT_EQ(TovraSdkRunLoopAdvanceBy(0.1), 0);
   EXPECT_EQ(ticks, 1);
@@ -101,12 +113,12 @@ struct CountedInfo {
   int references = 1;
   int releases = 0;
   bool alive = true;
-  static const void *Retain(const void *p) {
-    ++static_cast<CountedInfo *>(const_cast<void *>(p))->references;
+  static const void* Retain(const void* p) {
+    ++static_cast<CountedInfo*>(const_cast<void*>(p))->references;
     return p;
   }
-  static void Release(const void *p) {
-    auto *c = static_cast<CountedInfo *>(const_cast<void *>(p));
+  static void Release(const void* p) {
+    auto* c = static_cast<CountedInfo*>(const_cast<void*>(p));
     ++c->releases;
     if (--c->references == 0) c->alive = false;
   }
@@ -119,7 +131,7 @@ TEST_F(MainLoop, CallOutsMayInvalidateTheirOwnTimerAndScheduleNewOnes) {
   CFRunLoopTimerRef spawned = nullptr;
   Action fresh = Logger("new");
   struct Self {
-    CountedInfo *counted;
+    CountedInfo* counted;
     std::function<void(CFRunLoopTimerRef)> body;
   };
   Self self{&counted, nullptr};
@@ -131,14 +143,16 @@ TEST_F(MainLoop, CallOutsMayInvalidateTheirOwnTimerAndScheduleNewOnes) {
   };
   CFRunLoopTimerContext context{0, &self, nullptr, nullptr, nullptr};
   // The counted info is the Self; its retain and release act on the CountedInfo inside.
-  context.retain = [](const void *p) -> const void * {
-    CountedInfo::Retain(static_cast<const Self *>(p)->counted);
+  context.retain = [](const void* p) -> const void* {
+    CountedInfo::Retain(static_cast<const Self*>(p)->counted);
     return p;
   };
-  context.release = [](const void *p) { CountedInfo::Release(static_cast<const Self *>(p)->counted); };
+  context.release = [](const void* p) {
+    CountedInfo::Release(static_cast<const Self*>(p)->counted);
+  };
   CFRunLoopTimerRef t = CFRunLoopTimerCreate(
-      nullptr, 0.0, 0.010, 0, 0, [](CFRunLoopTimerRef timer, void *info) { static_cast<Self *>(info)->body(timer); },
-      &context);
+      nullptr, 0.0, 0.010, 0, 0,
+      [](CFRunLoopTimerRef timer, void* info) { static_cast<Self*>(info)->body(timer); }, &context);
   CFRunLoopAddTimer(CFRunLoopGetMain(), t, kCFRunLoopCommonModes);
   CFRelease(t);
   EXPECT_EQ(counted.references, 1);
@@ -171,17 +185,19 @@ TEST_F(MainLoop, BadArgumentsGiveNoObjectAndChangeNothing) {
   EXPECT_EQ(CFRunLoopTimerCreate(nullptr, 0.0, 0.02, 0, 0, nullptr, &context), nullptr);
   EXPECT_EQ(CFRunLoopTimerCreate(nullptr, NAN, 0.02, 0, 0, RunAction, &context), nullptr);
   EXPECT_EQ(CFRunLoopTimerCreate(nullptr, 0.0, NAN, 0, 0, RunAction, &context), nullptr);
-  EXPECT_EQ(CFFileDescriptorCreate(nullptr, -1, false, [](CFFileDescriptorRef, CFOptionFlags, void *) {}, nullptr),
+  EXPECT_EQ(CFFileDescriptorCreate(
+                nullptr, -1, false, [](CFFileDescriptorRef, CFOptionFlags, void*) {}, nullptr),
             nullptr);
   EXPECT_EQ(CFFileDescriptorCreate(nullptr, 0, false, nullptr, nullptr), nullptr);
 
   CFRunLoopTimerRef tiny = MakeTimer(&nothing, 1e-9, 0.0);
-  EXPECT_EQ(CFRunLoopTimerGetInterval(tiny), 0.0001);  // a shorter period would only spin
-  CFRunLoopAddTimer(CFRunLoopGetMain(), tiny, nullptr);        // no mode: not scheduled
-  CFRunLoopAddTimer(nullptr, tiny, kCFRunLoopDefaultMode);     // no loop
+  EXPECT_EQ(CFRunLoopTimerGetInterval(tiny), 0.0001);       // a shorter period would only spin
+  CFRunLoopAddTimer(CFRunLoopGetMain(), tiny, nullptr);     // no mode: not scheduled
+  CFRunLoopAddTimer(nullptr, tiny, kCFRunLoopDefaultMode);  // no loop
   CFRunLoopRemoveTimer(CFRunLoopGetMain(), tiny, kCFRunLoopDefaultMode);  // never added
   EXPECT_EQ(CFGetRetainCount(tiny), 1);
-  CFRunLoopAddTimer(CFRunLoopGetMain(), reinterpret_cast<CFRunLoopTimerRef>(const_cast<__CFString *>(CFSTR("x"))),
+  CFRunLoopAddTimer(CFRunLoopGetMain(),
+                    reinterpret_cast<CFRunLoopTimerRef>(const_cast<__CFString*>(CFSTR("x"))),
                     kCFRunLoopDefaultMode);  // not a timer
   EXPECT_EQ(CFRunLoopGetNextTimerFireDate(CFRunLoopGetMain(), kCFRunLoopDefaultMode), 0.0);
   EXPECT_EQ(CFRunLoopTimerIsValid(nullptr), false);
@@ -189,8 +205,10 @@ TEST_F(MainLoop, BadArgumentsGiveNoObjectAndChangeNothing) {
   CFRelease(tiny);
 
   EXPECT_EQ(TovraSdkRunLoopAdvanceTo(NAN), -1);
-  EXPECT_EQ(CFRunLoopRunInMode(kCFRunLoopCommonModes, 0.0, false), kCFRunLoopRunFinished);  // not a mode to run
-  EXPECT_EQ(CFRunLoopRunInMode(kCFRunLoopDefaultMode, 0.0, false), kCFRunLoopRunFinished);  // nothing scheduled
+  EXPECT_EQ(CFRunLoopRunInMode(kCFRunLoopCommonModes, 0.0, false),
+            kCFRunLoopRunFinished);  // not a mode to run
+  EXPECT_EQ(CFRunLoopRunInMode(kCFRunLoopDefaultMode, 0.0, false),
+            kCFRunLoopRunFinished);  // nothing scheduled
   TovraSdkRunLoopUseSystemClock();
   EXPECT_FALSE(TovraSdkRunLoopIsManualClock());
   EXPECT_EQ(TovraSdkRunLoopAdvanceTo(10.0), -1);  // only a manual clock is advanced
@@ -206,10 +224,12 @@ TEST_F(MainLoop, ModesDecideWhatRuns) {
   CFRunLoopAddTimer(CFRunLoopGetMain(), td, kCFRunLoopDefaultMode);
   CFRunLoopAddTimer(CFRunLoopGetMain(), tc, kCFRunLoopCommonModes);
   CFRunLoopAddTimer(CFRunLoopGetMain(), tx, modeX);
-  EXPECT_TRUE(CFRunLoopContainsTimer(CFRunLoopGetMain(), tc, kCFRunLoopDefaultMode));  // default is a common mode
+  EXPECT_TRUE(CFRunLoopContainsTimer(CFRunLoopGetMain(), tc,
+                                     kCFRunLoopDefaultMode));  // default is a common mode
   EXPECT_FALSE(CFRunLoopContainsTimer(CFRunLoopGetMain(), tx, kCFRunLoopDefaultMode));
 
-  EXPECT_EQ(CFRunLoopRunInMode(modeX, 0.0, false), kCFRunLoopRunFinished);  // x fired once, nothing left in X
+  EXPECT_EQ(CFRunLoopRunInMode(modeX, 0.0, false),
+            kCFRunLoopRunFinished);  // x fired once, nothing left in X
   EXPECT_EQ(CFRunLoopRunInMode(kCFRunLoopDefaultMode, 0.0, false), kCFRunLoopRunFinished);
   const std::vector<std::string> expected = {"x@0", "default@0", "common@0"};
   EXPECT_EQ(log, expected);
@@ -244,7 +264,8 @@ TEST_F(MainLoop, RunInModeJumpsAManualClockFromTickToTickAndStops) {
 
 TEST_F(MainLoop, ATimerDueNowIsDueAtAnyDate) {
   // A date read from the clock and handed back must be "now" exactly, also far from 2001.
-  for (const CFAbsoluteTime date : {0.0, 1.0e-6, 0.1, 818568347.095996976, 818568347.1, 2.0e9, 5.0e-7}) {
+  for (const CFAbsoluteTime date :
+       {0.0, 1.0e-6, 0.1, 818568347.095996976, 818568347.1, 2.0e9, 5.0e-7}) {
     TovraSdkRunLoopUseManualClock(date);
     TovraSdkRunLoopAdvanceBy(0.0103);  // where a host's pump may have left it
     int ticks = 0;
@@ -306,8 +327,8 @@ struct Pipe {
 struct Reader {
   std::vector<char> got;
   bool reenable = false;
-  static void CallBack(CFFileDescriptorRef f, CFOptionFlags types, void *info) {
-    auto *self = static_cast<Reader *>(info);
+  static void CallBack(CFFileDescriptorRef f, CFOptionFlags types, void* info) {
+    auto* self = static_cast<Reader*>(info);
     char c = 0;
     if ((types & kCFFileDescriptorReadCallBack) != 0 &&
         ::read(CFFileDescriptorGetNativeDescriptor(f), &c, 1) == 1)
@@ -320,7 +341,8 @@ TEST_F(MainLoop, DescriptorCallBacksAreOneShotAndDispatchedFromThePoll) {
   Pipe pipe;
   Reader reader;
   CFFileDescriptorContext context{0, &reader, nullptr, nullptr, nullptr};
-  CFFileDescriptorRef f = CFFileDescriptorCreate(nullptr, pipe.fds[0], false, Reader::CallBack, &context);
+  CFFileDescriptorRef f =
+      CFFileDescriptorCreate(nullptr, pipe.fds[0], false, Reader::CallBack, &context);
   ASSERT_NE(f, nullptr);
   CFRunLoopSourceRef source = CFFileDescriptorCreateRunLoopSource(nullptr, f, 0);
   ASSERT_NE(source, nullptr);
@@ -330,14 +352,17 @@ TEST_F(MainLoop, DescriptorCallBacksAreOneShotAndDispatchedFromThePoll) {
   CFRunLoopAddSource(CFRunLoopGetMain(), source, kCFRunLoopDefaultMode);
   CFFileDescriptorEnableCallBacks(f, kCFFileDescriptorReadCallBack);
 
-  EXPECT_EQ(CFRunLoopRunInMode(kCFRunLoopDefaultMode, 0.0, true), kCFRunLoopRunTimedOut);  // nothing written yet
+  EXPECT_EQ(CFRunLoopRunInMode(kCFRunLoopDefaultMode, 0.0, true),
+            kCFRunLoopRunTimedOut);  // nothing written yet
   pipe.Write('x');
   EXPECT_EQ(CFRunLoopRunInMode(kCFRunLoopDefaultMode, 0.0, true), kCFRunLoopRunHandledSource);
   pipe.Write('y');
-  EXPECT_EQ(CFRunLoopRunInMode(kCFRunLoopDefaultMode, 0.0, true), kCFRunLoopRunTimedOut);  // not enabled again
+  EXPECT_EQ(CFRunLoopRunInMode(kCFRunLoopDefaultMode, 0.0, true),
+            kCFRunLoopRunTimedOut);  // not enabled again
   EXPECT_EQ(reader.got, std::vector<char>{'x'});
 
-  // Enabled from the call-out: every byte, and a timer in the same pass may invalidate the descriptor.
+  // Enabled from the call-out: every byte, and a timer in the same pass may invalidate the
+  // descriptor.
   reader.reenable = true;
   CFFileDescriptorEnableCallBacks(f, kCFFileDescriptorReadCallBack);
   Action invalidate = [&](CFRunLoopTimerRef timer) {
@@ -345,7 +370,8 @@ TEST_F(MainLoop, DescriptorCallBacksAreOneShotAndDispatchedFromThePoll) {
     CFRunLoopTimerInvalidate(timer);
   };
   ScheduleTimer(&invalidate, 0.020);
-  EXPECT_EQ(CFRunLoopRunInMode(kCFRunLoopDefaultMode, 0.0, false), kCFRunLoopRunFinished);  // all gone
+  EXPECT_EQ(CFRunLoopRunInMode(kCFRunLoopDefaultMode, 0.0, false),
+            kCFRunLoopRunFinished);  // all gone
   EXPECT_EQ(reader.got, (std::vector<char>{'x', 'y'}));
   EXPECT_FALSE(CFRunLoopContainsSource(CFRunLoopGetMain(), source, kCFRunLoopDefaultMode));
   EXPECT_FALSE(CFRunLoopSourceIsValid(source));
@@ -363,11 +389,13 @@ TEST_F(MainLoop, AHangUpReachesTheReaderAndCloseOnInvalidateClosesTheDescriptor)
   Pipe pipe;
   Reader reader;
   CFFileDescriptorContext context{0, &reader, nullptr, nullptr, nullptr};
-  CFFileDescriptorRef f = CFFileDescriptorCreate(nullptr, pipe.fds[0], true, Reader::CallBack, &context);
+  CFFileDescriptorRef f =
+      CFFileDescriptorCreate(nullptr, pipe.fds[0], true, Reader::CallBack, &context);
   CFRunLoopSourceRef source = CFFileDescriptorCreateRunLoopSource(nullptr, f, 0);
   CFRunLoopAddSource(CFRunLoopGetMain(), source, kCFRunLoopCommonModes);
   CFRelease(source);  // the loop keeps it, and it keeps the descriptor object
-  CFFileDescriptorEnableCallBacks(f, kCFFileDescriptorReadCallBack | kCFFileDescriptorWriteCallBack);
+  CFFileDescriptorEnableCallBacks(f,
+                                  kCFFileDescriptorReadCallBack | kCFFileDescriptorWriteCallBack);
   ::close(pipe.fds[1]);
   pipe.fds[1] = -1;
   // The writer is gone: the read call-back learns it once (read returns 0), then it is disabled.
@@ -387,7 +415,8 @@ TEST(SystemClockLoop, AStopFromAnotherThreadEndsAWait) {
   Pipe pipe;  // never written: the loop would wait the whole time for it
   Reader reader;
   CFFileDescriptorContext context{0, &reader, nullptr, nullptr, nullptr};
-  CFFileDescriptorRef f = CFFileDescriptorCreate(nullptr, pipe.fds[0], false, Reader::CallBack, &context);
+  CFFileDescriptorRef f =
+      CFFileDescriptorCreate(nullptr, pipe.fds[0], false, Reader::CallBack, &context);
   CFRunLoopSourceRef source = CFFileDescriptorCreateRunLoopSource(nullptr, f, 0);
   CFRunLoopAddSource(CFRunLoopGetMain(), source, kCFRunLoopDefaultMode);
   CFFileDescriptorEnableCallBacks(f, kCFFileDescriptorReadCallBack);
@@ -412,7 +441,8 @@ TEST(ThreadLoops, EachThreadHasItsOwnLoopAndATimerBelongsToOne) {
   std::thread worker([&] {
     threadLoop = CFRunLoopGetCurrent();
     CFRunLoopAddTimer(threadLoop, t, kCFRunLoopDefaultMode);
-    CFRunLoopAddTimer(CFRunLoopGetMain(), t, kCFRunLoopDefaultMode);  // already on another loop: ignored
+    CFRunLoopAddTimer(CFRunLoopGetMain(), t,
+                      kCFRunLoopDefaultMode);  // already on another loop: ignored
     EXPECT_EQ(CFRunLoopRunInMode(kCFRunLoopDefaultMode, 0.0, false), kCFRunLoopRunTimedOut);
     EXPECT_EQ(CFGetRetainCount(t), 2);
   });
@@ -436,7 +466,7 @@ TEST_F(MainLoop, TimersScheduledFromAnotherThreadFireOnceEachOnTheMainLoop) {
   constexpr int kTimers = 2000;
   std::vector<std::atomic<int>> fired(kTimers);
   struct Tick {
-    std::vector<std::atomic<int>> *fired;
+    std::vector<std::atomic<int>>* fired;
     int index;
   };
   std::vector<Tick> ticks(kTimers);
@@ -447,8 +477,8 @@ TEST_F(MainLoop, TimersScheduledFromAnotherThreadFireOnceEachOnTheMainLoop) {
       CFRunLoopTimerContext context{0, &ticks[i], nullptr, nullptr, nullptr};
       CFRunLoopTimerRef t = CFRunLoopTimerCreate(
           nullptr, CFAbsoluteTimeGetCurrent(), 0.001, 0, 0,
-          [](CFRunLoopTimerRef timer, void *info) {
-            auto *tick = static_cast<Tick *>(info);
+          [](CFRunLoopTimerRef timer, void* info) {
+            auto* tick = static_cast<Tick*>(info);
             (*tick->fired)[tick->index].fetch_add(1);
             CFRunLoopTimerInvalidate(timer);
           },

@@ -55,7 +55,7 @@ TEST(IByteChunk, ReadsThatDoNotFitFailAndLeaveTheOutputAlone) {
     int position;
     int expected;
   } cases[] = {
-      {0, 8}, {2, 10},  // ends exactly at the end
+      {0, 8},  {2, 10},                                         // ends exactly at the end
       {3, -1}, {10, -1}, {-1, -1}, {-8, -1}, {2147483647, -1},  // no overflow in the bound
   };
   for (const auto& c : cases) {
@@ -74,8 +74,8 @@ TEST(IByteChunk, StringsAreLengthThenBytesWithoutTerminator) {
   EXPECT_EQ(chunk.PutStr("Default"), 11);
   EXPECT_EQ(chunk.PutStr(""), 15);
   EXPECT_EQ(chunk.PutStr(nullptr), 19);
-  const std::vector<std::uint8_t> expected = {7, 0, 0, 0, 'D', 'e', 'f', 'a', 'u', 'l', 't',
-                                              0, 0, 0, 0, 0,   0,   0,   0};
+  const std::vector<std::uint8_t> expected = {7,   0, 0, 0, 'D', 'e', 'f', 'a', 'u', 'l',
+                                              't', 0, 0, 0, 0,   0,   0,   0,   0};
   EXPECT_EQ(Bytes(chunk), expected);
 
   std::string s = "old";
@@ -93,7 +93,9 @@ TEST(IByteChunk, GetStrFailsOnBadLengthsWithoutTouchingTheString) {
     const char* expectedText;
   } cases[] = {
       {"length 0", {0, 0, 0, 0}, 4, ""},
-      {"zero byte inside: cut there, position covers all bytes", {4, 0, 0, 0, 'a', 0, 'b', 'c'}, 8,
+      {"zero byte inside: cut there, position covers all bytes",
+       {4, 0, 0, 0, 'a', 0, 'b', 'c'},
+       8,
        "a"},
       {"length 10, 3 bytes present", {10, 0, 0, 0, 'a', 'b', 'c'}, -1, "old"},
       {"negative length", {0xFE, 0xFF, 0xFF, 0xFF, 'a', 'b', 'c'}, -1, "old"},

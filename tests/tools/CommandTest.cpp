@@ -1,4 +1,5 @@
-// CommandTest.cpp: the tovrasat binary end to end: renders equal to the plug-in driven directly, every bad input, info, presets, demo.
+// CommandTest.cpp: the tovrasat binary end to end: renders equal to the plug-in driven directly,
+// every bad input, info, presets, demo.
 #include "host/ComponentBundle.h"
 #include "host/HostedUnit.h"
 #include "state/TovraPresets.h"
@@ -14,6 +15,7 @@
 namespace {
 
 namespace fs = std::filesystem;
+using tools::AudioFile;
 using toolstest::Component;
 using toolstest::ReadText;
 using toolstest::RealBundleBuilt;
@@ -22,9 +24,6 @@ using toolstest::RunTool;
 using toolstest::ScopedEnv;
 using toolstest::TempDir;
 using toolstest::WriteText;
-using tools::AudioFile;
-
-
 
 // A signal with peaks past full scale, so the saturation and the limiter both work.
 AudioFile TestSignal(int channels, double rate, size_t frames) {
@@ -36,7 +35,8 @@ AudioFile TestSignal(int channels, double rate, size_t frames) {
     const double burst = (i / 2000) % 2 == 0 ? 1.2 : 0.3;
     for (int c = 0; c < channels; ++c)
       f.channels[static_cast<size_t>(c)][i] =
-          static_cast<float>(burst * std::sin(2.0 * M_PI * (110.0 + 55.0 * c) * t) + 0.05 * std::sin(2.0 * M_PI * 3000.0 * t));
+          static_cast<float>(burst * std::sin(2.0 * M_PI * (110.0 + 55.0 * c) * t) +
+                             0.05 * std::sin(2.0 * M_PI * 3000.0 * t));
   }
   return f;
 }
@@ -45,7 +45,8 @@ class TovrasatCommand : public ::testing::Test {
  protected:
   void SetUp() override {
     std::string error;
-    ASSERT_TRUE(TestSignal(2, 44100.0, 9000).Write(in, tools::ESampleFormat::kFloat32, error)) << error;
+    ASSERT_TRUE(TestSignal(2, 44100.0, 9000).Write(in, tools::ESampleFormat::kFloat32, error))
+        << error;
   }
 
   RunResult Run(std::vector<std::string> args) { return RunTool(args, scratch); }
@@ -65,12 +66,13 @@ struct Settings {
   std::vector<std::pair<AudioUnitParameterID, float>> parameters;
 };
 Settings TestSettings() {
-  if (RealBundleBuilt()) return {{"--gain", "60", "--trim", "-3", "--48v", "off"}, {{0, 60.0f}, {1, -3.0f}, {2, 0.0f}}};
+  if (RealBundleBuilt())
+    return {{"--gain", "60", "--trim", "-3", "--48v", "off"}, {{0, 60.0f}, {1, -3.0f}, {2, 0.0f}}};
   return {{"--gain", "2"}, {{0, 2.0f}}};
 }
 
 // What a host gets from the unit driven directly: settings before the reset, then blocks of 256.
-AudioFile RenderDirectly(const AudioFile &input, const Settings &settings) {
+AudioFile RenderDirectly(const AudioFile& input, const Settings& settings) {
   std::string error;
   auto bundle = host::ComponentBundle::Load(Component(), error);
   EXPECT_TRUE(bundle) << error;
@@ -83,13 +85,14 @@ AudioFile RenderDirectly(const AudioFile &input, const Settings &settings) {
   const auto nc = static_cast<UInt32>(input.NChannels());
   EXPECT_EQ(unit->Configure({input.sampleRate, 256, nc, nc}), noErr);
   EXPECT_EQ(unit->Initialize(), noErr);
-  for (const auto &[id, value] : settings.parameters) EXPECT_EQ(unit->SetParameter(id, value), noErr);
+  for (const auto& [id, value] : settings.parameters)
+    EXPECT_EQ(unit->SetParameter(id, value), noErr);
   EXPECT_EQ(unit->Reset(), noErr);
   AudioFile out;
   out.sampleRate = input.sampleRate;
   out.channels.assign(nc, std::vector<float>(input.Frames()));
-  std::vector<const float *> ins;
-  std::vector<float *> outs;
+  std::vector<const float*> ins;
+  std::vector<float*> outs;
   for (UInt32 c = 0; c < nc; ++c) {
     ins.push_back(input.channels[c].data());
     outs.push_back(out.channels[c].data());
@@ -104,7 +107,8 @@ TEST_F(TovrasatCommand, RenderEqualsThePlugInDrivenDirectly) {
     std::string error;
     ASSERT_TRUE(input.Write(in, tools::ESampleFormat::kFloat32, error)) << error;
     const Settings settings = TestSettings();
-    std::vector<std::string> args{"--component", Component(), "render", in, scratch / "out.wav", "--block", "256"};
+    std::vector<std::string> args{"--component",       Component(), "render", in,
+                                  scratch / "out.wav", "--block",   "256"};
     args.insert(args.end(), settings.options.begin(), settings.options.end());
     const RunResult r = Run(args);
     ASSERT_EQ(r.exitCode, 0) << r.err;
@@ -117,18 +121,20 @@ TEST_F(TovrasatCommand, RenderEqualsThePlugInDrivenDirectly) {
     EXPECT_EQ(rendered.sampleRate, 44100.0);
     for (int c = 0; c < channels; ++c)
       for (size_t i = 0; i < input.Frames(); ++i)
-        ASSERT_EQ(rendered.channels[c][i], expected.channels[c][i]) << "channel " << c << " frame " << i;
+        ASSERT_EQ(rendered.channels[c][i], expected.channels[c][i])
+            << "channel " << c << " frame " << i;
     // The rendering changed the sound: the comparison is not of two copies of the input.
     EXPECT_NE(rendered.channels[0][100], input.channels[0][100]);
   }
 }
 
 TEST_F(TovrasatCommand, IntegerFormatsClipInsteadOfWrapping) {
-  const RunResult r = Run({"--component", Component(), "render", in, scratch / "out16.wav", "--format", "s16", "-q"});
+  const RunResult r = Run(
+      {"--component", Component(), "render", in, scratch / "out16.wav", "--format", "s16", "-q"});
   ASSERT_EQ(r.exitCode, 0) << r.err;
   EXPECT_TRUE(r.out.empty()) << r.out;  // --quiet
   SF_INFO info{};
-  SNDFILE *file = sf_open((scratch / "out16.wav").c_str(), SFM_READ, &info);
+  SNDFILE* file = sf_open((scratch / "out16.wav").c_str(), SFM_READ, &info);
   ASSERT_NE(file, nullptr);
   EXPECT_EQ(info.format, SF_FORMAT_WAV | SF_FORMAT_PCM_16);
   std::vector<short> samples(static_cast<size_t>(info.frames * info.channels));
@@ -153,14 +159,15 @@ TEST_F(TovrasatCommand, BadInputGetsOneLineAndTheRightCodeAndLosesNothing) {
   const std::string text = scratch / "notes.txt";
   const std::string folderOut = scratch / "outfolder";
   std::string error;
-  ASSERT_TRUE(TestSignal(3, 44100.0, 100).Write(three, tools::ESampleFormat::kFloat32, error)) << error;
+  ASSERT_TRUE(TestSignal(3, 44100.0, 100).Write(three, tools::ESampleFormat::kFloat32, error))
+      << error;
   WriteText(text, "this is not audio\n");
   fs::create_directories(fs::path(folderOut) / "inside");
   const std::string inBytes = ReadText(in);
   const std::string c = Component();
 
   struct Case {
-    const char *what;
+    const char* what;
     std::vector<std::string> args;
     int code;
     std::string message;  // a part of the one line on stderr
@@ -170,25 +177,58 @@ TEST_F(TovrasatCommand, BadInputGetsOneLineAndTheRightCodeAndLosesNothing) {
       {"unknown command", {"mix"}, 2, "unknown command 'mix'"},
       {"unknown option", {"--component", c, "render", in, out, "--bogus"}, 2, "--bogus"},
       {"missing OUT", {"--component", c, "render", in}, 2, "OUT"},
-      {"gain above range", {"--component", c, "render", in, out, "--gain", "101"}, 2, "between 0 and 100"},
-      {"gain not a number", {"--component", c, "render", in, out, "--gain", "loud"}, 2, "between 0 and 100"},
+      {"gain above range",
+       {"--component", c, "render", in, out, "--gain", "101"},
+       2,
+       "between 0 and 100"},
+      {"gain not a number",
+       {"--component", c, "render", in, out, "--gain", "loud"},
+       2,
+       "between 0 and 100"},
       {"gain NaN", {"--component", c, "render", in, out, "--gain", "nan"}, 2, "between 0 and 100"},
-      {"trim below range", {"--component", c, "render", in, out, "--trim", "-24.5"}, 2, "between -24 and 12"},
-      {"48V neither on nor off", {"--component", c, "render", in, out, "--48v", "yes"}, 2, "on or off"},
-      {"bypass neither on nor off", {"--component", c, "render", in, out, "--bypass", "1"}, 2, "on or off"},
-      {"block of zero", {"--component", c, "render", in, out, "--block", "0"}, 2, "between 1 and 8192"},
+      {"trim below range",
+       {"--component", c, "render", in, out, "--trim", "-24.5"},
+       2,
+       "between -24 and 12"},
+      {"48V neither on nor off",
+       {"--component", c, "render", in, out, "--48v", "yes"},
+       2,
+       "on or off"},
+      {"bypass neither on nor off",
+       {"--component", c, "render", in, out, "--bypass", "1"},
+       2,
+       "on or off"},
+      {"block of zero",
+       {"--component", c, "render", in, out, "--block", "0"},
+       2,
+       "between 1 and 8192"},
       {"unknown format", {"--component", c, "render", in, out, "--format", "mp3"}, 2, "mp3"},
       {"OUT is IN", {"--component", c, "render", in, in}, 2, "same file"},
-      {"OUT is IN, spelt otherwise", {"--component", c, "render", in, scratch / "./in.wav"}, 2, "same file"},
+      {"OUT is IN, spelt otherwise",
+       {"--component", c, "render", in, scratch / "./in.wav"},
+       2,
+       "same file"},
       {"missing IN", {"--component", c, "render", scratch / "none.wav", out}, 1, "none.wav"},
       {"IN not audio", {"--component", c, "render", text, out}, 1, "notes.txt"},
       {"IN is a folder", {"--component", c, "render", scratch.Path().string(), out}, 1, "folder"},
       {"three channels", {"--component", c, "render", three, out}, 1, "3 channels"},
-      {"OUT in a missing folder", {"--component", c, "render", in, scratch / "no/such/x.wav"}, 1, "cannot write"},
+      {"OUT in a missing folder",
+       {"--component", c, "render", in, scratch / "no/such/x.wav"},
+       1,
+       "cannot write"},
       {"OUT is a folder", {"--component", c, "render", in, folderOut}, 1, "cannot write"},
-      {"unknown preset", {"--component", c, "render", in, out, "--preset", "nope"}, 1, "no preset named 'nope'"},
-      {"preset name leaving the folder", {"--component", c, "render", in, out, "--preset", "../x"}, 1, "../x"},
-      {"no bundle", {"--component", scratch / "none.component", "render", in, out}, 1, "none.component"},
+      {"unknown preset",
+       {"--component", c, "render", in, out, "--preset", "nope"},
+       1,
+       "no preset named 'nope'"},
+      {"preset name leaving the folder",
+       {"--component", c, "render", in, out, "--preset", "../x"},
+       1,
+       "../x"},
+      {"no bundle",
+       {"--component", scratch / "none.component", "render", in, out},
+       1,
+       "none.component"},
       {"bundle without a plist", {"--component", scratch.Path().string(), "info"}, 1, "Info.plist"},
       {"show an unknown preset", {"presets", "show", "nope"}, 1, "no preset named 'nope'"},
       {"delete an unknown preset", {"presets", "delete", "nope"}, 1, "no preset named 'nope'"},
@@ -197,9 +237,12 @@ TEST_F(TovrasatCommand, BadInputGetsOneLineAndTheRightCodeAndLosesNothing) {
       {"save the built-in name", {"presets", "save", "Default"}, 2, "built-in"},
       {"save out of range", {"presets", "save", "x", "--trim", "13"}, 2, "between -24 and 12"},
       {"presets without a command", {"presets"}, 2, "subcommand"},
-      {"unknown presets command", {"presets", "rename", "x"}, 2, "unknown presets command 'rename'"},
+      {"unknown presets command",
+       {"presets", "rename", "x"},
+       2,
+       "unknown presets command 'rename'"},
   };
-  for (const Case &k : cases) {
+  for (const Case& k : cases) {
     WriteText(out, "KEEP");
     const RunResult r = Run(k.args);
     EXPECT_EQ(r.exitCode, k.code) << k.what << ": " << r.err;
@@ -211,7 +254,7 @@ TEST_F(TovrasatCommand, BadInputGetsOneLineAndTheRightCodeAndLosesNothing) {
   }
   EXPECT_TRUE(fs::is_directory(fs::path(folderOut) / "inside"));
   // Nothing half-written is left next to the outputs.
-  for (const auto &e : fs::directory_iterator(scratch.Path()))
+  for (const auto& e : fs::directory_iterator(scratch.Path()))
     EXPECT_NE(e.path().filename().string().rfind(".", 0), 0u) << e.path();
 }
 
@@ -233,11 +276,12 @@ TEST_F(TovrasatCommand, InfoShowsWhatAHostSees) {
     EXPECT_NE(r.out.find("parameters   2"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("\"Invert\""), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("saved state  8 bytes"), std::string::npos) << r.out;
-    GTEST_SKIP() << "TovraSat.component is not built: checked against the host tests' gain unit only";
+    GTEST_SKIP()
+        << "TovraSat.component is not built: checked against the host tests' gain unit only";
   }
   EXPECT_NE(r.out.find("codes        aufx TSat Mrvk"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("parameters   4"), std::string::npos) << r.out;
-  for (const char *name : {"\"Gain\"", "\"Output Trim\"", "\"48V\"", "\"Bypass\""})
+  for (const char* name : {"\"Gain\"", "\"Output Trim\"", "\"48V\"", "\"Bypass\""})
     EXPECT_NE(r.out.find(name), std::string::npos) << name << "\n" << r.out;
   EXPECT_NE(r.out.find("channels     1-1 2-2"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("saved state  47 bytes"), std::string::npos) << r.out;
@@ -266,30 +310,33 @@ TEST_F(TovrasatCommand, PresetsListShowsTheFolderAndItsPresetsInOrder) {
 }
 
 TEST_F(TovrasatCommand, SavedPresetRendersLikeItsOptions) {
-  if (!RealBundleBuilt()) GTEST_SKIP() << "needs TovraSat.component (the gain unit has no Output Trim or 48V)";
+  if (!RealBundleBuilt())
+    GTEST_SKIP() << "needs TovraSat.component (the gain unit has no Output Trim or 48V)";
   const std::string c = Component();
-  const RunResult saved = Run({"--component", c, "presets", "save", " My: Preset/2. ", "--gain", "60", "--trim",
-                               "-3", "--48v", "off"});
+  const RunResult saved = Run({"--component", c, "presets", "save", " My: Preset/2. ", "--gain",
+                               "60", "--trim", "-3", "--48v", "off"});
   ASSERT_EQ(saved.exitCode, 0) << saved.err;
   EXPECT_EQ(ReadText(tovrapresets::PathFor("My Preset2")), "gain=60.00\ntrim=-3.00\nphat=0\n");
-  const RunResult a = Run({"--component", c, "render", in, scratch / "a.wav", "--preset", "My Preset2", "-q"});
-  const RunResult b = Run({"--component", c, "render", in, scratch / "b.wav", "--gain", "60", "--trim", "-3", "--48v",
-                           "off", "-q"});
+  const RunResult a =
+      Run({"--component", c, "render", in, scratch / "a.wav", "--preset", "My Preset2", "-q"});
+  const RunResult b = Run({"--component", c, "render", in, scratch / "b.wav", "--gain", "60",
+                           "--trim", "-3", "--48v", "off", "-q"});
   ASSERT_EQ(a.exitCode, 0) << a.err;
   ASSERT_EQ(b.exitCode, 0) << b.err;
   EXPECT_EQ(ReadText(scratch / "a.wav"), ReadText(scratch / "b.wav"));
   // An option beside the preset wins over the preset's value.
-  const RunResult d = Run({"--component", c, "render", in, scratch / "d.wav", "--preset", "My Preset2", "--gain",
-                           "100", "-q"});
+  const RunResult d = Run({"--component", c, "render", in, scratch / "d.wav", "--preset",
+                           "My Preset2", "--gain", "100", "-q"});
   ASSERT_EQ(d.exitCode, 0) << d.err;
   EXPECT_NE(ReadText(scratch / "d.wav"), ReadText(scratch / "a.wav"));
 }
 
 TEST_F(TovrasatCommand, DemoWritesItsSignalAndATableForEachSetting) {
-  if (!RealBundleBuilt()) GTEST_SKIP() << "needs TovraSat.component (the gain unit has no 48V or Bypass)";
+  if (!RealBundleBuilt())
+    GTEST_SKIP() << "needs TovraSat.component (the gain unit has no 48V or Bypass)";
   const RunResult r = Run({"--component", Component(), "demo", scratch / "demo"});
   ASSERT_EQ(r.exitCode, 0) << r.err;
-  for (const char *file : {"demo-input.wav", "gain0.wav", "gain24.wav", "gain60.wav", "gain100.wav",
+  for (const char* file : {"demo-input.wav", "gain0.wav", "gain24.wav", "gain60.wav", "gain100.wav",
                            "gain100-48v-off.wav", "gain60-trim-6.wav", "gain100-bypass.wav"})
     EXPECT_TRUE(fs::exists(scratch.Path() / "demo" / file)) << file;
   EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 3 + 7) << r.out;

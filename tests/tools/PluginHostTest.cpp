@@ -1,7 +1,8 @@
-// PluginHostTest.cpp: the command's host side: idle ticks at the pace of the audio, block boundaries, the meter's absence.
+// PluginHostTest.cpp: the command's host side: idle ticks at the pace of the audio, block
+// boundaries, the meter's absence.
 #include "plug/Timer.h"
-#include "tools/PluginHost.h"
 #include "tests/tools/ToolsTestSupport.h"
+#include "tools/PluginHost.h"
 
 #include <TovraSdk/RunLoopClock.h>
 #include <gtest/gtest.h>
@@ -11,17 +12,17 @@
 
 namespace {
 
-using toolstest::Component;
-using toolstest::RealBundleBuilt;
 using tools::AudioFile;
 using tools::PluginHost;
-
+using toolstest::Component;
+using toolstest::RealBundleBuilt;
 
 AudioFile Ramp(double rate, size_t frames) {
   AudioFile f;
   f.sampleRate = rate;
   f.channels.assign(2, std::vector<float>(frames));
-  for (size_t i = 0; i < frames; ++i) f.channels[0][i] = f.channels[1][i] = static_cast<float>(i % 100) / 200.0f;
+  for (size_t i = 0; i < frames; ++i)
+    f.channels[0][i] = f.channels[1][i] = static_cast<float>(i % 100) / 200.0f;
   return f;
 }
 
@@ -35,7 +36,7 @@ TEST(TovrasatPluginHost, IdleTicksFollowTheAudioClock) {
     int ticks;
   };
   const Case cases[] = {
-      {44100.0, 44100, 512, 50},  // one second
+      {44100.0, 44100, 512, 50},   // one second
       {48000.0, 48000, 4096, 50},  // several ticks fall inside one block
       {48000.0, 959, 64, 0},       // 19.98 ms: not yet a tick
       {48000.0, 960, 960, 1},      // exactly 20 ms
@@ -44,26 +45,27 @@ TEST(TovrasatPluginHost, IdleTicksFollowTheAudioClock) {
   std::string error;
   auto bundle = PluginHost::LoadBundle(Component(), error);
   ASSERT_TRUE(bundle) << error;
-  for (const Case &c : cases) {
+  for (const Case& c : cases) {
     auto plugin = PluginHost::Open(bundle, error);
     ASSERT_TRUE(plugin) << error;
     ASSERT_TRUE(plugin->Prepare(c.rate, 2, c.block, error)) << error;
     ASSERT_TRUE(TovraSdkRunLoopIsManualClock());
     int timerTicks = 0;
-    auto timer = plug::Timer::Create([&](plug::Timer &) { ++timerTicks; }, 20);
+    auto timer = plug::Timer::Create([&](plug::Timer&) { ++timerTicks; }, 20);
     TovraSdkRunLoopAdvanceBy(0.0);  // its first tick, due at creation
     timerTicks = 0;
     AudioFile out;
     tools::RenderReport report;
     size_t progressCalls = 0, lastDone = 0;
-    ASSERT_TRUE(plugin->Render(Ramp(c.rate, c.frames), out,
-                               [&](size_t done, size_t total) {
-                                 ++progressCalls;
-                                 EXPECT_EQ(total, c.frames);
-                                 EXPECT_GT(done, lastDone);
-                                 lastDone = done;
-                               },
-                               report, error))
+    ASSERT_TRUE(plugin->Render(
+        Ramp(c.rate, c.frames), out,
+        [&](size_t done, size_t total) {
+          ++progressCalls;
+          EXPECT_EQ(total, c.frames);
+          EXPECT_GT(done, lastDone);
+          lastDone = done;
+        },
+        report, error))
         << error;
     EXPECT_EQ(report.idleTicks, c.ticks) << c.frames << " frames at " << c.rate;
     EXPECT_EQ(timerTicks, c.ticks) << c.frames << " frames at " << c.rate;
@@ -78,8 +80,8 @@ AudioFile Sine(double amplitude, double rate, size_t frames) {
   f.sampleRate = rate;
   f.channels.assign(2, std::vector<float>(frames));
   for (size_t i = 0; i < frames; ++i)
-    f.channels[0][i] = f.channels[1][i] =
-        static_cast<float>(amplitude * std::sin(2.0 * M_PI * 220.0 * static_cast<double>(i) / rate));
+    f.channels[0][i] = f.channels[1][i] = static_cast<float>(
+        amplitude * std::sin(2.0 * M_PI * 220.0 * static_cast<double>(i) / rate));
   return f;
 }
 
@@ -88,7 +90,7 @@ AudioFile Sine(double amplitude, double rate, size_t frames) {
 TEST(TovrasatPluginHost, MeterAndLampFollowThePlugInsIdleTicks) {
   if (!RealBundleBuilt()) GTEST_SKIP() << "needs TovraSat.component";
   struct Case {
-    const char *what;
+    const char* what;
     double amplitude;
     tools::RenderSettings settings;
     bool lampEveryTick;
@@ -101,14 +103,16 @@ TEST(TovrasatPluginHost, MeterAndLampFollowThePlugInsIdleTicks) {
   std::string error;
   auto bundle = PluginHost::LoadBundle(Component(), error);
   ASSERT_TRUE(bundle) << error;
-  for (const Case &c : cases) {
+  for (const Case& c : cases) {
     auto plugin = PluginHost::Open(bundle, error);
     ASSERT_TRUE(plugin) << error;
     ASSERT_TRUE(plugin->IsTovraSat());
-    ASSERT_TRUE(plugin->Prepare(48000.0, 2, 512, error) && plugin->Apply(c.settings, error)) << error;
+    ASSERT_TRUE(plugin->Prepare(48000.0, 2, 512, error) && plugin->Apply(c.settings, error))
+        << error;
     AudioFile out;
     tools::RenderReport report;
-    ASSERT_TRUE(plugin->Render(Sine(c.amplitude, 48000.0, 48000), out, nullptr, report, error)) << error;
+    ASSERT_TRUE(plugin->Render(Sine(c.amplitude, 48000.0, 48000), out, nullptr, report, error))
+        << error;
     double peak = 0.0;
     for (const float x : out.channels[0]) peak = std::max(peak, static_cast<double>(std::fabs(x)));
     EXPECT_TRUE(report.meterAvailable) << c.what;
@@ -123,7 +127,8 @@ TEST(TovrasatPluginHost, TheMeterIsUnknownForAUnitThatIsNotTovraSat) {
   auto plugin = PluginHost::Open(PluginHost::LoadBundle(GAIN_FIXTURE_BUNDLE, error), error);
   ASSERT_TRUE(plugin) << error;
   EXPECT_FALSE(plugin->IsTovraSat());
-  // The gain unit answers property 64000 with something else entirely: it must not be read as a meter.
+  // The gain unit answers property 64000 with something else entirely: it must not be read as a
+  // meter.
   EXPECT_FALSE(plugin->ReadMeter().has_value());
   ASSERT_TRUE(plugin->Prepare(48000.0, 2, 512, error)) << error;
   AudioFile out;
@@ -143,7 +148,7 @@ TEST(TovrasatPluginHost, PrepareRefusesWhatTheCommandCannotRender) {
 }
 
 TEST(TovrasatPluginHost, LocateBundlePrefersTheOptionThenTheEnvironment) {
-  const char *old = std::getenv("TOVRASAT_COMPONENT");
+  const char* old = std::getenv("TOVRASAT_COMPONENT");
   const std::string saved = old != nullptr ? old : "";
   ::setenv("TOVRASAT_COMPONENT", "/env/T.component", 1);
   EXPECT_EQ(PluginHost::LocateBundle("/opt/T.component"), "/opt/T.component");

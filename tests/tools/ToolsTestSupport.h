@@ -1,4 +1,5 @@
-// ToolsTestSupport.h: a throw-away folder, a scoped environment variable and a runner for the tovrasat binary.
+// ToolsTestSupport.h: a throw-away folder, a scoped environment variable and a runner for the
+// tovrasat binary.
 #pragma once
 
 #include <fcntl.h>
@@ -15,7 +16,7 @@
 #include <string>
 #include <vector>
 
-extern char **environ;
+extern char** environ;
 
 namespace toolstest {
 
@@ -23,18 +24,19 @@ namespace toolstest {
 class TempDir {
  public:
   TempDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "tovrasat-tools-XXXXXX").string();
+    std::string pattern =
+        (std::filesystem::temp_directory_path() / "tovrasat-tools-XXXXXX").string();
     if (::mkdtemp(pattern.data()) != nullptr) mPath = pattern;
   }
   ~TempDir() {
     std::error_code ignored;
     if (!mPath.empty()) std::filesystem::remove_all(mPath, ignored);
   }
-  TempDir(const TempDir &) = delete;
-  TempDir &operator=(const TempDir &) = delete;
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
 
-  const std::filesystem::path &Path() const { return mPath; }
-  std::string operator/(const std::string &name) const { return (mPath / name).string(); }
+  const std::filesystem::path& Path() const { return mPath; }
+  std::string operator/(const std::string& name) const { return (mPath / name).string(); }
 
  private:
   std::filesystem::path mPath;
@@ -43,8 +45,8 @@ class TempDir {
 // Sets (or, with nullopt, unsets) a variable for the scope, restoring the old state after.
 class ScopedEnv {
  public:
-  ScopedEnv(const char *name, std::optional<std::string> value) : mName(name) {
-    if (const char *old = std::getenv(name)) mOld = old;
+  ScopedEnv(const char* name, std::optional<std::string> value) : mName(name) {
+    if (const char* old = std::getenv(name)) mOld = old;
     if (value)
       ::setenv(name, value->c_str(), 1);
     else
@@ -56,20 +58,20 @@ class ScopedEnv {
     else
       ::unsetenv(mName.c_str());
   }
-  ScopedEnv(const ScopedEnv &) = delete;
-  ScopedEnv &operator=(const ScopedEnv &) = delete;
+  ScopedEnv(const ScopedEnv&) = delete;
+  ScopedEnv& operator=(const ScopedEnv&) = delete;
 
  private:
   std::string mName;
   std::optional<std::string> mOld;
 };
 
-inline std::string ReadText(const std::filesystem::path &path) {
+inline std::string ReadText(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-inline void WriteText(const std::filesystem::path &path, const std::string &text) {
+inline void WriteText(const std::filesystem::path& path, const std::string& text) {
   std::ofstream(path, std::ios::binary) << text;
 }
 
@@ -80,11 +82,14 @@ inline bool RealBundleBuilt() {
 #ifdef TOVRASAT_REAL_COMPONENT_EXPECTED
   return true;
 #else
-  return std::filesystem::exists(std::filesystem::path(TOVRASAT_REAL_COMPONENT) / "Contents" / "Info.plist");
+  return std::filesystem::exists(std::filesystem::path(TOVRASAT_REAL_COMPONENT) / "Contents" /
+                                 "Info.plist");
 #endif
 }
 
-inline std::string Component() { return RealBundleBuilt() ? TOVRASAT_REAL_COMPONENT : GAIN_FIXTURE_BUNDLE; }
+inline std::string Component() {
+  return RealBundleBuilt() ? TOVRASAT_REAL_COMPONENT : GAIN_FIXTURE_BUNDLE;
+}
 
 struct RunResult {
   int exitCode = -1;  // -1: did not exit normally (a crash)
@@ -93,19 +98,21 @@ struct RunResult {
 
 // Runs the tovrasat binary with args in the current environment (use ScopedEnv), capturing its
 // stdout and stderr in files of scratch.
-inline RunResult RunTool(const std::vector<std::string> &args, const TempDir &scratch) {
+inline RunResult RunTool(const std::vector<std::string>& args, const TempDir& scratch) {
   static int serial = 0;
   const std::string outPath = scratch / ("stdout" + std::to_string(serial));
   const std::string errPath = scratch / ("stderr" + std::to_string(serial++));
   std::vector<std::string> all{TOVRASAT_BINARY};
   all.insert(all.end(), args.begin(), args.end());
-  std::vector<char *> argv;
-  for (std::string &a : all) argv.push_back(a.data());
+  std::vector<char*> argv;
+  for (std::string& a : all) argv.push_back(a.data());
   argv.push_back(nullptr);
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, outPath.c_str(),
+                                   O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errPath.c_str(),
+                                   O_WRONLY | O_CREAT | O_TRUNC, 0644);
   RunResult result;
   pid_t pid = 0;
   const int spawned = ::posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);

@@ -1,4 +1,5 @@
-// TovraPresetsTest.cpp: preset folder, name cleaning, file format, the Load grammar, listing order, and the mended faults.
+// TovraPresetsTest.cpp: preset folder, name cleaning, file format, the Load grammar, listing order,
+// and the mended faults.
 #include "state/TovraPresets.h"
 #include "tests/tools/ToolsTestSupport.h"
 
@@ -26,13 +27,14 @@ class PresetFiles : public ::testing::Test {
   ScopedEnv xdgEnv{"XDG_DATA_HOME", std::nullopt};
 
   fs::path Folder() const { return home.Path() / ".local/share/TovraSat/Presets"; }
-  void WritePreset(const std::string &fileName, const std::string &text) const {
+  void WritePreset(const std::string& fileName, const std::string& text) const {
     fs::create_directories(Folder());
     WriteText(Folder() / fileName, text);
   }
   std::vector<std::string> FolderEntries() const {
     std::vector<std::string> names;
-    for (const auto &e : fs::directory_iterator(Folder())) names.push_back(e.path().filename().string());
+    for (const auto& e : fs::directory_iterator(Folder()))
+      names.push_back(e.path().filename().string());
     std::sort(names.begin(), names.end());
     return names;
   }
@@ -47,19 +49,22 @@ TEST(PresetDir, FollowsXdgThenHomeThenCurrentFolder) {
       {"/home/u", std::nullopt, "/home/u/.local/share/TovraSat/Presets"},
       {"/home/u", "/data", "/data/TovraSat/Presets"},
       {"/home/u", "", "/home/u/.local/share/TovraSat/Presets"},
-      {"/home/u", "relative/data", "/home/u/.local/share/TovraSat/Presets"},  // XDG ignores relative paths
+      {"/home/u", "relative/data",
+       "/home/u/.local/share/TovraSat/Presets"},  // XDG ignores relative paths
       {std::nullopt, std::nullopt, "./.local/share/TovraSat/Presets"},
       {"", std::nullopt, "./.local/share/TovraSat/Presets"},
       {std::nullopt, "/data", "/data/TovraSat/Presets"},
   };
-  for (const Case &c : cases) {
+  for (const Case& c : cases) {
     ScopedEnv home("HOME", c.home);
     ScopedEnv xdg("XDG_DATA_HOME", c.xdg);
-    EXPECT_EQ(tovrapresets::Dir().string(), c.expected) << c.home.value_or("(unset)") << " " << c.xdg.value_or("(unset)");
+    EXPECT_EQ(tovrapresets::Dir().string(), c.expected)
+        << c.home.value_or("(unset)") << " " << c.xdg.value_or("(unset)");
   }
   ScopedEnv home("HOME", "/home/u");
   ScopedEnv xdg("XDG_DATA_HOME", std::nullopt);
-  EXPECT_EQ(tovrapresets::PathFor("My Preset").string(), "/home/u/.local/share/TovraSat/Presets/My Preset.tovrapreset");
+  EXPECT_EQ(tovrapresets::PathFor("My Preset").string(),
+            "/home/u/.local/share/TovraSat/Presets/My Preset.tovrapreset");
 }
 
 TEST(PresetNames, SanitizeKeepsSafeAsciiTrimsAndCuts) {
@@ -69,21 +74,25 @@ TEST(PresetNames, SanitizeKeepsSafeAsciiTrimsAndCuts) {
       {"....", ""},
       {"", ""},
       {" . . ", ""},
-      {"\xC3\x9Cn\xC3\xAF" "code", "ncode"},  // Ünïcode: every byte of a multi-byte character goes
+      {"\xC3\x9Cn\xC3\xAF"
+       "code",
+       "ncode"},  // Ünïcode: every byte of a multi-byte character goes
       {"a+b-c.d_e f", "a+b-c.d_e f"},
       {"tab\there\nnewline", "tabherenewline"},
       {"..hidden", "hidden"},
       {"../../etc/passwd", "etcpasswd"},  // the slashes go first, then all four leading dots
       {forty, std::string(32, 'a')},
-      {std::string(31, 'b') + " c", std::string(31, 'b') + " "},  // the cut comes after the trimming
+      {std::string(31, 'b') + " c",
+       std::string(31, 'b') + " "},  // the cut comes after the trimming
       {"Default", "Default"},
   };
-  for (const auto &[raw, expected] : cases) EXPECT_EQ(tovrapresets::Sanitize(raw), expected) << raw;
+  for (const auto& [raw, expected] : cases) EXPECT_EQ(tovrapresets::Sanitize(raw), expected) << raw;
 }
 
 TEST(PresetNames, UnsafeNamesAreRecognised) {
-  for (const std::string &name : {std::string(), std::string("."), std::string(".."), std::string("a/b"),
-                                 std::string("../x"), std::string("/abs"), std::string("a\\b"), std::string("a\0b", 3)})
+  for (const std::string& name :
+       {std::string(), std::string("."), std::string(".."), std::string("a/b"), std::string("../x"),
+        std::string("/abs"), std::string("a\\b"), std::string("a\0b", 3)})
     EXPECT_FALSE(tovrapresets::IsSafeName(name)) << name;
   for (const std::string name : {"a", "...", "..a", "a..", " ", "Default", "\xC3\x9C"})
     EXPECT_TRUE(tovrapresets::IsSafeName(name)) << name;
@@ -99,9 +108,10 @@ TEST_F(PresetFiles, SaveWritesExactlyThreeLinesAndCreatesTheFolderChain) {
       {{}, "gain=24.00\ntrim=0.00\nphat=1\n"},
       {{33.333, -6.0, false}, "gain=33.33\ntrim=-6.00\nphat=0\n"},
       {{100.0, -24.0, true}, "gain=100.00\ntrim=-24.00\nphat=1\n"},
-      {{0.125, 11.996, false}, "gain=0.12\ntrim=12.00\nphat=0\n"},  // 0.125 is exact: ties to even, as printf
+      {{0.125, 11.996, false},
+       "gain=0.12\ntrim=12.00\nphat=0\n"},  // 0.125 is exact: ties to even, as printf
   };
-  for (const Case &c : cases) {
+  for (const Case& c : cases) {
     ASSERT_TRUE(tovrapresets::Save("p", c.values));
     EXPECT_EQ(ReadText(Folder() / "p.tovrapreset"), c.text);
   }
@@ -118,7 +128,7 @@ TEST_F(PresetFiles, SaveWithAnEmptyNameFailsAndCreatesNothing) {
 
 TEST_F(PresetFiles, LoadGrammar) {
   struct Case {
-    const char *what;
+    const char* what;
     std::string text;
     Values expected;
   };
@@ -143,7 +153,7 @@ TEST_F(PresetFiles, LoadGrammar) {
       {"comma as decimal separator", "gain=33,33\ntrim=-1,5\n", {33.33, -1.5, true}},
       {"exponent and sign", "gain=+1e1\ntrim=-2.5e0\n", {10.0, -2.5, true}},
   };
-  for (const Case &c : cases) {
+  for (const Case& c : cases) {
     WritePreset("g.tovrapreset", c.text);
     Values v{1.0, 2.0, false};  // the incoming values play no part
     ASSERT_TRUE(tovrapresets::Load("g", v)) << c.what;
@@ -178,7 +188,9 @@ TEST_F(PresetFiles, ListTakesRegularFilesWithTheExactExtension) {
   EXPECT_EQ(tovrapresets::List(), (std::vector<std::string>{"A", "b", "linked"}));
 }
 
-TEST_F(PresetFiles, ListOfAMissingFolderIsEmpty) { EXPECT_TRUE(tovrapresets::List().empty()); }
+TEST_F(PresetFiles, ListOfAMissingFolderIsEmpty) {
+  EXPECT_TRUE(tovrapresets::List().empty());
+}
 
 TEST_F(PresetFiles, ListOrderFoldsCaseAndPutsHighBytesFirst) {
   struct Case {
@@ -187,14 +199,21 @@ TEST_F(PresetFiles, ListOrderFoldsCaseAndPutsHighBytesFirst) {
   };
   const Case cases[] = {
       {{"beta", "Alpha", "alpha2"}, {"Alpha", "alpha2", "beta"}},
-      {{"a", "\xC3\x9C" "ber", "Z", "0"}, {"\xC3\x9C" "ber", "0", "a", "Z"}},  // bytes >= 128 are negative
-      {{"_x", "a", "Y", "[b"}, {"[b", "_x", "a", "Y"}},  // '[' 91 and '_' 95 sort below folded letters
-      {{"ab", "a", "AB c"}, {"a", "ab", "AB c"}},       // a prefix comes first
+      {{"a",
+        "\xC3\x9C"
+        "ber",
+        "Z", "0"},
+       {"\xC3\x9C"
+        "ber",
+        "0", "a", "Z"}},  // bytes >= 128 are negative
+      {{"_x", "a", "Y", "[b"},
+       {"[b", "_x", "a", "Y"}},                    // '[' 91 and '_' 95 sort below folded letters
+      {{"ab", "a", "AB c"}, {"a", "ab", "AB c"}},  // a prefix comes first
   };
-  for (const Case &c : cases) {
+  for (const Case& c : cases) {
     std::error_code ignored;
     fs::remove_all(Folder(), ignored);
-    for (const std::string &n : c.names) WritePreset(n + ".tovrapreset", "");
+    for (const std::string& n : c.names) WritePreset(n + ".tovrapreset", "");
     EXPECT_EQ(tovrapresets::List(), c.sorted);
   }
   EXPECT_FALSE(tovrapresets::NameLess("B", "b"));
@@ -255,8 +274,10 @@ TEST_F(PresetFiles, ConcurrentSavesNeverShowAReaderAPartialFile) {
   int torn = 0;
   while (!stop.load()) {
     Values v;
-    if (!tovrapresets::Load("race", v)) ++torn;
-    else if (!((v.gain == 10.0 && v.trim == -1.0) || (v.gain == 90.0 && v.trim == 5.0)) || v.phat) ++torn;
+    if (!tovrapresets::Load("race", v))
+      ++torn;
+    else if (!((v.gain == 10.0 && v.trim == -1.0) || (v.gain == 90.0 && v.trim == 5.0)) || v.phat)
+      ++torn;
     if (++loads >= 200) stop = true;
   }
   a.join();
@@ -268,11 +289,12 @@ TEST_F(PresetFiles, ConcurrentSavesNeverShowAReaderAPartialFile) {
 
 TEST(PresetNumbers, ParseIsLocaleFreeAndTakesAComma) {
   const std::pair<std::string, double> cases[] = {
-      {"33.33", 33.33}, {"33,33", 33.33}, {"  -1,5", -1.5}, {"+5", 5.0}, {"12,5dB", 12.5},
+      {"33.33", 33.33}, {"33,33", 33.33}, {"  -1,5", -1.5}, {"+5", 5.0},    {"12,5dB", 12.5},
       {"1,5,6", 1.5},   {",5", 0.5},      {"1e2", 100.0},   {"0x10", 16.0}, {"", 0.0},
       {"abc", 0.0},     {"-", 0.0},       {"1.5,2", 1.5},   {"\t7", 7.0},
   };
-  for (const auto &[text, expected] : cases) EXPECT_EQ(tovrapresets::ParseNumber(text), expected) << text;
+  for (const auto& [text, expected] : cases)
+    EXPECT_EQ(tovrapresets::ParseNumber(text), expected) << text;
   EXPECT_TRUE(std::isnan(tovrapresets::ParseNumber("nan")));
 }
 
@@ -281,7 +303,8 @@ TEST(PresetNumbers, ParseIsLocaleFreeAndTakesAComma) {
 // is covered above either way.
 TEST_F(PresetFiles, SaveAndLoadIgnoreTheProcessLocale) {
   locale_t comma = nullptr;
-  for (const char *name : {"de_DE.UTF-8", "de_DE.utf8", "fr_FR.UTF-8", "fr_FR.utf8", "de_DE", "fr_FR", "ru_RU.UTF-8"}) {
+  for (const char* name : {"de_DE.UTF-8", "de_DE.utf8", "fr_FR.UTF-8", "fr_FR.utf8", "de_DE",
+                           "fr_FR", "ru_RU.UTF-8"}) {
     comma = newlocale(LC_ALL_MASK, name, nullptr);
     if (comma != nullptr) break;
   }
