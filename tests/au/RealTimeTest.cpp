@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "core/TovraSatProperties.h"
-#include "tests/au/AllocationCounter.h"
 #include "tests/au/AuTestSupport.h"
+#include "tests/support/AllocationCounter.h"
 
 namespace {
 
@@ -23,11 +23,11 @@ TEST(AuRealTime, RenderAllocatesNothing) {
   ASSERT_EQ(unit->Render(ins, outs, 512), noErr);
 
   // The counter must see allocations at all, or this test could not fail.
-  const std::size_t probe = autest::AllocationCount();
+  const std::size_t probe = testsupport::AllocationCount();
   ::operator delete(::operator new(8));
-  ASSERT_EQ(autest::AllocationCount(), probe + 1);
+  ASSERT_EQ(testsupport::AllocationCount(), probe + 1);
 
-  const std::size_t before = autest::AllocationCount();
+  const std::size_t before = testsupport::AllocationCount();
   for (UInt32 frames : {512u, 1u, 64u, 511u, 300u}) {
     // Parameter changes on the render thread, as automation arrives.
     ASSERT_EQ(AudioUnitSetParameter(unit->Unit(), 0, kAudioUnitScope_Global, 0,
@@ -40,9 +40,9 @@ TEST(AuRealTime, RenderAllocatesNothing) {
   ASSERT_EQ(AudioUnitSetProperty(unit->Unit(), kAudioUnitProperty_BypassEffect,
                                  kAudioUnitScope_Global, 0, &on, 4),
             noErr);
-  const std::size_t bypassBefore = autest::AllocationCount();
+  const std::size_t bypassBefore = testsupport::AllocationCount();
   ASSERT_EQ(unit->Render(ins, outs, 512), noErr);
-  EXPECT_EQ(autest::AllocationCount(), bypassBefore);
+  EXPECT_EQ(testsupport::AllocationCount(), bypassBefore);
   EXPECT_EQ(bypassBefore, before);
 }
 

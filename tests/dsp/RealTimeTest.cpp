@@ -6,15 +6,15 @@
 
 #include "dsp/Crusher.h"
 #include "dsp/Engine.h"
-#include "tests/dsp/AllocationCounter.h"
 #include "tests/dsp/DspFixtures.h"
+#include "tests/support/AllocationCounter.h"
 
 namespace {
 
 TEST(RealTime, CounterSeesAnAllocation) {
-  const std::size_t before = dsptest::allocationCount();
+  const std::size_t before = testsupport::AllocationCount();
   auto p = std::make_unique<std::vector<int>>(3);
-  EXPECT_GT(dsptest::allocationCount(), before);
+  EXPECT_GT(testsupport::AllocationCount(), before);
 }
 
 TEST(RealTime, RenderPathAllocatesNothing) {
@@ -31,7 +31,7 @@ TEST(RealTime, RenderPathAllocatesNothing) {
   const float* ins[2] = {inL.data(), inR.data()};
   float* outs[2] = {outL.data(), outR.data()};
 
-  const std::size_t before = dsptest::allocationCount();
+  const std::size_t before = testsupport::AllocationCount();
   c->setParams(0.3f, -4.0f, false, false);
   c->prepare(44100.0);
   for (int block = 0; block < 20; ++block) {
@@ -42,7 +42,7 @@ TEST(RealTime, RenderPathAllocatesNothing) {
     c->clip.exchange(false);
     e.process(outL.data(), outR.data(), 1100);
   }
-  EXPECT_EQ(dsptest::allocationCount(), before);
+  EXPECT_EQ(testsupport::AllocationCount(), before);
 }
 
 }  // namespace

@@ -5,15 +5,15 @@
 #include <memory>
 #include <vector>
 
-#include "tests/plug/AllocationCounter.h"
 #include "tests/plug/TestPlugin.h"
+#include "tests/support/AllocationCounter.h"
 
 namespace {
 
 using plug::kInput;
 using plug::kOutput;
-using plugtest::ScopedAllocationCount;
 using plugtest::TestPlugin;
+using testsupport::ScopedAllocationCount;
 
 TEST(RealTime, TheCounterSeesAllocations) {
   ScopedAllocationCount count;
