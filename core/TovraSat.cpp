@@ -175,7 +175,11 @@ int TovraSat::UnserializeState(const plug::IByteChunk& chunk, int startPos) {
     mPresetName = name;
     result = end;
   }
-  if (plug::gfx::IGfx* ui = GetUI()) ui->Resize(kEditorWidth, kEditorHeight, scale, true);
+  if (plug::gfx::IGfx* ui = GetUI()) {
+    ui->Resize(kEditorWidth, kEditorHeight, scale, true);
+  } else {
+    SetSavedScale(scale);  // or the next opening would return to the zoom it was closed at
+  }
   return result;
 }
 

@@ -42,6 +42,9 @@ class IGfxEditorDelegate : public plug::IEditorDelegate {
   int GetSavedWidth() const { return mLastWidth; }
   int GetSavedHeight() const { return mLastHeight; }
   float GetSavedScale() const { return mLastScale; }
+  /** Replaces the scale that the next opening reapplies (a state restored while the editor is
+   *  closed brings its own zoom). Threads: main. */
+  void SetSavedScale(float scale) { mLastScale = scale; }
 
   MakeGraphicsFunc mMakeGraphicsFunc;
   LayoutFunc mLayoutFunc;

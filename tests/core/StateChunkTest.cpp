@@ -186,6 +186,39 @@ TEST(TovraSatState, ReadsAtAStartPosition) {
   EXPECT_EQ(target->UnserializeState(chunk, -3), -3);  // a negative start fails at once
 }
 
+// The zoom factor of a restored state reaches the editor: at once when it is open, and at its next
+// opening when it is closed, even after an earlier opening at another zoom was closed.
+TEST(TovraSatState, RestoredZoomReachesTheEditorOpenOrClosed) {
+  auto source = coretest::MakePlugin();
+  IByteChunk zoom150;
+  source->mEditorScale = 1.5f;
+  source->SerializeState(zoom150);
+  IByteChunk zoom125;
+  source->mEditorScale = 1.25f;
+  source->SerializeState(zoom125);
+
+  auto plugin = coretest::MakePlugin();
+  ASSERT_NE(plugin->OpenWindow(nullptr), nullptr);
+  ASSERT_NE(plugin->GetUI(), nullptr);
+  EXPECT_EQ(plugin->GetUI()->GetDrawScale(), 1.0f);
+  EXPECT_EQ(plugin->UnserializeState(zoom150, 0), zoom150.Size());
+  EXPECT_EQ(plugin->GetUI()->GetDrawScale(), 1.5f);  // open: resized at once
+  EXPECT_EQ(plugin->GetUI()->Width(), TovraSat::kEditorWidth);
+  EXPECT_EQ(plugin->GetUI()->Height(), TovraSat::kEditorHeight);
+
+  plugin->CloseWindow();
+  EXPECT_EQ(plugin->UnserializeState(zoom125, 0), zoom125.Size());
+  EXPECT_EQ(plugin->mEditorScale, 1.25f);
+  ASSERT_NE(plugin->OpenWindow(nullptr), nullptr);
+  EXPECT_EQ(plugin->GetUI()->GetDrawScale(), 1.25f);  // closed: the next opening uses it
+  plugin->CloseWindow();
+
+  // Without a restore in between, reopening keeps the zoom the editor was closed at.
+  ASSERT_NE(plugin->OpenWindow(nullptr), nullptr);
+  EXPECT_EQ(plugin->GetUI()->GetDrawScale(), 1.25f);
+  plugin->CloseWindow();
+}
+
 TEST(TovraSatState, FactoryPresetDefaultRestoresEverything) {
   auto plugin = coretest::MakePlugin();
   plugin->PruneUninitializedPresets();
