@@ -1023,9 +1023,18 @@ OSStatus IPluginAU::DoGetProperty(AudioUnitPropertyID id, AudioUnitScope scope,
       if (param == nullptr) return kAudioUnitErr_InvalidParameter;
       std::string name = param->GetName();
       if (request.inDesiredLength != kAudioUnitParameterName_Full) {
+        // The length counts characters: a cut inside a multi-byte character would leave text
+        // that is no UTF-8 at all, and the host would get no name.
         const auto length =
             static_cast<std::size_t>(std::clamp<SInt32>(request.inDesiredLength, 0, 31));
-        if (name.size() > length) name.resize(length);
+        std::size_t chars = 0;
+        for (std::size_t i = 0; i < name.size(); ++i) {
+          const bool starts = (static_cast<unsigned char>(name[i]) & 0xC0) != 0x80;
+          if (starts && chars++ == length) {
+            name.resize(i);
+            break;
+          }
+        }
       }
       request.outName = MakeCFString(name.c_str());
       Write(data, request);

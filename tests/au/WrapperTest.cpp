@@ -1,0 +1,210 @@
+// WrapperTest.cpp: the Audio Unit wrapper driven directly with small plug-ins of other shapes
+// (parameter kinds, groups, channel configurations) than TovraSat's, through its component methods.
+#include <AudioToolbox/AudioUnitProperties.h>
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <limits>
+#include <utility>
+#include <cmath>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "plug/au/IPluginAU.h"
+
+namespace {
+
+using plug::IParam;
+
+plug::Config ProbeConfig(const char* channels, int nParams) {
+  plug::Config config;
+  config.nParams = nParams;
+  config.channelIOStr = channels;
+  config.pluginName = "Probe";
+  config.uniqueID = 0x50726F62;  // 'Prob'
+  config.mfrID = 0x54657374;     // 'Test'
+  return config;
+}
+
+class ProbePlug final : public plug::IPluginAU {
+ public:
+  ProbePlug(const char* channels, int nParams)
+      : plug::IPluginAU(ProbeConfig(channels, nParams), plug::InstanceInfo{}) {}
+  using plug::IPluginAU::SetTailSize;
+};
+
+std::string Utf8(CFStringRef s) {
+  if (s == nullptr) return "<null>";
+  char buf[256];
+  return CFStringGetCString(s, buf, sizeof buf, kCFStringEncodingUTF8) ? std::string(buf)
+                                                                       : std::string("<bad>");
+}
+
+TEST(AuWrapper, ParameterIDNameCutsWholeCharacters) {
+  ProbePlug plug("2-2", 1);
+  plug.GetParam(0)->InitDouble("Größe Ω", 0.0, 0.0, 1.0, 0.01);
+  struct Case {
+    SInt32 desired;
+    const char* name;
+  };
+  for (const Case& c : {Case{2, "Gr"}, Case{3, "Grö"}, Case{0, ""}, Case{4, "Grö\xC3\x9F"},
+                        Case{kAudioUnitParameterName_Full, "Größe Ω"}, Case{40, "Größe Ω"}}) {
+    SCOPED_TRACE(c.desired);
+    AudioUnitParameterIDName request{0, c.desired, nullptr};
+    UInt32 size = sizeof request;
+    ASSERT_EQ(plug.GetProperty(kAudioUnitProperty_ParameterIDName, kAudioUnitScope_Global, 0,
+                               &request, &size),
+              noErr);
+    EXPECT_EQ(Utf8(request.outName), c.name);
+    if (request.outName != nullptr) CFRelease(request.outName);
+  }
+}
+
+constexpr AudioUnitParameterOptions kBase =
+    kAudioUnitParameterFlag_IsReadable | kAudioUnitParameterFlag_IsWritable |
+    kAudioUnitParameterFlag_HasCFNameString | kAudioUnitParameterFlag_IsHighResolution |
+    kAudioUnitParameterFlag_CFNameRelease;
+
+TEST(AuWrapper, ParameterInfoOfEveryKind) {
+  ProbePlug plug("2-2", 7);
+  plug.GetParam(0)->InitGain("Level", -6.0, -60.0, 6.0, 0.1, 0, "Out");
+  plug.GetParam(1)->InitFrequency("Cutoff", 1000.0, 20.0, 20000.0, 1.0, 0, "Filter");
+  plug.GetParam(2)->InitDouble("Drive", 0.5, 0.0, 1.0, 0.01, "", IParam::kFlagCannotAutomate,
+                               "Out", IParam::ShapePowCurve(3.0));
+  plug.GetParam(3)->InitInt("Steps", 3, 1, 8, "", IParam::kFlagMeta);
+  plug.GetParam(4)->InitEnum("Mode", 1, {"A", "B", "C"});
+  plug.GetParam(5)->InitDouble("Amount", 0.25, 0.0, 1.0, 0.01, "", 0, "", IParam::ShapeLinear{},
+                               IParam::kUnitCustom);
+  plug.GetParam(6)->InitDouble("Decay", 10.0, 1.0, 1000.0, 1.0, "ms", 0, "", IParam::ShapeExp{},
+                               IParam::kUnitMilliseconds);
+  struct Expected {
+    AudioUnitParameterUnit unit;
+    AudioUnitParameterOptions flags;
+    UInt32 clump;
+    float min, max, def;
+  };
+  const Expected table[] = {
+      {kAudioUnitParameterUnit_Decibels, kBase | kAudioUnitParameterFlag_HasClump, 1, -60.0f, 6.0f,
+       -6.0f},
+      {kAudioUnitParameterUnit_Hertz,
+       kBase | kAudioUnitParameterFlag_HasClump | kAudioUnitParameterFlag_DisplayLogarithmic, 2,
+       20.0f, 20000.0f, 1000.0f},
+      {kAudioUnitParameterUnit_Generic,
+       kBase | kAudioUnitParameterFlag_HasClump | kAudioUnitParameterFlag_NonRealTime |
+           kAudioUnitParameterFlag_DisplayCubeRoot,  // exponent 3: display type 6
+       1, 0.0f, 1.0f, 0.5f},
+      {kAudioUnitParameterUnit_Indexed, kBase | kAudioUnitParameterFlag_IsElementMeta, 0, 1.0f,
+       8.0f, 3.0f},
+      {kAudioUnitParameterUnit_Indexed, kBase | kAudioUnitParameterFlag_ValuesHaveStrings, 0, 0.0f,
+       2.0f, 1.0f},
+      {kAudioUnitParameterUnit_Generic, kBase, 0, 0.0f, 1.0f, 0.25f},
+      {kAudioUnitParameterUnit_Milliseconds, kBase | kAudioUnitParameterFlag_DisplayLogarithmic, 0,
+       1.0f, 1000.0f, 10.0f},
+  };
+  for (UInt32 i = 0; i < 7; ++i) {
+    SCOPED_TRACE(i);
+    AudioUnitParameterInfo info{};
+    UInt32 size = sizeof info;
+    ASSERT_EQ(plug.GetProperty(kAudioUnitProperty_ParameterInfo, kAudioUnitScope_Global, i, &info,
+                               &size),
+              noErr);
+    EXPECT_EQ(info.unit, table[i].unit);
+    EXPECT_EQ(info.flags, table[i].flags);
+    EXPECT_EQ(info.clumpID, table[i].clump);
+    EXPECT_EQ(info.minValue, table[i].min);
+    EXPECT_EQ(info.maxValue, table[i].max);
+    EXPECT_EQ(info.defaultValue, table[i].def);
+    EXPECT_EQ(info.unitName, nullptr);
+    CFRelease(info.cfNameString);
+  }
+  // Clump IDs name the groups in the order they were first reported.
+  for (const auto& [id, name] : {std::pair<UInt32, const char*>{1, "Out"}, {2, "Filter"}}) {
+    AudioUnitParameterIDName request{id, kAudioUnitParameterName_Full, nullptr};
+    UInt32 size = sizeof request;
+    ASSERT_EQ(plug.GetProperty(kAudioUnitProperty_ParameterClumpName, kAudioUnitScope_Global, 0,
+                               &request, &size),
+              noErr);
+    EXPECT_EQ(Utf8(request.outName), name);
+    CFRelease(request.outName);
+  }
+  CFArrayRef strings = nullptr;
+  UInt32 size = sizeof strings;
+  ASSERT_EQ(plug.GetProperty(kAudioUnitProperty_ParameterValueStrings, kAudioUnitScope_Global, 4,
+                             &strings, &size),
+            noErr);
+  ASSERT_EQ(CFArrayGetCount(strings), 3);
+  EXPECT_EQ(Utf8(static_cast<CFStringRef>(CFArrayGetValueAtIndex(strings, 2))), "C");
+  CFRelease(strings);
+}
+
+TEST(AuWrapper, TailTime) {
+  ProbePlug plug("2-2", 0);
+  const Float64 rate = 44100.0;
+  ASSERT_EQ(plug.SetProperty(kAudioUnitProperty_SampleRate, kAudioUnitScope_Global, 0, &rate,
+                             sizeof rate),
+            noErr);
+  for (const auto& [tail, seconds] : {std::pair<int, Float64>{4410, 0.1}, {0, 0.0},
+                                      {INT_MAX, std::numeric_limits<Float64>::infinity()}}) {
+    plug.SetTailSize(tail);
+    Float64 value = -1.0;
+    UInt32 size = sizeof value;
+    ASSERT_EQ(
+        plug.GetProperty(kAudioUnitProperty_TailTime, kAudioUnitScope_Global, 0, &value, &size),
+        noErr);
+    EXPECT_EQ(value, seconds) << tail;
+  }
+}
+
+TEST(AuWrapper, ChannelConfigurationsAndLayoutTags) {
+  ProbePlug plug("1-1 2-2 4-4 6-8 *-2", 0);
+  std::vector<AUChannelInfo> channels(5);
+  UInt32 size = static_cast<UInt32>(channels.size() * sizeof(AUChannelInfo));
+  ASSERT_EQ(plug.GetProperty(kAudioUnitProperty_SupportedNumChannels, kAudioUnitScope_Global, 0,
+                             channels.data(), &size),
+            noErr);
+  const SInt16 expected[5][2] = {{1, 1}, {2, 2}, {4, 4}, {6, 8}, {-1, 2}};
+  for (int c = 0; c < 5; ++c) {
+    EXPECT_EQ(channels[static_cast<std::size_t>(c)].inChannels, expected[c][0]) << c;
+    EXPECT_EQ(channels[static_cast<std::size_t>(c)].outChannels, expected[c][1]) << c;
+  }
+  const auto tag = [](UInt32 layout, UInt32 n) { return (layout << 16) | n; };
+  struct Case {
+    AudioUnitScope scope;
+    std::vector<AudioChannelLayoutTag> tags;
+  };
+  for (const Case& c :
+       {Case{kAudioUnitScope_Output, {tag(100, 1), tag(101, 2), tag(108, 4), tag(107, 4),
+                                      tag(190, 4), tag(128, 8), tag(126, 8)}},
+        Case{kAudioUnitScope_Input, {tag(100, 1), tag(101, 2), tag(108, 4), tag(107, 4),
+                                     tag(190, 4), tag(121, 6), tag(139, 6), tag(147, 0)}}}) {
+    SCOPED_TRACE(c.scope);
+    UInt32 bytes = 0;
+    Boolean writable = true;
+    ASSERT_EQ(plug.GetPropertyInfo(kAudioUnitProperty_SupportedChannelLayoutTags, c.scope, 0,
+                                   &bytes, &writable),
+              noErr);
+    std::vector<AudioChannelLayoutTag> tags(bytes / sizeof(AudioChannelLayoutTag));
+    ASSERT_EQ(plug.GetProperty(kAudioUnitProperty_SupportedChannelLayoutTags, c.scope, 0,
+                               tags.data(), &bytes),
+              noErr);
+    EXPECT_EQ(tags, c.tags);
+  }
+  struct CountCase {
+    int n;
+    std::vector<UInt32> layouts;
+  };
+  for (const CountCase& c : {CountCase{3, {113}}, CountCase{5, {118}}, CountCase{7, {125, 140}},
+                             CountCase{9, {190}}, CountCase{10, {196}}, CountCase{11, {147}},
+                             CountCase{12, {192}}, CountCase{15, {147}}, CountCase{16, {190}},
+                             CountCase{17, {147}}}) {
+    AudioChannelLayoutTag tags[3] = {};
+    ASSERT_EQ(plug::IPluginAU::LayoutTagsForChannelCount(c.n, tags),
+              static_cast<int>(c.layouts.size()))
+        << c.n;
+    for (std::size_t i = 0; i < c.layouts.size(); ++i)
+      EXPECT_EQ(tags[i], tag(c.layouts[i], static_cast<UInt32>(c.n))) << c.n;
+  }
+}
+
+}  // namespace
