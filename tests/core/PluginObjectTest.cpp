@@ -1,12 +1,15 @@
-// PluginObjectTest.cpp: configuration, the four parameters and their texts, user presets applied
-// and snapshotted with their host gestures.
+// PluginObjectTest.cpp: configuration, the four parameters and their texts, reset, the editor
+// callbacks and the idle redraw, user presets applied and snapshotted with their host gestures.
 #include <gtest/gtest.h>
 
 #include <AudioToolbox/AudioUnitUtilities.h>
 
+#include <cmath>
 #include <string>
 #include <vector>
 
+#include "gfx/IControl.h"
+#include "gfx/IGfx.h"
 #include "plug/FourCC.h"
 #include "tests/core/CoreTestSupport.h"
 
@@ -134,6 +137,93 @@ TEST(TovraSatObject, ApplyPresetKeepsValuesInRange) {
   EXPECT_EQ(plugin->GetParam(TovraSat::kGain)->Value(), 100.0);
   EXPECT_EQ(plugin->GetParam(TovraSat::kOutputTrim)->Value(), -24.0);
   EXPECT_EQ(plugin->GetParam(TovraSat::k48V)->Value(), 1.0);
+}
+
+// OnReset hands the current parameters and the processor's rate to the chain and snaps it.
+TEST(TovraSatObject, ResetPreparesTheChainWithTheCurrentParameters) {
+  auto plugin = coretest::MakePlugin();
+  plugin->GetParam(TovraSat::kGain)->Set(63.0);
+  plugin->GetParam(TovraSat::kOutputTrim)->Set(-6.0);
+  plugin->GetParam(TovraSat::k48V)->Set(0.0);
+  plugin->GetParam(TovraSat::kBypass)->Set(1.0);
+  plugin->SetLatency(17);
+  plugin->SetSampleRate(96000.0);
+  plugin->OnReset();
+  const tovrasat::Crusher& c = plugin->mCrusher;
+  EXPECT_EQ(c.sampleRate, 96000.0);
+  EXPECT_EQ(c.engine.sampleRate, 96000.0);
+  EXPECT_EQ(c.gain, static_cast<float>(63.0 * 0.01));
+  EXPECT_EQ(c.engine.mixSm.current, static_cast<double>(static_cast<float>(63.0 * 0.01)));
+  EXPECT_EQ(c.engine.mixSm.step, 0.0);
+  EXPECT_EQ(c.engine.phantom, 0.0);
+  EXPECT_EQ(c.bypassMix, 1.0);
+  EXPECT_DOUBLE_EQ(c.trimGain, std::pow(10.0, -6.0 * 0.05));
+  EXPECT_EQ(c.engine.fastCount, 0);  // the change came before prepare, which clears it
+  EXPECT_EQ(plugin->GetLatency(), 0);
+}
+
+// A control that counts its resizes; Draw does nothing.
+class CountingControl : public plug::gfx::IControl {
+ public:
+  using IControl::IControl;
+  void Draw(plug::gfx::IGfx&) override {}
+  void OnResize() override { ++resizes; }
+  int resizes = 0;
+};
+
+// Opening makes a 222 x 666 context at the stored zoom and lays it out with tooltips on; a later
+// layout of a populated context only stretches the first control over the new bounds.
+TEST(TovraSatObject, EditorCallbacksMakeAndRefitTheContext) {
+  using plug::gfx::IRECT;
+  auto plugin = coretest::MakePlugin();
+  plugin->mEditorScale = 1.5f;
+  ASSERT_NE(plugin->OpenWindow(nullptr), nullptr);
+  plug::gfx::IGfx* g = plugin->GetUI();
+  ASSERT_NE(g, nullptr);
+  EXPECT_EQ(g->Width(), 222);
+  EXPECT_EQ(g->Height(), 666);
+  EXPECT_EQ(g->GetDrawScale(), 1.5f);
+  EXPECT_TRUE(g->TooltipsEnabled());
+
+  auto* plate = new CountingControl(IRECT(5.0f, 6.0f, 50.0f, 60.0f));
+  auto* other = new CountingControl(IRECT(10.0f, 10.0f, 20.0f, 20.0f));
+  g->AttachControl(plate);
+  g->AttachControl(other);
+  g->Resize(300, 900, 1.0f, false);
+  plate->SetMouseIsOver(true);
+  const int plateResizes = plate->resizes;
+  const int otherResizes = other->resizes;
+  plugin->LayoutUI(g);
+  EXPECT_EQ(g->NControls(), 2);
+  const IRECT full(0.0f, 0.0f, 300.0f, 900.0f);
+  EXPECT_EQ(plate->GetRECT(), full);
+  EXPECT_EQ(plate->GetTargetRECT(), full);
+  EXPECT_FALSE(plate->GetMouseIsOver());
+  EXPECT_EQ(plate->resizes, plateResizes + 1);
+  EXPECT_EQ(other->GetRECT(), IRECT(10.0f, 10.0f, 20.0f, 20.0f));
+  EXPECT_EQ(other->resizes, otherResizes);
+  plugin->CloseWindow();
+}
+
+// The idle tick redraws the control tagged as the meter without running its action.
+TEST(TovraSatObject, IdleMarksTheOpenMeterDirtyWithoutItsAction) {
+  using plug::gfx::IRECT;
+  auto plugin = coretest::MakePlugin();
+  plugin->OnIdle();  // no editor: nothing to redraw, no crash
+  ASSERT_NE(plugin->OpenWindow(nullptr), nullptr);
+  plug::gfx::IGfx* g = plugin->GetUI();
+  int actions = 0;
+  auto* plate = new CountingControl(IRECT(0.0f, 0.0f, 222.0f, 666.0f));
+  auto* meter = new CountingControl(IRECT(10.0f, 10.0f, 20.0f, 100.0f),
+                                    [&actions](plug::gfx::IControl*) { ++actions; });
+  g->AttachControl(plate);
+  g->AttachControl(meter, TovraSat::kMeterCtrlTag);
+  g->SetAllControlsClean();
+  plugin->OnIdle();
+  EXPECT_TRUE(meter->IsDirty());
+  EXPECT_FALSE(plate->IsDirty());
+  EXPECT_EQ(actions, 0);
+  plugin->CloseWindow();
 }
 
 }  // namespace
