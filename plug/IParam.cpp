@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 namespace plug {
 
@@ -28,6 +29,38 @@ void LimitDisplay(std::string& display) {
 }
 
 constexpr double kExpShapeMinAnchor = 1e-8;
+
+bool IsDigit(char c) {
+  return c >= '0' && c <= '9';
+}
+
+// The leading decimal number of text, for strtod to convert: strtod alone would also read
+// hexadecimal ("0x10" is 16), "inf" and "nan", which typed text must not become. The decimal
+// separator is left to strtod (and so to the locale, as before).
+std::string LeadingDecimal(const char* text) {
+  const char* c = text;
+  while (*c != '\0' && std::strchr(" \t\n\v\f\r", *c) != nullptr) ++c;
+  const char* start = c;
+  if (*c == '+' || *c == '-') ++c;
+  const auto digits = [&c] {
+    const char* from = c;
+    while (IsDigit(*c)) ++c;
+    return c != from;
+  };
+  bool any = digits();
+  if (*c == '.' || *c == ',') {
+    ++c;
+    any = digits() || any;
+  }
+  if (!any) return {};
+  if (*c == 'e' || *c == 'E') {
+    const char* mantissaEnd = c;
+    ++c;
+    if (*c == '+' || *c == '-') ++c;
+    if (!digits()) c = mantissaEnd;
+  }
+  return std::string(start, c);
+}
 
 }  // namespace
 
@@ -418,7 +451,7 @@ double IParam::StringToValue(const char* text) const {
   if (MapDisplayText(text, &mapped)) return mapped;
   if (mType == kTypeBool || mType == kTypeEnum) return 0.0;
 
-  double v = std::strtod(text, nullptr);  // 0 when the text starts with no number
+  double v = std::strtod(LeadingDecimal(text).c_str(), nullptr);  // 0 when there is no number
   if (GetNegateDisplay()) v = -v;
   return Constrain(v);
 }

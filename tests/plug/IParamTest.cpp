@@ -240,14 +240,29 @@ TEST(IParamParse, StringToValueByParameterKind) {
     double expected;
   } cases[] = {
       {&gain, "abc", 0.0},  // no leading number
-      {&gain, "42.5", 42.5}, {&gain, " 7 %", 7.0},  {&gain, "150", 100.0}, {&gain, "-5", 0.0},
-      {&gain, "", 0.0},      {&trim, "3", -3.0},    // negated back
-      {&trim, "-20", 10.0},  {&count, "2.5", 3.0},  // stepped: rounded, halves away from zero
-      {&bypass, "on", 1.0},  {&bypass, "off", 0.0}, {&bypass, "On", 0.0},  // no text matches and a
-                                                                           // bool does not parse
-                                                                           // numbers
-      {&bypass, "1", 0.0},   {&phantom, "On", 1.0},  // matches the appended text
-      {&phantom, "on", 1.0}, {&mode, "c", 2.0},     {&mode, "z", 0.0},
+      {&gain, "42.5", 42.5},
+      {&gain, " 7 %", 7.0},
+      {&gain, "150", 100.0},
+      {&gain, "-5", 0.0},
+      {&gain, "", 0.0},
+      {&trim, "3", -3.0},  // negated back
+      {&trim, "-20", 10.0},
+      {&count, "2.5", 3.0},  // stepped: rounded, halves away from zero
+      {&bypass, "on", 1.0},
+      {&bypass, "off", 0.0},
+      {&bypass, "On", 0.0},  // no text matches and a bool does not parse numbers
+      {&bypass, "1", 0.0},
+      {&phantom, "On", 1.0},  // matches the appended text
+      {&phantom, "on", 1.0},
+      {&mode, "c", 2.0},
+      {&mode, "z", 0.0},
+      // Only a decimal number is read: hexadecimal reads its leading 0, words are no number.
+      {&gain, "0x10", 0.0},
+      {&gain, "inf", 0.0},
+      {&gain, "nan", 0.0},
+      {&gain, "1e1", 10.0},
+      {&gain, "+.5e2x", 50.0},
+      {&gain, "3e+", 3.0},
   };
   for (const auto& c : cases) {
     EXPECT_DOUBLE_EQ(c.p->StringToValue(c.text), c.expected) << c.p->GetName() << " " << c.text;
