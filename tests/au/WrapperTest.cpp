@@ -4,11 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <climits>
-#include <limits>
-#include <utility>
 #include <cmath>
+#include <limits>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "plug/au/IPluginAU.h"
@@ -32,6 +32,16 @@ class ProbePlug final : public plug::IPluginAU {
   ProbePlug(const char* channels, int nParams)
       : plug::IPluginAU(ProbeConfig(channels, nParams), plug::InstanceInfo{}) {}
   using plug::IPluginAU::SetTailSize;
+  // Output channel c carries c + 1 plus input channel 0 (0 when absent).
+  void ProcessBlock(double** inputs, double** outputs, int nFrames) noexcept override {
+    ++mBlocks;
+    for (int c = 0; c < MaxNChannels(plug::kOutput); ++c) {
+      if (outputs[c] == nullptr) continue;
+      for (int i = 0; i < nFrames; ++i)
+        outputs[c][i] = c + 1 + (inputs[0] != nullptr ? inputs[0][i] : 0.0);
+    }
+  }
+  int mBlocks = 0;
 };
 
 std::string Utf8(CFStringRef s) {
@@ -70,8 +80,8 @@ TEST(AuWrapper, ParameterInfoOfEveryKind) {
   ProbePlug plug("2-2", 7);
   plug.GetParam(0)->InitGain("Level", -6.0, -60.0, 6.0, 0.1, 0, "Out");
   plug.GetParam(1)->InitFrequency("Cutoff", 1000.0, 20.0, 20000.0, 1.0, 0, "Filter");
-  plug.GetParam(2)->InitDouble("Drive", 0.5, 0.0, 1.0, 0.01, "", IParam::kFlagCannotAutomate,
-                               "Out", IParam::ShapePowCurve(3.0));
+  plug.GetParam(2)->InitDouble("Drive", 0.5, 0.0, 1.0, 0.01, "", IParam::kFlagCannotAutomate, "Out",
+                               IParam::ShapePowCurve(3.0));
   plug.GetParam(3)->InitInt("Steps", 3, 1, 8, "", IParam::kFlagMeta);
   plug.GetParam(4)->InitEnum("Mode", 1, {"A", "B", "C"});
   plug.GetParam(5)->InitDouble("Amount", 0.25, 0.0, 1.0, 0.01, "", 0, "", IParam::ShapeLinear{},
@@ -106,9 +116,9 @@ TEST(AuWrapper, ParameterInfoOfEveryKind) {
     SCOPED_TRACE(i);
     AudioUnitParameterInfo info{};
     UInt32 size = sizeof info;
-    ASSERT_EQ(plug.GetProperty(kAudioUnitProperty_ParameterInfo, kAudioUnitScope_Global, i, &info,
-                               &size),
-              noErr);
+    ASSERT_EQ(
+        plug.GetProperty(kAudioUnitProperty_ParameterInfo, kAudioUnitScope_Global, i, &info, &size),
+        noErr);
     EXPECT_EQ(info.unit, table[i].unit);
     EXPECT_EQ(info.flags, table[i].flags);
     EXPECT_EQ(info.clumpID, table[i].clump);
@@ -144,7 +154,8 @@ TEST(AuWrapper, TailTime) {
   ASSERT_EQ(plug.SetProperty(kAudioUnitProperty_SampleRate, kAudioUnitScope_Global, 0, &rate,
                              sizeof rate),
             noErr);
-  for (const auto& [tail, seconds] : {std::pair<int, Float64>{4410, 0.1}, {0, 0.0},
+  for (const auto& [tail, seconds] : {std::pair<int, Float64>{4410, 0.1},
+                                      {0, 0.0},
                                       {INT_MAX, std::numeric_limits<Float64>::infinity()}}) {
     plug.SetTailSize(tail);
     Float64 value = -1.0;
@@ -173,11 +184,12 @@ TEST(AuWrapper, ChannelConfigurationsAndLayoutTags) {
     AudioUnitScope scope;
     std::vector<AudioChannelLayoutTag> tags;
   };
-  for (const Case& c :
-       {Case{kAudioUnitScope_Output, {tag(100, 1), tag(101, 2), tag(108, 4), tag(107, 4),
-                                      tag(190, 4), tag(128, 8), tag(126, 8)}},
-        Case{kAudioUnitScope_Input, {tag(100, 1), tag(101, 2), tag(108, 4), tag(107, 4),
-                                     tag(190, 4), tag(121, 6), tag(139, 6), tag(147, 0)}}}) {
+  for (const Case& c : {Case{kAudioUnitScope_Output,
+                             {tag(100, 1), tag(101, 2), tag(108, 4), tag(107, 4), tag(190, 4),
+                              tag(128, 8), tag(126, 8)}},
+                        Case{kAudioUnitScope_Input,
+                             {tag(100, 1), tag(101, 2), tag(108, 4), tag(107, 4), tag(190, 4),
+                              tag(121, 6), tag(139, 6), tag(147, 0)}}}) {
     SCOPED_TRACE(c.scope);
     UInt32 bytes = 0;
     Boolean writable = true;
@@ -194,10 +206,10 @@ TEST(AuWrapper, ChannelConfigurationsAndLayoutTags) {
     int n;
     std::vector<UInt32> layouts;
   };
-  for (const CountCase& c : {CountCase{3, {113}}, CountCase{5, {118}}, CountCase{7, {125, 140}},
-                             CountCase{9, {190}}, CountCase{10, {196}}, CountCase{11, {147}},
-                             CountCase{12, {192}}, CountCase{15, {147}}, CountCase{16, {190}},
-                             CountCase{17, {147}}}) {
+  for (const CountCase& c :
+       {CountCase{3, {113}}, CountCase{5, {118}}, CountCase{7, {125, 140}}, CountCase{9, {190}},
+        CountCase{10, {196}}, CountCase{11, {147}}, CountCase{12, {192}}, CountCase{15, {147}},
+        CountCase{16, {190}}, CountCase{17, {147}}}) {
     AudioChannelLayoutTag tags[3] = {};
     ASSERT_EQ(plug::IPluginAU::LayoutTagsForChannelCount(c.n, tags),
               static_cast<int>(c.layouts.size()))
@@ -205,6 +217,77 @@ TEST(AuWrapper, ChannelConfigurationsAndLayoutTags) {
     for (std::size_t i = 0; i < c.layouts.size(); ++i)
       EXPECT_EQ(tags[i], tag(c.layouts[i], static_cast<UInt32>(c.n))) << c.n;
   }
+}
+
+OSStatus HalfInput(void* pulls, AudioUnitRenderActionFlags*, const AudioTimeStamp*, UInt32,
+                   UInt32 frames, AudioBufferList* list) {
+  ++*static_cast<int*>(pulls);
+  for (UInt32 b = 0; b < list->mNumberBuffers; ++b) {
+    auto* data = static_cast<float*>(list->mBuffers[b].mData);
+    for (UInt32 i = 0; i < frames; ++i) data[i] = 0.5f;
+  }
+  return noErr;
+}
+
+// Two stereo output buses: the block runs once the last of the connected run of buses from 0 is
+// rendered, and the inputs are pulled once per time stamp.
+TEST(AuWrapper, TwoOutputBuses) {
+  ProbePlug plug("2-2 2-2.2", 0);
+  int pulls = 0;
+  const AURenderCallbackStruct input{&HalfInput, &pulls};
+  ASSERT_EQ(plug.SetProperty(kAudioUnitProperty_SetRenderCallback, kAudioUnitScope_Input, 0, &input,
+                             sizeof input),
+            noErr);
+  AudioStreamBasicDescription format{};
+  UInt32 size = sizeof format;
+  ASSERT_EQ(
+      plug.GetProperty(kAudioUnitProperty_StreamFormat, kAudioUnitScope_Input, 0, &format, &size),
+      noErr);
+  format.mChannelsPerFrame = 2;
+  ASSERT_EQ(plug.SetProperty(kAudioUnitProperty_StreamFormat, kAudioUnitScope_Output, 0, &format,
+                             sizeof format),
+            noErr);
+  ASSERT_EQ(plug.SetProperty(kAudioUnitProperty_StreamFormat, kAudioUnitScope_Output, 1, &format,
+                             sizeof format),
+            noErr);
+  ASSERT_EQ(plug.Initialize(), noErr);
+
+  constexpr UInt32 kFrames = 8;
+  struct TwoBuffers {
+    UInt32 n = 2;
+    AudioBuffer buffers[2];
+  };
+  float bus0[2][kFrames] = {};
+  float bus1[2][kFrames] = {};
+  TwoBuffers list0{2, {{1, sizeof bus0[0], bus0[0]}, {1, sizeof bus0[1], bus0[1]}}};
+  TwoBuffers list1{2, {{1, sizeof bus1[0], bus1[0]}, {1, sizeof bus1[1], bus1[1]}}};
+  AudioTimeStamp stamp{};
+  stamp.mFlags = kAudioTimeStampSampleTimeValid;
+
+  // Bus 1 not yet connected: bus 0 ends the run and processes.
+  ASSERT_EQ(plug.Render(nullptr, &stamp, 0, kFrames, reinterpret_cast<AudioBufferList*>(&list0)),
+            noErr);
+  EXPECT_EQ(plug.mBlocks, 1);
+  EXPECT_EQ(pulls, 1);
+  EXPECT_EQ(bus0[0][3], 1.5f);
+  EXPECT_EQ(bus0[1][3], 2.5f);
+  // Same time stamp on bus 1: no second pull, and now bus 1 ends the run.
+  ASSERT_EQ(plug.Render(nullptr, &stamp, 1, kFrames, reinterpret_cast<AudioBufferList*>(&list1)),
+            noErr);
+  EXPECT_EQ(pulls, 1);
+  EXPECT_EQ(plug.mBlocks, 2);
+  EXPECT_EQ(bus1[0][3], 3.5f);
+  EXPECT_EQ(bus1[1][3], 4.5f);
+  // Next time stamp: bus 0 is no longer the last connected bus, so it pulls but does not process.
+  stamp.mSampleTime += kFrames;
+  ASSERT_EQ(plug.Render(nullptr, &stamp, 0, kFrames, reinterpret_cast<AudioBufferList*>(&list0)),
+            noErr);
+  EXPECT_EQ(pulls, 2);
+  EXPECT_EQ(plug.mBlocks, 2);
+  ASSERT_EQ(plug.Render(nullptr, &stamp, 1, kFrames, reinterpret_cast<AudioBufferList*>(&list1)),
+            noErr);
+  EXPECT_EQ(pulls, 2);
+  EXPECT_EQ(plug.mBlocks, 3);
 }
 
 }  // namespace
