@@ -5,6 +5,7 @@
 
 #include <climits>
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <memory>
 #include <string>
@@ -288,6 +289,113 @@ TEST(AuWrapper, TwoOutputBuses) {
             noErr);
   EXPECT_EQ(pulls, 2);
   EXPECT_EQ(plug.mBlocks, 3);
+}
+
+// An upstream unit as the host's component layer sees it: the plug-in interface first, answering
+// the stream format, optionally a fast render function, and Render.
+struct FakeSource {
+  AudioComponentPlugInInterface iface;
+  bool fast = false;
+  UInt32 channels = 2;
+  int slowCalls = 0;
+  int fastCalls = 0;
+  UInt32 lastBus = 99;
+
+  static OSStatus Fill(FakeSource* self, UInt32 bus, UInt32 frames, AudioBufferList* list,
+                       float value) {
+    self->lastBus = bus;
+    for (UInt32 b = 0; b < list->mNumberBuffers; ++b) {
+      auto* data = static_cast<float*>(list->mBuffers[b].mData);
+      for (UInt32 i = 0; i < frames; ++i) data[i] = value;
+    }
+    return noErr;
+  }
+  static OSStatus SlowRender(void* self, AudioUnitRenderActionFlags*, const AudioTimeStamp*,
+                             UInt32 bus, UInt32 frames, AudioBufferList* list) {
+    ++static_cast<FakeSource*>(self)->slowCalls;
+    return Fill(static_cast<FakeSource*>(self), bus, frames, list, 0.25f);
+  }
+  static OSStatus FastRender(void* self, AudioUnitRenderActionFlags*, const AudioTimeStamp*,
+                             UInt32 bus, UInt32 frames, AudioBufferList* list) {
+    ++static_cast<FakeSource*>(self)->fastCalls;
+    return Fill(static_cast<FakeSource*>(self), bus, frames, list, 0.75f);
+  }
+  static OSStatus GetProperty(void* self, AudioUnitPropertyID id, AudioUnitScope scope,
+                              AudioUnitElement, void* data, UInt32* size) {
+    auto* source = static_cast<FakeSource*>(self);
+    if (id == kAudioUnitProperty_StreamFormat && scope == kAudioUnitScope_Output) {
+      AudioStreamBasicDescription format{};
+      format.mSampleRate = 48000.0;
+      format.mFormatID = kAudioFormatLinearPCM;
+      format.mFormatFlags = 41;
+      format.mBytesPerPacket = format.mBytesPerFrame = 4;
+      format.mFramesPerPacket = 1;
+      format.mBitsPerChannel = 32;
+      format.mChannelsPerFrame = source->channels;
+      std::memcpy(data, &format, sizeof format);
+      *size = sizeof format;
+      return noErr;
+    }
+    if (id == kAudioUnitProperty_FastDispatch && source->fast) {
+      const AudioUnitRenderProc proc = &FastRender;
+      std::memcpy(data, &proc, sizeof proc);
+      *size = sizeof proc;
+      return noErr;
+    }
+    return kAudioUnitErr_InvalidProperty;
+  }
+  static AudioComponentMethod Lookup(SInt16 selector) {
+    if (selector == kAudioUnitGetPropertySelect)
+      return reinterpret_cast<AudioComponentMethod>(&GetProperty);
+    if (selector == kAudioUnitRenderSelect)
+      return reinterpret_cast<AudioComponentMethod>(&SlowRender);
+    return nullptr;
+  }
+  FakeSource() : iface{nullptr, nullptr, &Lookup, nullptr} {}
+  AudioUnit Unit() { return reinterpret_cast<AudioUnit>(this); }
+};
+
+TEST(AuWrapper, ConnectionsToUpstreamUnits) {
+  struct Case {
+    const char* what;
+    bool fast;
+    UInt32 channels;
+    OSStatus status;
+    int inputType;
+    float in;  // what the block sees on input 0
+  };
+  for (const Case& c : {Case{"fast", true, 2, noErr, plug::IPluginAU::kDirectFastProc, 0.75f},
+                        Case{"slow", false, 2, noErr, plug::IPluginAU::kDirectNoFastProc, 0.25f},
+                        Case{"three channels", true, 3, kAudioUnitErr_InvalidProperty,
+                             plug::IPluginAU::kNotConnected, 0.0f}}) {
+    SCOPED_TRACE(c.what);
+    FakeSource source;
+    source.fast = c.fast;
+    source.channels = c.channels;
+    ProbePlug plug("1-1 2-2", 0);
+    const AudioUnitConnection connection{source.Unit(), 1, 0};
+    EXPECT_EQ(plug.SetProperty(kAudioUnitProperty_MakeConnection, kAudioUnitScope_Input, 0,
+                               &connection, sizeof connection),
+              c.status);
+    EXPECT_EQ(plug.GetInputType(0), c.inputType);
+    ASSERT_EQ(plug.Initialize(), noErr);
+
+    float out[2][4] = {};
+    struct {
+      UInt32 n = 2;
+      AudioBuffer buffers[2];
+    } list{2, {{1, sizeof out[0], out[0]}, {1, sizeof out[1], out[1]}}};
+    AudioTimeStamp stamp{};
+    stamp.mFlags = kAudioTimeStampSampleTimeValid;
+    ASSERT_EQ(plug.Render(nullptr, &stamp, 0, 4, reinterpret_cast<AudioBufferList*>(&list)), noErr);
+    EXPECT_EQ(out[0][2], 1.0f + c.in);
+    EXPECT_EQ(out[1][2], 2.0f + c.in);
+    EXPECT_EQ(source.fastCalls, c.inputType == plug::IPluginAU::kDirectFastProc ? 1 : 0);
+    EXPECT_EQ(source.slowCalls, c.inputType == plug::IPluginAU::kDirectNoFastProc ? 1 : 0);
+    if (c.status == noErr) {
+      EXPECT_EQ(source.lastBus, 1u);  // the source's output bus
+    }
+  }
 }
 
 }  // namespace
