@@ -1,6 +1,7 @@
 // WrapperTest.cpp: the Audio Unit wrapper driven directly with small plug-ins of other shapes
 // (parameter kinds, groups, channel configurations) than TovraSat's, through its component methods.
 #include <AudioToolbox/AudioUnitProperties.h>
+#include <TovraSdk/HostBundle.h>
 #include <gtest/gtest.h>
 
 #include <climits>
@@ -396,6 +397,44 @@ TEST(AuWrapper, ConnectionsToUpstreamUnits) {
       EXPECT_EQ(source.lastBus, 1u);  // the source's output bus
     }
   }
+}
+
+// The host is identified once: from the application's bundle at the first Initialize, or earlier
+// through kAudioUnitProperty_AUHostIdentifier.
+TEST(AuWrapper, HostIdentification) {
+  struct Case {
+    const char* identifier;
+    const char* version;
+    const char* name;
+    int packed;
+  };
+  for (const Case& c :
+       {Case{"com.example.daw", "12.3.45", "com.example.daw", 12 << 16 | 3 << 8 | 45},
+        Case{"com.example.daw", "7.1", "com.example.daw", 7 << 16 | 1 << 8},
+        Case{"com.example.daw", nullptr, "com.example.daw", 0}, Case{nullptr, "3.2.1", "", 0}}) {
+    SCOPED_TRACE(c.version != nullptr ? c.version : "no version");
+    TovraSdkSetMainBundle(c.identifier, c.version, nullptr);
+    ProbePlug plug("2-2", 0);
+    ASSERT_EQ(plug.Initialize(), noErr);
+    EXPECT_STREQ(plug.GetRawHostName(), c.name);
+    EXPECT_EQ(plug.GetHostVersion(false), c.packed);
+    EXPECT_GE(plug.GetHost(), 0);
+  }
+  TovraSdkSetMainBundle("com.example.daw", "9.9.9", nullptr);
+  ProbePlug plug("2-2", 0);
+  const AUHostIdentifier identifier{CFSTR("Some Host"), {0, 0, 0x25, 4}};
+  ASSERT_EQ(plug.SetProperty(kAudioUnitProperty_AUHostIdentifier, kAudioUnitScope_Global, 0,
+                             &identifier, sizeof identifier),
+            noErr);
+  ASSERT_EQ(plug.Initialize(), noErr);  // already identified: the bundle is not read
+  EXPECT_STREQ(plug.GetRawHostName(), "Some Host");
+  EXPECT_EQ(plug.GetHostVersion(false), 4 << 16 | 2 << 8 | 5);
+  const AUHostIdentifier later{CFSTR("Other"), {0, 0, 0x11, 1}};
+  ASSERT_EQ(plug.SetProperty(kAudioUnitProperty_AUHostIdentifier, kAudioUnitScope_Global, 0, &later,
+                             sizeof later),
+            noErr);
+  EXPECT_STREQ(plug.GetRawHostName(), "Some Host");
+  TovraSdkSetMainBundle(nullptr, nullptr, nullptr);
 }
 
 }  // namespace
