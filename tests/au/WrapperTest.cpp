@@ -437,4 +437,61 @@ TEST(AuWrapper, HostIdentification) {
   TovraSdkSetMainBundle(nullptr, nullptr, nullptr);
 }
 
+struct Heard {
+  plug::IPluginAU* plug = nullptr;
+  std::vector<std::pair<AudioUnitPropertyID, Float64>> calls;  // ID and the latency then read
+};
+
+void Listener(void* userData, AudioUnit, AudioUnitPropertyID id, AudioUnitScope scope,
+              AudioUnitElement element) {
+  auto* heard = static_cast<Heard*>(userData);
+  EXPECT_EQ(scope, kAudioUnitScope_Global);
+  EXPECT_EQ(element, 0u);
+  Float64 latency = -1.0;
+  UInt32 size = sizeof latency;
+  heard->plug->GetProperty(kAudioUnitProperty_Latency, kAudioUnitScope_Global, 0, &latency, &size);
+  heard->calls.emplace_back(id, latency);
+}
+
+TEST(AuWrapper, PropertyListeners) {
+  ProbePlug plug("2-2", 0);
+  const Float64 rate = 1000.0;
+  ASSERT_EQ(plug.SetProperty(kAudioUnitProperty_SampleRate, kAudioUnitScope_Global, 0, &rate,
+                             sizeof rate),
+            noErr);
+  Heard a{&plug, {}};
+  Heard b{&plug, {}};
+  for (AudioUnitPropertyID id :
+       {kAudioUnitProperty_Latency, kAudioUnitProperty_ParameterList,
+        kAudioUnitProperty_ParameterInfo, kAudioUnitProperty_PresentPreset}) {
+    ASSERT_EQ(plug.AddPropertyListener(id, &Listener, &a), noErr);
+  }
+  ASSERT_EQ(plug.AddPropertyListener(kAudioUnitProperty_Latency, &Listener, &b), noErr);
+
+  // Listeners hear the latency change before it is stored.
+  plug.SetLatency(250);
+  ASSERT_EQ(a.calls.size(), 1u);
+  EXPECT_EQ(a.calls[0], (std::pair<AudioUnitPropertyID, Float64>{kAudioUnitProperty_Latency, 0.0}));
+  ASSERT_EQ(b.calls.size(), 1u);
+  plug.InformHostOfParameterDetailsChange();
+  plug.InformHostOfPresetChange();
+  ASSERT_EQ(a.calls.size(), 4u);
+  EXPECT_EQ(a.calls[1].first, kAudioUnitProperty_ParameterList);
+  EXPECT_EQ(a.calls[2].first, kAudioUnitProperty_ParameterInfo);
+  EXPECT_EQ(a.calls[3].first, kAudioUnitProperty_PresentPreset);
+
+  // Removal with user data takes only that listener; without, every one of that function.
+  ASSERT_EQ(plug.RemovePropertyListener(kAudioUnitProperty_Latency, &Listener, &b, true), noErr);
+  plug.SetLatency(0);
+  EXPECT_EQ(a.calls.size(), 5u);
+  EXPECT_EQ(a.calls[4].second, 0.25);
+  EXPECT_EQ(b.calls.size(), 1u);
+  ASSERT_EQ(plug.AddPropertyListener(kAudioUnitProperty_Latency, &Listener, &b), noErr);
+  ASSERT_EQ(plug.RemovePropertyListener(kAudioUnitProperty_Latency, &Listener, nullptr, false),
+            noErr);
+  plug.SetLatency(10);
+  EXPECT_EQ(a.calls.size(), 5u);
+  EXPECT_EQ(b.calls.size(), 1u);
+}
+
 }  // namespace
