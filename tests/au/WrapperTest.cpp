@@ -494,4 +494,32 @@ TEST(AuWrapper, PropertyListeners) {
   EXPECT_EQ(b.calls.size(), 1u);
 }
 
+OSStatus Silence(void*, AudioUnitRenderActionFlags*, const AudioTimeStamp*, UInt32, UInt32,
+                 AudioBufferList*) {
+  return noErr;
+}
+
+// A mono output beside an input the connection made stereo fits no configuration.
+TEST(AuWrapper, InitializeRefusesAnIllegalChannelCount) {
+  ProbePlug plug("1-1 2-2", 0);
+  AudioStreamBasicDescription format{};
+  UInt32 size = sizeof format;
+  ASSERT_EQ(
+      plug.GetProperty(kAudioUnitProperty_StreamFormat, kAudioUnitScope_Output, 0, &format, &size),
+      noErr);
+  format.mChannelsPerFrame = 1;
+  ASSERT_EQ(plug.SetProperty(kAudioUnitProperty_StreamFormat, kAudioUnitScope_Output, 0, &format,
+                             sizeof format),
+            noErr);
+  EXPECT_EQ(plug.Initialize(), noErr);  // input unset: any count matches
+  plug.Uninitialize();
+  const AURenderCallbackStruct input{&Silence, nullptr};
+  ASSERT_EQ(plug.SetProperty(kAudioUnitProperty_SetRenderCallback, kAudioUnitScope_Input, 0, &input,
+                             sizeof input),
+            noErr);
+  EXPECT_EQ(plug.GetHostChannels(plug::kInput, 0), 2);
+  EXPECT_EQ(plug.Initialize(), badComponentInstance);
+  EXPECT_FALSE(plug.IsActive());
+}
+
 }  // namespace
