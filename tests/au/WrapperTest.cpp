@@ -19,20 +19,21 @@ namespace {
 
 using plug::IParam;
 
-plug::Config ProbeConfig(const char* channels, int nParams) {
+plug::Config ProbeConfig(const char* channels, int nParams, int plugType) {
   plug::Config config;
   config.nParams = nParams;
   config.channelIOStr = channels;
   config.pluginName = "Probe";
   config.uniqueID = 0x50726F62;  // 'Prob'
   config.mfrID = 0x54657374;     // 'Test'
+  config.plugType = plugType;
   return config;
 }
 
 class ProbePlug final : public plug::IPluginAU {
  public:
-  ProbePlug(const char* channels, int nParams)
-      : plug::IPluginAU(ProbeConfig(channels, nParams), plug::InstanceInfo{}) {}
+  ProbePlug(const char* channels, int nParams, int plugType = 0)
+      : plug::IPluginAU(ProbeConfig(channels, nParams, plugType), plug::InstanceInfo{}) {}
   using plug::IPluginAU::SetTailSize;
   // Output channel c carries c + 1 plus input channel 0 (0 when absent).
   void ProcessBlock(double** inputs, double** outputs, int nFrames) noexcept override {
@@ -520,6 +521,53 @@ TEST(AuWrapper, InitializeRefusesAnIllegalChannelCount) {
   EXPECT_EQ(plug.GetHostChannels(plug::kInput, 0), 2);
   EXPECT_EQ(plug.Initialize(), badComponentInstance);
   EXPECT_FALSE(plug.IsActive());
+}
+
+// What depends on the kind of plug-in: instruments count one instrument, a MIDI effect renders no
+// audio (no input pulled, no block), and no editor means no Cocoa view.
+TEST(AuWrapper, KindsOfPlugIn) {
+  struct Case {
+    const char* what;
+    int plugType;
+    OSStatus instrumentCount;
+    int pulls;
+    int blocks;
+  };
+  for (const Case& c :
+       {Case{"effect", 0, kAudioUnitErr_InvalidProperty, 1, 1}, Case{"instrument", 1, noErr, 1, 1},
+        Case{"MIDI effect", 2, kAudioUnitErr_InvalidProperty, 0, 0}}) {
+    SCOPED_TRACE(c.what);
+    ProbePlug plug("2-2", 0, c.plugType);
+    UInt32 count = 0;
+    UInt32 size = sizeof count;
+    EXPECT_EQ(plug.GetProperty(kMusicDeviceProperty_InstrumentCount, kAudioUnitScope_Global, 0,
+                               &count, &size),
+              c.instrumentCount);
+    if (c.instrumentCount == noErr) {
+      EXPECT_EQ(count, 1u);
+    }
+    AudioUnitCocoaViewInfo view{};
+    size = sizeof view;
+    EXPECT_EQ(plug.GetProperty(kAudioUnitProperty_CocoaUI, kAudioUnitScope_Global, 0, &view, &size),
+              kAudioUnitErr_InvalidProperty);
+
+    int pulls = 0;
+    const AURenderCallbackStruct input{&HalfInput, &pulls};
+    ASSERT_EQ(plug.SetProperty(kAudioUnitProperty_SetRenderCallback, kAudioUnitScope_Input, 0,
+                               &input, sizeof input),
+              noErr);
+    ASSERT_EQ(plug.Initialize(), noErr);
+    float out[2][4] = {};
+    struct {
+      UInt32 n = 2;
+      AudioBuffer buffers[2];
+    } list{2, {{1, sizeof out[0], out[0]}, {1, sizeof out[1], out[1]}}};
+    AudioTimeStamp stamp{};
+    stamp.mFlags = kAudioTimeStampSampleTimeValid;
+    ASSERT_EQ(plug.Render(nullptr, &stamp, 0, 4, reinterpret_cast<AudioBufferList*>(&list)), noErr);
+    EXPECT_EQ(pulls, c.pulls);
+    EXPECT_EQ(plug.mBlocks, c.blocks);
+  }
 }
 
 }  // namespace
