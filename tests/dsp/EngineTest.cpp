@@ -1,4 +1,5 @@
-// cc::Engine: the static curve, the stages' corners, the two limiter detectors and the edge cases.
+// cc::Engine: the static curve, the stages' corners, the filter and leveller, the two limiter detectors
+// and the edge cases.
 #include "dsp/Engine.h"
 
 #include <gtest/gtest.h>
@@ -119,6 +120,82 @@ TEST(Engine, LimiterLineMeetsParabolaAtThreshold) {
     // Just above the threshold the curve's gain continues from the line's.
     EXPECT_NEAR(e.limiterGainFor(t + 1e-9), e.limGain, 1e-6) << drive;
   }
+}
+
+// An engine with only the filter-and-leveller stage on: no knee, clipper or limiter, full mix.
+cc::Engine filterOnly(double rate, double cutoff, double resonance) {
+  cc::Engine e;
+  e.enabled = 1.0;
+  e.filterOn = 1.0;
+  e.cutoff = cutoff;
+  e.resonance = resonance;
+  e.prepare(rate);
+  return e;
+}
+
+// RMS of the output over the input's, measured after a settling second: the low-pass passes DC
+// with gain 1 and a sine at its cut-off with gain Q (the cookbook low-pass's resonance peak).
+TEST(Engine, FilterPassesDcAndGivesQAtItsCutoff) {
+  struct Case {
+    double cutoff;
+    double resonance;
+    double freq;  // 0: DC
+    double gain;
+  };
+  const double rate = 48000.0;
+  for (const Case c :
+       {Case{0.34, 0.04, 0.0, 1.0}, Case{0.34, 0.04, 798.2, 1.24}, Case{0.6, 0.5, 0.0, 1.0},
+        Case{0.6, 0.5, cc::Engine::cutoffHz(0.6, rate), 4.0}, Case{0.34, 0.04, 8000.0, 0.0}}) {
+    cc::Engine e = filterOnly(rate, c.cutoff, c.resonance);
+    const std::size_t n = 96000;
+    std::vector<float> l =
+        c.freq > 0.0 ? dsptest::sine(n, c.freq, rate, 0.1) : std::vector<float>(n, 0.1f);
+    const std::vector<float> in = l;
+    std::vector<float> r = l;
+    e.process(l.data(), r.data(), static_cast<int>(n));
+    double inSq = 0.0;
+    double outSq = 0.0;
+    for (std::size_t i = n / 2; i < n; ++i) {
+      inSq += static_cast<double>(in[i]) * in[i];
+      outSq += static_cast<double>(l[i]) * l[i];
+    }
+    const double ratio = std::sqrt(outSq / inSq);
+    if (c.gain > 0.0) {
+      EXPECT_NEAR(ratio, c.gain, 2e-3 * c.gain) << c.cutoff << " " << c.freq;
+    } else {
+      EXPECT_LT(ratio, 0.05) << "a tone ten times the cut-off is well down";
+    }
+    EXPECT_EQ(l, r);
+  }
+}
+
+// The leveller follows the peak with its 113.3/s rise, holds the level at 1.0 while it is above,
+// and once the level drops lets the gain go back to unity in a straight line over 7.5 s.
+TEST(Engine, LevellerPullsDownAndRecoversLinearlyOverSevenAndAHalfSeconds) {
+  const double rate = 8000.0;
+  cc::Engine e = filterOnly(rate, 0.34, 0.0);  // 798 Hz, Q 1: settles within a few ms
+  std::vector<float> loud(4000, 2.0f);
+  std::vector<float> loudR(loud);
+  e.process(loud.data(), loudR.data(), 4000);
+  EXPECT_NEAR(e.levelEnv, 2.0, 1e-6);
+  EXPECT_NEAR(e.levelGain, 0.5, 1e-6);
+  EXPECT_EQ(loud.back(), 0.9999f);  // 2.0 x 0.5, at the clamp
+  const double step = (1.0 - e.levelGain) / (7.5 * rate);
+  EXPECT_NEAR(e.levelGainStep, step, 1e-15);
+
+  const int recovery = static_cast<int>(7.5 * rate);
+  std::vector<float> quiet(static_cast<std::size_t>(recovery) + 800, 0.1f);
+  std::vector<float> quietR(quiet);
+  e.process(quiet.data(), quietR.data(), static_cast<int>(quiet.size()));
+  for (const int k : {100, 8000, 24000, 56000, recovery - 1}) {
+    const double expected = 0.1 * (0.5 + static_cast<double>(k + 1) * step);
+    EXPECT_NEAR(quiet[static_cast<std::size_t>(k)], expected, 1e-6) << "frame " << k;
+  }
+  for (std::size_t k = static_cast<std::size_t>(recovery); k < quiet.size(); ++k) {
+    ASSERT_NEAR(quiet[k], 0.1f, 1e-6) << "frame " << k;
+  }
+  EXPECT_EQ(e.levelGain, 1.0);
+  EXPECT_NEAR(e.levelEnv, 0.1, 1e-6);
 }
 
 TEST(Engine, RateDependentConstantsAndFilterCutoff) {
