@@ -1,5 +1,4 @@
-// cc::Engine: the static curve, the stages' corners, the filter and leveller, the two limiter detectors
-// and the edge cases.
+// cc::Engine: static curve, stage corners, filter and leveller, both limiter detectors, edge cases.
 #include "dsp/Engine.h"
 
 #include <gtest/gtest.h>
