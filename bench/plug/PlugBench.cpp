@@ -55,6 +55,13 @@ struct StereoFloat {
       outPtrs[c] = out[c].data();
     }
   }
+  // What the host wrapper does before every render call.
+  void ConnectAndAttach(BenchPlugin& p, int frames) {
+    p.SetChannelConnections(kInput, 0, 2, true);
+    p.SetChannelConnections(kOutput, 0, 2, true);
+    p.AttachBuffers(kInput, 0, 2, inPtrs, frames);
+    p.AttachBuffers(kOutput, 0, 2, outPtrs, frames);
+  }
   std::vector<std::vector<float>> in, out;
   float* inPtrs[2];
   float* outPtrs[2];
@@ -67,10 +74,7 @@ void BM_ProcessBuffersFloat(benchmark::State& state) {
   p.SetBlockSize(frames);
   StereoFloat io(frames);
   for (auto _ : state) {
-    p.SetChannelConnections(kInput, 0, 2, true);
-    p.SetChannelConnections(kOutput, 0, 2, true);
-    p.AttachBuffers(kInput, 0, 2, io.inPtrs, frames);
-    p.AttachBuffers(kOutput, 0, 2, io.outPtrs, frames);
+    io.ConnectAndAttach(p, frames);
     p.ProcessBuffers(0.0f, frames);
     benchmark::DoNotOptimize(io.out[1][frames - 1]);
   }
@@ -85,10 +89,7 @@ void BM_PassThroughLatencyFloat(benchmark::State& state) {
   p.SetBlockSize(frames);
   StereoFloat io(frames);
   for (auto _ : state) {
-    p.SetChannelConnections(kInput, 0, 2, true);
-    p.SetChannelConnections(kOutput, 0, 2, true);
-    p.AttachBuffers(kInput, 0, 2, io.inPtrs, frames);
-    p.AttachBuffers(kOutput, 0, 2, io.outPtrs, frames);
+    io.ConnectAndAttach(p, frames);
     p.PassThroughBuffers(0.0f, frames);
     benchmark::DoNotOptimize(io.out[1][frames - 1]);
   }
