@@ -47,6 +47,20 @@ class ProbePlug final : public plug::IPluginAU {
   int mBlocks = 0;
 };
 
+// One Render on an output bus into two host channels of kFrames, at a valid sample time.
+template <UInt32 kFrames>
+OSStatus RenderStereo(plug::IPluginAU& plug, float (&out)[2][kFrames], UInt32 bus = 0,
+                      Float64 sampleTime = 0.0) {
+  struct {
+    UInt32 n = 2;
+    AudioBuffer buffers[2];
+  } list{2, {{1, sizeof out[0], out[0]}, {1, sizeof out[1], out[1]}}};
+  AudioTimeStamp stamp{};
+  stamp.mFlags = kAudioTimeStampSampleTimeValid;
+  stamp.mSampleTime = sampleTime;
+  return plug.Render(nullptr, &stamp, bus, kFrames, reinterpret_cast<AudioBufferList*>(&list));
+}
+
 std::string Utf8(CFStringRef s) {
   if (s == nullptr) return "<null>";
   char buf[256];
@@ -256,39 +270,26 @@ TEST(AuWrapper, TwoOutputBuses) {
   ASSERT_EQ(plug.Initialize(), noErr);
 
   constexpr UInt32 kFrames = 8;
-  struct TwoBuffers {
-    UInt32 n = 2;
-    AudioBuffer buffers[2];
-  };
   float bus0[2][kFrames] = {};
   float bus1[2][kFrames] = {};
-  TwoBuffers list0{2, {{1, sizeof bus0[0], bus0[0]}, {1, sizeof bus0[1], bus0[1]}}};
-  TwoBuffers list1{2, {{1, sizeof bus1[0], bus1[0]}, {1, sizeof bus1[1], bus1[1]}}};
-  AudioTimeStamp stamp{};
-  stamp.mFlags = kAudioTimeStampSampleTimeValid;
 
   // Bus 1 not yet connected: bus 0 ends the run and processes.
-  ASSERT_EQ(plug.Render(nullptr, &stamp, 0, kFrames, reinterpret_cast<AudioBufferList*>(&list0)),
-            noErr);
+  ASSERT_EQ(RenderStereo(plug, bus0, 0), noErr);
   EXPECT_EQ(plug.mBlocks, 1);
   EXPECT_EQ(pulls, 1);
   EXPECT_EQ(bus0[0][3], 1.5f);
   EXPECT_EQ(bus0[1][3], 2.5f);
   // Same time stamp on bus 1: no second pull, and now bus 1 ends the run.
-  ASSERT_EQ(plug.Render(nullptr, &stamp, 1, kFrames, reinterpret_cast<AudioBufferList*>(&list1)),
-            noErr);
+  ASSERT_EQ(RenderStereo(plug, bus1, 1), noErr);
   EXPECT_EQ(pulls, 1);
   EXPECT_EQ(plug.mBlocks, 2);
   EXPECT_EQ(bus1[0][3], 3.5f);
   EXPECT_EQ(bus1[1][3], 4.5f);
   // Next time stamp: bus 0 is no longer the last connected bus, so it pulls but does not process.
-  stamp.mSampleTime += kFrames;
-  ASSERT_EQ(plug.Render(nullptr, &stamp, 0, kFrames, reinterpret_cast<AudioBufferList*>(&list0)),
-            noErr);
+  ASSERT_EQ(RenderStereo(plug, bus0, 0, kFrames), noErr);
   EXPECT_EQ(pulls, 2);
   EXPECT_EQ(plug.mBlocks, 2);
-  ASSERT_EQ(plug.Render(nullptr, &stamp, 1, kFrames, reinterpret_cast<AudioBufferList*>(&list1)),
-            noErr);
+  ASSERT_EQ(RenderStereo(plug, bus1, 1, kFrames), noErr);
   EXPECT_EQ(pulls, 2);
   EXPECT_EQ(plug.mBlocks, 3);
 }
@@ -383,13 +384,7 @@ TEST(AuWrapper, ConnectionsToUpstreamUnits) {
     ASSERT_EQ(plug.Initialize(), noErr);
 
     float out[2][4] = {};
-    struct {
-      UInt32 n = 2;
-      AudioBuffer buffers[2];
-    } list{2, {{1, sizeof out[0], out[0]}, {1, sizeof out[1], out[1]}}};
-    AudioTimeStamp stamp{};
-    stamp.mFlags = kAudioTimeStampSampleTimeValid;
-    ASSERT_EQ(plug.Render(nullptr, &stamp, 0, 4, reinterpret_cast<AudioBufferList*>(&list)), noErr);
+    ASSERT_EQ(RenderStereo(plug, out), noErr);
     EXPECT_EQ(out[0][2], 1.0f + c.in);
     EXPECT_EQ(out[1][2], 2.0f + c.in);
     EXPECT_EQ(source.fastCalls, c.inputType == plug::IPluginAU::kDirectFastProc ? 1 : 0);
@@ -558,13 +553,7 @@ TEST(AuWrapper, KindsOfPlugIn) {
               noErr);
     ASSERT_EQ(plug.Initialize(), noErr);
     float out[2][4] = {};
-    struct {
-      UInt32 n = 2;
-      AudioBuffer buffers[2];
-    } list{2, {{1, sizeof out[0], out[0]}, {1, sizeof out[1], out[1]}}};
-    AudioTimeStamp stamp{};
-    stamp.mFlags = kAudioTimeStampSampleTimeValid;
-    ASSERT_EQ(plug.Render(nullptr, &stamp, 0, 4, reinterpret_cast<AudioBufferList*>(&list)), noErr);
+    ASSERT_EQ(RenderStereo(plug, out), noErr);
     EXPECT_EQ(pulls, c.pulls);
     EXPECT_EQ(plug.mBlocks, c.blocks);
   }
