@@ -7,7 +7,7 @@ PACKAGES=(
   cmake ninja-build g++ pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
   libcairo2-dev libstb-dev fonts-roboto-unhinted libx11-dev
-  libpugixml-dev libcli11-dev libsndfile1-dev
+  libpugixml-dev libcli11-dev libsndfile1-dev libsoxr-dev
   locales
 )
 

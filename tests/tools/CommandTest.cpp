@@ -112,7 +112,7 @@ TEST_F(TovrasatCommand, RenderEqualsThePlugInDrivenDirectly) {
     args.insert(args.end(), settings.options.begin(), settings.options.end());
     const RunResult r = Run(args);
     ASSERT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_NE(r.out.find("peak in"), std::string::npos) << r.out;
+    EXPECT_NE(r.err.find("peak in"), std::string::npos) << r.err;
     AudioFile rendered;
     ASSERT_TRUE(AudioFile::Read(scratch / "out.wav", rendered, error)) << error;
     const AudioFile expected = RenderDirectly(input, settings);
