@@ -226,6 +226,10 @@ bool AudioWriter::Open(const std::string& path, int format, double sampleRate, i
       fd = mTemp.Fd();
     }
   }
+  // libsndfile's FLAC encoder, unable to seek back to its stream header at the end, appends it to
+  // the audio, and decoders then fail at the end of every such stream.
+  if ((format & SF_FORMAT_TYPEMASK) == SF_FORMAT_FLAC && ::lseek(fd, 0, SEEK_CUR) < 0)
+    return Fail("FLAC cannot be streamed to a pipe; write a file, or use --type wav", error);
   mFormat = format;
   const int sub = format & SF_FORMAT_SUBMASK;
   const int rate = static_cast<int>(std::lround(sampleRate));
