@@ -19,9 +19,9 @@ float Peak(const Channels& channels, size_t from, size_t frames, float peak) {
   return peak;
 }
 
-std::vector<const float*> Pointers(const Channels& channels, size_t offset = 0) {
+std::vector<const float*> Pointers(const Channels& channels) {
   std::vector<const float*> p;
-  for (const std::vector<float>& channel : channels) p.push_back(channel.data() + offset);
+  for (const std::vector<float>& channel : channels) p.push_back(channel.data());
   return p;
 }
 
@@ -139,7 +139,8 @@ bool RenderPipeline::Run(PluginHost& plugin, AudioReader& in, AudioWriter& out, 
       }
     }
     if (!ok) break;
-    if (progress) progress(totals.frames, std::max(total, totals.frames));
+    // A header may understate the length: the bar then stays at its end rather than pass it.
+    if (progress) progress(totals.frames, total > 0 ? std::max(total, totals.frames) : 0);
     if (got < chunk) break;
   }
   if (ok && oversample > 1) ok = high.Finish(error);

@@ -3,6 +3,7 @@
 
 #include <unistd.h>
 
+#include <bit>
 #include <cerrno>
 #include <cstring>
 
@@ -103,6 +104,9 @@ bool WavEncoder::Grow(size_t frames, std::string& error) {
 
 bool WavEncoder::WriteFloat(const float* interleaved, size_t frames, std::string& error) {
   if (!Grow(frames, error)) return false;
+  // WAV is little-endian: on such a processor the floats are already the file's bytes.
+  if constexpr (std::endian::native == std::endian::little)
+    return WriteAll(mFd, reinterpret_cast<const uint8_t*>(interleaved), mBytes.size(), error);
   uint8_t* out = mBytes.data();
   for (size_t i = 0; i < frames * static_cast<size_t>(mChannels); ++i) {
     uint32_t bits = 0;

@@ -409,6 +409,11 @@ TEST_F(RenderCommand, OversamplingRemovesTheAliasAndKeepsTheSound) {
   EXPECT_GT(plainAlias, -60.0);  // the fault is there to be removed
   EXPECT_LE(x4Alias, plainAlias - 40.0) << "plain " << plainAlias << " dBFS, x4 " << x4Alias;
   EXPECT_NEAR(db(x4, 5000.0), db(plain, 5000.0), 0.2);
+  // The block size still changes nothing, though it also sets how the resamplers are fed.
+  ASSERT_EQ(Run({"render", in, scratch / "x4b.wav", "-q", "--oversample", "4", "--block", "100"})
+                .exitCode,
+            0);
+  EXPECT_EQ(ReadText(scratch / "x4b.wav"), ReadText(scratch / "x4.wav"));
 
   Write(tools::DemoSignal::Make(rate), scratch / "music.wav", ESampleFormat::kFloat32);
   ASSERT_EQ(Run({"render", scratch / "music.wav", scratch / "m1.wav", "-q"}).exitCode, 0);
