@@ -11,7 +11,6 @@
 #include "tools/ProgressBar.h"
 #include "tools/RenderPipeline.h"
 #include "tools/SignalStats.h"
-#include "tools/TemporaryFile.h"
 
 #include <sndfile.h>
 #include <soxr.h>
@@ -363,7 +362,6 @@ int Render(const CommandOptions& options) {
   }
   auto bundle = PluginHost::LoadBundle(PluginHost::LocateBundle(options.component), error);
   if (!bundle) return Fail(kExitFailure, error);
-  TemporaryFile::InstallSignalHandlers();
 
   const ProgressBar clock(false, 0.0);
   BatchTotals batch;

@@ -1,5 +1,6 @@
 // main.cpp: the tovrasat command line: parses with CLI11 and hands over to the subcommands.
 #include "tools/Commands.h"
+#include "tools/TemporaryFile.h"
 
 #include <CLI/CLI.hpp>
 
@@ -205,6 +206,8 @@ int Run(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Every command that writes audio (render, demo) leaves no temporary file when interrupted.
+  tools::TemporaryFile::InstallSignalHandlers();
   try {
     return Run(argc, argv);
   } catch (const std::exception& e) {
