@@ -1,14 +1,13 @@
-// AudioFile.h: a whole audio file in memory, one float array per channel, read and written with
-// libsndfile.
+// AudioFile.h: a whole audio file in memory, one float array per channel (the demo's signals and
+// the tests'; renders stream through AudioReader and AudioWriter instead).
 #pragma once
+
+#include "tools/AudioWriter.h"
 
 #include <string>
 #include <vector>
 
 namespace tools {
-
-// How samples are stored in a written WAV file.
-enum class ESampleFormat { kFloat32, kInt24, kInt16 };
 
 class AudioFile {
  public:
@@ -25,9 +24,9 @@ class AudioFile {
   // not audio, or cannot be read to its end.
   static bool Read(const std::string& path, AudioFile& out, std::string& error);
 
-  // A WAV file. The samples go to a new file in the destination's folder that is renamed over path
-  // only once complete, so a failed write leaves an existing file untouched. Integer formats clip
-  // at full scale instead of wrapping. False, with a one-line text, on any failure.
+  // The container chosen by path's extension (AudioWriter::ChooseFormat), the samples as given,
+  // without dither; written as AudioWriter writes, so a failed write leaves an existing file
+  // untouched. False, with a one-line text, on any failure.
   bool Write(const std::string& path, ESampleFormat format, std::string& error) const;
 };
 

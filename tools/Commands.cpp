@@ -3,12 +3,20 @@
 
 #include "host/ComponentEntry.h"
 #include "state/TovraPresets.h"
+#include "tools/AudioReader.h"
+#include "tools/AudioWriter.h"
 #include "tools/DemoSignal.h"
+#include "tools/PresetCheck.h"
+#include "tools/Printable.h"
 #include "tools/ProgressBar.h"
+#include "tools/RenderPipeline.h"
 #include "tools/SignalStats.h"
 
+#include <sndfile.h>
+#include <soxr.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cinttypes>
 #include <cmath>
 #include <cstdio>
@@ -49,24 +57,42 @@ std::unique_ptr<PluginHost> OpenPlugin(const CommandOptions& options, std::strin
   return PluginHost::Open(std::move(bundle), error);
 }
 
-// A preset's values by name: the built-in "Default" or a file. False with a text when unknown.
-bool FindPreset(const std::string& name, tovrapresets::Values& values, std::string& error) {
-  if (name == kBuiltInPreset) {
+// The file a typed preset name means: the name as typed when such a preset exists, else the name
+// cleaned as save cleans it, so the name a preset was saved under finds it again.
+std::string PresetFileName(const std::string& typed) {
+  if (tovrapresets::IsSafeName(typed) && fs::exists(tovrapresets::PathFor(typed))) return typed;
+  const std::string clean = tovrapresets::Sanitize(typed);
+  return clean.empty() ? typed : clean;
+}
+
+// A preset's values by name: the built-in "Default" or a file, whose questionable fields are
+// warned about. False with a text when unknown.
+bool FindPreset(const std::string& typed, tovrapresets::Values& values, std::string& error) {
+  if (typed == kBuiltInPreset) {
     values = tovrapresets::Values{};
     return true;
   }
+  const std::string name = PresetFileName(typed);
   if (!tovrapresets::IsSafeName(name)) {
-    error = "'" + name + "' is not a preset name";
+    error = "'" + typed + "' is not a preset name";
+    return false;
+  }
+  const fs::path path = tovrapresets::PathFor(name);
+  std::error_code ec;
+  if (fs::exists(path, ec) && !PresetCheck::IsRegularFile(path)) {
+    error = path.string() + ": is not a regular file";
     return false;
   }
   if (!tovrapresets::Load(name, values)) {
-    error = "no preset named '" + name + "' in " + tovrapresets::Dir().string();
+    error = "no preset named '" + typed + "' in " + tovrapresets::Dir().string();
     return false;
   }
+  for (const std::string& warning : PresetCheck::Warnings(path)) Warn(warning);
   return true;
 }
 
 bool SamePath(const std::string& a, const std::string& b) {
+  if (a == "-" || b == "-") return false;  // standard input and output
   std::error_code ec;
   if (fs::equivalent(a, b, ec)) return true;
   const fs::path ca = fs::weakly_canonical(a, ec);
@@ -178,49 +204,187 @@ int RenderWith(const std::shared_ptr<host::ComponentBundle>& bundle, const Audio
   return ok ? kExitOk : Fail(kExitFailure, error);
 }
 
+struct Job {
+  std::string in, out;
+};
+
+// The audio files of a folder, by name, hidden ones (our own temporary files among them) left out.
+std::vector<std::string> AudioFilesIn(const fs::path& dir) {
+  const std::vector<std::string> extensions = AudioWriter::ReadableExtensions();
+  std::vector<std::string> files;
+  std::error_code ec;
+  for (const fs::directory_entry& e : fs::directory_iterator(dir, ec)) {
+    const std::string name = e.path().filename().string();
+    std::string extension = e.path().extension().string();
+    if (name.empty() || name[0] == '.' || extension.empty() || !e.is_regular_file(ec)) continue;
+    std::transform(extension.begin(), extension.end(), extension.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    if (std::binary_search(extensions.begin(), extensions.end(), extension.substr(1)))
+      files.push_back(e.path().string());
+  }
+  std::sort(files.begin(), files.end());
+  return files;
+}
+
+// What to render into what: IN OUT, or with --out-dir each input (a folder: each audio file in
+// it) into DIR under its own name, with the suffix before the extension (and --type's extension
+// when given). A usage error's exit code with its text, or kExitOk.
+int PlanJobs(const CommandOptions& o, std::vector<Job>& jobs, std::string& error) {
+  std::error_code ec;
+  if (o.outDir.empty()) {
+    if (o.inputs.size() != 1 || o.out.empty()) {
+      error =
+          "render takes IN and OUT, or several inputs with --out-dir DIR (see tovrasat "
+          "render --help)";
+      return kExitUsage;
+    }
+    if (o.inputs[0] != "-" && fs::is_directory(o.inputs[0], ec)) {
+      error = o.inputs[0] + ": is a folder; to render every audio file in it, give --out-dir DIR";
+      return kExitFailure;
+    }
+    jobs.push_back({o.inputs[0], o.out});
+    return kExitOk;
+  }
+  for (const std::string& in : o.inputs) {
+    if (in == "-") {
+      error = "standard input cannot be part of a batch; render it alone as IN OUT";
+      return kExitUsage;
+    }
+    std::vector<std::string> files{in};
+    if (fs::is_directory(in, ec)) files = AudioFilesIn(in);
+    for (const std::string& file : files) {
+      const fs::path p(file);
+      const std::string extension = o.type.empty() ? p.extension().string() : "." + o.type;
+      jobs.push_back(
+          {file, (fs::path(o.outDir) / (p.stem().string() + o.suffix + extension)).string()});
+    }
+  }
+  if (jobs.empty()) {
+    error = "no audio files to render in the inputs given";
+    return kExitFailure;
+  }
+  fs::create_directories(o.outDir, ec);
+  if (!fs::is_directory(o.outDir, ec)) {
+    error = o.outDir + ": cannot create the output folder";
+    return kExitFailure;
+  }
+  return kExitOk;
+}
+
+std::string ChannelsText(int channels) {
+  return channels == 1 ? "mono" : channels == 2 ? "stereo" : std::to_string(channels) + " channels";
+}
+
+struct BatchTotals {
+  double audioSeconds = 0.0;
+};
+
+// One file through a fresh unit; the exit code, with its one line printed when not kExitOk.
+int RenderOne(const std::shared_ptr<host::ComponentBundle>& bundle, const Job& job,
+              const CommandOptions& o, const RenderSettings& settings, BatchTotals& batch) {
+  if (SamePath(job.in, job.out))
+    return Fail(kExitUsage, job.out + ": is the same file as the input " + job.in +
+                                "; choose another output path");
+  std::string error;
+  AudioReader in;
+  if (!in.Open(job.in, error)) return Fail(kExitFailure, error);
+  if (in.NChannels() > 2)
+    return Fail(kExitFailure, job.in + ": has " + std::to_string(in.NChannels()) +
+                                  " channels; only mono and stereo are supported");
+  std::error_code ec;
+  if (job.out != "-" && fs::is_directory(job.out, ec))
+    return Fail(kExitFailure, job.out + ": cannot write: is a folder");
+  int format = 0;
+  if (!AudioWriter::ChooseFormat(job.out, o.type, o.format, in.Format(), format, error))
+    return Fail(kExitUsage, error);
+
+  auto plugin = PluginHost::Open(bundle, error);
+  if (!plugin) return Fail(kExitFailure, error);
+  if (!plugin->Prepare(in.SampleRate() * o.oversample, in.NChannels(), settings.block, error) ||
+      !plugin->Apply(settings, error))
+    return Fail(kExitFailure, error);
+
+  AudioWriter out;
+  if (!out.Open(job.out, format, in.SampleRate(), in.NChannels(), o.dither, error))
+    return Fail(kExitFailure, error);
+  const long long hint = in.FramesHint();
+  ProgressBar bar(!o.quiet && ::isatty(STDERR_FILENO) != 0,
+                  hint > 0 ? static_cast<double>(hint) / in.SampleRate() : 0.0);
+  const RenderPipeline::Progress progress = [&bar](size_t done, size_t total) {
+    bar.Update(done, total);
+  };
+  RenderReport report;
+  RenderTotals totals;
+  const bool rendered =
+      RenderPipeline::Run(*plugin, in, out, o.oversample, progress, report, totals, error);
+  bar.Finish();
+  if (!rendered || !out.Finish(error)) return Fail(kExitFailure, error);
+  const double seconds = bar.Elapsed();
+  const double audioSeconds = static_cast<double>(totals.frames) / in.SampleRate();
+  batch.audioSeconds += audioSeconds;
+  if (out.ClippedSamples() > 0)
+    Warn(job.out + ": " + std::to_string(out.ClippedSamples()) +
+         " samples clipped at full scale (lower --trim, or write --format f32)");
+  if (!o.quiet) {
+    const std::string name = job.out == "-" ? std::string("standard output") : job.out;
+    std::fprintf(stderr,
+                 "%s: %.2f s, %s, %.0f Hz, rendered in %.2f s; peak in %s dBFS, out %s dBFS; %s\n",
+                 Printable(name).c_str(), audioSeconds, ChannelsText(in.NChannels()).c_str(),
+                 in.SampleRate(), seconds, Db(totals.peakIn).c_str(), Db(totals.peakOut).c_str(),
+                 MeterText(report).c_str());
+  }
+  return kExitOk;
+}
+
 }  // namespace
 
 int Fail(int code, const std::string& text) {
-  std::fprintf(stderr, "tovrasat: %s\n", text.c_str());
+  std::fprintf(stderr, "tovrasat: %s\n", Printable(text).c_str());
   return code;
 }
 
+void Warn(const std::string& text) {
+  std::fprintf(stderr, "tovrasat: warning: %s\n", Printable(text).c_str());
+}
+
 int Render(const CommandOptions& options) {
-  if (SamePath(options.in, options.out))
-    return Fail(kExitUsage, "OUT is the same file as IN; choose another output path");
+  std::vector<Job> jobs;
+  std::string error;
+  if (const int code = PlanJobs(options, jobs, error); code != kExitOk) return Fail(code, error);
   RenderSettings settings = options.settings;
   if (!options.preset.empty()) {
     tovrapresets::Values values;
-    std::string error;
     if (!FindPreset(options.preset, values, error)) return Fail(kExitFailure, error);
     // Options given beside the preset win over its values.
     if (!settings.gain) settings.gain = values.gain;
     if (!settings.trimDb) settings.trimDb = values.trim;
     if (!settings.phantom) settings.phantom = values.phat;
   }
-  AudioFile in;
-  std::string error;
-  if (!AudioFile::Read(options.in, in, error)) return Fail(kExitFailure, error);
-  if (in.NChannels() > 2)
-    return Fail(kExitFailure, options.in + ": has " + std::to_string(in.NChannels()) +
-                                  " channels; only mono and stereo are supported");
   auto bundle = PluginHost::LoadBundle(PluginHost::LocateBundle(options.component), error);
   if (!bundle) return Fail(kExitFailure, error);
 
-  ProgressBar bar(!options.quiet && ::isatty(STDERR_FILENO) != 0, in.Seconds());
-  AudioFile out;
-  RenderReport report;
-  if (const int code = RenderWith(bundle, in, settings, out, report, &bar); code != kExitOk)
-    return code;
-  const double seconds = bar.Elapsed();
-  if (!out.Write(options.out, options.format, error)) return Fail(kExitFailure, error);
-  if (!options.quiet) {
-    std::printf("%s: %.2f s, %s, %.0f Hz, rendered in %.2f s; peak in %s dBFS, out %s dBFS; %s\n",
-                options.out.c_str(), in.Seconds(), in.NChannels() == 1 ? "mono" : "stereo",
-                in.sampleRate, seconds, Db(SignalStats::Measure(in).peak).c_str(),
-                Db(SignalStats::Measure(out).peak).c_str(), MeterText(report).c_str());
+  const ProgressBar clock(false, 0.0);
+  BatchTotals batch;
+  std::vector<std::string> failed;
+  int code = kExitOk;
+  for (const Job& job : jobs) {
+    if (const int c = RenderOne(bundle, job, options, settings, batch); c != kExitOk) {
+      failed.push_back(job.in);
+      code = jobs.size() == 1 ? c : kExitFailure;
+    }
   }
-  return kExitOk;
+  if (jobs.size() > 1 && !options.quiet) {
+    std::string text = std::to_string(jobs.size()) +
+                       " files: " + std::to_string(jobs.size() - failed.size()) + " rendered (" +
+                       Fixed(batch.audioSeconds, 2) + " s of audio in " +
+                       Fixed(clock.Elapsed(), 2) + " s)";
+    if (!failed.empty()) {
+      text += ", " + std::to_string(failed.size()) + " failed:";
+      for (const std::string& f : failed) text += " " + f;
+    }
+    std::fprintf(stderr, "%s\n", Printable(text).c_str());
+  }
+  return code;
 }
 
 int Info(const CommandOptions& options) {
@@ -250,10 +414,15 @@ int Info(const CommandOptions& options) {
                 UnitName(*p).c_str(), p->minValue, p->maxValue, p->defaultValue);
     std::printf("       flags %s\n", FlagNames(p->flags).c_str());
     if (const auto strings = unit.ParameterValueStrings(id)) {
+      // Indexed by value from the minimum; a parameter with fewer texts than values leaves the
+      // rest empty, and those are not texts the parameter shows.
       std::string list;
-      for (const std::string& s : *strings)
-        list += std::string(list.empty() ? "" : ", ") + "\"" + s + "\"";
-      std::printf("       value strings %s\n", list.c_str());
+      for (size_t i = 0; i < strings->size(); ++i) {
+        if ((*strings)[i].empty()) continue;
+        list += std::string(list.empty() ? "" : ", ") +
+                Fixed(p->minValue + static_cast<double>(i), 0) + " \"" + (*strings)[i] + "\"";
+      }
+      if (!list.empty()) std::printf("       value strings %s\n", list.c_str());
     }
     if (const auto shown = unit.ParameterStringFromValue(id, std::nullopt))
       std::printf("       shows \"%s\" now\n", shown->c_str());
@@ -311,7 +480,7 @@ int PresetsShow(const CommandOptions& options) {
   tovrapresets::Values values;
   std::string error;
   if (!FindPreset(options.presetName, values, error)) return Fail(kExitFailure, error);
-  std::printf("%s: %s\n", options.presetName.c_str(), Describe(values).c_str());
+  std::printf("%s: %s\n", Printable(options.presetName).c_str(), Describe(values).c_str());
   return kExitOk;
 }
 
@@ -342,12 +511,13 @@ int PresetsSave(const CommandOptions& options) {
 }
 
 int PresetsDelete(const CommandOptions& options) {
-  const std::string& name = options.presetName;
-  if (name == kBuiltInPreset)
+  if (options.presetName == kBuiltInPreset)
     return Fail(kExitUsage, "'Default' is the built-in preset and cannot be deleted");
+  const std::string name = PresetFileName(options.presetName);
   if (!tovrapresets::Remove(name))
-    return Fail(kExitFailure, "no preset named '" + name + "' in " + tovrapresets::Dir().string());
-  std::printf("deleted '%s'\n", name.c_str());
+    return Fail(kExitFailure,
+                "no preset named '" + options.presetName + "' in " + tovrapresets::Dir().string());
+  std::printf("deleted '%s'\n", Printable(name).c_str());
   return kExitOk;
 }
 
@@ -399,6 +569,28 @@ int Demo(const CommandOptions& options) {
                 o.CrestDb(), outPath.c_str());
   }
   return kExitOk;
+}
+
+std::string VersionText(const CommandOptions& options) {
+#if defined(__clang__)
+  const std::string compiler = std::string("clang ") + __clang_version__;
+#elif defined(__GNUC__)
+  const std::string compiler = std::string("g++ ") + __VERSION__;
+#else
+  const std::string compiler = "an unknown compiler";
+#endif
+  std::string text = std::string("tovrasat ") + TOVRASAT_VERSION + " (" + TOVRASAT_BUILD_KIND +
+                     " build, " + compiler + ", " + sf_version_string() + ", " + soxr_version() +
+                     ")\n";
+  std::string error;
+  const auto plugin = OpenPlugin(options, error);
+  if (!plugin) return text + "plug-in: n/a (" + error + ")";
+  const host::ComponentEntry& entry = plugin->Unit().Entry();
+  char version[32];
+  std::snprintf(version, sizeof version, "%u.%u.%u", entry.version >> 16,
+                (entry.version >> 8) & 0xFF, entry.version & 0xFF);
+  return text + "plug-in " + entry.name + " " + version + " from " +
+         PluginHost::LocateBundle(options.component);
 }
 
 }  // namespace tools

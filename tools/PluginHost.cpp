@@ -125,6 +125,79 @@ std::optional<tovrasat::MeterReading> PluginHost::ReadMeter() const {
   return reading;
 }
 
+bool PluginHost::Start(RenderReport& report, std::string& error) {
+  const OSStatus reset = mUnit->Reset();
+  if (reset != noErr) {
+    error = "the plug-in failed to reset (" + Status(reset) + ")";
+    return false;
+  }
+  mAdvance(0.0);  // ticks that fell due while the unit was set up
+  report = RenderReport{};
+  mReport = &report;
+  mAnswered = ReadMeter().has_value();
+  mMoved = false;
+  mOutPeak = 0.0f;
+  // The clock goes forward block by block, but stops at every idle tick on the way, so each
+  // tick's reading is taken, also when one block spans several ticks. Positions are counted in
+  // frames, so that a second of audio holds exactly fifty ticks.
+  const double rate = mUnit->Config().sampleRate;
+  mUnit->SetPump([this, rate, framesPumped = 0.0](double seconds) mutable {
+    RenderReport& r = *mReport;
+    const double blockEnd = framesPumped + std::round(seconds * rate);
+    for (;;) {
+      const double tick = r.idleTicks + 1.0;
+      if (blockEnd * kTicksPerSecond < tick * rate) break;  // whole numbers: exact
+      const double tickFrame = tick * rate / kTicksPerSecond;
+      mAdvance((tickFrame - framesPumped) / rate);
+      framesPumped = tickFrame;
+      ++r.idleTicks;
+      const std::optional<tovrasat::MeterReading> reading = ReadMeter();
+      if (!reading) {
+        mAnswered = false;
+        continue;
+      }
+      if (reading->meterDb > -120.0f) mMoved = true;
+      r.maxMeterDb = std::max(r.maxMeterDb, reading->meterDb);
+      if (reading->clipLed >= 1.0f) ++r.lampTicks;
+    }
+    if (blockEnd > framesPumped) mAdvance((blockEnd - framesPumped) / rate);
+    framesPumped = blockEnd;
+  });
+  return true;
+}
+
+bool PluginHost::Process(const float* const* inputs, float* const* outputs, size_t frames,
+                         std::string& error) {
+  const size_t nc = mUnit->Config().outputChannels;
+  // Long pieces go in slices of whole blocks, so the sample count of one call stays in range.
+  const size_t slice = static_cast<size_t>(mBlock) * 1024;
+  std::vector<const float*> in(nc);
+  std::vector<float*> out(nc);
+  for (size_t done = 0; done < frames;) {
+    const size_t n = std::min(slice, frames - done);
+    for (size_t c = 0; c < nc; ++c) {
+      in[c] = inputs[c] + done;
+      out[c] = outputs[c] + done;
+    }
+    const OSStatus status = mUnit->Process(in.data(), out.data(), static_cast<UInt32>(n));
+    if (status != noErr) {
+      error = "the plug-in failed to render (" + Status(status) + ")";
+      return false;
+    }
+    done += n;
+  }
+  for (size_t c = 0; c < nc; ++c)
+    for (size_t i = 0; i < frames; ++i) mOutPeak = std::max(mOutPeak, std::fabs(outputs[c][i]));
+  return true;
+}
+
+void PluginHost::Finish() {
+  mUnit->SetPump(nullptr);
+  // Sound came out but the meter never left rest: the idle timer is not ours to pump.
+  if (mReport != nullptr) mReport->meterAvailable = mAnswered && (mMoved || mOutPeak <= 1e-6f);
+  mReport = nullptr;
+}
+
 bool PluginHost::Render(const AudioFile& in, AudioFile& out, const Progress& progress,
                         RenderReport& report, std::string& error) {
   const size_t nc = in.channels.size();
@@ -132,43 +205,7 @@ bool PluginHost::Render(const AudioFile& in, AudioFile& out, const Progress& pro
     error = "the plug-in was prepared for another channel count";
     return false;
   }
-  const OSStatus reset = mUnit->Reset();
-  if (reset != noErr) {
-    error = "the plug-in failed to reset (" + Status(reset) + ")";
-    return false;
-  }
-
-  mAdvance(0.0);  // ticks that fell due while the unit was set up
-  report = RenderReport{};
-  bool answered = ReadMeter().has_value();
-  bool moved = false;
-  // The clock goes forward block by block, but stops at every idle tick on the way, so each
-  // tick's reading is taken, also when one block spans several ticks. Positions are counted in
-  // frames, so that a second of audio holds exactly fifty ticks.
-  const double rate = mUnit->Config().sampleRate;
-  double framesPumped = 0.0;
-  mUnit->SetPump([&](double seconds) {
-    const double blockEnd = framesPumped + std::round(seconds * rate);
-    for (;;) {
-      const double tick = report.idleTicks + 1.0;
-      if (blockEnd * kTicksPerSecond < tick * rate) break;  // whole numbers: exact
-      const double tickFrame = tick * rate / kTicksPerSecond;
-      mAdvance((tickFrame - framesPumped) / rate);
-      framesPumped = tickFrame;
-      ++report.idleTicks;
-      const std::optional<tovrasat::MeterReading> reading = ReadMeter();
-      if (!reading) {
-        answered = false;
-        continue;
-      }
-      if (reading->meterDb > -120.0f) moved = true;
-      report.maxMeterDb = std::max(report.maxMeterDb, reading->meterDb);
-      if (reading->clipLed >= 1.0f) ++report.lampTicks;
-    }
-    if (blockEnd > framesPumped) mAdvance((blockEnd - framesPumped) / rate);
-    framesPumped = blockEnd;
-  });
-
+  if (!Start(report, error)) return false;
   const size_t frames = in.Frames();
   out.sampleRate = in.sampleRate;
   out.channels.assign(nc, std::vector<float>(frames, 0.0f));
@@ -178,28 +215,19 @@ bool PluginHost::Render(const AudioFile& in, AudioFile& out, const Progress& pro
   const size_t blocksPerCall =
       std::max<size_t>(1, static_cast<size_t>(in.sampleRate / 4.0) / mBlock);
   const size_t chunk = blocksPerCall * mBlock;
-  OSStatus status = noErr;
-  for (size_t done = 0; done < frames && status == noErr;) {
+  bool ok = true;
+  for (size_t done = 0; done < frames && ok;) {
     const size_t n = std::min(chunk, frames - done);
     for (size_t c = 0; c < nc; ++c) {
       inputs[c] = in.channels[c].data() + done;
       outputs[c] = out.channels[c].data() + done;
     }
-    status = mUnit->Process(inputs.data(), outputs.data(), static_cast<UInt32>(n));
+    ok = Process(inputs.data(), outputs.data(), n, error);
     done += n;
     if (progress) progress(done, frames);
   }
-  mUnit->SetPump(nullptr);
-  if (status != noErr) {
-    error = "the plug-in failed to render (" + Status(status) + ")";
-    return false;
-  }
-  double outPeak = 0.0;
-  for (const std::vector<float>& channel : out.channels)
-    for (const float x : channel) outPeak = std::max(outPeak, static_cast<double>(std::fabs(x)));
-  // Sound came out but the meter never left rest: the idle timer is not ours to pump.
-  report.meterAvailable = answered && (moved || outPeak <= 1e-6);
-  return true;
+  Finish();
+  return ok;
 }
 
 }  // namespace tools

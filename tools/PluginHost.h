@@ -79,9 +79,19 @@ class PluginHost {
 
   // Resets the unit, so the chain starts settled on the values already set, and renders the whole
   // input in blocks of the prepared size, pumping the idle timer at the pace of the audio. The
-  // output has the input's rate and channel count.
+  // output has the input's rate and channel count. Start, Process and Finish in one call.
   bool Render(const AudioFile& in, AudioFile& out, const Progress& progress, RenderReport& report,
               std::string& error);
+
+  // A render in pieces, for audio that streams through: Start (resets the unit and begins the
+  // report), Process any number of times, Finish (completes the report). Every Process but the
+  // last must hold a whole number of blocks, so the unit sees the block boundaries of one long
+  // call and the output does not depend on how the audio was cut.
+  bool Start(RenderReport& report, std::string& error);
+  bool Process(const float* const* inputs, float* const* outputs, size_t frames,
+               std::string& error);
+  void Finish();
+  UInt32 Block() const { return mBlock; }
 
   // The meter property; nullopt for a unit that is not TovraSat or does not answer it.
   std::optional<tovrasat::MeterReading> ReadMeter() const;
@@ -92,6 +102,11 @@ class PluginHost {
   std::unique_ptr<host::HostedUnit> mUnit;
   host::HostedUnit::Pump mAdvance;  // the host's offline pump: moves the main run loop's clock
   UInt32 mBlock = 512;
+  // The running render's report and what Finish needs to complete it.
+  RenderReport* mReport = nullptr;
+  bool mAnswered = false;  // the unit answered the meter property at every tick
+  bool mMoved = false;     // the meter left rest
+  float mOutPeak = 0.0f;
 };
 
 }  // namespace tools

@@ -1,5 +1,6 @@
 // main.cpp: the tovrasat command line: parses with CLI11 and hands over to the subcommands.
 #include "tools/Commands.h"
+#include "tools/TemporaryFile.h"
 
 #include <CLI/CLI.hpp>
 
@@ -44,35 +45,96 @@ void AddPresetOptions(CLI::App* app, double& gain, double& trim, std::string& ph
   app->add_option("--48v", phantom, "the 48V switch: on or off")->check(OnOff());
 }
 
+// The subcommand path a usage error belongs to ("render", "presets save"), for the help hint.
+std::string CommandPath(const CLI::App& app) {
+  std::string path;
+  for (const CLI::App* at = &app;;) {
+    const std::vector<CLI::App*> parsed = at->get_subcommands();
+    if (parsed.empty()) break;
+    at = parsed.front();
+    path += (path.empty() ? "" : " ") + at->get_name();
+  }
+  return path;
+}
+
+// CLI11's message for a parse error, said the way the rest of the command speaks.
+std::string UsageText(const CLI::ParseError& e, const CLI::App& app, const CLI::App& deepest) {
+  const std::string what = e.what();
+  // A mistyped command reads better as such than as a missing one.
+  std::vector<std::string> extra = deepest.remaining();
+  if (extra.empty()) extra = app.remaining(true);
+  if (app.get_subcommands().empty() && !extra.empty())
+    return "unknown command '" + extra.front() + "'";
+  if (dynamic_cast<const CLI::ExtrasError*>(&e) != nullptr && !extra.empty()) {
+    const bool option = extra.front().size() > 1 && extra.front()[0] == '-';
+    return (option ? "unknown option '" : "unexpected argument '") + extra.front() + "'";
+  }
+  if (dynamic_cast<const CLI::ArgumentMismatch*>(&e) != nullptr) {
+    // "--gain: At Most 1 required but received 2": an option given twice.
+    const size_t colon = what.find(':');
+    if (colon != std::string::npos && what.find("At Most") != std::string::npos)
+      return what.substr(0, colon) + " takes one value and was given more than one";
+  }
+  if (dynamic_cast<const CLI::RequiredError*>(&e) != nullptr) {
+    if (what.find("FILES") != std::string::npos) return "render needs IN and OUT";
+    if (what.find("NAME") != std::string::npos) return "a preset NAME is needed";
+  }
+  return what.substr(0, what.find('\n'));
+}
+
 int Run(int argc, char** argv) {
   CLI::App app{
       "Renders audio through the TovraSat Audio Unit, shows what a host sees of it, and manages "
-      "its user "
-      "presets.",
+      "its user presets.",
       "tovrasat"};
   app.require_subcommand(1);
   app.fallthrough();
   CommandOptions o;
   app.add_option("--component", o.component,
                  "the TovraSat.component bundle to load (default: $TOVRASAT_COMPONENT, else the "
-                 "one built beside "
-                 "this program)");
+                 "one built beside this program)");
+  app.add_flag_callback(
+      "--version", [&o] { throw CLI::CallForVersion(tools::VersionText(o), 0); },
+      "the command's and the plug-in's versions");
 
   double gain = 0.0, trim = 0.0;
   int block = 512;
-  std::string phantom, bypass, format = "f32";
+  std::string phantom, bypass, format;
+  bool noDither = false;
 
-  CLI::App* render = app.add_subcommand("render", "render an audio file through the plug-in");
-  render->add_option("IN", o.in, "input audio file (mono or stereo)")->required();
-  render->add_option("OUT", o.out, "output WAV file")->required();
+  CLI::App* render = app.add_subcommand(
+      "render", "render audio files through the plug-in: IN OUT, or IN... --out-dir DIR");
+  render
+      ->add_option("FILES", o.inputs,
+                   "IN OUT: an audio file (mono or stereo, - for standard input) and the file to "
+                   "write (- for standard output); with --out-dir, every argument is an input, "
+                   "a folder standing for the audio files in it")
+      ->required();
+  render->add_option("--out-dir", o.outDir,
+                     "render each input to this folder under its own name (made if missing)");
+  render->add_option("--suffix", o.suffix,
+                     "with --out-dir, appended to each output's name before the extension");
   AddPresetOptions(render, gain, trim, phantom);
   render->add_option("--bypass", bypass, "Bypass: on or off")->check(OnOff());
   render->add_option("--preset", o.preset,
                      "start from this user preset (or Default); other options override it");
   render->add_option("--block", block, "host block size in frames (1 to 8192, default 512)")
       ->check(InRange(1, 8192, "frames"));
-  render->add_option("--format", format, "output sample format: f32 (default), s24 or s16")
+  render
+      ->add_option("--format", format,
+                   "output samples: f32, s24 or s16 (default: the input's, as far as the output "
+                   "format holds them)")
       ->check(CLI::IsMember({"f32", "s24", "s16"}));
+  render
+      ->add_option("--type", o.type,
+                   "output file type instead of OUT's extension (for - it is wav by default)")
+      ->check(CLI::IsMember({"wav", "flac", "ogg", "aiff", "caf", "w64", "rf64", "au"}));
+  render->add_flag("--no-dither", noDither, "no TPDF dither on 16-bit output");
+  render
+      ->add_option("--oversample", o.oversample,
+                   "render at 2, 4 or 8 times the file's rate, resampled with libsoxr (less "
+                   "aliasing; default 1)")
+      ->check(CLI::IsMember({1, 2, 4, 8}));
   render->add_flag("--quiet,-q", o.quiet, "no progress bar and no summary");
 
   CLI::App* info = app.add_subcommand("info", "show what a host sees of the plug-in");
@@ -96,20 +158,19 @@ int Run(int argc, char** argv) {
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
-    if (e.get_exit_code() == 0) return app.exit(e);  // --help
-    std::string text = e.what();
-    text = text.substr(0, text.find('\n'));
-    // A mistyped command reads better as such than as a missing one.
-    const std::vector<std::string> extra = app.remaining();
-    if (app.get_subcommands().empty() && !extra.empty())
-      text = "unknown command '" + extra.front() + "'";
+    if (e.get_exit_code() == 0) return app.exit(e);  // --help, --version
+    const std::string path = CommandPath(app);
+    const CLI::App* deepest = &app;
+    while (!deepest->get_subcommands().empty()) deepest = deepest->get_subcommands().front();
+    std::string text = UsageText(e, app, *deepest);
     if (presets->parsed() && presets->get_subcommands().empty()) {
       for (int i = 1; i + 1 < argc; ++i)
         if (std::string(argv[i]) == "presets" && argv[i + 1][0] != '-')
           text = "unknown presets command '" + std::string(argv[i + 1]) +
                  "' (list, show, save or delete)";
     }
-    return tools::Fail(tools::kExitUsage, text + " (see tovrasat --help)");
+    return tools::Fail(tools::kExitUsage,
+                       text + " (see tovrasat " + (path.empty() ? "" : path + " ") + "--help)");
   }
 
   CLI::App* active = render->parsed() ? render : save;
@@ -118,9 +179,19 @@ int Run(int argc, char** argv) {
   if (active->count("--48v") > 0) o.settings.phantom = phantom == "on";
   if (render->parsed() && render->count("--bypass") > 0) o.settings.bypass = bypass == "on";
   o.settings.block = static_cast<UInt32>(block);
-  o.format = format == "s24"   ? tools::ESampleFormat::kInt24
-             : format == "s16" ? tools::ESampleFormat::kInt16
-                               : tools::ESampleFormat::kFloat32;
+  if (!format.empty())
+    o.format = format == "s24"   ? tools::ESampleFormat::kInt24
+               : format == "s16" ? tools::ESampleFormat::kInt16
+                                 : tools::ESampleFormat::kFloat32;
+  o.dither = !noDither;
+  // IN OUT: the last argument is the output.
+  if (render->parsed() && o.outDir.empty() && o.inputs.size() == 2) {
+    o.out = o.inputs.back();
+    o.inputs.pop_back();
+  }
+  if (render->parsed() && o.outDir.empty() && !o.suffix.empty())
+    return tools::Fail(tools::kExitUsage,
+                       "--suffix names the outputs of --out-dir (see tovrasat render --help)");
 
   if (render->parsed()) return tools::Render(o);
   if (info->parsed()) return tools::Info(o);
@@ -135,6 +206,8 @@ int Run(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Every command that writes audio (render, demo) leaves no temporary file when interrupted.
+  tools::TemporaryFile::InstallSignalHandlers();
   try {
     return Run(argc, argv);
   } catch (const std::exception& e) {

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 #include <sndfile.h>
 
+#include <sys/stat.h>
 #include <algorithm>
 #include <cmath>
 
@@ -112,7 +113,7 @@ TEST_F(TovrasatCommand, RenderEqualsThePlugInDrivenDirectly) {
     args.insert(args.end(), settings.options.begin(), settings.options.end());
     const RunResult r = Run(args);
     ASSERT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_NE(r.out.find("peak in"), std::string::npos) << r.out;
+    EXPECT_NE(r.err.find("peak in"), std::string::npos) << r.err;
     AudioFile rendered;
     ASSERT_TRUE(AudioFile::Read(scratch / "out.wav", rendered, error)) << error;
     const AudioFile expected = RenderDirectly(input, settings);
@@ -241,6 +242,45 @@ TEST_F(TovrasatCommand, BadInputGetsOneLineAndTheRightCodeAndLosesNothing) {
        {"presets", "rename", "x"},
        2,
        "unknown presets command 'rename'"},
+      {"an extra argument",
+       {"--component", c, "render", in, out, "x.wav"},
+       2,
+       "several inputs with --out-dir DIR (see tovrasat render --help)"},
+      {"an option given twice",
+       {"--component", c, "render", in, out, "--gain", "1", "--gain", "2"},
+       2,
+       "--gain takes one value and was given more than one (see tovrasat render --help)"},
+      {"an argument holding a newline",
+       {"--component", c, "render", in + "\nrm -rf x", out},
+       1,
+       "in.wav\\nrm -rf x: cannot read audio"},
+      {"an option holding a carriage return and an escape",
+       {"--component", c, "render", in, out, "--gain", "5\r\x1b[2K"},
+       2,
+       "'5\\r\\x1B[2K' is not a number"},
+      {"an extension no writer has", {"--component", c, "render", in, out + ".mp3"}, 2, ".mp3"},
+      {"no extension", {"--component", c, "render", in, scratch / "noext"}, 2, "--type"},
+      {"float samples in FLAC",
+       {"--component", c, "render", in, scratch / "x.flac", "--format", "f32"},
+       2,
+       "FLAC cannot hold f32 samples"},
+      {"a sample format for Vorbis",
+       {"--component", c, "render", in, scratch / "x.ogg", "--format", "s16"},
+       2,
+       "--format does not apply"},
+      {"an unknown --type", {"--component", c, "render", in, out, "--type", "mp4"}, 2, "mp4"},
+      {"an oversampling factor of 3",
+       {"--component", c, "render", in, out, "--oversample", "3"},
+       2,
+       "--oversample"},
+      {"--suffix without --out-dir",
+       {"--component", c, "render", in, out, "--suffix", "-x"},
+       2,
+       "--out-dir"},
+      {"standard input in a batch",
+       {"--component", c, "render", "-", "--out-dir", scratch / "batch"},
+       2,
+       "standard input"},
   };
   for (const Case& k : cases) {
     WriteText(out, "KEEP");
@@ -285,6 +325,72 @@ TEST_F(TovrasatCommand, InfoShowsWhatAHostSees) {
     EXPECT_NE(r.out.find(name), std::string::npos) << name << "\n" << r.out;
   EXPECT_NE(r.out.find("channels     1-1 2-2"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("saved state  47 bytes"), std::string::npos) << r.out;
+  // 48V has four display texts for two values: the host's list holds two empty entries, which
+  // are no texts the switch shows.
+  EXPECT_NE(r.out.find("value strings 0 \"off\", 1 \"on\"\n"), std::string::npos) << r.out;
+  EXPECT_EQ(r.out.find("\"\""), std::string::npos) << r.out;
+}
+
+TEST_F(TovrasatCommand, VersionNamesTheCommandAndThePlugIn) {
+  const RunResult r = Run({"--component", Component(), "--version"});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(r.out.rfind("tovrasat 1.0.0 (", 0), 0u) << r.out;
+  if (RealBundleBuilt()) {
+    EXPECT_NE(r.out.find("TovraSat 1.0.0 from " + Component()), std::string::npos) << r.out;
+  }
+  const RunResult missing = Run({"--component", scratch / "none.component", "--version"});
+  EXPECT_EQ(missing.exitCode, 0) << missing.err;
+  EXPECT_NE(missing.out.find("plug-in: n/a (no component bundle"), std::string::npos)
+      << missing.out;
+}
+
+// The plug-in reads a hand-edited file by its own rules; the command says where the text and
+// the reading part ways, naming the file and the field, and stays quiet for a clean file.
+TEST_F(TovrasatCommand, PresetFieldsReadAsSomethingElseAreWarnedAbout) {
+  const fs::path dir = tovrapresets::Dir();
+  fs::create_directories(dir);
+  const std::string file = (dir / "Odd.tovrapreset").string();
+  WriteText(file, "gain=abc\ntrim=99\nphat=on\n");
+  const RunResult shown = Run({"presets", "show", "Odd"});
+  ASSERT_EQ(shown.exitCode, 0) << shown.err;
+  EXPECT_EQ(shown.out, "Odd: gain 0.00 %, trim 12.00 dB, 48V off\n");
+  EXPECT_EQ(shown.err,
+            "tovrasat: warning: " + file + ": gain=abc is not a number; read as 0.00 %\n" +
+                "tovrasat: warning: " + file +
+                ": trim=99 is out of range (-24.00 to 12.00); read as 12.00 dB\n" +
+                "tovrasat: warning: " + file + ": phat=on is neither 0 nor 1; 48V read as off\n");
+  const RunResult rendered =
+      Run({"--component", Component(), "render", in, scratch / "o.wav", "--preset", "Odd", "-q"});
+  ASSERT_EQ(rendered.exitCode, 0) << rendered.err;
+  EXPECT_EQ(rendered.err, shown.err);
+
+  // What the plug-in writes, and the forms its reader takes as meant, are clean.
+  WriteText(file, "gain=33.5\r\ntrim= -1,5\nphat=1\nnote=anything\n");
+  const RunResult clean = Run({"presets", "show", "Odd"});
+  EXPECT_EQ(clean.exitCode, 0) << clean.err;
+  EXPECT_EQ(clean.err, "");
+  EXPECT_EQ(clean.out, "Odd: gain 33.50 %, trim -1.50 dB, 48V on\n");
+}
+
+TEST_F(TovrasatCommand, PresetsAreFoundUnderTheNameSaveCleanedThemTo) {
+  const RunResult saved = Run({"--component", Component(), "presets", "save", " My: Preset/2. "});
+  ASSERT_EQ(saved.exitCode, 0) << saved.err;
+  const RunResult shown = Run({"presets", "show", " My: Preset/2. "});
+  EXPECT_EQ(shown.exitCode, 0) << shown.err;
+  EXPECT_EQ(shown.out.rfind(" My: Preset/2. : gain", 0), 0u) << shown.out;
+  const RunResult deleted = Run({"presets", "delete", " My: Preset/2. "});
+  EXPECT_EQ(deleted.exitCode, 0) << deleted.err;
+  EXPECT_EQ(deleted.out, "deleted 'My Preset2'\n");
+  EXPECT_TRUE(tovrapresets::List().empty());
+}
+
+// A FIFO where a preset file should be would block the command forever if opened.
+TEST_F(TovrasatCommand, APresetThatIsNoRegularFileIsRefusedWithoutWaiting) {
+  fs::create_directories(tovrapresets::Dir());
+  ASSERT_EQ(::mkfifo(tovrapresets::PathFor("Pipe").c_str(), 0644), 0);
+  const RunResult r = Run({"presets", "show", "Pipe"});
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_NE(r.err.find("Pipe.tovrapreset: is not a regular file"), std::string::npos) << r.err;
 }
 
 TEST_F(TovrasatCommand, PresetsListShowsTheFolderAndItsPresetsInOrder) {

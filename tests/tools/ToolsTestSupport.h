@@ -126,4 +126,33 @@ inline RunResult RunTool(const std::vector<std::string>& args, const TempDir& sc
   return result;
 }
 
+// Runs command with /bin/sh, the tovrasat binary in $T, capturing stdout and stderr likewise: for
+// pipes between processes.
+inline RunResult RunShell(const std::string& command, const TempDir& scratch) {
+  ScopedEnv binary("T", std::string(TOVRASAT_BINARY));
+  RunResult result;
+  const std::string outPath = scratch / "shell-stdout";
+  const std::string errPath = scratch / "shell-stderr";
+  std::vector<std::string> all{"/bin/sh", "-c", command};
+  std::vector<char*> argv;
+  for (std::string& a : all) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, outPath.c_str(),
+                                   O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errPath.c_str(),
+                                   O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  pid_t pid = 0;
+  const int spawned = ::posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  if (spawned != 0) return result;
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  if (WIFEXITED(status)) result.exitCode = WEXITSTATUS(status);
+  result.out = ReadText(outPath);
+  result.err = ReadText(errPath);
+  return result;
+}
+
 }  // namespace toolstest

@@ -1,0 +1,43 @@
+// AudioReader.h: an audio file (or standard input) read a block at a time with libsndfile.
+#pragma once
+
+#include <sndfile.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace tools {
+
+// Memory stays at one block of scratch, whatever the file's length.
+// Threads: one caller at a time.
+class AudioReader {
+ public:
+  // Opens path, or standard input for "-". Any format libsndfile reads. False, with a one-line
+  // text, when the file cannot be opened, is a folder, or is not usable audio.
+  bool Open(const std::string& path, std::string& error);
+
+  double SampleRate() const { return mInfo.samplerate; }
+  int NChannels() const { return mInfo.channels; }
+  // libsndfile's format code (container | sample format), to write the output alike.
+  int Format() const { return mInfo.format; }
+  // The length the header claims: a hint only (a damaged file or a pipe may say anything), -1
+  // when unknown.
+  long long FramesHint() const;
+
+  // Fills channels[c][0..got) for each channel, got < frames only at the end of the file (0: the
+  // end). False, with a text, on a read error.
+  bool Read(float* const* channels, size_t frames, size_t& got, std::string& error);
+
+ private:
+  struct Closer {
+    void operator()(SNDFILE* file) const { sf_close(file); }
+  };
+
+  std::unique_ptr<SNDFILE, Closer> mFile;
+  SF_INFO mInfo{};
+  std::string mPath;
+  std::vector<float> mInterleaved;
+};
+
+}  // namespace tools
