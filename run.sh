@@ -6,7 +6,7 @@ cd "$(dirname "$0")"
 PACKAGES=(
   cmake ninja-build g++ pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
-  libcairo2-dev libstb-dev fonts-roboto-unhinted libx11-dev
+  libcairo2-dev libfreetype-dev libstb-dev fonts-roboto-unhinted libx11-dev
   libpugixml-dev libcli11-dev libsndfile1-dev
   locales
 )
@@ -75,6 +75,10 @@ case "$cmd" in
     setup; build release
     if [ -x build/release/tools/tovrasat ]; then
       build/release/tools/tovrasat demo demo-out
+      # The editor as a user would see it at the demo's Gain 60 % setting, smallest and largest.
+      shot=(--gain 60 --trim -1.5 --meter-db -4)
+      build/release/tools/tovrasat snapshot demo-out/editor-100.png "${shot[@]}"
+      build/release/tools/tovrasat snapshot demo-out/editor-175.png --scale 1.75 "${shot[@]}"
     else
       echo "run.sh: the tovrasat command is not built yet; nothing to demonstrate" >&2
       exit 1
