@@ -286,8 +286,8 @@ void DrawPlate(Artwork& art) {
 
   // Header: the product name, what it is, and a shallow field for the size button's text.
   art.PrintedText("Black", "TOVRASAT", 54, kPlateWidth / 2, 74, EAlign::kCentre, 9.0);
-  art.PrintedText("Medium", "STEREO", 19, 136, 119, EAlign::kCentre, 5.0, 0.8);
-  art.PrintedText("Medium", "SATURATOR", 19, 136, 143, EAlign::kCentre, 5.0, 0.8);
+  art.PrintedText("Medium", "STEREO", 21, 136, 119, EAlign::kCentre, 5.0, 0.8);
+  art.PrintedText("Medium", "SATURATOR", 21, 136, 145, EAlign::kCentre, 5.0, 0.8);
   {
     const Shape field = RoundRect(kSizeL - 4, kSizeT - 3, kSizeR + 4, kSizeB + 3, 14);
     Recess(art, field, kSizeL, kSizeT, kSizeR, kSizeB, 2.5, 0.10);
@@ -301,7 +301,7 @@ void DrawPlate(Artwork& art) {
     LampSocket(art, kMeterX, kMeterLampY[i], lampColour[i][0], lampColour[i][1], lampColour[i][2]);
     art.PrintedText("Medium", lampMark[i], 24, 68, kMeterLampY[i] + 8.5, EAlign::kCentre, 0.5, 0.9);
   }
-  art.PrintedText("Medium", "OUTPUT", 17, kMeterX - 32, 416, EAlign::kCentre, 3.5, 0.7);
+  art.PrintedText("Medium", "LEVEL", 20, kMeterX - 34, 418, EAlign::kCentre, 3.5, 0.75);
 
   // The gain read-out's recess; the editor draws the display window inside it.
   {
@@ -309,7 +309,7 @@ void DrawPlate(Artwork& art) {
     const Shape bezel =
         RoundRect(kDisplayL - m, kDisplayT - m, kDisplayR + m, kDisplayB + m, 34 + m);
     Recess(art, bezel, kDisplayL - m, kDisplayT - m, kDisplayR + m, kDisplayB + m, 6.0, 0.06);
-    art.PrintedText("Medium", "GAIN  %", 17, (kDisplayL + kDisplayR) / 2, 416, EAlign::kCentre, 3.5,
+    art.PrintedText("Medium", "GAIN  %", 20, (kDisplayL + kDisplayR) / 2, 418, EAlign::kCentre, 3.5,
                     0.7);
   }
   art.PrintedText("Light", "TS-1", 40, 556, 300, EAlign::kCentre, 2.0, 0.55);
