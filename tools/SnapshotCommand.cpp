@@ -219,7 +219,10 @@ bool WriteAtomically(const plug::gfx::RGBAImage& image, const std::string& path,
                      std::string& error) {
   const fs::path target(path);
   const fs::path dir = target.has_parent_path() ? target.parent_path() : fs::path(".");
-  std::string temp = (dir / ("." + target.filename().string() + ".XXXXXX")).string();
+  std::string tempName = ".";  // appended: g++ 12 -O3 misreads "." + std::string as overlapping
+  tempName += target.filename().string();
+  tempName += ".XXXXXX";
+  std::string temp = (dir / tempName).string();
   const int fd = ::mkstemp(temp.data());
   if (fd < 0) {
     error = path + ": cannot write: " + std::strerror(errno);
