@@ -7,6 +7,7 @@
 #include <numbers>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace resources {
@@ -346,7 +347,12 @@ void DrawPlate(Artwork& art) {
            kTrimY + well, 4.0, 0.06);
     art.DropShadow(Circle(kTrimX, kTrimY, kTrimCapRadius), kShadowX * 4, kShadowY * 4, 5.0, 0.9);
     art.PrintedText("Medium", "OUTPUT", 22, 148, kTrimY + 8, EAlign::kCentre, 4.0, 0.8);
-    art.PrintedText("Medium", "dB", 22, 510, kTrimY + 8, EAlign::kCentre, 1.0, 0.55);
+    // The scale's ends, below its first and last tick (-135 and +135 degrees).
+    for (const auto& [text, angle] : {std::pair{"-24", -135.0}, std::pair{"+12", 135.0}}) {
+      double x = 0, y = 0;
+      AtAngle(kTrimX, kTrimY, 122.0, angle, x, y);
+      art.PrintedText("Medium", text, 19, x, y + 7, EAlign::kCentre, 0.5, 0.7);
+    }
   }
 
   // The preset bar's field.
