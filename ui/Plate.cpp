@@ -23,7 +23,7 @@ void Plate::Draw(IGfx& g) {
 void Plate::DrawImage(IGfx& g) const {
   const float s = mScale;
   if (!mPlate.IsValid()) {
-    g.FillRect(kFallbackFace, IRECT(0.f, 0.f, kPlateWidth * s, kPlateHeight * s));
+    g.FillRect(kFallbackFace, mRECT);
     return;
   }
   // Fitted about the plate's centre: the same pixels as fitting into (0, 0, 667, 2000) * s.
