@@ -163,8 +163,7 @@ int FeedMeter(PluginHost& plugin, const SnapshotOptions& options, tovrasat::Mete
                 "so its overload lamp cannot light");
   const int toneTicks = overload ? fadeTicks : kToneTicks;
   const auto play = [&](double inputDb) {
-    const double amplitude = inputDb <= -200.0 ? 0.0 : std::pow(10.0, inputDb / 20.0);
-    return feed.Play(amplitude, toneTicks, overload);
+    return feed.Play(std::pow(10.0, inputDb / 20.0), toneTicks, overload);
   };
 
   if (!options.meterDb) {
@@ -174,7 +173,7 @@ int FeedMeter(PluginHost& plugin, const SnapshotOptions& options, tovrasat::Mete
       reading = *rest;
       return kExitOk;
     }
-    const auto r = play(-1000.0);
+    const auto r = feed.Play(0.0, toneTicks, overload);  // the lamp fades in silence
     if (!r) return Fail(kExitFailure, "the plug-in failed to render or has no meter reading");
     reading = *r;
     return kExitOk;
@@ -194,15 +193,19 @@ int FeedMeter(PluginHost& plugin, const SnapshotOptions& options, tovrasat::Mete
             " the meter shows " + Fixed(low->meterDb, 2) + " to " + Fixed(high->meterDb, 2) +
             " dBFS");
   // The meter rises with the input: halve the interval, keeping the closest reading on the way.
-  double best = hi, bestError = std::abs(high->meterDb - target);
-  if (std::abs(low->meterDb - target) < bestError)
-    best = lo, bestError = std::abs(low->meterDb - target);
+  double best = hi;
+  double bestError = std::abs(high->meterDb - target);
+  const auto keepIfCloser = [&](double inputDb, float meterDb) {
+    if (std::abs(meterDb - target) >= bestError) return;
+    best = inputDb;
+    bestError = std::abs(meterDb - target);
+  };
+  keepIfCloser(lo, low->meterDb);
   for (int i = 0; i < 40 && bestError > 0.001; ++i) {
     const double mid = 0.5 * (lo + hi);
     const auto r = play(mid);
     if (!r) return Fail(kExitFailure, "the plug-in failed to render");
-    if (std::abs(r->meterDb - target) < bestError)
-      best = mid, bestError = std::abs(r->meterDb - target);
+    keepIfCloser(mid, r->meterDb);
     (r->meterDb < target ? lo : hi) = mid;
   }
   const auto r = play(best);  // the last play is what the editor shows
