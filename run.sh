@@ -6,7 +6,7 @@ cd "$(dirname "$0")"
 PACKAGES=(
   cmake ninja-build g++ pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
-  libcairo2-dev libstb-dev fonts-roboto-unhinted libx11-dev
+  libcairo2-dev libfreetype-dev libstb-dev fonts-roboto-unhinted libx11-dev
   libpugixml-dev libcli11-dev libsndfile1-dev libsoxr-dev
   locales
 )
@@ -51,6 +51,10 @@ demo() {
   cmake --build --preset release -j "$(jobs)" --target tovrasat
   local T=build/release/tools/tovrasat
   "$T" demo demo-out
+  # The editor as a user would see it at the demo's Gain 60 % setting, smallest and largest.
+  local shot=(--gain 60 --trim -1.5 --meter-db -4)
+  "$T" snapshot demo-out/editor-100.png "${shot[@]}"
+  "$T" snapshot demo-out/editor-175.png --scale 1.75 "${shot[@]}"
 }
 
 run_tests() { # preset

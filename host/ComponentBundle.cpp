@@ -48,6 +48,10 @@ const ComponentEntry* ComponentBundle::Find(const AudioComponentDescription& wan
   return nullptr;
 }
 
+void* ComponentBundle::Symbol(const char* name) const {
+  return mHandle != nullptr && name != nullptr ? ::dlsym(mHandle, name) : nullptr;
+}
+
 AudioComponentFactoryFunction ComponentBundle::Factory(const ComponentEntry& entry,
                                                        std::string& error) const {
   ::dlerror();

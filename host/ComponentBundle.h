@@ -31,6 +31,9 @@ class ComponentBundle {
   // The entry's exported factory; null, with a text naming the symbol, when the binary lacks it.
   AudioComponentFactoryFunction Factory(const ComponentEntry& entry, std::string& error) const;
 
+  // Any other symbol the binary exports (a view entry, say); null when it has none.
+  void* Symbol(const char* name) const;
+
  private:
   ComponentBundle() = default;
 

@@ -1,5 +1,6 @@
 // main.cpp: the tovrasat command line: parses with CLI11 and hands over to the subcommands.
 #include "tools/Commands.h"
+#include "tools/SnapshotCommand.h"
 #include "tools/TemporaryFile.h"
 
 #include <CLI/CLI.hpp>
@@ -8,6 +9,7 @@
 #include <cmath>
 #include <cstdio>
 #include <exception>
+#include <optional>
 #include <string>
 
 namespace {
@@ -37,6 +39,19 @@ CLI::Validator OnOff() {
                                              : "must be on or off (got '" + text + "')";
       },
       "on|off");
+}
+
+CLI::Validator EditorScale() {
+  return CLI::Validator(
+      [](std::string& text) -> std::string {
+        double value = 0.0;
+        const char* end = text.data() + text.size();
+        const auto [ptr, ec] = std::from_chars(text.data(), end, value);
+        return ec == std::errc() && ptr == end && tools::IsEditorScale(value)
+                   ? std::string()
+                   : "must be 1, 1.25, 1.5 or 1.75 (got " + text + ")";
+      },
+      "1|1.25|1.5|1.75");
 }
 
 void AddPresetOptions(CLI::App* app, double& gain, double& trim, std::string& phantom) {
@@ -155,6 +170,26 @@ int Run(int argc, char** argv) {
       app.add_subcommand("demo", "render a built-in demo signal at several settings and compare");
   demo->add_option("DIR", o.demoDir, "output folder (default demo-out)");
 
+  tools::SnapshotOptions shot;
+  std::optional<std::string> shotPhantom, shotBypass;
+  CLI::App* snapshot =
+      app.add_subcommand("snapshot", "draw the plug-in's editor in a given state into a PNG file");
+  snapshot->add_option("OUT", shot.out, "output PNG file")->required();
+  snapshot->add_option("--scale", shot.scale, "editor size: 1, 1.25, 1.5 or 1.75 (default 1)")
+      ->check(EditorScale());
+  snapshot->add_option("--gain", shot.gain, "Gain, percent (0 to 100)")
+      ->check(InRange(0.0, 100.0, "%"));
+  snapshot->add_option("--trim", shot.trimDb, "Output Trim, dB (-24 to 12)")
+      ->check(InRange(-24.0, 12.0, "dB"));
+  snapshot->add_option("--48v", shotPhantom, "the 48V switch: on or off")->check(OnOff());
+  snapshot->add_option("--bypass", shotBypass, "Bypass: on or off")->check(OnOff());
+  snapshot->add_option("--preset", shot.preset,
+                       "the current preset (or Default); its values fill what is not given");
+  snapshot->add_option("--meter-db", shot.meterDb, "the output level the meter shows, dBFS")
+      ->check(InRange(-120.0, 12.0, "dBFS"));
+  snapshot->add_option("--clip", shot.clip, "the overload lamp's brightness (0 to 1)")
+      ->check(InRange(0.0, 1.0, ""));
+
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
@@ -173,6 +208,12 @@ int Run(int argc, char** argv) {
                        text + " (see tovrasat " + (path.empty() ? "" : path + " ") + "--help)");
   }
 
+  if (snapshot->parsed()) {
+    shot.component = o.component;
+    if (shotPhantom) shot.phantom = *shotPhantom == "on";
+    if (shotBypass) shot.bypass = *shotBypass == "on";
+    return tools::Snapshot(shot);
+  }
   CLI::App* active = render->parsed() ? render : save;
   if (active->count("--gain") > 0) o.settings.gain = gain;
   if (active->count("--trim") > 0) o.settings.trimDb = trim;
