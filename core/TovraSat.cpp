@@ -10,6 +10,7 @@
 #include "gfx/IGfx.h"
 #include "gfx/platform/MakeGfx.h"
 #include "plug/FourCC.h"
+#include "ui/Build.h"
 
 namespace {
 
@@ -75,7 +76,7 @@ TovraSat::TovraSat(const plug::InstanceInfo& info) : plug::IPluginAU(MakeConfig(
   mMakeGraphicsFunc = [this]() -> plug::gfx::IGfx* {
     return plug::gfx::MakeGfx(*this, kEditorWidth, kEditorHeight, kEditorFps, mEditorScale);
   };
-  mLayoutFunc = [](plug::gfx::IGfx* graphics) {
+  mLayoutFunc = [this](plug::gfx::IGfx* graphics) {
     if (graphics->NControls() > 0) {
       // Only resized: the background plate follows the context's new bounds.
       plug::gfx::IControl* background = graphics->GetControl(0);
@@ -87,8 +88,7 @@ TovraSat::TovraSat(const plug::InstanceInfo& info) : plug::IPluginAU(MakeConfig(
       return;
     }
     graphics->EnableTooltips(true);
-    // The editor's controls are laid out by the editor module, which this build does not have
-    // yet: the context stays empty until it lands.
+    TovraUI::Build(graphics, this);
   };
 }
 

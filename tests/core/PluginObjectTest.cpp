@@ -162,17 +162,9 @@ TEST(TovraSatObject, ResetPreparesTheChainWithTheCurrentParameters) {
   EXPECT_EQ(plugin->GetLatency(), 0);
 }
 
-// A control that counts its resizes; Draw does nothing.
-class CountingControl : public plug::gfx::IControl {
- public:
-  using IControl::IControl;
-  void Draw(plug::gfx::IGfx&) override {}
-  void OnResize() override { ++resizes; }
-  int resizes = 0;
-};
-
-// Opening makes a 222 x 666 context at the stored zoom and lays it out with tooltips on; a later
-// layout of a populated context only stretches the first control over the new bounds.
+// Opening makes a 222 x 666 context at the stored zoom, with tooltips on, and lays the editor out;
+// a later layout of the populated context adds nothing and only stretches the first control (the
+// plate) over the new bounds.
 TEST(TovraSatObject, EditorCallbacksMakeAndRefitTheContext) {
   using plug::gfx::IRECT;
   auto plugin = coretest::MakePlugin();
@@ -184,44 +176,39 @@ TEST(TovraSatObject, EditorCallbacksMakeAndRefitTheContext) {
   EXPECT_EQ(g->Height(), 666);
   EXPECT_EQ(g->GetDrawScale(), 1.5f);
   EXPECT_TRUE(g->TooltipsEnabled());
+  const int built = g->NControls();
+  ASSERT_GT(built, 1);
+  ASSERT_NE(g->GetControlWithTag(TovraSat::kMeterCtrlTag), nullptr);
 
-  auto* plate = new CountingControl(IRECT(5.0f, 6.0f, 50.0f, 60.0f));
-  auto* other = new CountingControl(IRECT(10.0f, 10.0f, 20.0f, 20.0f));
-  g->AttachControl(plate);
-  g->AttachControl(other);
+  plug::gfx::IControl* plate = g->GetControl(0);
+  plug::gfx::IControl* other = g->GetControl(1);
+  const IRECT otherRect = other->GetRECT();
   g->Resize(300, 900, 1.0f, false);
   plate->SetMouseIsOver(true);
-  const int plateResizes = plate->resizes;
-  const int otherResizes = other->resizes;
   plugin->LayoutUI(g);
-  EXPECT_EQ(g->NControls(), 2);
+  EXPECT_EQ(g->NControls(), built);
   const IRECT full(0.0f, 0.0f, 300.0f, 900.0f);
   EXPECT_EQ(plate->GetRECT(), full);
   EXPECT_EQ(plate->GetTargetRECT(), full);
   EXPECT_FALSE(plate->GetMouseIsOver());
-  EXPECT_EQ(plate->resizes, plateResizes + 1);
-  EXPECT_EQ(other->GetRECT(), IRECT(10.0f, 10.0f, 20.0f, 20.0f));
-  EXPECT_EQ(other->resizes, otherResizes);
+  EXPECT_EQ(other->GetRECT(), otherRect);
   plugin->CloseWindow();
 }
 
 // The idle tick redraws the control tagged as the meter without running its action.
 TEST(TovraSatObject, IdleMarksTheOpenMeterDirtyWithoutItsAction) {
-  using plug::gfx::IRECT;
   auto plugin = coretest::MakePlugin();
   plugin->OnIdle();  // no editor: nothing to redraw, no crash
   ASSERT_NE(plugin->OpenWindow(nullptr), nullptr);
   plug::gfx::IGfx* g = plugin->GetUI();
+  plug::gfx::IControl* meter = g->GetControlWithTag(TovraSat::kMeterCtrlTag);
+  ASSERT_NE(meter, nullptr);
   int actions = 0;
-  auto* plate = new CountingControl(IRECT(0.0f, 0.0f, 222.0f, 666.0f));
-  auto* meter = new CountingControl(IRECT(10.0f, 10.0f, 20.0f, 100.0f),
-                                    [&actions](plug::gfx::IControl*) { ++actions; });
-  g->AttachControl(plate);
-  g->AttachControl(meter, TovraSat::kMeterCtrlTag);
+  meter->SetActionFunction([&actions](plug::gfx::IControl*) { ++actions; });
   g->SetAllControlsClean();
   plugin->OnIdle();
   EXPECT_TRUE(meter->IsDirty());
-  EXPECT_FALSE(plate->IsDirty());
+  EXPECT_FALSE(g->GetControl(0)->IsDirty());
   EXPECT_EQ(actions, 0);
   plugin->CloseWindow();
 }
