@@ -101,8 +101,7 @@ class Player {
       played += kBlock;
       if (stream) {
         for (UInt32 i = 0; i < kBlock; ++i)
-          for (std::size_t c = 0; c < nch; ++c)
-            interleaved[i * nch + c] = outBuf[c][i];
+          for (std::size_t c = 0; c < nch; ++c) interleaved[i * nch + c] = outBuf[c][i];
         Pa_WriteStream(stream, interleaved.data(), kBlock);
       } else {
         std::this_thread::sleep_until(
@@ -142,6 +141,12 @@ const char* ParamName(AudioUnitParameterID id) {
 
 }  // namespace
 
+void* OpenEditorView(const host::ComponentBundle& bundle, host::HostedUnit& unit,
+                     unsigned long parent) {
+  const CreateViewFn createView = FindCreateView(bundle, unit.Entry());
+  return createView ? createView(unit.Unit(), reinterpret_cast<void*>(parent)) : nullptr;
+}
+
 int Editor(const EditorOptions& options) {
   Display* display = XOpenDisplay(nullptr);
   if (!display)
@@ -175,10 +180,7 @@ int Editor(const EditorOptions& options) {
     std::fflush(stdout);
   });
 
-  const CreateViewFn createView = FindCreateView(*bundle, unit.Entry());
-  void* view = createView
-                   ? createView(unit.Unit(), reinterpret_cast<void*>(DefaultRootWindow(display)))
-                   : nullptr;
+  void* view = OpenEditorView(*bundle, unit, DefaultRootWindow(display));
   if (!view) {
     XCloseDisplay(display);
     return Fail(kExitFailure, "the plug-in opened no editor window");

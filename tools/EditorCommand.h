@@ -3,6 +3,9 @@
 
 #include <string>
 
+#include "host/ComponentBundle.h"
+#include "host/HostedUnit.h"
+
 namespace tools {
 
 struct EditorOptions {
@@ -17,5 +20,12 @@ struct EditorOptions {
 // ("Gain = 40.0"), and writes what was played to OUT when the window closes. Returns the exit
 // status; without a display it says so in one line and returns 1.
 int Editor(const EditorOptions& options);
+
+// Opens the unit's editor through the bundle's view entry (TovraSat_CreateView) as a child of
+// parent, an X11 window (the root window gives a top-level window; 0 an offscreen editor). The
+// view (the X11 window's ID as a pointer, or the offscreen target), or null when the bundle has no
+// such entry or the unit no editor. Threads: main.
+void* OpenEditorView(const host::ComponentBundle& bundle, host::HostedUnit& unit,
+                     unsigned long parent);
 
 }  // namespace tools

@@ -62,6 +62,38 @@ void ConnectionCallback(CFFileDescriptorRef f, CFOptionFlags, void* info) {
   if (CFFileDescriptorIsValid(f)) CFFileDescriptorEnableCallBacks(f, kCFFileDescriptorReadCallBack);
 }
 
+// Xlib reports errors through one handler for the whole process, and its default one ends the
+// process. On the views' own connections errors are expected when a host destroys the window
+// under the editor, and are ignored; errors on other connections go to the handler found before.
+std::vector<Display*>& OwnDisplays() {
+  static std::vector<Display*> displays;
+  return displays;
+}
+XErrorHandler gPreviousErrorHandler = nullptr;
+
+int OnXError(Display* display, XErrorEvent* error) {
+  const auto& own = OwnDisplays();
+  if (std::find(own.begin(), own.end(), display) != own.end()) return 0;
+  return gPreviousErrorHandler ? gPreviousErrorHandler(display, error) : 0;
+}
+
+void AddOwnDisplay(Display* display) {
+  if (OwnDisplays().empty()) {
+    const XErrorHandler previous = XSetErrorHandler(OnXError);
+    if (previous != OnXError) gPreviousErrorHandler = previous;
+  }
+  OwnDisplays().push_back(display);
+}
+
+void RemoveOwnDisplay(Display* display) {
+  auto& own = OwnDisplays();
+  own.erase(std::remove(own.begin(), own.end(), display), own.end());
+  if (!own.empty()) return;
+  // Put the old handler back unless someone replaced ours meanwhile.
+  const XErrorHandler current = XSetErrorHandler(gPreviousErrorHandler);
+  if (current != OnXError) XSetErrorHandler(current);
+}
+
 void CloseCallback(CFRunLoopTimerRef, void* info) {
   // Runs from the run loop, outside the view's own event handling, so the view may go.
   static_cast<IGfxEditorDelegate*>(info)->CloseWindow();
@@ -77,7 +109,9 @@ std::unique_ptr<X11View> X11View::Open(IGfxCairo& gfx, unsigned long parent) {
   return view;
 }
 
-X11View::X11View(IGfxCairo& gfx, _XDisplay* display) : mGfx(gfx), mDisplay(display) {}
+X11View::X11View(IGfxCairo& gfx, _XDisplay* display) : mGfx(gfx), mDisplay(display) {
+  AddOwnDisplay(display);
+}
 
 float X11View::ScreenScale(_XDisplay* display) {
   double dpi = 0.0;
@@ -180,11 +214,14 @@ X11View::~X11View() {
   mTooltip.reset();
   if (mTarget) cairo_surface_destroy(mTarget);
   if (mBlankCursor) XFreeCursor(mDisplay, mBlankCursor);
-  if (mWindow) XDestroyWindow(mDisplay, mWindow);
+  if (mWindow && !mWindowGone) XDestroyWindow(mDisplay, mWindow);
+  XSync(mDisplay, False);  // errors of the requests above arrive while they are still ours
   XCloseDisplay(mDisplay);
+  RemoveOwnDisplay(mDisplay);
 }
 
 void X11View::Resize(int w, int h) {
+  if (mWindowGone) return;
   w = std::max(w, 1);
   h = std::max(h, 1);
   if (XSizeHints* hints = XAllocSizeHints()) {
@@ -200,7 +237,7 @@ void X11View::Resize(int w, int h) {
 }
 
 void X11View::HideCursor(bool hide) {
-  if (hide == mCursorHidden) return;
+  if (hide == mCursorHidden || mWindowGone) return;
   mCursorHidden = hide;
   if (hide) {
     XDefineCursor(mDisplay, mWindow, mBlankCursor);
@@ -211,7 +248,7 @@ void X11View::HideCursor(bool hide) {
 }
 
 void X11View::Blit(int x, int y, int w, int h) {
-  if (w <= 0 || h <= 0) return;
+  if (w <= 0 || h <= 0 || mWindowGone) return;
   cairo_surface_t* backing = mGfx.BackingSurface();
   if (!backing || cairo_surface_status(backing) != CAIRO_STATUS_SUCCESS) return;
   cairo_t* cr = cairo_create(mTarget);
@@ -224,6 +261,7 @@ void X11View::Blit(int x, int y, int w, int h) {
 }
 
 void X11View::CountFrame() {
+  if (mWindowGone) return;
   ++mFrames;
   const long value = long(mFrames);
   XChangeProperty(mDisplay, mWindow, mFramesAtom, XA_CARDINAL, 32, PropModeReplace,
@@ -377,6 +415,16 @@ void X11View::Handle(XEvent& event) {
         mGfx.OnKeyUp(mLastX, mLastY, IKeyPress(text, int(keysym), mod.S, mod.C, mod.A));
       }
       break;
+    case DestroyNotify:
+      // The host destroyed the window (or its parent): the editor has nothing to show on.
+      if (event.xdestroywindow.window == mWindow) {
+        mWindowGone = true;
+        mMenu.reset();
+        mTextEntry.reset();
+        mTooltip.reset();
+        RequestClose();
+      }
+      break;
     case ClientMessage:
       if (event.xclient.window == mWindow && event.xclient.message_type == mProtocolsAtom &&
           static_cast<unsigned long>(event.xclient.data.l[0]) == mDeleteAtom)
@@ -448,8 +496,13 @@ void X11View::HandleRelease(XEvent& event) {
 }
 
 void X11View::HandleMotion(XEvent& event) {
-  // Only the latest of a run of queued motions matters.
-  while (XCheckTypedWindowEvent(mDisplay, mWindow, MotionNotify, &event)) {
+  // Of a run of motions queued back to back only the latest matters; a motion after a press or
+  // release stays behind it.
+  while (XPending(mDisplay) > 0) {
+    XEvent next;
+    XPeekEvent(mDisplay, &next);
+    if (next.type != MotionNotify || next.xmotion.window != mWindow) break;
+    XNextEvent(mDisplay, &event);
   }
   const XMotionEvent& m = event.xmotion;
   const float s = mGfx.GetDrawScale();

@@ -32,7 +32,9 @@ class X11TextEntry;
  *  modifiers S, C and A. It shows the context's pending menus and text entries in
  *  windows of its own, and the mouse-over control's tooltip after the pointer
  *  rested kTooltipDelay seconds. Closing the window (WM_DELETE_WINDOW) closes the
- *  editor through its delegate.
+ *  editor through its delegate, and so does a window destroyed by its host; X
+ *  errors on the view's own connection (requests on a window already gone) are
+ *  ignored instead of ending the process.
  *
  *  After each frame it shows, it counts it in the window's property
  *  _TOVRASAT_FRAMES (CARDINAL), so that a test or a host can wait for a drawn
@@ -106,6 +108,7 @@ class X11View {
   bool mPointerInside = false;
   bool mTooltipDismissed = false;  // a press hides it until the pointer moves on
   bool mCursorHidden = false;
+  bool mWindowGone = false;  // destroyed by someone else: no more requests on it
 };
 
 }  // namespace plug::gfx

@@ -16,7 +16,8 @@
 #include "gfx/platform/RGBAImage.h"
 #include "gfx/platform/ResourceFolder.h"
 #include "tests/gfx/GfxTestSupport.h"
-#include "tests/gfx/XvfbServer.h"
+#include "tests/support/XSession.h"
+#include "tests/support/XvfbServer.h"
 
 // Xlib's macros come after the toolkit's headers.
 #include <X11/Xatom.h>
@@ -25,6 +26,8 @@
 namespace {
 
 using namespace gfxtest;
+using testsupport::XSession;
+using testsupport::XvfbServer;
 
 class Background : public IControl {
  public:
@@ -111,8 +114,7 @@ class X11Window : public ::testing::Test {
   void SetUp() override {
     ASSERT_TRUE(gServer && gServer->Started()) << "Xvfb is needed (Debian package xvfb)";
     ResourceFolder::Set(TOVRASAT_BUILD_RESOURCES);
-    mDisplay = XOpenDisplay(nullptr);
-    ASSERT_NE(mDisplay, nullptr);
+    ASSERT_NE(xs.Get(), nullptr);
     dlg.mLayoutFunc = [this](IGfx* g) {
       if (g->NControls() > 0) return;
       g->EnableTooltips(true);
@@ -123,83 +125,39 @@ class X11Window : public ::testing::Test {
       menu = static_cast<MenuButton*>(g->AttachControl(new MenuButton(IRECT(110, 50, 150, 90))));
       entry = static_cast<EntryButton*>(g->AttachControl(new EntryButton(IRECT(160, 50, 200, 90))));
     };
-    void* view = dlg.OpenWindow(reinterpret_cast<void*>(DefaultRootWindow(mDisplay)));
+    void* view = dlg.OpenWindow(reinterpret_cast<void*>(xs.Root()));
     ASSERT_NE(view, nullptr);
     window = reinterpret_cast<Window>(view);
     // Away from the screen's edges, so that drags may leave the window on every side.
-    XMoveWindow(mDisplay, window, kLeft, kTop);
-    XSync(mDisplay, False);
+    XMoveWindow(xs.Get(), window, kLeft, kTop);
+    XSync(xs.Get(), False);
     ASSERT_TRUE(WaitForFrames(1)) << "the window signals its first frame";
   }
   void TearDown() override {
     dlg.CloseWindow();
-    if (mDisplay) XCloseDisplay(mDisplay);
     ResourceFolder::Set("");
   }
 
-  /** Runs the main run loop until done() holds; false after five seconds. */
-  bool PumpUntil(const std::function<bool()>& done) {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    while (!done()) {
-      if (std::chrono::steady_clock::now() > end) return false;
-      CFRunLoopRunInMode(kCFRunLoopDefaultMode, 0.01, true);
-    }
-    return true;
-  }
+  static bool PumpUntil(const std::function<bool()>& done) { return XSession::PumpUntil(done); }
+  long Frames() const { return xs.Frames(window); }
+  bool WaitForFrames(long atLeast) const { return xs.WaitForFrames(window, atLeast); }
+  void Xdo(const std::string& args) { ASSERT_TRUE(XSession::Xdo(args)) << args; }
+  int PopupWindows() const { return int(xs.Popups().size()); }
 
-  long Frames() {
-    const Atom atom = XInternAtom(mDisplay, "_TOVRASAT_FRAMES", False);
-    Atom type = 0;
-    int format = 0;
-    unsigned long n = 0, after = 0;
-    unsigned char* data = nullptr;
-    long frames = 0;
-    if (XGetWindowProperty(mDisplay, window, atom, 0, 1, False, XA_CARDINAL, &type, &format, &n,
-                           &after, &data) == Success &&
-        data && n == 1)
-      frames = *reinterpret_cast<long*>(data);
-    if (data) XFree(data);
-    return frames;
-  }
-  bool WaitForFrames(long atLeast) {
-    return PumpUntil([&] { return Frames() >= atLeast; });
-  }
-
-  /** xdotool with the arguments, run to its end (its events then wait on our connection). */
-  void Xdo(const std::string& args) {
-    const std::string cmd = "xdotool " + args;
-    ASSERT_EQ(std::system(cmd.c_str()), 0) << cmd;
-  }
   std::string Win() const { return std::to_string(window); }
-  void ClickAt(int x, int y, int button = 1) {
-    Xdo("mousemove --window " + Win() + " " + std::to_string(x) + " " + std::to_string(y) +
+  void ClickAt(int px, int py, int button = 1) {
+    Xdo("mousemove --window " + Win() + " " + std::to_string(px) + " " + std::to_string(py) +
         " click " + std::to_string(button));
-  }
-
-  /** Mapped override-redirect windows on the screen: the open menu levels and tooltips. */
-  int PopupWindows() {
-    Window root = 0, parent = 0, *children = nullptr;
-    unsigned n = 0;
-    int count = 0;
-    XQueryTree(mDisplay, DefaultRootWindow(mDisplay), &root, &parent, &children, &n);
-    for (unsigned i = 0; i < n; ++i) {
-      XWindowAttributes wa;
-      if (XGetWindowAttributes(mDisplay, children[i], &wa) && wa.override_redirect &&
-          wa.map_state == IsViewable)
-        ++count;
-    }
-    if (children) XFree(children);
-    return count;
   }
 
   static constexpr int kLeft = 100, kTop = 200;
   /** Screen coordinates of a point of the window. */
-  static std::string At(int x, int y) {
-    return std::to_string(kLeft + x) + " " + std::to_string(kTop + y);
+  static std::string At(int px, int py) {
+    return std::to_string(kLeft + px) + " " + std::to_string(kTop + py);
   }
 
+  XSession xs;
   TestDelegate dlg;
-  Display* mDisplay = nullptr;
   Window window = 0;
   TestKnob* knob = nullptr;
   TestSwitch* toggle = nullptr;
@@ -362,27 +320,30 @@ TEST_F(X11Window, ScreenshotEqualsTheOffscreenImageAndResizeFollows) {
   dlg.GetUI()->Resize(200, 100, 1.5f, true);
   XWindowAttributes wa{};
   ASSERT_TRUE(PumpUntil([&] {
-    XGetWindowAttributes(mDisplay, window, &wa);
+    XGetWindowAttributes(xs.Get(), window, &wa);
     return wa.width == 300 && wa.height == 150;
   }));
 }
 
 TEST_F(X11Window, ClosingTheWindowClosesTheEditor) {
-  XEvent close{};
-  close.xclient.type = ClientMessage;
-  close.xclient.window = window;
-  close.xclient.message_type = XInternAtom(mDisplay, "WM_PROTOCOLS", False);
-  close.xclient.format = 32;
-  close.xclient.data.l[0] = long(XInternAtom(mDisplay, "WM_DELETE_WINDOW", False));
-  XSendEvent(mDisplay, window, False, NoEventMask, &close);
-  XFlush(mDisplay);
+  xs.Close(window);
   ASSERT_TRUE(PumpUntil([&] { return dlg.GetUI() == nullptr; }));
   EXPECT_EQ(dlg.log.back(), "close");
-  XWindowAttributes wa{};
-  XSync(mDisplay, False);
-  int (*old)(Display*, XErrorEvent*) = XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
-  EXPECT_FALSE(XGetWindowAttributes(mDisplay, window, &wa)) << "the window is gone";
-  XSetErrorHandler(old);
+  EXPECT_FALSE(xs.Exists(window)) << "the window is gone";
+}
+
+TEST_F(X11Window, AWindowDestroyedByTheHostClosesTheEditorAndEndsNothingElse) {
+  ClickAt(180, 70);  // a text entry is open when the window goes
+  ASSERT_TRUE(PumpUntil([&] { return dlg.GetUI()->IsTextEntryPending(); }));
+  XDestroyWindow(xs.Get(), window);
+  XFlush(xs.Get());
+  ASSERT_TRUE(PumpUntil([&] { return dlg.GetUI() == nullptr; }));
+  EXPECT_EQ(dlg.log.back(), "close");
+  // Xlib's default error handler would have ended this process on the requests that raced the
+  // destruction. The editor opens again as before.
+  window = reinterpret_cast<Window>(dlg.OpenWindow(reinterpret_cast<void*>(xs.Root())));
+  ASSERT_NE(window, 0u);
+  EXPECT_TRUE(WaitForFrames(1));
 }
 
 }  // namespace

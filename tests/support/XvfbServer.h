@@ -10,10 +10,12 @@
 #include <cstdlib>
 #include <string>
 
-namespace gfxtest {
+namespace testsupport {
 
 /** Starts Xvfb with -displayfd, so parallel test processes never collide on a
- *  display number, and points DISPLAY at it; stops it when destroyed. Started()
+ *  display number, and points DISPLAY at it; stops it when destroyed. -noreset
+ *  keeps it from resetting (and refusing connections meanwhile) whenever its
+ *  last client leaves between two tests. Started()
  *  is false when Xvfb could not be started (not installed). */
 class XvfbServer {
  public:
@@ -30,7 +32,7 @@ class XvfbServer {
         dup2(null, STDERR_FILENO);
       }
       execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1024x1280x24", "-nolisten",
-             "tcp", "-dpi", "96", static_cast<char*>(nullptr));
+             "tcp", "-dpi", "96", "-noreset", static_cast<char*>(nullptr));
       _exit(127);
     }
     close(fds[1]);
@@ -64,4 +66,4 @@ class XvfbServer {
   std::string mDisplay;
 };
 
-}  // namespace gfxtest
+}  // namespace testsupport
