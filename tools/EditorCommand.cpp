@@ -12,6 +12,7 @@
 #include <vector>
 
 #include <CoreFoundation/CoreFoundation.h>
+#include <TovraSdk/RunLoopClock.h>
 
 #include "tools/AudioFile.h"
 #include "tools/Commands.h"
@@ -171,6 +172,8 @@ int Editor(const EditorOptions& options) {
     XCloseDisplay(display);
     return Fail(kExitFailure, error.empty() ? "the plug-in could not be prepared" : error);
   }
+  // The editor and the idle timer run on the wall clock here, not at the pace of an offline render.
+  TovraSdkRunLoopUseSystemClock();
   host::HostedUnit& unit = plugin->Unit();
   unit.ListenToParameters([&unit](const AudioUnitEvent& event, AudioUnitParameterValue value) {
     if (event.mEventType != kAudioUnitEvent_ParameterValueChange) return;

@@ -383,7 +383,13 @@ void X11View::Handle(XEvent& event) {
       }
       break;
     case EnterNotify:
-      if (event.xcrossing.window == mWindow) mPointerInside = true;
+      // Also a window that appears under a resting pointer: mouse-over starts without a motion.
+      if (event.xcrossing.window == mWindow && !mMenu && !mTextEntry &&
+          !(event.xcrossing.state & kHeldButtons)) {
+        const float s = mGfx.GetDrawScale();
+        PointerOver(float(event.xcrossing.x) / s, float(event.xcrossing.y) / s,
+                    event.xcrossing.state);
+      }
       break;
     case LeaveNotify:
       if (event.xcrossing.window == mWindow && event.xcrossing.mode == NotifyNormal &&
@@ -510,14 +516,20 @@ void X11View::HandleMotion(XEvent& event) {
   const IMouseMod mod = Modifiers(m.state);
   if (m.state & kHeldButtons) {
     mGfx.OnMouseDrag(x, y, x - mLastX, y - mLastY, mod);
+    mLastX = x;
+    mLastY = y;
   } else {
-    mPointerInside = true;
-    IControl* before = mGfx.GetMouseOverControl();
-    mGfx.OnMouseOver(x, y, mod);
-    if (mGfx.GetMouseOverControl() != before) mTooltipDismissed = false;
-    HideTooltip();
-    mLastMotion = CFAbsoluteTimeGetCurrent();
+    PointerOver(x, y, m.state);
   }
+}
+
+void X11View::PointerOver(float x, float y, unsigned state) {
+  mPointerInside = true;
+  IControl* before = mGfx.GetMouseOverControl();
+  mGfx.OnMouseOver(x, y, Modifiers(state));
+  if (mGfx.GetMouseOverControl() != before) mTooltipDismissed = false;
+  HideTooltip();
+  mLastMotion = CFAbsoluteTimeGetCurrent();
   mLastX = x;
   mLastY = y;
 }

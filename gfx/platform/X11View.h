@@ -71,6 +71,8 @@ class X11View {
   void HandlePress(_XEvent& event);
   void HandleRelease(_XEvent& event);
   void HandleMotion(_XEvent& event);
+  /** The pointer moves over the window without a button: mouse-over and the tooltip's rest. */
+  void PointerOver(float x, float y, unsigned state);
   void SyncPopups();
   void UpdateTooltip(double now);
   void HideTooltip();
