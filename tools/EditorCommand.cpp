@@ -7,6 +7,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <thread>
 #include <vector>
@@ -125,6 +126,33 @@ class Player {
   std::vector<std::vector<float>> mPlayed;
 };
 
+// The editor's zoom lives in the plug-in's state, not in a parameter: it is set the way a host
+// restores a project, through the class-info dictionary, whose state chunk holds it as a float
+// after the four parameter doubles. A zoom restored while the editor is closed is the one it opens
+// at.
+bool SetEditorScale(host::HostedUnit& unit, float scale, std::string& error) {
+  constexpr CFIndex kScaleOffset = 32;
+  OSStatus status = noErr;
+  host::CFRef<CFPropertyListRef> info = unit.SaveClassInfo(&status);
+  const auto dict = static_cast<CFDictionaryRef>(info.Get());
+  const CFStringRef key = CFSTR("data");
+  const auto data = dict ? static_cast<CFDataRef>(CFDictionaryGetValue(dict, key))
+                         : static_cast<CFDataRef>(nullptr);
+  if (!data || CFDataGetLength(data) < kScaleOffset + CFIndex(sizeof(float))) {
+    error = "the plug-in's state holds no editor size";
+    return false;
+  }
+  host::CFRef<CFMutableDataRef> chunk(CFDataCreateMutableCopy(nullptr, 0, data));
+  std::memcpy(CFDataGetMutableBytePtr(chunk.Get()) + kScaleOffset, &scale, sizeof(float));
+  host::CFRef<CFMutableDictionaryRef> changed(CFDictionaryCreateMutableCopy(nullptr, 0, dict));
+  CFDictionarySetValue(changed.Get(), key, chunk.Get());
+  if (unit.RestoreClassInfo(changed.Get()) != noErr) {
+    error = "the plug-in refused the editor size";
+    return false;
+  }
+  return true;
+}
+
 const char* ParamName(AudioUnitParameterID id) {
   switch (id) {
     case kParamGain:
@@ -175,6 +203,10 @@ int Editor(const EditorOptions& options) {
   // The editor and the idle timer run on the wall clock here, not at the pace of an offline render.
   TovraSdkRunLoopUseSystemClock();
   host::HostedUnit& unit = plugin->Unit();
+  if (options.scale > 0.f && !SetEditorScale(unit, options.scale, error)) {
+    XCloseDisplay(display);
+    return Fail(kExitFailure, error);
+  }
   unit.ListenToParameters([&unit](const AudioUnitEvent& event, AudioUnitParameterValue value) {
     if (event.mEventType != kAudioUnitEvent_ParameterValueChange) return;
     const AudioUnitParameterID id = event.mArgument.mParameter.mParameterID;

@@ -12,6 +12,7 @@ struct EditorOptions {
   std::string component;  // --component PATH, empty: PluginHost::LocateBundle's search
   std::string in;         // IN, empty: silence at 48 kHz
   std::string out;        // --out OUT, empty: nothing written
+  float scale = 0.f;      // --scale S: 1, 1.25, 1.5 or 1.75; 0: the plug-in's own
   bool noAudio = false;   // --no-audio: real-time pace without a sound device
 };
 

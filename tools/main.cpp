@@ -99,6 +99,10 @@ int Run(int argc, char** argv) {
       "editor", "open the plug-in's editor in a window and play a file through it in a loop");
   editor->add_option("IN", editorOptions.in, "audio file to loop (mono or stereo)");
   editor->add_option("--out", editorOptions.out, "write what was played here (WAV) at the end");
+  editor
+      ->add_option("--scale", editorOptions.scale,
+                   "editor size: 1, 1.25, 1.5 or 1.75 (100 to 175 %)")
+      ->check(CLI::IsMember({1.f, 1.25f, 1.5f, 1.75f}));
   editor->add_flag("--no-audio", editorOptions.noAudio,
                    "no sound device: play silently in real time");
 

@@ -138,4 +138,16 @@ TEST_F(EditorCommand, BypassClickedWhilePlayingMakesTheRestOfOutTheDryInput) {
   EXPECT_LT(maxDiff(out.Frames() - 12000, out.Frames()), 1e-6) << "the end is the dry input";
 }
 
+TEST_F(EditorCommand, ScaleOpensTheEditorAtThatSize) {
+  Start({"editor", "--scale", "1.5", "--no-audio"});
+  ASSERT_TRUE(XSession::Xdo("search --sync --name '^TovraSat$' > " + (dir / "window").string()));
+  const Window window = std::stoul(ReadFile(dir / "window"));
+  ASSERT_TRUE(xs.WaitForFrames(window, 1)) << ReadFile(dir / "stderr");
+  const XSession::Geometry g = xs.WindowGeometry(window);
+  EXPECT_EQ(g.w, 333);
+  EXPECT_EQ(g.h, 999);
+  xs.Close(window);
+  EXPECT_EQ(Wait(), 0) << ReadFile(dir / "stderr");
+}
+
 }  // namespace
