@@ -2,10 +2,13 @@
 #include "tools/EditorCommand.h"
 
 #include <dlfcn.h>
+#include <fcntl.h>
 #include <portaudio.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -45,6 +48,30 @@ CreateViewFn FindCreateView(const host::ComponentBundle& bundle,
   return fn;
 }
 
+// The sound libraries under PortAudio report every device they probe and fail to find on stderr;
+// the command says in one line of its own what came of it instead.
+class QuietStderr {
+ public:
+  QuietStderr() : mSaved(dup(STDERR_FILENO)) {
+    const int null = open("/dev/null", O_WRONLY);
+    if (null >= 0) {
+      dup2(null, STDERR_FILENO);
+      close(null);
+    }
+  }
+  ~QuietStderr() {
+    if (mSaved >= 0) {
+      dup2(mSaved, STDERR_FILENO);
+      close(mSaved);
+    }
+  }
+  QuietStderr(const QuietStderr&) = delete;
+  QuietStderr& operator=(const QuietStderr&) = delete;
+
+ private:
+  int mSaved;
+};
+
 // Plays blocks of the looped input through the unit: on the sound device, whose blocking writes
 // set the pace, or without one against the clock. Records what it played when asked.
 class Player {
@@ -67,15 +94,20 @@ class Player {
     const std::size_t nch = std::size_t(mIn.NChannels());
     const int channels = mIn.NChannels();
     PaStream* stream = nullptr;
-    if (useDevice && Pa_Initialize() == paNoError) {
-      if (Pa_OpenDefaultStream(&stream, 0, channels, paFloat32, mIn.sampleRate, kBlock, nullptr,
-                               nullptr) != paNoError ||
-          Pa_StartStream(stream) != paNoError) {
-        if (stream) Pa_CloseStream(stream);
-        stream = nullptr;
-        Pa_Terminate();
+    if (useDevice) {
+      QuietStderr quiet;
+      if (Pa_Initialize() == paNoError) {
+        if (Pa_OpenDefaultStream(&stream, 0, channels, paFloat32, mIn.sampleRate, kBlock, nullptr,
+                                 nullptr) != paNoError ||
+            Pa_StartStream(stream) != paNoError) {
+          if (stream) Pa_CloseStream(stream);
+          stream = nullptr;
+          Pa_Terminate();
+        }
       }
     }
+    if (useDevice && !stream)
+      std::fprintf(stderr, "tovrasat: no sound output could be opened; playing silently\n");
     mUsedDevice = stream != nullptr;
     if (mRecord) mPlayed.assign(nch, {});
 
@@ -151,6 +183,12 @@ bool SetEditorScale(host::HostedUnit& unit, float scale, std::string& error) {
     return false;
   }
   return true;
+}
+
+// Ctrl+C in the terminal ends the session as closing the window does (OUT is still written).
+volatile std::sig_atomic_t gInterrupted = 0;
+void OnInterrupt(int) {
+  gInterrupted = 1;
 }
 
 const char* ParamName(AudioUnitParameterID id) {
@@ -233,8 +271,11 @@ int Editor(const EditorOptions& options) {
   player.Start(!options.noAudio && !options.in.empty());
 
   // The main run loop drives the editor and the idle timer until the window is gone.
+  gInterrupted = 0;
+  std::signal(SIGINT, OnInterrupt);
+  std::signal(SIGTERM, OnInterrupt);
   bool open = true;
-  while (open) {
+  while (open && !gInterrupted) {
     CFRunLoopRunInMode(kCFRunLoopDefaultMode, 0.02, true);
     while (XPending(display) > 0) {
       XEvent event;
@@ -242,6 +283,8 @@ int Editor(const EditorOptions& options) {
       if (event.type == DestroyNotify && event.xdestroywindow.window == window) open = false;
     }
   }
+  std::signal(SIGINT, SIG_DFL);
+  std::signal(SIGTERM, SIG_DFL);
   player.Stop();
   XCloseDisplay(display);
 
