@@ -279,6 +279,7 @@ void X11View::Frame() {
     for (const IRECT& r : rects) area = area.Union(r);
     const IRECT px = area.GetScaled(mGfx.GetDrawScale()).GetPixelAligned();
     Blit(int(px.L), int(px.T), int(px.W()), int(px.H()));
+    mHasDrawn = true;
     CountFrame();
   }
   UpdateTooltip(CFAbsoluteTimeGetCurrent());
@@ -353,7 +354,8 @@ void X11View::Handle(XEvent& event) {
       if (mTooltip && event.xexpose.window == mTooltip->Id()) mTooltip->Show();
       if (event.xexpose.window == mWindow) {
         Blit(event.xexpose.x, event.xexpose.y, event.xexpose.width, event.xexpose.height);
-        if (event.xexpose.count == 0) CountFrame();
+        // Only a picture that holds the editor counts as drawn (the first Expose may come first).
+        if (event.xexpose.count == 0 && mHasDrawn) CountFrame();
       }
       break;
     case ButtonPress:
