@@ -473,6 +473,11 @@ void X11View::HandlePress(XEvent& event) {
   mLastX = x;
   mLastY = y;
   const bool first = (b.state & kHeldButtons) == 0;
+  if (first) {
+    mLastPixelX = mAnchorX = b.x;
+    mLastPixelY = mAnchorY = b.y;
+    mWarpPending = false;
+  }
   const bool fastPair =
       first && !mLastPressWasDouble && b.button == mLastPressButton &&
       b.time - mLastPressTime <= static_cast<unsigned long>(kDoubleClickSeconds * 1000.0) &&
@@ -505,23 +510,45 @@ void X11View::HandleRelease(XEvent& event) {
 
 void X11View::HandleMotion(XEvent& event) {
   // Of a run of motions queued back to back only the latest matters; a motion after a press or
-  // release stays behind it.
+  // release stays behind it, and so does one after the pointer was put back (another frame of
+  // reference).
+  auto afterWarp = [this](const XEvent& e) { return mWarpPending && e.xany.serial >= mWarpSerial; };
   while (XPending(mDisplay) > 0) {
     XEvent next;
     XPeekEvent(mDisplay, &next);
-    if (next.type != MotionNotify || next.xmotion.window != mWindow) break;
+    if (next.type != MotionNotify || next.xmotion.window != mWindow ||
+        afterWarp(next) != afterWarp(event))
+      break;
     XNextEvent(mDisplay, &event);
   }
   const XMotionEvent& m = event.xmotion;
   const float s = mGfx.GetDrawScale();
-  const float x = float(m.x) / s, y = float(m.y) / s;
-  const IMouseMod mod = Modifiers(m.state);
-  if (m.state & kHeldButtons) {
-    mGfx.OnMouseDrag(x, y, x - mLastX, y - mLastY, mod);
-    mLastX = x;
-    mLastY = y;
-  } else {
-    PointerOver(x, y, m.state);
+  if (!(m.state & kHeldButtons)) {
+    PointerOver(float(m.x) / s, float(m.y) / s, m.state);
+    return;
+  }
+  // Motions from before the pointer was put back are measured from where it was; the first one
+  // after from where it was put.
+  if (afterWarp(event)) {
+    mWarpPending = false;
+    mLastPixelX = mAnchorX;
+    mLastPixelY = mAnchorY;
+  }
+  const float dX = float(m.x - mLastPixelX) / s, dY = float(m.y - mLastPixelY) / s;
+  mLastPixelX = m.x;
+  mLastPixelY = m.y;
+  if (dX == 0.f && dY == 0.f) return;
+  mLastX += dX;
+  mLastY += dY;
+  mGfx.OnMouseDrag(mLastX, mLastY, dX, dY, Modifiers(m.state));
+  // While a control hides the cursor, the pointer goes back to where the drag began after each
+  // step, so a knob turns on however far the mouse travels (the screen's edge never stops it).
+  if (mGfx.IsCursorHidden() && !mWarpPending && !mWindowGone &&
+      (m.x != mAnchorX || m.y != mAnchorY)) {
+    mWarpSerial = NextRequest(mDisplay);
+    mWarpPending = true;
+    XWarpPointer(mDisplay, None, mWindow, 0, 0, 0, 0, mAnchorX, mAnchorY);
+    XFlush(mDisplay);
   }
 }
 

@@ -26,8 +26,10 @@ class X11TextEntry;
  *  that shows what the context redrew (its backing image is the second buffer,
  *  so nothing flickers); an Expose shows again what it uncovers.
  *
- *  Pointer presses capture until the last button is released; a second press of
- *  the same button within kDoubleClickSeconds and kDoubleClickPixels is a
+ *  Pointer presses capture until the last button is released; while a control
+ *  hides the cursor during a drag, the pointer is put back where the drag began
+ *  after each step, so the drag never ends at the screen's edge. A second press
+ *  of the same button within kDoubleClickSeconds and kDoubleClickPixels is a
  *  double-click; buttons 4/5 (6/7) are the wheel; Shift, Control and Alt are the
  *  modifiers S, C and A. It shows the context's pending menus and text entries in
  *  windows of its own, and the mouse-over control's tooltip after the pointer
@@ -101,8 +103,12 @@ class X11View {
   std::string mTooltipText;
 
   unsigned long mFrames = 0;
-  float mLastX = 0.f, mLastY = 0.f;  // logical pixels of the last pointer event
-  unsigned long mLastPressTime = 0;  // X server milliseconds
+  float mLastX = 0.f, mLastY = 0.f;      // logical pixels of the last pointer event
+  int mLastPixelX = 0, mLastPixelY = 0;  // window pixels of the last motion of a drag
+  int mAnchorX = 0, mAnchorY = 0;        // where the drag began: the pointer goes back there
+  unsigned long mWarpSerial = 0;         // first request serial after putting the pointer back
+  bool mWarpPending = false;             // its motion has not come yet
+  unsigned long mLastPressTime = 0;      // X server milliseconds
   unsigned mLastPressButton = 0;
   int mLastPressX = 0, mLastPressY = 0;
   bool mLastPressWasDouble = false;

@@ -11,6 +11,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "gfx/platform/IGfxCairo.h"
 #include "gfx/platform/RGBAImage.h"
@@ -143,6 +144,14 @@ class X11Window : public ::testing::Test {
   bool WaitForFrames(long atLeast) const { return xs.WaitForFrames(window, atLeast); }
   void Xdo(const std::string& args) { ASSERT_TRUE(XSession::Xdo(args)) << args; }
   int PopupWindows() const { return int(xs.Popups().size()); }
+  /** Where the pointer is, in the window's pixels. */
+  std::pair<int, int> PointerInWindow() const {
+    Window root = 0, child = 0;
+    int rx = 0, ry = 0, wx = 0, wy = 0;
+    unsigned mask = 0;
+    XQueryPointer(xs.Get(), window, &root, &child, &rx, &ry, &wx, &wy, &mask);
+    return {wx, wy};
+  }
 
   std::string Win() const { return std::to_string(window); }
   void ClickAt(int px, int py, int button = 1) {
@@ -178,18 +187,22 @@ TEST_F(X11Window, DragWheelAndDoubleClickMoveTheKnob) {
   Xdo("mousemove --window " + Win() + " 50 90 mousedown 1");
   ASSERT_TRUE(PumpUntil([&] { return knob->GetMouseIsDown(); }));
   EXPECT_TRUE(dlg.GetUI()->IsCursorHidden()) << "hidden while the knob is dragged";
-  Xdo("mousemove --window " + Win() + " 50 -10 mouseup 1");
+  Xdo("mousemove --window " + Win() + " 50 -10");
+  ASSERT_TRUE(PumpUntil([&] { return knob->GetValue() > 0.48; }));
+  // The pointer is put back where the drag began, so the next 100 pixels up turn on.
+  ASSERT_TRUE(PumpUntil([&] { return PointerInWindow() == std::make_pair(50, 90); }));
+  Xdo("mousemove_relative -- 0 -100 mouseup 1");
   ASSERT_TRUE(PumpUntil([&] { return !knob->GetMouseIsDown(); }));
-  EXPECT_NEAR(knob->GetValue(), 0.24 + 0.25, 1e-6);
-  EXPECT_NEAR(dlg.GetParam(0)->Value(), 49.0, 1e-4);
+  EXPECT_NEAR(knob->GetValue(), 0.24 + 0.5, 1e-6);
+  EXPECT_NEAR(dlg.GetParam(0)->Value(), 74.0, 1e-4);
   EXPECT_FALSE(dlg.GetUI()->IsCursorHidden());
 
   Xdo("mousemove --window " + Win() + " 50 50 click 4");
-  ASSERT_TRUE(PumpUntil([&] { return knob->GetValue() > 0.495; }));
-  EXPECT_NEAR(knob->GetValue(), 0.50, 1e-6);
+  ASSERT_TRUE(PumpUntil([&] { return knob->GetValue() > 0.745; }));
+  EXPECT_NEAR(knob->GetValue(), 0.75, 1e-6);
   Xdo("click 5 click 5");
-  ASSERT_TRUE(PumpUntil([&] { return knob->GetValue() < 0.485; }));
-  EXPECT_NEAR(knob->GetValue(), 0.48, 1e-6);
+  ASSERT_TRUE(PumpUntil([&] { return knob->GetValue() < 0.735; }));
+  EXPECT_NEAR(knob->GetValue(), 0.73, 1e-6);
 
   Xdo("click --repeat 2 --delay 80 1");
   ASSERT_TRUE(PumpUntil([&] { return std::abs(knob->GetValue() - 0.24) < 1e-9; }))
@@ -200,8 +213,9 @@ TEST_F(X11Window, DragWheelAndDoubleClickMoveTheKnob) {
 TEST_F(X11Window, RightPressDuringADragKeepsOneGesture) {
   Xdo("mousemove --window " + Win() + " 50 90 mousedown 1");
   ASSERT_TRUE(PumpUntil([&] { return knob->GetMouseIsDown(); }));
-  Xdo("mousedown 3 mousemove --window " + Win() + " 50 70 mouseup 3");
-  Xdo("mousemove --window " + Win() + " 50 50 mouseup 1");
+  Xdo("mousedown 3 mousemove_relative -- 0 -20 mouseup 3");
+  ASSERT_TRUE(PumpUntil([&] { return knob->GetValue() > 0.24 + 0.049; }));
+  Xdo("mousemove_relative -- 0 -20 mouseup 1");
   ASSERT_TRUE(PumpUntil([&] { return !knob->GetMouseIsDown(); }));
   EXPECT_NEAR(knob->GetValue(), 0.24 + 0.1, 1e-6) << "the whole 40-pixel drag counts";
   int begins = 0, ends = 0;
