@@ -4,12 +4,11 @@
 #include <algorithm>
 
 #include "gfx/platform/IGfxCairo.h"
+#include "gfx/platform/X11Surface.h"
 
 // Xlib defines macros (None, Bool, Status) that would clash with names in the headers above.
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
-#include <cairo-xlib.h>
-#include <cairo.h>
 
 namespace plug::gfx {
 
@@ -45,11 +44,13 @@ X11PopupWindow::X11PopupWindow(_XDisplay* display, unsigned long parent, bool ov
   mWindow = XCreateWindow(display, parent, x, y, unsigned(PixelWidth()), unsigned(PixelHeight()), 0,
                           CopyFromParent, InputOutput, CopyFromParent,
                           CWOverrideRedirect | CWBackPixmap | CWEventMask, &attrs);
+  mSurface = std::make_unique<X11Surface>(display, mWindow);
   XMapRaised(display, mWindow);
   Redraw();
 }
 
 X11PopupWindow::~X11PopupWindow() {
+  mSurface.reset();
   XDestroyWindow(mDisplay, mWindow);
   XFlush(mDisplay);
 }
@@ -81,17 +82,7 @@ void X11PopupWindow::Redraw() {
 }
 
 void X11PopupWindow::Show() {
-  XWindowAttributes wa;
-  if (!XGetWindowAttributes(mDisplay, mWindow, &wa)) return;
-  cairo_surface_t* target =
-      cairo_xlib_surface_create(mDisplay, mWindow, wa.visual, PixelWidth(), PixelHeight());
-  cairo_t* cr = cairo_create(target);
-  cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
-  cairo_set_source_surface(cr, mGfx->BackingSurface(), 0, 0);
-  cairo_paint(cr);
-  cairo_destroy(cr);
-  cairo_surface_flush(target);
-  cairo_surface_destroy(target);
+  mSurface->Show(mGfx->BackingSurface(), 0, 0, PixelWidth(), PixelHeight());
   XFlush(mDisplay);
 }
 

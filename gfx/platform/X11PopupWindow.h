@@ -13,6 +13,7 @@ namespace plug::gfx {
 
 class IGfxCairo;
 class IGfxEditorDelegate;
+class X11Surface;
 
 /** Its own graphics context of the window's logical size, with one control that
  *  paints through the given function; Redraw draws it and shows it. Override-
@@ -48,6 +49,7 @@ class X11PopupWindow {
   unsigned long mWindow = 0;
   int mX, mY;
   std::unique_ptr<IGfxCairo> mGfx;
+  std::unique_ptr<X11Surface> mSurface;
 };
 
 }  // namespace plug::gfx

@@ -12,6 +12,7 @@
 #include "gfx/platform/IGfxCairo.h"
 #include "gfx/platform/X11Menu.h"
 #include "gfx/platform/X11PopupWindow.h"
+#include "gfx/platform/X11Surface.h"
 #include "gfx/platform/X11TextEntry.h"
 
 // Xlib defines macros (None, Bool, Status) that would clash with names in the headers above.
@@ -20,7 +21,6 @@
 #include <X11/Xresource.h>
 #include <X11/Xutil.h>
 #include <X11/keysym.h>
-#include <cairo-xlib.h>
 #include <cairo.h>
 
 namespace plug::gfx {
@@ -170,9 +170,7 @@ bool X11View::Create(unsigned long parent) {
   mBlankCursor = XCreatePixmapCursor(mDisplay, blank, blank, &black, &black, 0, 0);
   XFreePixmap(mDisplay, blank);
 
-  XWindowAttributes wa;
-  XGetWindowAttributes(mDisplay, mWindow, &wa);
-  mTarget = cairo_xlib_surface_create(mDisplay, mWindow, wa.visual, w, h);
+  mSurface = std::make_unique<X11Surface>(mDisplay, mWindow);
   XMapWindow(mDisplay, mWindow);
   XFlush(mDisplay);
 
@@ -212,7 +210,7 @@ X11View::~X11View() {
   mMenu.reset();
   mTextEntry.reset();
   mTooltip.reset();
-  if (mTarget) cairo_surface_destroy(mTarget);
+  mSurface.reset();
   if (mBlankCursor) XFreeCursor(mDisplay, mBlankCursor);
   if (mWindow && !mWindowGone) XDestroyWindow(mDisplay, mWindow);
   XSync(mDisplay, False);  // errors of the requests above arrive while they are still ours
@@ -232,7 +230,7 @@ void X11View::Resize(int w, int h) {
     XFree(hints);
   }
   XResizeWindow(mDisplay, mWindow, unsigned(w), unsigned(h));
-  cairo_xlib_surface_set_size(mTarget, w, h);
+  mSurface->SetSize(w, h);
   XFlush(mDisplay);
 }
 
@@ -248,16 +246,8 @@ void X11View::HideCursor(bool hide) {
 }
 
 void X11View::Blit(int x, int y, int w, int h) {
-  if (w <= 0 || h <= 0 || mWindowGone) return;
-  cairo_surface_t* backing = mGfx.BackingSurface();
-  if (!backing || cairo_surface_status(backing) != CAIRO_STATUS_SUCCESS) return;
-  cairo_t* cr = cairo_create(mTarget);
-  cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
-  cairo_set_source_surface(cr, backing, 0, 0);
-  cairo_rectangle(cr, x, y, w, h);
-  cairo_fill(cr);
-  cairo_destroy(cr);
-  cairo_surface_flush(mTarget);
+  if (mWindowGone || !mSurface) return;
+  mSurface->Show(mGfx.BackingSurface(), x, y, w, h);
 }
 
 void X11View::CountFrame() {

@@ -10,7 +10,6 @@ struct _XDisplay;
 struct __CFRunLoopTimer;
 struct __CFFileDescriptor;
 struct __CFRunLoopSource;
-struct _cairo_surface;
 union _XEvent;
 
 namespace plug::gfx {
@@ -18,6 +17,7 @@ namespace plug::gfx {
 class IGfxCairo;
 class X11Menu;
 class X11PopupWindow;
+class X11Surface;
 class X11TextEntry;
 
 /** A child of the given parent window (the root window makes it a top-level
@@ -91,7 +91,7 @@ class X11View {
   unsigned long mDeleteAtom = 0;
   unsigned long mProtocolsAtom = 0;
   unsigned long mFramesAtom = 0;
-  _cairo_surface* mTarget = nullptr;
+  std::unique_ptr<X11Surface> mSurface;
   __CFRunLoopTimer* mFrameTimer = nullptr;
   __CFRunLoopTimer* mCloseTimer = nullptr;
   __CFFileDescriptor* mConnection = nullptr;
