@@ -8,6 +8,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <functional>
 #include <memory>
 #include <string>
@@ -16,6 +17,7 @@
 #include "gfx/platform/IGfxCairo.h"
 #include "gfx/platform/RGBAImage.h"
 #include "gfx/platform/ResourceFolder.h"
+#include "gfx/platform/X11View.h"
 #include "tests/gfx/GfxTestSupport.h"
 #include "tests/support/XSession.h"
 #include "tests/support/XvfbServer.h"
@@ -358,6 +360,46 @@ TEST_F(X11Window, AWindowDestroyedByTheHostClosesTheEditorAndEndsNothingElse) {
   window = reinterpret_cast<Window>(dlg.OpenWindow(reinterpret_cast<void*>(xs.Root())));
   ASSERT_NE(window, 0u);
   EXPECT_TRUE(WaitForFrames(1));
+}
+
+}  // namespace
+
+namespace {
+
+TEST(X11ScreenScale, ComesFromXftDpiElseTheScreensOwnDpi) {
+  ASSERT_TRUE(gServer && gServer->Started()) << "Xvfb is needed (Debian package xvfb)";
+  XSession xs;
+  const Atom resources = XInternAtom(xs.Get(), "RESOURCE_MANAGER", False);
+  struct Case {
+    const char* resources;  // the root window's resource database, null: none
+    float scale;
+  };
+  const Case cases[] = {
+      {nullptr, 1.f},            // Xvfb's screen is 96 dpi
+      {"Xft.dpi:\t192\n", 2.f},  // a high-density desktop
+      {"Xft.antialias:\t1\nXft.dpi:\t120\n", 1.25f},
+      {"Xft.dpi:\t144.0\n", 1.5f},
+      {"Xft.dpi:\t100\n", 1.f},   // quarter steps: close to 96 is 1
+      {"Xft.dpi:\t48\n", 1.f},    // never below 1
+      {"Xft.dpi:\tlots\n", 1.f},  // unreadable: the screen's own
+  };
+  for (const Case& c : cases) {
+    if (c.resources) {
+      XChangeProperty(xs.Get(), xs.Root(), resources, XA_STRING, 8, PropModeReplace,
+                      reinterpret_cast<const unsigned char*>(c.resources),
+                      int(std::strlen(c.resources)));
+    } else {
+      XDeleteProperty(xs.Get(), xs.Root(), resources);
+    }
+    XSync(xs.Get(), False);
+    Display* fresh = XOpenDisplay(nullptr);  // the database is read when a connection opens
+    ASSERT_NE(fresh, nullptr);
+    EXPECT_FLOAT_EQ(plug::gfx::X11View::ScreenScale(fresh), c.scale)
+        << (c.resources ? c.resources : "(none)");
+    XCloseDisplay(fresh);
+  }
+  XDeleteProperty(xs.Get(), xs.Root(), resources);
+  XSync(xs.Get(), False);
 }
 
 }  // namespace
