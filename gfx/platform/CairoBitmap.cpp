@@ -4,6 +4,7 @@
 #include <cairo.h>
 #include <stb_image.h>
 
+#include <algorithm>
 #include <cstdint>
 
 namespace plug::gfx {
@@ -12,7 +13,38 @@ CairoBitmap::CairoBitmap(_cairo_surface* surface, int width, int height, int sca
     : APIBitmap(width, height, scale), mSurface(surface) {}
 
 CairoBitmap::~CairoBitmap() {
+  for (const Copy& copy : mCopies) cairo_surface_destroy(copy.surface);
   cairo_surface_destroy(mSurface);
+}
+
+_cairo_surface* CairoBitmap::Resampled(int width, int height) const {
+  std::lock_guard<std::mutex> lock(mCopiesMutex);
+  for (auto it = mCopies.begin(); it != mCopies.end(); ++it) {
+    if (it->width == width && it->height == height) {
+      std::rotate(it, it + 1, mCopies.end());
+      return mCopies.back().surface;
+    }
+  }
+  cairo_surface_t* copy = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height);
+  if (cairo_surface_status(copy) != CAIRO_STATUS_SUCCESS) {
+    cairo_surface_destroy(copy);
+    return nullptr;
+  }
+  cairo_t* cr = cairo_create(copy);
+  cairo_scale(cr, double(width) / Width(), double(height) / Height());
+  cairo_set_source_surface(cr, mSurface, 0, 0);
+  cairo_pattern_set_extend(cairo_get_source(cr), CAIRO_EXTEND_PAD);
+  cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_GOOD);
+  cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
+  cairo_paint(cr);
+  cairo_destroy(cr);
+  cairo_surface_flush(copy);
+  if (mCopies.size() == kMaxCopies) {
+    cairo_surface_destroy(mCopies.front().surface);
+    mCopies.erase(mCopies.begin());
+  }
+  mCopies.push_back({width, height, copy});
+  return copy;
 }
 
 std::shared_ptr<const CairoBitmap> CairoBitmap::Decode(const std::string& path, int scale) {

@@ -398,11 +398,30 @@ void IGfxCairo::DrawBitmap(const IBitmap& bitmap, const IRECT& dest, float srcX,
       !Finite({dest.L, dest.T, dest.R, dest.B, srcX, srcY}))
     return;
   SavedPath saved(mCR);
-  cairo_pattern_t* p = cairo_pattern_create_for_surface(api->Surface());
-  // From drawing coordinates to the bitmap's own pixels.
-  cairo_matrix_t m;
+  // Device pixels per bitmap pixel along the bitmap's two axes. An image shrunk on screen is
+  // drawn from a copy resampled to its screen size, so the paint is a near one-to-one copy.
+  cairo_matrix_t ctm;
+  cairo_get_matrix(mCR, &ctm);
   const double s = api->Scale();
-  cairo_matrix_init_scale(&m, s, s);
+  const double fx = std::hypot(ctm.xx, ctm.yx) / s;
+  const double fy = std::hypot(ctm.xy, ctm.yy) / s;
+  cairo_surface_t* source = api->Surface();
+  double kx = 1.0, ky = 1.0;  // copy pixels per bitmap pixel
+  if (fx < 1.0 || fy < 1.0) {
+    const int w = std::max(1, int(std::lround(api->Width() * std::min(fx, 1.0))));
+    const int h = std::max(1, int(std::lround(api->Height() * std::min(fy, 1.0))));
+    if (w != api->Width() || h != api->Height()) {
+      if (cairo_surface_t* copy = api->Resampled(w, h)) {
+        source = copy;
+        kx = double(w) / api->Width();
+        ky = double(h) / api->Height();
+      }
+    }
+  }
+  cairo_pattern_t* p = cairo_pattern_create_for_surface(source);
+  // From drawing coordinates to the source's own pixels.
+  cairo_matrix_t m;
+  cairo_matrix_init_scale(&m, s * kx, s * ky);
   cairo_matrix_translate(&m, double(srcX) - dest.L, double(srcY) - dest.T);
   cairo_pattern_set_matrix(p, &m);
   cairo_pattern_set_extend(p, CAIRO_EXTEND_PAD);

@@ -484,4 +484,43 @@ TEST_F(Drawing, RGBAImageRoundTripsThroughPNG) {
   EXPECT_FALSE(img.WritePNG(res.File("no/such/dir.png")));
 }
 
+// A shrunk image is averaged, not sampled: one-pixel black and white stripes (the left half of the
+// image; the right half is white) read as even grey, with a sharp edge to the white half, at each
+// of several sizes in turn and again at the first (the backend keeps a copy per size; one of the
+// wrong size would blur the edge), and also while turned.
+TEST_F(Drawing, ShrunkBitmapIsAveragedAtEverySize) {
+  RGBAImage stripes(64, 64);
+  for (int y = 0; y < 64; ++y)
+    for (int x = 0; x < 64; ++x)
+      stripes.SetPixel(x, y, x % 2 || x >= 32 ? COLOR_WHITE : COLOR_BLACK);
+  ASSERT_TRUE(stripes.WritePNG(res.File("stripes.png")));
+  Make(64, 64);
+  const IBitmap bmp = g->LoadBitmap("stripes.png");
+  ASSERT_TRUE(bmp.IsValid());
+  for (float side : {16.f, 32.f, 8.f, 16.f}) {
+    SCOPED_TRACE(testing::Message() << "drawn " << side << " pixels wide");
+    g->RemoveAllControls();
+    const RGBAImage img =
+        Render([&](IGfx& gr) { gr.DrawFittedBitmap(bmp, IRECT(0, 0, side, side)); });
+    const int half = int(side) / 2;
+    for (int y = 1; y < int(side) - 1; ++y)
+      for (int x = 1; x < int(side) - 1; ++x) {
+        const IColor c = img.Pixel(x, y);
+        if (x < half) {
+          ASSERT_NEAR(c.R, 128, 12) << x << "," << y;
+        } else {
+          ASSERT_GE(c.R, 250) << x << "," << y;
+        }
+        ASSERT_EQ(c.A, 255);
+      }
+  }
+  g->RemoveAllControls();
+  const RGBAImage turned = Render([&](IGfx& gr) {
+    gr.PathTransformTranslate(32, 32);
+    gr.PathTransformRotate(30);
+    gr.DrawFittedBitmap(bmp, IRECT(-8, -8, 8, 8));
+  });
+  EXPECT_NEAR(turned.Pixel(29, 31).R, 128, 16);  // inside the striped half
+}
+
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -123,8 +124,9 @@ RGBAImage Downscale(const RGBAImage& big, double factor, int w, int h) {
 
 // Every control scales with the draw scale: a control drawn at a size or place of its own would
 // leave a band of pixels hundreds of levels apart. Anti-aliased edges, text rasterised at another
-// size and image filtering differ a little, hence the tolerance: on average at most 4 levels (of
-// 255) per pixel and at most 2 % of the pixels more than 64 levels apart in some channel.
+// size and image filtering differ a little, hence the tolerance: on average at most 1.5 levels (of
+// 255) per pixel and at most 1 % of the pixels more than 64 levels apart in some channel (measured:
+// 0.58 levels and 0.47 %).
 TEST_F(EditorPixels, FrameAt175PercentMatchesTheOneAt100AfterScaling) {
   auto set = [](TovraSat& p) {
     p.GetParam(TovraSat::kGain)->Set(68.0);
@@ -145,6 +147,10 @@ TEST_F(EditorPixels, FrameAt175PercentMatchesTheOneAt100AfterScaling) {
   ASSERT_EQ(b.Height(), 1165);
   large->CloseWindow();
 
+  if (const char* dir = std::getenv("TOVRASAT_UI_PNG_DIR")) {  // to look at them
+    a.WritePNG(std::string(dir) + "/editor-100.png");
+    b.WritePNG(std::string(dir) + "/editor-175.png");
+  }
   const RGBAImage down = Downscale(b, 1.75, 222, 665);  // 1165 / 1.75 = 665.7 whole rows
   long total = 0;
   int far = 0;
@@ -157,8 +163,8 @@ TEST_F(EditorPixels, FrameAt175PercentMatchesTheOneAt100AfterScaling) {
   }
   const double mean = double(total) / (222.0 * 665.0);
   const double farShare = double(far) / (222.0 * 665.0);
-  EXPECT_LE(mean, 4.0);
-  EXPECT_LE(farShare, 0.02);
+  EXPECT_LE(mean, 1.5);
+  EXPECT_LE(farShare, 0.01);
   RecordProperty("mean_difference", std::to_string(mean));
   RecordProperty("far_share", std::to_string(farShare));
 }
