@@ -2,8 +2,10 @@
 #include "gfx/platform/X11View.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <vector>
 
 #include <CoreFoundation/CoreFoundation.h>
@@ -21,7 +23,6 @@
 #include <X11/Xresource.h>
 #include <X11/Xutil.h>
 #include <X11/keysym.h>
-#include <cairo.h>
 
 namespace plug::gfx {
 
@@ -120,8 +121,12 @@ float X11View::ScreenScale(_XDisplay* display) {
     if (XrmDatabase db = XrmGetStringDatabase(resources)) {
       char* type = nullptr;
       XrmValue value{};
-      if (XrmGetResource(db, "Xft.dpi", "Xft.Dpi", &type, &value) && value.addr)
-        dpi = std::atof(value.addr);
+      // Read as C reads it whatever the locale (a decimal comma would cut "96.5" short).
+      if (XrmGetResource(db, "Xft.dpi", "Xft.Dpi", &type, &value) && value.addr) {
+        const char* text = value.addr;
+        while (*text == ' ' || *text == '\t') ++text;
+        std::from_chars(text, text + std::strlen(text), dpi);
+      }
       XrmDestroyDatabase(db);
     }
   }
