@@ -5,7 +5,9 @@
 #include <cmath>
 #include <cstring>
 
+#include "dsp/EngineSettledLoop.h"
 #include "dsp/ScopedFlushDenormals.h"
+#include "dsp/StereoDouble.h"
 
 namespace tovrasat {
 namespace {
@@ -94,6 +96,21 @@ void Crusher::process(const float* const* inputs, float* const* outputs, int nFr
 
   float localPeak = 0.0f;
   bool localClip = false;
+
+  // Once the bypass fade has snapped to its end and the trim glide can no longer move (its next
+  // step rounds to nothing), every frame computes the same trim and the same mix; with the engine
+  // settled as well, the whole block runs as one loop: engine, trim, meter and output per frame,
+  // with no scratch copy and no run boundaries (the settled engine has no per-call state the runs
+  // could show). The tests compare it with the one-frame-at-a-time definition bit for bit.
+  const bool bypassSettled = bypassMix == bypassTarget &&
+                             bypassMix + bypassCoef * (bypassTarget - bypassMix) == bypassTarget;
+  const bool trimSettled = trimGain + trimCoef * (trimTarget - trimGain) == trimGain;
+  if (bypassSettled && trimSettled && engine.enabled >= 0.5 && engine.settled()) {
+    processSettled(inL, inR, outL, outR, nFrames, localPeak, localClip);
+    publish(localPeak, localClip);
+    return;
+  }
+
   float scratchL[kRunFrames];
   float scratchR[kRunFrames];
 
@@ -103,14 +120,13 @@ void Crusher::process(const float* const* inputs, float* const* outputs, int nFr
     std::memcpy(scratchR, inR + offset, sizeof(float) * static_cast<std::size_t>(m));
     engine.process(scratchL, scratchR, m);
 
-    // Once the bypass fade has snapped to its end and the trim glide can no longer move (its
-    // next step rounds to nothing), every frame of the run computes the same gain and the same
-    // mix: that steady state gets a loop without the two one-pole updates. The tests compare
-    // both loops with the one-frame-at-a-time definition bit for bit.
-    const bool bypassSettled = bypassMix == bypassTarget &&
-                               bypassMix + bypassCoef * (bypassTarget - bypassMix) == bypassTarget;
-    const bool trimSettled = trimGain + trimCoef * (trimTarget - trimGain) == trimGain;
-    if (bypassSettled && trimSettled) {
+    // The engine was not settled, but bypass and trim may be (or may have settled during the
+    // block): then the run needs no one-pole updates.
+    const bool runBypassSettled =
+        bypassMix == bypassTarget &&
+        bypassMix + bypassCoef * (bypassTarget - bypassMix) == bypassTarget;
+    const bool runTrimSettled = trimGain + trimCoef * (trimTarget - trimGain) == trimGain;
+    if (runBypassSettled && runTrimSettled) {
       const double g = trimGain;
       const bool dry = bypassTarget >= 1.0;
       float peakL = localPeak;
@@ -174,6 +190,47 @@ void Crusher::process(const float* const* inputs, float* const* outputs, int nFr
     }
   }
 
+  publish(localPeak, localClip);
+}
+
+void Crusher::processSettled(const float* inL, const float* inR, float* outL, float* outR,
+                             int nFrames, float& localPeak, bool& localClip) noexcept {
+  // Per frame, on both channels at once, from the engine's clamped output o:
+  //   e = float(o)              the engine's sample, as its float buffer would hold it
+  //   w = float(trimGain · e)   the trimmed wet sample
+  //   meter: peak = max |w|, ceiling = max |e| (clip when it reaches 0.9998)
+  //   out = w, or the dry input exactly when bypassed
+  using tovrasat::StereoDouble;
+  const StereoDouble trim(trimGain);
+  StereoDouble peakSoFar(static_cast<double>(localPeak));
+  StereoDouble ceiling(0.0);
+  const auto wet = [&](int i, StereoDouble out) {
+    const StereoDouble e = out.roundedToFloat();
+    const StereoDouble w = (trim * e).roundedToFloat();
+    peakSoFar = StereoDouble::max(w.abs(), peakSoFar);  // std::max(peak, |w|)
+    ceiling = StereoDouble::max(e.abs(), ceiling);
+    w.storeFloats(outL + i, outR + i);
+  };
+  const auto dry = [&](int i, StereoDouble out) {
+    const StereoDouble e = out.roundedToFloat();
+    const StereoDouble w = (trim * e).roundedToFloat();
+    peakSoFar = StereoDouble::max(w.abs(), peakSoFar);
+    ceiling = StereoDouble::max(e.abs(), ceiling);
+    outL[i] = inL[i];
+    outR[i] = inR[i];
+  };
+  if (bypassOn) {
+    engine.processSettled(inL, inR, nFrames, dry);
+  } else {
+    engine.processSettled(inL, inR, nFrames, wet);
+  }
+  // Both are floats widened, never NaN (the engine's clamp sees to that), so the lanes can be
+  // combined in any order.
+  localPeak = static_cast<float>(peakSoFar.largerLane().left());
+  localClip = ceiling.largerLane().left() >= static_cast<double>(static_cast<float>(kClipLevel));
+}
+
+void Crusher::publish(float localPeak, bool localClip) noexcept {
   float published = peak.load(std::memory_order_relaxed);
   while (localPeak > published &&
          !peak.compare_exchange_weak(published, localPeak, std::memory_order_relaxed,

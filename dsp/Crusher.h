@@ -77,6 +77,13 @@ class Crusher {
   // system call and throws nothing.
   // Threads: render thread.
   void process(const float* const* inputs, float* const* outputs, int nFrames) noexcept;
+
+ private:
+  // The whole block in one loop, when bypass, trim and engine are settled.
+  void processSettled(const float* inL, const float* inR, float* outL, float* outR, int nFrames,
+                      float& localPeak, bool& localClip) noexcept;
+  // Raises the shared peak (compare-and-swap, relaxed) and sets the clip flag.
+  void publish(float localPeak, bool localClip) noexcept;
 };
 
 }  // namespace tovrasat

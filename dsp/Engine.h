@@ -129,6 +129,18 @@ class Engine {
   // Processes n frames in place; does nothing when `enabled` is off, n < 1 or a pointer is null.
   void process(float* left, float* right, int n) noexcept;
 
+  // True when a call can take the settled loop: filter and gain compensation off, and every ramp
+  // but the mix's at its target with the constants computed from it, so that nothing but the mix
+  // can move inside the call.
+  bool settled() const noexcept;
+
+  // The settled loop: the same results and end state as `process` would give, reading the input
+  // from inL/inR and handing frame i's output (clamped, still in double) to sink(i, out); the
+  // owner narrows and stores it, or works on with it. Requires `enabled` on, n >= 1 and
+  // settled(). Defined in dsp/EngineSettledLoop.h.
+  template <class Sink>
+  void processSettled(const float* inL, const float* inR, int n, Sink& sink) noexcept;
+
   // Filter cut-off in Hz for a control value 0..1 at a sample rate.
   static double cutoffHz(double control, double rate) noexcept;
 
@@ -140,6 +152,12 @@ class Engine {
 
   // Recomputes limGain, limCurve and limThreshold from a drive value.
   void setLimiter(double drive) noexcept;
+
+  enum class LimiterMode { kOff, kPeak, kEnvelope };
+
+  // The settled loop for one combination of stages (dsp/EngineSettledLoop.h).
+  template <bool kKnee, bool kClipper, LimiterMode kLimiter, class Sink>
+  void settledLoop(const float* inL, const float* inR, int n, Sink& sink) noexcept;
 
   // The limiter's gain for a level e with the current constants.
   double limiterGainFor(double e) const noexcept {

@@ -1,0 +1,153 @@
+// cc::Engine's settled loop: the per-sample chain with both channels in one register and no
+// branch on the signal, for calls in which nothing but the mix ramp moves.
+#pragma once
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+
+#include "dsp/Engine.h"
+#include "dsp/StereoDouble.h"
+
+namespace cc {
+
+template <class Sink>
+void Engine::processSettled(const float* inL, const float* inR, int n, Sink& sink) noexcept {
+  const bool shaper = shaperOn >= 0.5;
+  const bool clipper = clipDrive > 0.0 && shaper;
+  const LimiterMode limiter = limiterOn < 0.5  ? LimiterMode::kOff
+                              : phantom >= 0.5 ? LimiterMode::kPeak
+                                               : LimiterMode::kEnvelope;
+  const auto run = [&]<bool kKnee, bool kClipper>() {
+    switch (limiter) {
+      case LimiterMode::kOff:
+        return settledLoop<kKnee, kClipper, LimiterMode::kOff>(inL, inR, n, sink);
+      case LimiterMode::kPeak:
+        return settledLoop<kKnee, kClipper, LimiterMode::kPeak>(inL, inR, n, sink);
+      case LimiterMode::kEnvelope:
+        return settledLoop<kKnee, kClipper, LimiterMode::kEnvelope>(inL, inR, n, sink);
+    }
+  };
+  if (clipper) {
+    run.template operator()<true, true>();
+  } else if (shaper) {
+    run.template operator()<true, false>();
+  } else {
+    run.template operator()<false, false>();
+  }
+}
+
+// Per frame, with x = (xL, xR) and every step on both lanes at once (see Engine.h for the curves):
+//
+//   knee      w = sign(x)·(|x| <= t1 ? k1·|x| : 0.75 + 0.25·(|x| − t1) / (1 − t1))
+//   clipper   w = sign(w)·(|w| <= t3 ? k3·|w| : 1 − 0.4·((1 − |w|) / (1 − t3))²)
+//   limiter   p = max(|wL|, |wR|); w ·= gain, from the peak detector or the envelope
+//   mix       o = P·(x + (w − x)·m),  m the mix ramp, P the (settled) output level
+//   energies  (inE, outE) += c·(0.5·(xL² + xR², oL² + oR²) − (inE, outE))
+//   makeup    makeup += c′·(1 − makeup)            (gain compensation is off)
+//   out       clamp(o·makeup, ±0.9999)
+//
+// Both sides of every choice are computed and one is selected, so noise, where each sample picks
+// its segment at random, costs no mispredicted branches. The filter controls, drive and output
+// level are at their targets (settled()), so their ramps and the 16-frame coefficient check have
+// nothing to do; the fast time constants hold for the first fastCount frames, which splits the
+// call into two stretches with fixed coefficients instead of testing the count on every frame.
+template <bool kKnee, bool kClipper, Engine::LimiterMode kLimiter, class Sink>
+void Engine::settledLoop(const float* inL, const float* inR, int n, Sink& sink) noexcept {
+  using tovrasat::StereoDouble;
+
+  const double k1 = 1.0 + 10.0 * kneeDrive;
+  const double t1 = 0.75 / k1;
+  const double k3 = 1.0 + 4.0 * clipDrive;
+  const double t3 = 0.6 / k3;
+  const StereoDouble kneeGain(k1), kneeJoin(t1), kneeSpan(1.0 - t1);
+  const StereoDouble clipGain(k3), clipJoin(t3), clipSpan(1.0 - t3);
+  const StereoDouble one(1.0), ceiling(0.9999), floor(-0.9999);
+  const StereoDouble level(outputSm.current <= 0.0 ? 0.0 : std::pow(outputSm.current, 2.737));
+  const StereoDouble limG(limGain), limK(limCurve), limT(limThreshold);
+  const StereoDouble recovery(recoverySamples), rise(envRise), fall(envFall);
+
+  // The limiter's gain for level e: g up to the threshold t, (1 − k(1 − e)²) / e above it.
+  const auto limiterGain = [&](StereoDouble e) {
+    const StereoDouble d = one - e;
+    return StereoDouble::select(StereoDouble::lessEqual(e, limT), limG, (one - limK * (d * d)) / e);
+  };
+
+  Smoothed mixRamp = mixSm;
+  StereoDouble gainNow(limGainNow);
+  StereoDouble gainStep(limGainStep);
+  StereoDouble envelope(limEnv);
+  StereoDouble energy(inEnergy, outEnergy);
+  double gainComp = makeup;
+
+  const int fastFrames = static_cast<int>(std::clamp<std::int64_t>(fastCount, 0, n));
+  int i = 0;
+  const auto stretch = [&](int end, double energyCoefNow, double makeupCoefNow) {
+    const StereoDouble energyCoef(energyCoefNow);
+    const StereoDouble half(0.5);
+    for (; i < end; ++i) {
+      const StereoDouble x = StereoDouble::fromFloats(inL[i], inR[i]);
+      StereoDouble w = x;
+
+      if constexpr (kKnee) {
+        const StereoDouble a = w.abs();
+        const StereoDouble bent =
+            StereoDouble(0.75) + StereoDouble(0.25) * (a - kneeJoin) / kneeSpan;
+        w = StereoDouble::select(StereoDouble::lessEqual(a, kneeJoin), kneeGain * a, bent)
+                .withSignOf(w);
+      }
+
+      if constexpr (kClipper) {
+        const StereoDouble a = w.abs();
+        const StereoDouble r = (one - a) / clipSpan;
+        const StereoDouble curved = one - StereoDouble(0.4) * (r * r);
+        w = StereoDouble::select(StereoDouble::lessEqual(a, clipJoin), clipGain * a, curved)
+                .withSignOf(w);
+      }
+
+      if constexpr (kLimiter == LimiterMode::kPeak) {
+        // Falls at once to the target gain G, climbs back at most gainStep per frame. The step
+        // (g − now) / recovery is renewed when the gain lands on G, and then the gain is G, so
+        // it is computed from G: the division stays off the chain that carries the gain.
+        const StereoDouble target = limiterGain(w.abs().largerLane());
+        const StereoDouble climbed = StereoDouble::min(gainNow + gainStep, target);  // std::min
+        gainNow = StereoDouble::select(StereoDouble::lessEqual(target, gainNow), target, climbed);
+        gainStep = StereoDouble::select(StereoDouble::equal(gainNow, target),
+                                        (limG - target) / recovery, gainStep);
+        w = w * gainNow;
+      } else if constexpr (kLimiter == LimiterMode::kEnvelope) {
+        // Slews towards the peak by at most rise up or fall down per frame.
+        const StereoDouble p = w.abs().largerLane();
+        const StereoDouble up = StereoDouble::min(envelope + rise, p);    // std::min(p, ...)
+        const StereoDouble down = StereoDouble::max(envelope - fall, p);  // std::max(p, ...)
+        envelope = StereoDouble::select(StereoDouble::greater(p, envelope), up, down);
+        w = w * limiterGain(envelope);
+      }
+
+      mixRamp.tick();
+      const StereoDouble o = level * (x + (w - x) * StereoDouble(mixRamp.current));
+
+      energy = energy + energyCoef * (half * StereoDouble::laneSums(x * x, o * o) - energy);
+      gainComp += makeupCoefNow * (1.0 - gainComp);
+
+      // fmin(fmax(v, −0.9999), 0.9999): the operand order gives a NaN the lower bound.
+      sink(i, StereoDouble::min(StereoDouble::max(o * StereoDouble(gainComp), floor), ceiling));
+    }
+  };
+  stretch(fastFrames, energyCoefFast, makeupCoefFast);
+  stretch(n, energyCoefSlow, makeupCoefSlow);
+
+  fastCount -= fastFrames;
+  mixSm = mixRamp;
+  if constexpr (kLimiter == LimiterMode::kPeak) {
+    limGainNow = gainNow.left();
+    limGainStep = gainStep.left();
+  } else if constexpr (kLimiter == LimiterMode::kEnvelope) {
+    limEnv = envelope.left();
+  }
+  inEnergy = energy.left();
+  outEnergy = energy.right();
+  makeup = gainComp;
+}
+
+}  // namespace cc
