@@ -3,6 +3,13 @@
 
 #include <cstdint>
 
+// The settled loop has an AVX2 build, chosen at run time, where the compiler can target it.
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#define TOVRASAT_ENGINE_AVX2_LOOP 1
+#else
+#define TOVRASAT_ENGINE_AVX2_LOOP 0
+#endif
+
 namespace cc {
 
 // Works in place on two float buffers and computes every sample in double. Per sample, with
@@ -129,9 +136,9 @@ class Engine {
   // Processes n frames in place; does nothing when `enabled` is off, n < 1 or a pointer is null.
   void process(float* left, float* right, int n) noexcept;
 
-  // True when a call can take the settled loop: filter and gain compensation off, and every ramp
-  // but the mix's at its target with the constants computed from it, so that nothing but the mix
-  // can move inside the call.
+  // True when a call can take the settled loop: knee and clipper on, filter and gain compensation
+  // off (the plug-in's voicing), and every ramp but the mix's at its target with the constants
+  // computed from it, so that nothing but the mix can move inside the call.
   bool settled() const noexcept;
 
   // The settled loop: the same results and end state as `process` would give, reading the input
@@ -155,9 +162,22 @@ class Engine {
 
   enum class LimiterMode { kOff, kPeak, kEnvelope };
 
-  // The settled loop for one combination of stages (dsp/EngineSettledLoop.h).
-  template <bool kKnee, bool kClipper, LimiterMode kLimiter, class Sink>
-  void settledLoop(const float* inL, const float* inR, int n, Sink& sink) noexcept;
+  // Whether the settled loop runs its AVX2 build (same bits, fewer instructions): set at start-up
+  // from the processor's features; tests switch it to race and compare both builds.
+  static bool settledLoopUsesAvx2;
+
+  // The settled loop for one limiter mode, and its builds for the baseline instruction set and for
+  // AVX2 (dsp/EngineSettledLoop.h).
+  template <LimiterMode kLimiter, class Sink>
+  [[gnu::always_inline]] inline void settledLoop(const float* inL, const float* inR, int n,
+                                                 Sink& sink) noexcept;
+  template <LimiterMode kLimiter, class Sink>
+  void settledLoopBaseline(const float* inL, const float* inR, int n, Sink& sink) noexcept;
+#if TOVRASAT_ENGINE_AVX2_LOOP
+  template <LimiterMode kLimiter, class Sink>
+  [[gnu::target("avx2")]] void settledLoopAvx2(const float* inL, const float* inR, int n,
+                                               Sink& sink) noexcept;
+#endif
 
   // The limiter's gain for a level e with the current constants.
   double limiterGainFor(double e) const noexcept {

@@ -13,29 +13,46 @@ namespace cc {
 
 template <class Sink>
 void Engine::processSettled(const float* inL, const float* inR, int n, Sink& sink) noexcept {
-  const bool shaper = shaperOn >= 0.5;
-  const bool clipper = clipDrive > 0.0 && shaper;
   const LimiterMode limiter = limiterOn < 0.5  ? LimiterMode::kOff
                               : phantom >= 0.5 ? LimiterMode::kPeak
                                                : LimiterMode::kEnvelope;
-  const auto run = [&]<bool kKnee, bool kClipper>() {
+#if TOVRASAT_ENGINE_AVX2_LOOP
+  if (settledLoopUsesAvx2) {
     switch (limiter) {
       case LimiterMode::kOff:
-        return settledLoop<kKnee, kClipper, LimiterMode::kOff>(inL, inR, n, sink);
+        return settledLoopAvx2<LimiterMode::kOff>(inL, inR, n, sink);
       case LimiterMode::kPeak:
-        return settledLoop<kKnee, kClipper, LimiterMode::kPeak>(inL, inR, n, sink);
+        return settledLoopAvx2<LimiterMode::kPeak>(inL, inR, n, sink);
       case LimiterMode::kEnvelope:
-        return settledLoop<kKnee, kClipper, LimiterMode::kEnvelope>(inL, inR, n, sink);
+        return settledLoopAvx2<LimiterMode::kEnvelope>(inL, inR, n, sink);
     }
-  };
-  if (clipper) {
-    run.template operator()<true, true>();
-  } else if (shaper) {
-    run.template operator()<true, false>();
-  } else {
-    run.template operator()<false, false>();
+  }
+#endif
+  switch (limiter) {
+    case LimiterMode::kOff:
+      return settledLoopBaseline<LimiterMode::kOff>(inL, inR, n, sink);
+    case LimiterMode::kPeak:
+      return settledLoopBaseline<LimiterMode::kPeak>(inL, inR, n, sink);
+    case LimiterMode::kEnvelope:
+      return settledLoopBaseline<LimiterMode::kEnvelope>(inL, inR, n, sink);
   }
 }
+
+template <Engine::LimiterMode kLimiter, class Sink>
+void Engine::settledLoopBaseline(const float* inL, const float* inR, int n, Sink& sink) noexcept {
+  settledLoop<kLimiter>(inL, inR, n, sink);
+}
+
+#if TOVRASAT_ENGINE_AVX2_LOOP
+// The same loop compiled for processors with AVX2: the same operations in their three-operand
+// (VEX) encoding, which spares the register copies SSE2's two-operand forms need. No fused
+// multiply-add (the "fma" feature is not enabled and contraction is off), so the bits are the same.
+template <Engine::LimiterMode kLimiter, class Sink>
+[[gnu::target("avx2")]] void Engine::settledLoopAvx2(const float* inL, const float* inR, int n,
+                                                     Sink& sink) noexcept {
+  settledLoop<kLimiter>(inL, inR, n, sink);
+}
+#endif
 
 // Per frame, with x = (xL, xR) and every step on both lanes at once (see Engine.h for the curves):
 //
@@ -52,8 +69,9 @@ void Engine::processSettled(const float* inL, const float* inR, int n, Sink& sin
 // level are at their targets (settled()), so their ramps and the 16-frame coefficient check have
 // nothing to do; the fast time constants hold for the first fastCount frames, which splits the
 // call into two stretches with fixed coefficients instead of testing the count on every frame.
-template <bool kKnee, bool kClipper, Engine::LimiterMode kLimiter, class Sink>
-void Engine::settledLoop(const float* inL, const float* inR, int n, Sink& sink) noexcept {
+template <Engine::LimiterMode kLimiter, class Sink>
+[[gnu::always_inline]] inline void Engine::settledLoop(const float* inL, const float* inR, int n,
+                                                       Sink& sink) noexcept {
   using tovrasat::StereoDouble;
 
   const double k1 = 1.0 + 10.0 * kneeDrive;
@@ -89,7 +107,7 @@ void Engine::settledLoop(const float* inL, const float* inR, int n, Sink& sink) 
       const StereoDouble x = StereoDouble::fromFloats(inL[i], inR[i]);
       StereoDouble w = x;
 
-      if constexpr (kKnee) {
+      {  // knee
         const StereoDouble a = w.abs();
         const StereoDouble bent =
             StereoDouble(0.75) + StereoDouble(0.25) * (a - kneeJoin) / kneeSpan;
@@ -97,7 +115,7 @@ void Engine::settledLoop(const float* inL, const float* inR, int n, Sink& sink) 
                 .withSignOf(w);
       }
 
-      if constexpr (kClipper) {
+      {  // clipper
         const StereoDouble a = w.abs();
         const StereoDouble r = (one - a) / clipSpan;
         const StereoDouble curved = one - StereoDouble(0.4) * (r * r);

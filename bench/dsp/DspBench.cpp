@@ -125,7 +125,16 @@ void registerAll() {
 
 }  // namespace
 
+// --baseline-isa: the settled loop's SSE2 build even where the processor has AVX2.
 int main(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i) {
+    if (std::string(argv[i]) == "--baseline-isa") {
+      cc::Engine::settledLoopUsesAvx2 = false;
+      for (int j = i; j + 1 < argc; ++j) argv[j] = argv[j + 1];
+      --argc;
+      break;
+    }
+  }
   registerAll();
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
