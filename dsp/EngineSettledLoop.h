@@ -65,10 +65,12 @@ template <Engine::LimiterMode kLimiter, class Sink>
 //   out       clamp(o·makeup, ±0.9999)
 //
 // Both sides of every choice are computed and one is selected, so noise, where each sample picks
-// its segment at random, costs no mispredicted branches. The filter controls, drive and output
-// level are at their targets (settled()), so their ramps and the 16-frame coefficient check have
-// nothing to do; the fast time constants hold for the first fastCount frames, which splits the
-// call into two stretches with fixed coefficients instead of testing the count on every frame.
+// its segment at random, costs no mispredicted branches. The frames go in stages of 32 through
+// three passes (shaping, limiter levels, the rest), so that long chains without state overlap. The
+// filter controls, drive and output level are at their targets (settled()), so their ramps and the
+// 16-frame coefficient check have nothing to do; the fast time constants hold for the first
+// fastCount frames, which splits the call into two stretches with fixed coefficients instead of
+// testing the count on every frame.
 template <Engine::LimiterMode kLimiter, class Sink>
 [[gnu::always_inline]] inline void Engine::settledLoop(const float* inL, const float* inR, int n,
                                                        Sink& sink) noexcept {
@@ -81,7 +83,7 @@ template <Engine::LimiterMode kLimiter, class Sink>
   const StereoDouble kneeGain(k1), kneeJoin(t1), kneeSpan(1.0 - t1);
   const StereoDouble clipGain(k3), clipJoin(t3), clipSpan(1.0 - t3);
   const StereoDouble one(1.0), ceiling(0.9999), floor(-0.9999);
-  const StereoDouble level(outputSm.current <= 0.0 ? 0.0 : std::pow(outputSm.current, 2.737));
+  const StereoDouble outputLevel(outputSm.current <= 0.0 ? 0.0 : std::pow(outputSm.current, 2.737));
   const StereoDouble limG(limGain), limK(limCurve), limT(limThreshold);
   const StereoDouble recovery(recoverySamples), rise(envRise), fall(envFall);
 
@@ -97,15 +99,19 @@ template <Engine::LimiterMode kLimiter, class Sink>
   StereoDouble envelope(limEnv);
   StereoDouble energy(inEnergy, outEnergy);
   double gainComp = makeup;
+  const StereoDouble half(0.5);
 
-  const int fastFrames = static_cast<int>(std::clamp<std::int64_t>(fastCount, 0, n));
-  int i = 0;
-  const auto stretch = [&](int end, double energyCoefNow, double makeupCoefNow) {
-    const StereoDouble energyCoef(energyCoefNow);
-    const StereoDouble half(0.5);
-    for (; i < end; ++i) {
-      const StereoDouble x = StereoDouble::fromFloats(inL[i], inR[i]);
-      StereoDouble w = x;
+  // Each stage of up to 32 frames goes through three passes. First the steps that carry nothing
+  // from frame to frame (knee, clipper, the limiter's input peak): the frames are independent, so
+  // the processor overlaps their long chains of divisions freely.
+  constexpr int kStageFrames = 32;
+  StereoDouble shaped[kStageFrames];
+  double level[kStageFrames];  // the limiter's input peak, then (envelope) the envelope
+  double gain[kStageFrames];   // peak detector: target gain G; envelope: the limiter's gain
+  double step[kStageFrames];   // peak detector: the recovery step from G
+  const auto shape = [&](int from, int to) {
+    for (int i = from; i < to; ++i) {
+      StereoDouble w = StereoDouble::fromFloats(inL[i], inR[i]);
 
       {  // knee
         const StereoDouble a = w.abs();
@@ -123,27 +129,67 @@ template <Engine::LimiterMode kLimiter, class Sink>
                 .withSignOf(w);
       }
 
-      if constexpr (kLimiter == LimiterMode::kPeak) {
-        // Falls at once to the target gain G, climbs back at most gainStep per frame. The step
-        // (g − now) / recovery is renewed when the gain lands on G, and then the gain is G, so
-        // it is computed from G: the division stays off the chain that carries the gain.
-        const StereoDouble target = limiterGain(w.abs().largerLane());
-        const StereoDouble climbed = StereoDouble::min(gainNow + gainStep, target);  // std::min
-        gainNow = StereoDouble::select(StereoDouble::lessEqual(target, gainNow), target, climbed);
-        gainStep = StereoDouble::select(StereoDouble::equal(gainNow, target),
-                                        (limG - target) / recovery, gainStep);
-        w = w * gainNow;
-      } else if constexpr (kLimiter == LimiterMode::kEnvelope) {
-        // Slews towards the peak by at most rise up or fall down per frame.
-        const StereoDouble p = w.abs().largerLane();
+      shaped[i - from] = w;
+      level[i - from] = w.abs().largerLane().left();
+    }
+  };
+
+  // Second pass: the limiter's levels and gains. Gains of two frames share one division.
+  const auto limit = [&](int count) {
+    if (count % 2 != 0) level[count] = 0.0;  // the unused partner of the last frame
+    if constexpr (kLimiter == LimiterMode::kPeak) {
+      // The step (g − now) / recovery is renewed when the gain lands on G, and then the gain is
+      // G, so it is computed from G here, off the chain that carries the gain.
+      for (int k = 0; k < count; k += 2) {
+        const StereoDouble target = limiterGain(StereoDouble::load(level + k));
+        target.store(gain + k);
+        ((limG - target) / recovery).store(step + k);
+      }
+    } else if constexpr (kLimiter == LimiterMode::kEnvelope) {
+      // Slews towards the peak p by at most rise up or fall down per frame:
+      //   env = p > env ? min(p, env + rise) : max(p, env − fall)
+      for (int k = 0; k < count; ++k) {
+        const StereoDouble p(level[k]);
         const StereoDouble up = StereoDouble::min(envelope + rise, p);    // std::min(p, ...)
         const StereoDouble down = StereoDouble::max(envelope - fall, p);  // std::max(p, ...)
         envelope = StereoDouble::select(StereoDouble::greater(p, envelope), up, down);
-        w = w * limiterGain(envelope);
+        level[k] = envelope.left();
+      }
+      for (int k = 0; k < count; k += 2) {
+        limiterGain(StereoDouble::load(level + k)).store(gain + k);
+      }
+    }
+  };
+
+  // Third pass: the limiter's gain (peak detector), mix, energies, makeup and clamp, in order.
+  const auto finish = [&](int from, int to, int stageStart, double energyCoefNow,
+                          double makeupCoefNow) {
+    const StereoDouble energyCoef(energyCoefNow);
+    for (int i = from; i < to; ++i) {
+      const int k = i - stageStart;
+      const StereoDouble x = StereoDouble::fromFloats(inL[i], inR[i]);
+      StereoDouble w = shaped[k];
+
+      if constexpr (kLimiter == LimiterMode::kPeak) {
+        // Falls at once to the target gain G, climbs back at most gainStep per frame:
+        //   now = G <= now ? G : min(G, now + step);  if now == G: step = (g − G) / recovery.
+        // The gain is still climbing (below G) exactly when G > now and now + step < G; in every
+        // other case it lands on G, and the step is renewed unless G is a NaN (never equal).
+        const StereoDouble target(gain[k]);
+        const StereoDouble climbed = gainNow + gainStep;
+        const StereoDouble climbing = StereoDouble::andNot(StereoDouble::lessEqual(target, gainNow),
+                                                           StereoDouble::less(climbed, target));
+        gainNow = StereoDouble::select(climbing, climbed, target);
+        gainStep =
+            StereoDouble::select(StereoDouble::andNot(climbing, StereoDouble::isNumber(target)),
+                                 StereoDouble(step[k]), gainStep);
+        w = w * gainNow;
+      } else if constexpr (kLimiter == LimiterMode::kEnvelope) {
+        w = w * StereoDouble(gain[k]);
       }
 
       mixRamp.tick();
-      const StereoDouble o = level * (x + (w - x) * StereoDouble(mixRamp.current));
+      const StereoDouble o = outputLevel * (x + (w - x) * StereoDouble(mixRamp.current));
 
       energy = energy + energyCoef * (half * StereoDouble::laneSums(x * x, o * o) - energy);
       gainComp += makeupCoefNow * (1.0 - gainComp);
@@ -152,8 +198,16 @@ template <Engine::LimiterMode kLimiter, class Sink>
       sink(i, StereoDouble::min(StereoDouble::max(o * StereoDouble(gainComp), floor), ceiling));
     }
   };
-  stretch(fastFrames, energyCoefFast, makeupCoefFast);
-  stretch(n, energyCoefSlow, makeupCoefSlow);
+
+  const int fastFrames = static_cast<int>(std::clamp<std::int64_t>(fastCount, 0, n));
+  for (int start = 0; start < n; start += kStageFrames) {
+    const int end = std::min(n, start + kStageFrames);
+    shape(start, end);
+    limit(end - start);
+    const int fastEnd = std::clamp(fastFrames, start, end);
+    finish(start, fastEnd, start, energyCoefFast, makeupCoefFast);
+    finish(fastEnd, end, start, energyCoefSlow, makeupCoefSlow);
+  }
 
   fastCount -= fastFrames;
   mixSm = mixRamp;

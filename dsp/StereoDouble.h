@@ -30,6 +30,14 @@ class StereoDouble {
     return StereoDouble(_mm_cvtps_pd(_mm_unpacklo_ps(_mm_set_ss(left), _mm_set_ss(right))));
   }
 
+  // Two consecutive doubles (any alignment), and back.
+  static StereoDouble load(const double* pair) noexcept {
+    return StereoDouble(_mm_loadu_pd(pair));
+  }
+  void store(double* pair) const noexcept {
+    _mm_storeu_pd(pair, mV);
+  }
+
   double left() const noexcept {
     return _mm_cvtsd_f64(mV);
   }
@@ -73,11 +81,22 @@ class StereoDouble {
   static StereoDouble lessEqual(StereoDouble a, StereoDouble b) noexcept {
     return StereoDouble(_mm_cmple_pd(a.mV, b.mV));
   }
+  static StereoDouble less(StereoDouble a, StereoDouble b) noexcept {
+    return StereoDouble(_mm_cmplt_pd(a.mV, b.mV));
+  }
   static StereoDouble greater(StereoDouble a, StereoDouble b) noexcept {
     return StereoDouble(_mm_cmpgt_pd(a.mV, b.mV));
   }
   static StereoDouble equal(StereoDouble a, StereoDouble b) noexcept {
     return StereoDouble(_mm_cmpeq_pd(a.mV, b.mV));
+  }
+  // For a number this is a mask with every bit set; for a NaN, none.
+  static StereoDouble isNumber(StereoDouble a) noexcept {
+    return StereoDouble(_mm_cmpord_pd(a.mV, a.mV));
+  }
+  // Masks combined: set where b is set and a is not.
+  static StereoDouble andNot(StereoDouble a, StereoDouble b) noexcept {
+    return StereoDouble(_mm_andnot_pd(a.mV, b.mV));
   }
   static StereoDouble select(StereoDouble mask, StereoDouble ifTrue,
                              StereoDouble ifFalse) noexcept {
@@ -115,6 +134,14 @@ class StereoDouble {
 
   static StereoDouble fromFloats(float left, float right) noexcept {
     return StereoDouble(left, right);
+  }
+
+  static StereoDouble load(const double* pair) noexcept {
+    return StereoDouble(pair[0], pair[1]);
+  }
+  void store(double* pair) const noexcept {
+    pair[0] = mL;
+    pair[1] = mR;
   }
 
   double left() const noexcept {
@@ -158,8 +185,17 @@ class StereoDouble {
   static StereoDouble lessEqual(StereoDouble a, StereoDouble b) noexcept {
     return StereoDouble(mask(a.mL <= b.mL), mask(a.mR <= b.mR));
   }
+  static StereoDouble less(StereoDouble a, StereoDouble b) noexcept {
+    return StereoDouble(mask(a.mL < b.mL), mask(a.mR < b.mR));
+  }
   static StereoDouble greater(StereoDouble a, StereoDouble b) noexcept {
     return StereoDouble(mask(a.mL > b.mL), mask(a.mR > b.mR));
+  }
+  static StereoDouble isNumber(StereoDouble a) noexcept {
+    return StereoDouble(mask(a.mL == a.mL), mask(a.mR == a.mR));
+  }
+  static StereoDouble andNot(StereoDouble a, StereoDouble b) noexcept {
+    return StereoDouble(mask(!isSet(a.mL) && isSet(b.mL)), mask(!isSet(a.mR) && isSet(b.mR)));
   }
   static StereoDouble equal(StereoDouble a, StereoDouble b) noexcept {
     return StereoDouble(mask(a.mL == b.mL), mask(a.mR == b.mR));
