@@ -57,6 +57,33 @@ std::vector<float> awkwardNoise(std::size_t n, std::mt19937& rng) {
   return v;
 }
 
+// The builds of the engine's settled loop this processor runs: SSE2 always, AVX2 where it has it.
+std::vector<bool> settledLoopBuilds() {
+  std::vector<bool> builds = {false};
+#if TOVRASAT_ENGINE_AVX2_LOOP
+  if (__builtin_cpu_supports("avx2")) builds.push_back(true);
+#endif
+  return builds;
+}
+
+// Selects one build of the settled loop for a scope.
+class SettledLoopBuild {
+ public:
+  explicit SettledLoopBuild(bool avx2) : mSaved(cc::Engine::settledLoopUsesAvx2) {
+    cc::Engine::settledLoopUsesAvx2 = avx2;
+  }
+  ~SettledLoopBuild() { cc::Engine::settledLoopUsesAvx2 = mSaved; }
+  SettledLoopBuild(const SettledLoopBuild&) = delete;
+  SettledLoopBuild& operator=(const SettledLoopBuild&) = delete;
+
+ private:
+  bool mSaved;
+};
+
+TEST(MatchesStraight, StartsWithTheWidestBuildTheProcessorRuns) {
+  EXPECT_EQ(cc::Engine::settledLoopUsesAvx2, settledLoopBuilds().back());
+}
+
 bool sameBits(const std::vector<float>& a, const std::vector<float>& b) {
   return a.size() == b.size() &&
          (a.empty() || std::memcmp(a.data(), b.data(), a.size() * sizeof(float)) == 0);
@@ -223,37 +250,40 @@ class EngineOnSignals : public ::testing::TestWithParam<SignalCase> {};
 TEST_P(EngineOnSignals, MatchesStraight) {
   const SignalCase c = GetParam();
   const dsptest::StereoSignal in = dsptest::makeSignal(c.kind, kSignalFrames, kSignalRate);
-  for (const bool phantom : {true, false}) {
-    cc::Engine fast = dsptest::voicedEngine(kSignalRate, 0.24, phantom);
-    cc::Engine slow = fast;
-    std::vector<float> l = in.l;
-    std::vector<float> r = in.r;
-    std::vector<float> l2 = in.l;
-    std::vector<float> r2 = in.r;
-    for (std::size_t offset = 0, block = 0; offset < kSignalFrames;
-         offset += static_cast<std::size_t>(c.frames), ++block) {
-      // What the crusher's intake does on a Gain change.
-      if (c.automated || block == 0) {
-        const double gain = block % 2 == 0 ? 0.6 : 0.24;
-        for (cc::Engine* e : {&fast, &slow}) {
-          e->mix = gain;
-          e->fastCount = cc::Engine::samplesIn(2.5, kSignalRate);
-          e->mixSm.target = gain;
-          e->mixSm.step = (gain - e->mixSm.current) / (kSignalRate * 0.01);
+  for (const bool avx2 : settledLoopBuilds())
+    for (const bool phantom : {true, false}) {
+      const SettledLoopBuild build(avx2);
+      SCOPED_TRACE(::testing::Message() << (avx2 ? "AVX2" : "SSE2") << ", 48V " << phantom);
+      cc::Engine fast = dsptest::voicedEngine(kSignalRate, 0.24, phantom);
+      cc::Engine slow = fast;
+      std::vector<float> l = in.l;
+      std::vector<float> r = in.r;
+      std::vector<float> l2 = in.l;
+      std::vector<float> r2 = in.r;
+      for (std::size_t offset = 0, block = 0; offset < kSignalFrames;
+           offset += static_cast<std::size_t>(c.frames), ++block) {
+        // What the crusher's intake does on a Gain change.
+        if (c.automated || block == 0) {
+          const double gain = block % 2 == 0 ? 0.6 : 0.24;
+          for (cc::Engine* e : {&fast, &slow}) {
+            e->mix = gain;
+            e->fastCount = cc::Engine::samplesIn(2.5, kSignalRate);
+            e->mixSm.target = gain;
+            e->mixSm.step = (gain - e->mixSm.current) / (kSignalRate * 0.01);
+          }
         }
+        const int n = static_cast<int>(std::min<std::size_t>(c.frames, kSignalFrames - offset));
+        fast.process(l.data() + offset, r.data() + offset, n);
+        dsptest::straightEngineProcess(slow, l2.data() + offset, r2.data() + offset, n);
+        ASSERT_EQ(std::memcmp(l.data() + offset, l2.data() + offset, sizeof(float) * n), 0)
+            << "block " << block;
+        ASSERT_EQ(std::memcmp(r.data() + offset, r2.data() + offset, sizeof(float) * n), 0)
+            << "block " << block;
+        ASSERT_EQ(
+            dsptest::differingFields(dsptest::engineFields(fast), dsptest::engineFields(slow)), "")
+            << "block " << block;
       }
-      const int n = static_cast<int>(std::min<std::size_t>(c.frames, kSignalFrames - offset));
-      fast.process(l.data() + offset, r.data() + offset, n);
-      dsptest::straightEngineProcess(slow, l2.data() + offset, r2.data() + offset, n);
-      ASSERT_EQ(std::memcmp(l.data() + offset, l2.data() + offset, sizeof(float) * n), 0)
-          << "block " << block;
-      ASSERT_EQ(std::memcmp(r.data() + offset, r2.data() + offset, sizeof(float) * n), 0)
-          << "block " << block;
-      ASSERT_EQ(dsptest::differingFields(dsptest::engineFields(fast), dsptest::engineFields(slow)),
-                "")
-          << "block " << block;
     }
-  }
 }
 
 INSTANTIATE_TEST_SUITE_P(MatchesStraight, EngineOnSignals, ::testing::ValuesIn(allSignalCases()),
@@ -264,46 +294,49 @@ class CrusherOnSignals : public ::testing::TestWithParam<SignalCase> {};
 TEST_P(CrusherOnSignals, MatchesStraight) {
   const SignalCase c = GetParam();
   const dsptest::StereoSignal in = dsptest::makeSignal(c.kind, kSignalFrames, kSignalRate);
-  for (const bool phantom : {true, false}) {
-    auto fast = std::make_unique<tovrasat::Crusher>();
-    auto slow = std::make_unique<tovrasat::Crusher>();
-    for (tovrasat::Crusher* crusher : {fast.get(), slow.get()}) {
-      crusher->setParams(0.24f, 0.0f, phantom, false);
-      crusher->prepare(kSignalRate);
-    }
-    std::vector<float> fl(kSignalFrames), fr(kSignalFrames), sl(kSignalFrames), sr(kSignalFrames);
-    for (std::size_t offset = 0, block = 0; offset < kSignalFrames;
-         offset += static_cast<std::size_t>(c.frames), ++block) {
-      // Steady: the defaults all through, apart from a trim of -3 dB at the first block (its glide
-      // settles within the first second). Automated: Gain changes on every block.
-      const float gain = c.automated && block % 2 == 0 ? 0.6f : 0.24f;
-      const float trim = block == 0 ? 0.0f : -3.0f;
-      fast->setParams(gain, trim, phantom, false);
-      slow->setParams(gain, trim, phantom, false);
-      const int n = static_cast<int>(std::min<std::size_t>(c.frames, kSignalFrames - offset));
-      const float* ins[2] = {in.l.data() + offset, in.r.data() + offset};
-      float* fastOuts[2] = {fl.data() + offset, fr.data() + offset};
-      float* slowOuts[2] = {sl.data() + offset, sr.data() + offset};
-      fast->process(ins, fastOuts, n);
-      dsptest::straightCrusherProcess(*slow, ins, slowOuts, n);
-      ASSERT_EQ(std::memcmp(fastOuts[0], slowOuts[0], sizeof(float) * n), 0) << "block " << block;
-      ASSERT_EQ(std::memcmp(fastOuts[1], slowOuts[1], sizeof(float) * n), 0) << "block " << block;
-      ASSERT_EQ(
-          dsptest::differingFields(dsptest::crusherFields(*fast), dsptest::crusherFields(*slow)),
-          "")
-          << "block " << block;
-      ASSERT_EQ(dsptest::differingFields(dsptest::engineFields(fast->engine),
-                                         dsptest::engineFields(slow->engine)),
-                "")
-          << "block " << block;
-      if (block % 8 == 0) {
-        fast->peak.exchange(0.0f);
-        slow->peak.exchange(0.0f);
-        fast->clip.exchange(false);
-        slow->clip.exchange(false);
+  for (const bool avx2 : settledLoopBuilds())
+    for (const bool phantom : {true, false}) {
+      const SettledLoopBuild build(avx2);
+      SCOPED_TRACE(::testing::Message() << (avx2 ? "AVX2" : "SSE2") << ", 48V " << phantom);
+      auto fast = std::make_unique<tovrasat::Crusher>();
+      auto slow = std::make_unique<tovrasat::Crusher>();
+      for (tovrasat::Crusher* crusher : {fast.get(), slow.get()}) {
+        crusher->setParams(0.24f, 0.0f, phantom, false);
+        crusher->prepare(kSignalRate);
+      }
+      std::vector<float> fl(kSignalFrames), fr(kSignalFrames), sl(kSignalFrames), sr(kSignalFrames);
+      for (std::size_t offset = 0, block = 0; offset < kSignalFrames;
+           offset += static_cast<std::size_t>(c.frames), ++block) {
+        // Steady: the defaults all through, apart from a trim of -3 dB at the first block (its
+        // glide settles within the first second). Automated: Gain changes on every block.
+        const float gain = c.automated && block % 2 == 0 ? 0.6f : 0.24f;
+        const float trim = block == 0 ? 0.0f : -3.0f;
+        fast->setParams(gain, trim, phantom, false);
+        slow->setParams(gain, trim, phantom, false);
+        const int n = static_cast<int>(std::min<std::size_t>(c.frames, kSignalFrames - offset));
+        const float* ins[2] = {in.l.data() + offset, in.r.data() + offset};
+        float* fastOuts[2] = {fl.data() + offset, fr.data() + offset};
+        float* slowOuts[2] = {sl.data() + offset, sr.data() + offset};
+        fast->process(ins, fastOuts, n);
+        dsptest::straightCrusherProcess(*slow, ins, slowOuts, n);
+        ASSERT_EQ(std::memcmp(fastOuts[0], slowOuts[0], sizeof(float) * n), 0) << "block " << block;
+        ASSERT_EQ(std::memcmp(fastOuts[1], slowOuts[1], sizeof(float) * n), 0) << "block " << block;
+        ASSERT_EQ(
+            dsptest::differingFields(dsptest::crusherFields(*fast), dsptest::crusherFields(*slow)),
+            "")
+            << "block " << block;
+        ASSERT_EQ(dsptest::differingFields(dsptest::engineFields(fast->engine),
+                                           dsptest::engineFields(slow->engine)),
+                  "")
+            << "block " << block;
+        if (block % 8 == 0) {
+          fast->peak.exchange(0.0f);
+          slow->peak.exchange(0.0f);
+          fast->clip.exchange(false);
+          slow->clip.exchange(false);
+        }
       }
     }
-  }
 }
 
 INSTANTIATE_TEST_SUITE_P(MatchesStraight, CrusherOnSignals, ::testing::ValuesIn(allSignalCases()),
@@ -377,44 +410,48 @@ dsptest::StereoSignal edgeSignal() {
 TEST(MatchesStraight, EdgeValues) {
   const dsptest::StereoSignal in = edgeSignal();
   const int n = static_cast<int>(in.l.size());
-  for (const bool phantom : {true, false}) {
-    for (const float gain : {0.0f, 0.24f, 1.0f}) {
-      SCOPED_TRACE(::testing::Message() << "48V " << phantom << ", gain " << gain);
-      cc::Engine fast = dsptest::voicedEngine(kSignalRate, gain, phantom);
-      cc::Engine slow = fast;
-      for (int pass = 0; pass < 2; ++pass) {  // the first pass also sets up the limiter
-        std::vector<float> l = in.l, r = in.r, l2 = in.l, r2 = in.r;
-        fast.process(l.data(), r.data(), n);
-        dsptest::straightEngineProcess(slow, l2.data(), r2.data(), n);
-        EXPECT_TRUE(sameBits(l, l2));
-        EXPECT_TRUE(sameBits(r, r2));
-        EXPECT_EQ(
-            dsptest::differingFields(dsptest::engineFields(fast), dsptest::engineFields(slow)), "");
-      }
-
-      for (const bool bypass : {false, true}) {
-        auto fastC = std::make_unique<tovrasat::Crusher>();
-        auto slowC = std::make_unique<tovrasat::Crusher>();
-        for (tovrasat::Crusher* crusher : {fastC.get(), slowC.get()}) {
-          crusher->setParams(gain, 0.0f, phantom, bypass);
-          crusher->prepare(kSignalRate);
+  for (const bool avx2 : settledLoopBuilds())
+    for (const bool phantom : {true, false}) {
+      const SettledLoopBuild build(avx2);
+      for (const float gain : {0.0f, 0.24f, 1.0f}) {
+        SCOPED_TRACE(::testing::Message()
+                     << (avx2 ? "AVX2" : "SSE2") << ", 48V " << phantom << ", gain " << gain);
+        cc::Engine fast = dsptest::voicedEngine(kSignalRate, gain, phantom);
+        cc::Engine slow = fast;
+        for (int pass = 0; pass < 2; ++pass) {  // the first pass also sets up the limiter
+          std::vector<float> l = in.l, r = in.r, l2 = in.l, r2 = in.r;
+          fast.process(l.data(), r.data(), n);
+          dsptest::straightEngineProcess(slow, l2.data(), r2.data(), n);
+          EXPECT_TRUE(sameBits(l, l2));
+          EXPECT_TRUE(sameBits(r, r2));
+          EXPECT_EQ(
+              dsptest::differingFields(dsptest::engineFields(fast), dsptest::engineFields(slow)),
+              "");
         }
-        std::vector<float> fl(in.l.size()), fr(in.l.size()), sl(in.l.size()), sr(in.l.size());
-        const float* ins[2] = {in.l.data(), in.r.data()};
-        float* fastOuts[2] = {fl.data(), fr.data()};
-        float* slowOuts[2] = {sl.data(), sr.data()};
-        for (int pass = 0; pass < 2; ++pass) {
-          fastC->process(ins, fastOuts, n);
-          dsptest::straightCrusherProcess(*slowC, ins, slowOuts, n);
-          EXPECT_TRUE(sameBits(fl, sl)) << "bypass " << bypass;
-          EXPECT_TRUE(sameBits(fr, sr)) << "bypass " << bypass;
-          EXPECT_EQ(dsptest::differingFields(dsptest::crusherFields(*fastC),
-                                             dsptest::crusherFields(*slowC)),
-                    "");
+
+        for (const bool bypass : {false, true}) {
+          auto fastC = std::make_unique<tovrasat::Crusher>();
+          auto slowC = std::make_unique<tovrasat::Crusher>();
+          for (tovrasat::Crusher* crusher : {fastC.get(), slowC.get()}) {
+            crusher->setParams(gain, 0.0f, phantom, bypass);
+            crusher->prepare(kSignalRate);
+          }
+          std::vector<float> fl(in.l.size()), fr(in.l.size()), sl(in.l.size()), sr(in.l.size());
+          const float* ins[2] = {in.l.data(), in.r.data()};
+          float* fastOuts[2] = {fl.data(), fr.data()};
+          float* slowOuts[2] = {sl.data(), sr.data()};
+          for (int pass = 0; pass < 2; ++pass) {
+            fastC->process(ins, fastOuts, n);
+            dsptest::straightCrusherProcess(*slowC, ins, slowOuts, n);
+            EXPECT_TRUE(sameBits(fl, sl)) << "bypass " << bypass;
+            EXPECT_TRUE(sameBits(fr, sr)) << "bypass " << bypass;
+            EXPECT_EQ(dsptest::differingFields(dsptest::crusherFields(*fastC),
+                                               dsptest::crusherFields(*slowC)),
+                      "");
+          }
         }
       }
     }
-  }
 }
 
 }  // namespace
