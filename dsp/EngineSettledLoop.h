@@ -162,8 +162,8 @@ template <Engine::LimiterMode kLimiter, class Sink>
   };
 
   // Third pass: the limiter's gain (peak detector), mix, energies, makeup and clamp, in order.
-  const auto finish = [&](int from, int to, int stageStart, double energyCoefNow,
-                          double makeupCoefNow) {
+  const auto finishFrames = [&]<bool kUnityMakeup>(int from, int to, int stageStart,
+                                                   double energyCoefNow, double makeupCoefNow) {
     const StereoDouble energyCoef(energyCoefNow);
     for (int i = from; i < to; ++i) {
       const int k = i - stageStart;
@@ -192,10 +192,24 @@ template <Engine::LimiterMode kLimiter, class Sink>
       const StereoDouble o = outputLevel * (x + (w - x) * StereoDouble(mixRamp.current));
 
       energy = energy + energyCoef * (half * StereoDouble::laneSums(x * x, o * o) - energy);
-      gainComp += makeupCoefNow * (1.0 - gainComp);
+      StereoDouble out = o;
+      if constexpr (!kUnityMakeup) {
+        gainComp += makeupCoefNow * (1.0 - gainComp);
+        out = o * StereoDouble(gainComp);
+      }
 
       // fmin(fmax(v, −0.9999), 0.9999): the operand order gives a NaN the lower bound.
-      sink(i, StereoDouble::min(StereoDouble::max(o * StereoDouble(gainComp), floor), ceiling));
+      sink(i, StereoDouble::min(StereoDouble::max(out, floor), ceiling));
+    }
+  };
+  // With gain compensation off the makeup gain heads for 1.0; once there it stays exactly 1.0
+  // (1 + c·0) and multiplies by one, so the frames skip it.
+  const auto finish = [&](int from, int to, int stageStart, double energyCoefNow,
+                          double makeupCoefNow) {
+    if (gainComp == 1.0) {
+      finishFrames.template operator()<true>(from, to, stageStart, energyCoefNow, makeupCoefNow);
+    } else {
+      finishFrames.template operator()<false>(from, to, stageStart, energyCoefNow, makeupCoefNow);
     }
   };
 
