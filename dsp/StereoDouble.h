@@ -4,9 +4,13 @@
 #include <bit>
 #include <cstdint>
 
-#if defined(__SSE2__) || defined(_M_X64)
+// TOVRASAT_STEREO_PORTABLE selects the plain pair on any processor (the tests build it on x86-64 to
+// check the form that other processors compile).
+#if (defined(__SSE2__) || defined(_M_X64)) && !defined(TOVRASAT_STEREO_PORTABLE)
 #include <emmintrin.h>
 #define TOVRASAT_STEREO_SSE2 1
+#else
+#define TOVRASAT_STEREO_SSE2 0
 #endif
 
 namespace tovrasat {
