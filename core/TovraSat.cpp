@@ -138,6 +138,15 @@ void TovraSat::ProcessBlock(double** inputs, double** outputs, int nFrames) noex
   double* dstL = nOut >= 1 && outputs != nullptr ? outputs[0] : nullptr;
   double* dstR = nOut >= 2 && outputs != nullptr ? outputs[1] : nullptr;
 
+  // Stereo out (from a stereo or mono input): the crusher takes the doubles itself, which spares
+  // the copies where its chain is settled and gives the same samples as the chunks below.
+  if (srcL != nullptr && srcR != nullptr && dstL != nullptr && dstR != nullptr) {
+    const double* const ins[2] = {srcL, srcR};
+    double* const outs[2] = {dstL, dstR};
+    mCrusher.process(ins, outs, nFrames);
+    return;
+  }
+
   // The conversions are plain loops without a test per sample, so the compiler vectorises them.
   const auto narrow = [](const double* src, float* dst, int m) {
     if (src == nullptr) {

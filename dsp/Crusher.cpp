@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <type_traits>
 
 #include "dsp/EngineSettledLoop.h"
 #include "dsp/ScopedFlushDenormals.h"
@@ -97,15 +98,10 @@ void Crusher::process(const float* const* inputs, float* const* outputs, int nFr
   float localPeak = 0.0f;
   bool localClip = false;
 
-  // Once the bypass fade has snapped to its end and the trim glide can no longer move (its next
-  // step rounds to nothing), every frame computes the same trim and the same mix; with the engine
-  // settled as well, the whole block runs as one loop: engine, trim, meter and output per frame,
-  // with no scratch copy and no run boundaries (the settled engine has no per-call state the runs
-  // could show). The tests compare it with the one-frame-at-a-time definition bit for bit.
-  const bool bypassSettled = bypassMix == bypassTarget &&
-                             bypassMix + bypassCoef * (bypassTarget - bypassMix) == bypassTarget;
-  const bool trimSettled = trimGain + trimCoef * (trimTarget - trimGain) == trimGain;
-  if (bypassSettled && trimSettled && engine.enabled >= 0.5 && engine.settled()) {
+  // Settled, the whole block runs as one loop: engine, trim, meter and output per frame, with no
+  // scratch copy and no run boundaries (the settled engine has no per-call state the runs could
+  // show). The tests compare it with the one-frame-at-a-time definition bit for bit.
+  if (settled()) {
     processSettled(inL, inR, outL, outR, nFrames, localPeak, localClip);
     publish(localPeak, localClip);
     return;
@@ -193,7 +189,59 @@ void Crusher::process(const float* const* inputs, float* const* outputs, int nFr
   publish(localPeak, localClip);
 }
 
-void Crusher::processSettled(const float* inL, const float* inR, float* outL, float* outR,
+void Crusher::process(const double* const* inputs, double* const* outputs, int nFrames) noexcept {
+  if (nFrames < 1 || inputs == nullptr || outputs == nullptr || inputs[0] == nullptr ||
+      inputs[1] == nullptr || outputs[0] == nullptr || outputs[1] == nullptr) {
+    return;
+  }
+  const double* inL = inputs[0];
+  const double* inR = inputs[1];
+  double* outL = outputs[0];
+  double* outR = outputs[1];
+
+  // Settled and not bypassed, every output sample is a wet one computed under flush-to-zero, so
+  // it is never a subnormal float, and narrowing and widening inside the loop give what the
+  // conversions outside it would give. A bypassed block passes the dry input through, whose
+  // conversions must keep subnormals: it takes the float path below.
+  if (!bypassOn && settled()) {
+    const ScopedFlushDenormals flushDenormals;
+    float localPeak = 0.0f;
+    bool localClip = false;
+    processSettled(inL, inR, outL, outR, nFrames, localPeak, localClip);
+    publish(localPeak, localClip);
+    return;
+  }
+
+  // In runs through float buffers, converted with the caller's floating-point settings.
+  float chunkInL[kRunFrames];
+  float chunkInR[kRunFrames];
+  float chunkOutL[kRunFrames];
+  float chunkOutR[kRunFrames];
+  const float* const chunkIns[2] = {chunkInL, chunkInR};
+  float* const chunkOuts[2] = {chunkOutL, chunkOutR};
+  for (int offset = 0; offset < nFrames; offset += kRunFrames) {
+    const int m = std::min(kRunFrames, nFrames - offset);
+    for (int i = 0; i < m; ++i) chunkInL[i] = static_cast<float>(inL[offset + i]);
+    for (int i = 0; i < m; ++i) chunkInR[i] = static_cast<float>(inR[offset + i]);
+    process(chunkIns, chunkOuts, m);
+    for (int i = 0; i < m; ++i) outL[offset + i] = chunkOutL[i];
+    for (int i = 0; i < m; ++i) outR[offset + i] = chunkOutR[i];
+  }
+}
+
+bool Crusher::settled() const noexcept {
+  // The bypass fade has snapped to its end and the trim glide can no longer move (its next step
+  // rounds to nothing): every frame computes the same trim and the same mix.
+  const double bypassTarget = bypassOn ? 1.0 : 0.0;
+  const double trimTarget = trimToGain(trimDb);
+  const bool bypassSettled = bypassMix == bypassTarget &&
+                             bypassMix + bypassCoef * (bypassTarget - bypassMix) == bypassTarget;
+  const bool trimSettled = trimGain + trimCoef * (trimTarget - trimGain) == trimGain;
+  return bypassSettled && trimSettled && engine.enabled >= 0.5 && engine.settled();
+}
+
+template <class Sample>
+void Crusher::processSettled(const Sample* inL, const Sample* inR, Sample* outL, Sample* outR,
                              int nFrames, float& localPeak, bool& localClip) noexcept {
   // Per frame, on both channels at once, from the engine's clamped output o:
   //   e = float(o)              the engine's sample, as its float buffer would hold it
@@ -209,7 +257,7 @@ void Crusher::processSettled(const float* inL, const float* inR, float* outL, fl
     const StereoDouble w = (trim * e).roundedToFloat();
     peakSoFar = StereoDouble::max(w.abs(), peakSoFar);  // std::max(peak, |w|)
     ceiling = StereoDouble::max(e.abs(), ceiling);
-    w.storeFloats(outL + i, outR + i);
+    w.store(outL + i, outR + i);
   };
   const auto dry = [&](int i, StereoDouble out) {
     const StereoDouble e = out.roundedToFloat();
@@ -219,9 +267,10 @@ void Crusher::processSettled(const float* inL, const float* inR, float* outL, fl
     outL[i] = inL[i];
     outR[i] = inR[i];
   };
-  if (bypassOn) {
-    engine.processSettled(inL, inR, nFrames, dry);
-  } else {
+  if constexpr (std::is_same_v<Sample, float>) {
+    if (bypassOn) engine.processSettled(inL, inR, nFrames, dry);
+  }
+  if (!bypassOn) {
     engine.processSettled(inL, inR, nFrames, wet);
   }
   // Both are floats widened, never NaN (the engine's clamp sees to that), so the lanes can be

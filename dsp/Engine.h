@@ -143,10 +143,11 @@ class Engine {
 
   // The settled loop: the same results and end state as `process` would give, reading the input
   // from inL/inR and handing frame i's output (clamped, still in double) to sink(i, out); the
-  // owner narrows and stores it, or works on with it. Requires `enabled` on, n >= 1 and
+  // owner narrows and stores it, or works on with it. Double input is read as the float buffer
+  // `process` works on would hold it (narrowed to float). Requires `enabled` on, n >= 1 and
   // settled(). Defined in dsp/EngineSettledLoop.h.
-  template <class Sink>
-  void processSettled(const float* inL, const float* inR, int n, Sink& sink) noexcept;
+  template <class Sample, class Sink>
+  void processSettled(const Sample* inL, const Sample* inR, int n, Sink& sink) noexcept;
 
   // Filter cut-off in Hz for a control value 0..1 at a sample rate.
   static double cutoffHz(double control, double rate) noexcept;
@@ -168,14 +169,14 @@ class Engine {
 
   // The settled loop for one limiter mode, and its builds for the baseline instruction set and for
   // AVX2 (dsp/EngineSettledLoop.h).
-  template <LimiterMode kLimiter, class Sink>
-  [[gnu::always_inline]] inline void settledLoop(const float* inL, const float* inR, int n,
+  template <LimiterMode kLimiter, class Sample, class Sink>
+  [[gnu::always_inline]] inline void settledLoop(const Sample* inL, const Sample* inR, int n,
                                                  Sink& sink) noexcept;
-  template <LimiterMode kLimiter, class Sink>
-  void settledLoopBaseline(const float* inL, const float* inR, int n, Sink& sink) noexcept;
+  template <LimiterMode kLimiter, class Sample, class Sink>
+  void settledLoopBaseline(const Sample* inL, const Sample* inR, int n, Sink& sink) noexcept;
 #if TOVRASAT_ENGINE_AVX2_LOOP
-  template <LimiterMode kLimiter, class Sink>
-  [[gnu::target("avx2")]] void settledLoopAvx2(const float* inL, const float* inR, int n,
+  template <LimiterMode kLimiter, class Sample, class Sink>
+  [[gnu::target("avx2")]] void settledLoopAvx2(const Sample* inL, const Sample* inR, int n,
                                                Sink& sink) noexcept;
 #endif
 

@@ -11,8 +11,17 @@
 
 namespace cc {
 
-template <class Sink>
-void Engine::processSettled(const float* inL, const float* inR, int n, Sink& sink) noexcept {
+// A frame as the engine reads it: float samples widened; double samples narrowed to float first,
+// as the float buffers `process` works on would hold them.
+inline tovrasat::StereoDouble engineFrame(float left, float right) noexcept {
+  return tovrasat::StereoDouble::fromFloats(left, right);
+}
+inline tovrasat::StereoDouble engineFrame(double left, double right) noexcept {
+  return tovrasat::StereoDouble(left, right).roundedToFloat();
+}
+
+template <class Sample, class Sink>
+void Engine::processSettled(const Sample* inL, const Sample* inR, int n, Sink& sink) noexcept {
   const LimiterMode limiter = limiterOn < 0.5  ? LimiterMode::kOff
                               : phantom >= 0.5 ? LimiterMode::kPeak
                                                : LimiterMode::kEnvelope;
@@ -38,8 +47,8 @@ void Engine::processSettled(const float* inL, const float* inR, int n, Sink& sin
   }
 }
 
-template <Engine::LimiterMode kLimiter, class Sink>
-void Engine::settledLoopBaseline(const float* inL, const float* inR, int n, Sink& sink) noexcept {
+template <Engine::LimiterMode kLimiter, class Sample, class Sink>
+void Engine::settledLoopBaseline(const Sample* inL, const Sample* inR, int n, Sink& sink) noexcept {
   settledLoop<kLimiter>(inL, inR, n, sink);
 }
 
@@ -47,8 +56,8 @@ void Engine::settledLoopBaseline(const float* inL, const float* inR, int n, Sink
 // The same loop compiled for processors with AVX2: the same operations in their three-operand
 // (VEX) encoding, which spares the register copies SSE2's two-operand forms need. No fused
 // multiply-add (the "fma" feature is not enabled and contraction is off), so the bits are the same.
-template <Engine::LimiterMode kLimiter, class Sink>
-[[gnu::target("avx2")]] void Engine::settledLoopAvx2(const float* inL, const float* inR, int n,
+template <Engine::LimiterMode kLimiter, class Sample, class Sink>
+[[gnu::target("avx2")]] void Engine::settledLoopAvx2(const Sample* inL, const Sample* inR, int n,
                                                      Sink& sink) noexcept {
   settledLoop<kLimiter>(inL, inR, n, sink);
 }
@@ -71,8 +80,8 @@ template <Engine::LimiterMode kLimiter, class Sink>
 // 16-frame coefficient check have nothing to do; the fast time constants hold for the first
 // fastCount frames, which splits the call into two stretches with fixed coefficients instead of
 // testing the count on every frame.
-template <Engine::LimiterMode kLimiter, class Sink>
-[[gnu::always_inline]] inline void Engine::settledLoop(const float* inL, const float* inR, int n,
+template <Engine::LimiterMode kLimiter, class Sample, class Sink>
+[[gnu::always_inline]] inline void Engine::settledLoop(const Sample* inL, const Sample* inR, int n,
                                                        Sink& sink) noexcept {
   using tovrasat::StereoDouble;
 
@@ -111,7 +120,7 @@ template <Engine::LimiterMode kLimiter, class Sink>
   double step[kStageFrames];   // peak detector: the recovery step from G
   const auto shape = [&](int from, int to) {
     for (int i = from; i < to; ++i) {
-      StereoDouble w = StereoDouble::fromFloats(inL[i], inR[i]);
+      StereoDouble w = engineFrame(inL[i], inR[i]);
 
       {  // knee
         const StereoDouble a = w.abs();
@@ -167,7 +176,7 @@ template <Engine::LimiterMode kLimiter, class Sink>
     const StereoDouble energyCoef(energyCoefNow);
     for (int i = from; i < to; ++i) {
       const int k = i - stageStart;
-      const StereoDouble x = StereoDouble::fromFloats(inL[i], inR[i]);
+      const StereoDouble x = engineFrame(inL[i], inR[i]);
       StereoDouble w = shaped[k];
 
       if constexpr (kLimiter == LimiterMode::kPeak) {

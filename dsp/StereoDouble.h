@@ -55,6 +55,14 @@ class StereoDouble {
     _mm_store_ss(left, f);
     _mm_store_ss(right, _mm_shuffle_ps(f, f, 1));
   }
+  void store(float* left, float* right) const noexcept {
+    storeFloats(left, right);
+  }
+  // Stores each lane as it is.
+  void store(double* left, double* right) const noexcept {
+    _mm_storel_pd(left, mV);
+    _mm_storeh_pd(right, mV);
+  }
   // Each lane narrowed to float and widened back: the value a float buffer would hold.
   StereoDouble roundedToFloat() const noexcept {
     return StereoDouble(_mm_cvtps_pd(_mm_cvtpd_ps(mV)));
@@ -158,6 +166,13 @@ class StereoDouble {
   void storeFloats(float* left, float* right) const noexcept {
     *left = static_cast<float>(mL);
     *right = static_cast<float>(mR);
+  }
+  void store(float* left, float* right) const noexcept {
+    storeFloats(left, right);
+  }
+  void store(double* left, double* right) const noexcept {
+    *left = mL;
+    *right = mR;
   }
   StereoDouble roundedToFloat() const noexcept {
     return StereoDouble(static_cast<float>(mL), static_cast<float>(mR));

@@ -342,6 +342,73 @@ TEST_P(CrusherOnSignals, MatchesStraight) {
 INSTANTIATE_TEST_SUITE_P(MatchesStraight, CrusherOnSignals, ::testing::ValuesIn(allSignalCases()),
                          signalCaseName);
 
+// The crusher on double-precision channels against narrowing to float, the straightforward
+// crusher and widening back: the signals with a little below float resolution added, and doubles
+// that narrow to subnormal floats (which a bypassed block must pass through unchanged), through
+// Gain, trim and Bypass changes and long settled stretches (rare changes), in place and not.
+TEST_P(CrusherOnSignals, DoubleChannelsMatchStraight) {
+  const SignalCase c = GetParam();
+  const dsptest::StereoSignal in = dsptest::makeSignal(c.kind, kSignalFrames, kSignalRate);
+  std::vector<double> l(kSignalFrames), r(kSignalFrames);
+  for (std::size_t i = 0; i < kSignalFrames; ++i) {
+    l[i] = in.l[i] + 1e-12 * static_cast<double>(i % 7);
+    r[i] = i % 97 == 0 ? -3e-41 * static_cast<double>(i % 5) : static_cast<double>(in.r[i]);
+  }
+  for (const bool avx2 : settledLoopBuilds())
+    for (const bool inPlace : {false, true}) {
+      const SettledLoopBuild build(avx2);
+      SCOPED_TRACE(::testing::Message() << (avx2 ? "AVX2" : "SSE2") << ", in place " << inPlace);
+      auto fast = std::make_unique<tovrasat::Crusher>();
+      auto slow = std::make_unique<tovrasat::Crusher>();
+      for (tovrasat::Crusher* crusher : {fast.get(), slow.get()}) {
+        crusher->setParams(0.24f, 0.0f, true, false);
+        crusher->prepare(kSignalRate);
+      }
+      std::vector<double> fl(kSignalFrames), fr(kSignalFrames);
+      std::vector<float> nl(kSignalFrames), nr(kSignalFrames), sl(kSignalFrames), sr(kSignalFrames);
+      if (inPlace) {
+        fl = l;
+        fr = r;
+      }
+      for (std::size_t offset = 0, block = 0; offset < kSignalFrames;
+           offset += static_cast<std::size_t>(c.frames), ++block) {
+        // A change every 40 blocks: the glides settle in between, except when automated.
+        const std::size_t phase = (block / 40) % 4;
+        const float gain = c.automated && block % 2 == 0 ? 0.6f : 0.24f;
+        const float trim = phase == 1 ? -6.0f : 0.0f;
+        const bool bypass = phase == 2;
+        fast->setParams(gain, trim, phase != 3, bypass);
+        slow->setParams(gain, trim, phase != 3, bypass);
+        const int n = static_cast<int>(std::min<std::size_t>(c.frames, kSignalFrames - offset));
+        const double* ins[2] = {inPlace ? fl.data() + offset : l.data() + offset,
+                                inPlace ? fr.data() + offset : r.data() + offset};
+        double* outs[2] = {fl.data() + offset, fr.data() + offset};
+        fast->process(ins, outs, n);
+        for (int i = 0; i < n; ++i) {
+          nl[offset + i] = static_cast<float>(l[offset + i]);
+          nr[offset + i] = static_cast<float>(r[offset + i]);
+        }
+        const float* slowIns[2] = {nl.data() + offset, nr.data() + offset};
+        float* slowOuts[2] = {sl.data() + offset, sr.data() + offset};
+        dsptest::straightCrusherProcess(*slow, slowIns, slowOuts, n);
+        for (int i = 0; i < n; ++i) {
+          const double wideL = sl[offset + i];
+          const double wideR = sr[offset + i];
+          ASSERT_EQ(std::memcmp(&fl[offset + i], &wideL, sizeof(double)), 0) << "block " << block;
+          ASSERT_EQ(std::memcmp(&fr[offset + i], &wideR, sizeof(double)), 0) << "block " << block;
+        }
+        ASSERT_EQ(
+            dsptest::differingFields(dsptest::crusherFields(*fast), dsptest::crusherFields(*slow)),
+            "")
+            << "block " << block;
+        ASSERT_EQ(dsptest::differingFields(dsptest::engineFields(fast->engine),
+                                           dsptest::engineFields(slow->engine)),
+                  "")
+            << "block " << block;
+      }
+    }
+}
+
 // Inputs on, just below and just above every place where the chain changes its formula or its
 // result is cut: the knee's and the clipper's joins, the limiter's threshold (as the input that
 // reaches it after knee and clipper), the clamp at 0.9999 and the meter's clip level 0.9998 (at
