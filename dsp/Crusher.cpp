@@ -28,7 +28,8 @@ double onePole(double rate, double tau) {
 
 void Crusher::setParams(float newGain, float newTrimDb, bool phantom, bool bypass) noexcept {
   if (std::isfinite(newGain)) gain = newGain;
-  if (std::isfinite(trimToGain(newTrimDb))) trimDb = newTrimDb;
+  // trimDb always holds a trim with a finite gain, so an equal one needs no power of ten.
+  if (newTrimDb == trimDb || std::isfinite(trimToGain(newTrimDb))) trimDb = newTrimDb;
   phantomOn = phantom;
   bypassOn = bypass;
 
@@ -101,7 +102,7 @@ void Crusher::process(const float* const* inputs, float* const* outputs, int nFr
   // Settled, the whole block runs as one loop: engine, trim, meter and output per frame, with no
   // scratch copy and no run boundaries (the settled engine has no per-call state the runs could
   // show). The tests compare it with the one-frame-at-a-time definition bit for bit.
-  if (settled()) {
+  if (settled(trimTarget)) {
     processSettled(inL, inR, outL, outR, nFrames, localPeak, localClip);
     publish(localPeak, localClip);
     return;
@@ -203,7 +204,7 @@ void Crusher::process(const double* const* inputs, double* const* outputs, int n
   // it is never a subnormal float, and narrowing and widening inside the loop give what the
   // conversions outside it would give. A bypassed block passes the dry input through, whose
   // conversions must keep subnormals: it takes the float path below.
-  if (!bypassOn && settled()) {
+  if (!bypassOn && settled(trimToGain(trimDb))) {
     const ScopedFlushDenormals flushDenormals;
     float localPeak = 0.0f;
     bool localClip = false;
@@ -229,11 +230,10 @@ void Crusher::process(const double* const* inputs, double* const* outputs, int n
   }
 }
 
-bool Crusher::settled() const noexcept {
+bool Crusher::settled(double trimTarget) const noexcept {
   // The bypass fade has snapped to its end and the trim glide can no longer move (its next step
   // rounds to nothing): every frame computes the same trim and the same mix.
   const double bypassTarget = bypassOn ? 1.0 : 0.0;
-  const double trimTarget = trimToGain(trimDb);
   const bool bypassSettled = bypassMix == bypassTarget &&
                              bypassMix + bypassCoef * (bypassTarget - bypassMix) == bypassTarget;
   const bool trimSettled = trimGain + trimCoef * (trimTarget - trimGain) == trimGain;

@@ -84,8 +84,9 @@ class Crusher {
   void process(const double* const* inputs, double* const* outputs, int nFrames) noexcept;
 
  private:
-  // True when bypass fade, trim glide and engine are settled, so the block can run as one loop.
-  bool settled() const noexcept;
+  // True when bypass fade, trim glide (towards trimTarget, 10^(trimDb / 20)) and engine are
+  // settled, so the block can run as one loop.
+  bool settled(double trimTarget) const noexcept;
   // The whole block in one loop; Sample is float, or double when not bypassed.
   template <class Sample>
   void processSettled(const Sample* inL, const Sample* inR, Sample* outL, Sample* outR, int nFrames,
