@@ -138,12 +138,27 @@ void TovraSat::ProcessBlock(double** inputs, double** outputs, int nFrames) noex
   double* dstL = nOut >= 1 && outputs != nullptr ? outputs[0] : nullptr;
   double* dstR = nOut >= 2 && outputs != nullptr ? outputs[1] : nullptr;
 
+  // Stereo out (from a stereo or mono input): the crusher takes the doubles itself, which spares
+  // the copies where its chain is settled and gives the same samples as the chunks below.
+  if (srcL != nullptr && srcR != nullptr && dstL != nullptr && dstR != nullptr) {
+    const double* const ins[2] = {srcL, srcR};
+    double* const outs[2] = {dstL, dstR};
+    mCrusher.process(ins, outs, nFrames);
+    return;
+  }
+
+  // The conversions are plain loops without a test per sample, so the compiler vectorises them.
+  const auto narrow = [](const double* src, float* dst, int m) {
+    if (src == nullptr) {
+      std::fill(dst, dst + m, 0.0f);
+      return;
+    }
+    for (int i = 0; i < m; ++i) dst[i] = static_cast<float>(src[i]);
+  };
   for (int offset = 0; offset < nFrames; offset += kChunkFrames) {
     const int m = std::min(kChunkFrames, nFrames - offset);
-    for (int i = 0; i < m; ++i) {
-      inL[i] = srcL != nullptr ? static_cast<float>(srcL[offset + i]) : 0.0f;
-      inR[i] = srcR != nullptr ? static_cast<float>(srcR[offset + i]) : 0.0f;
-    }
+    narrow(srcL != nullptr ? srcL + offset : nullptr, inL, m);
+    narrow(srcR != nullptr ? srcR + offset : nullptr, inR, m);
     mCrusher.process(chainIn, chainOut, m);
     if (dstL != nullptr) {
       for (int i = 0; i < m; ++i) dstL[offset + i] = static_cast<double>(outL[i]);

@@ -77,6 +77,22 @@ class Crusher {
   // system call and throws nothing.
   // Threads: render thread.
   void process(const float* const* inputs, float* const* outputs, int nFrames) noexcept;
+
+  // The same for double-precision channels, with results exactly those of narrowing the input to
+  // float, `process` on floats and widening the result (conversions with the caller's
+  // floating-point settings), without the copies where the chain is settled. Threads: render.
+  void process(const double* const* inputs, double* const* outputs, int nFrames) noexcept;
+
+ private:
+  // True when bypass fade, trim glide (towards trimTarget, 10^(trimDb / 20)) and engine are
+  // settled, so the block can run as one loop.
+  bool settled(double trimTarget) const noexcept;
+  // The whole block in one loop; Sample is float, or double when not bypassed.
+  template <class Sample>
+  void processSettled(const Sample* inL, const Sample* inR, Sample* outL, Sample* outR, int nFrames,
+                      float& localPeak, bool& localClip) noexcept;
+  // Raises the shared peak (compare-and-swap, relaxed) and sets the clip flag.
+  void publish(float localPeak, bool localClip) noexcept;
 };
 
 }  // namespace tovrasat

@@ -5,6 +5,8 @@
 #include <cmath>
 #include <limits>
 
+#include "dsp/EngineSettledLoop.h"
+
 namespace cc {
 namespace {
 
@@ -149,8 +151,33 @@ void Engine::setLimiter(double drive) noexcept {
   limThreshold = (std::sqrt(b * b + 4.0 * k * (1.0 - k)) - b) / (2.0 * k);
 }
 
+bool Engine::settledLoopUsesAvx2 = [] {
+#if TOVRASAT_ENGINE_AVX2_LOOP
+  __builtin_cpu_init();
+  return __builtin_cpu_supports("avx2") != 0;
+#else
+  return false;
+#endif
+}();
+
+bool Engine::settled() const noexcept {
+  const auto still = [](const Smoothed& s) { return s.current == s.target; };
+  return isOn(shaperOn) && clipDrive > 0.0 && !isOn(filterOn) && !autoGain && still(cutoffSm) &&
+         cutoffSm.current == lastCutoff && still(resonanceSm) &&
+         resonanceSm.current == lastResonance && still(driveSm) && driveSm.current == lastDrive &&
+         still(outputSm);
+}
+
 void Engine::process(float* left, float* right, int n) noexcept {
   if (!isOn(enabled) || n < 1 || left == nullptr || right == nullptr) return;
+
+  if (settled()) {
+    const auto store = [left, right](int i, tovrasat::StereoDouble out) {
+      out.storeFloats(left + i, right + i);
+    };
+    processSettled(left, right, n, store);
+    return;
+  }
 
   const double k1 = 1.0 + 10.0 * kneeDrive;
   const double t1 = 0.75 / k1;

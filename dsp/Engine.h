@@ -3,6 +3,13 @@
 
 #include <cstdint>
 
+// The settled loop has an AVX2 build, chosen at run time, where the compiler can target it.
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#define TOVRASAT_ENGINE_AVX2_LOOP 1
+#else
+#define TOVRASAT_ENGINE_AVX2_LOOP 0
+#endif
+
 namespace cc {
 
 // Works in place on two float buffers and computes every sample in double. Per sample, with
@@ -129,6 +136,19 @@ class Engine {
   // Processes n frames in place; does nothing when `enabled` is off, n < 1 or a pointer is null.
   void process(float* left, float* right, int n) noexcept;
 
+  // True when a call can take the settled loop: knee and clipper on, filter and gain compensation
+  // off (the plug-in's voicing), and every ramp but the mix's at its target with the constants
+  // computed from it, so that nothing but the mix can move inside the call.
+  bool settled() const noexcept;
+
+  // The settled loop: the same results and end state as `process` would give, reading the input
+  // from inL/inR and handing frame i's output (clamped, still in double) to sink(i, out); the
+  // owner narrows and stores it, or works on with it. Double input is read as the float buffer
+  // `process` works on would hold it (narrowed to float). Requires `enabled` on, n >= 1 and
+  // settled(). Defined in dsp/EngineSettledLoop.h.
+  template <class Sample, class Sink>
+  void processSettled(const Sample* inL, const Sample* inR, int n, Sink& sink) noexcept;
+
   // Filter cut-off in Hz for a control value 0..1 at a sample rate.
   static double cutoffHz(double control, double rate) noexcept;
 
@@ -140,6 +160,25 @@ class Engine {
 
   // Recomputes limGain, limCurve and limThreshold from a drive value.
   void setLimiter(double drive) noexcept;
+
+  enum class LimiterMode { kOff, kPeak, kEnvelope };
+
+  // Whether the settled loop runs its AVX2 build (same bits, fewer instructions): set at start-up
+  // from the processor's features; tests switch it to race and compare both builds.
+  static bool settledLoopUsesAvx2;
+
+  // The settled loop for one limiter mode, and its builds for the baseline instruction set and for
+  // AVX2 (dsp/EngineSettledLoop.h).
+  template <LimiterMode kLimiter, class Sample, class Sink>
+  [[gnu::always_inline]] inline void settledLoop(const Sample* inL, const Sample* inR, int n,
+                                                 Sink& sink) noexcept;
+  template <LimiterMode kLimiter, class Sample, class Sink>
+  void settledLoopBaseline(const Sample* inL, const Sample* inR, int n, Sink& sink) noexcept;
+#if TOVRASAT_ENGINE_AVX2_LOOP
+  template <LimiterMode kLimiter, class Sample, class Sink>
+  [[gnu::target("avx2")]] void settledLoopAvx2(const Sample* inL, const Sample* inR, int n,
+                                               Sink& sink) noexcept;
+#endif
 
   // The limiter's gain for a level e with the current constants.
   double limiterGainFor(double e) const noexcept {

@@ -1,122 +1,144 @@
-// Throughput of the engine and the crusher, optimised and step-for-step, on music-like stereo.
+// Engine and crusher, optimised and step for step, raced on every kind of signal and block size.
 #include <benchmark/benchmark.h>
 
-#include <cmath>
+#include <cstdint>
 #include <memory>
-#include <random>
+#include <string>
 #include <vector>
 
 #include "dsp/Crusher.h"
 #include "dsp/Engine.h"
 #include "tests/dsp/StraightCrusher.h"
 #include "tests/dsp/StraightEngine.h"
+#include "tests/dsp/TestSignals.h"
 
 namespace {
 
 constexpr std::size_t kSignalFrames = 48000;
 constexpr double kRate = 48000.0;
 
-// One second of three sines per side plus a little noise, peaking near -6 dBFS (fixed seed).
-struct Signal {
-  std::vector<float> l;
-  std::vector<float> r;
-  Signal() : l(kSignalFrames), r(kSignalFrames) {
-    std::mt19937 rng(2024);
-    std::uniform_real_distribution<double> noise(-0.02, 0.02);
-    const double twoPi = 2.0 * 3.14159265358979323846;
-    for (std::size_t i = 0; i < kSignalFrames; ++i) {
-      const double t = static_cast<double>(i) / kRate;
-      l[i] = static_cast<float>(0.25 * std::sin(twoPi * 110.0 * t) +
-                                0.15 * std::sin(twoPi * 440.0 * t) +
-                                0.08 * std::sin(twoPi * 2500.0 * t) + noise(rng));
-      r[i] = static_cast<float>(0.22 * std::sin(twoPi * 82.4 * t + 1.0) +
-                                0.17 * std::sin(twoPi * 660.0 * t) +
-                                0.08 * std::sin(twoPi * 3100.0 * t) + noise(rng));
-    }
-  }
+// Benchmark names are Part/signal/frames/steady|automated/optimised|straight; bench/compare.sh
+// pairs the last field.
+struct Case {
+  dsptest::SignalKind kind;
+  int frames;
+  bool automated;
+  bool straight;
 };
 
-const Signal& signal() {
-  static const Signal s;
-  return s;
+std::string caseName(const char* part, const Case& c) {
+  return std::string(part) + "/" + dsptest::signalName(c.kind) + "/" + std::to_string(c.frames) +
+         (c.automated ? "/automated" : "/steady") + (c.straight ? "/straight" : "/optimised");
 }
 
-template <bool kStraight>
-void engineProcess(benchmark::State& state) {
-  const int frames = static_cast<int>(state.range(0));
-  const bool phantom = state.range(1) != 0;
-  cc::Engine e;
-  e.shaperOn = 1.0;
-  e.kneeDrive = 0.09;
-  e.clipDrive = 0.05;
-  e.cutoff = 0.34;
-  e.resonance = 0.04;
-  e.limiterOn = 1.0;
-  e.limiterDrive = 0.08;
-  e.enabled = 1.0;
-  e.mix = 0.24;
-  e.phantom = phantom ? 1.0 : 0.0;
-  e.prepare(kRate);
-  std::vector<float> l(static_cast<std::size_t>(frames));
-  std::vector<float> r(static_cast<std::size_t>(frames));
+const dsptest::StereoSignal& signalOf(dsptest::SignalKind kind) {
+  static const dsptest::StereoSignal signals[] = {
+      dsptest::makeSignal(dsptest::SignalKind::kNoise, kSignalFrames, kRate),
+      dsptest::makeSignal(dsptest::SignalKind::kHot, kSignalFrames, kRate),
+      dsptest::makeSignal(dsptest::SignalKind::kMusic, kSignalFrames, kRate),
+      dsptest::makeSignal(dsptest::SignalKind::kSilence, kSignalFrames, kRate)};
+  return signals[static_cast<int>(kind)];
+}
+
+// The engine with the crusher's voicing at its defaults (Gain 24 %, 48V on). Automated: a new
+// 10 ms mix ramp and 2.5 s of fast time constants on every block, as the crusher's intake starts
+// them when Gain moves.
+void engineProcess(benchmark::State& state, Case c) {
+  const dsptest::StereoSignal& in = signalOf(c.kind);
+  auto crusher = std::make_unique<tovrasat::Crusher>();
+  crusher->setParams(0.24f, 0.0f, true, false);
+  crusher->prepare(kRate);
+  cc::Engine& e = crusher->engine;
+  std::vector<float> l(static_cast<std::size_t>(c.frames));
+  std::vector<float> r(static_cast<std::size_t>(c.frames));
   std::size_t offset = 0;
+  bool high = false;
   for (auto _ : state) {
     if (offset + l.size() > kSignalFrames) offset = 0;
-    std::copy_n(signal().l.begin() + static_cast<std::ptrdiff_t>(offset), l.size(), l.begin());
-    std::copy_n(signal().r.begin() + static_cast<std::ptrdiff_t>(offset), r.size(), r.begin());
-    if constexpr (kStraight) {
-      dsptest::straightEngineProcess(e, l.data(), r.data(), frames);
+    if (c.automated) {
+      high = !high;
+      const double gain = high ? 0.3 : 0.24;
+      e.mix = gain;
+      e.fastCount = cc::Engine::samplesIn(2.5, kRate);
+      e.mixSm.target = gain;
+      e.mixSm.step = (gain - e.mixSm.current) / (kRate * 0.01);
+    }
+    std::copy_n(in.l.begin() + static_cast<std::ptrdiff_t>(offset), l.size(), l.begin());
+    std::copy_n(in.r.begin() + static_cast<std::ptrdiff_t>(offset), r.size(), r.begin());
+    if (c.straight) {
+      dsptest::straightEngineProcess(e, l.data(), r.data(), c.frames);
     } else {
-      e.process(l.data(), r.data(), frames);
+      e.process(l.data(), r.data(), c.frames);
     }
     benchmark::DoNotOptimize(l.data());
     benchmark::DoNotOptimize(r.data());
     benchmark::ClobberMemory();
     offset += l.size();
   }
-  state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()) * frames);
+  state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()) * c.frames);
 }
 
-template <bool kStraight>
-void crusherProcess(benchmark::State& state) {
-  const int frames = static_cast<int>(state.range(0));
-  const bool phantom = state.range(1) != 0;
-  auto c = std::make_unique<tovrasat::Crusher>();
-  c->setParams(0.24f, 0.0f, phantom, false);
-  c->prepare(kRate);
-  std::vector<float> l(static_cast<std::size_t>(frames));
-  std::vector<float> r(static_cast<std::size_t>(frames));
+// The crusher at its defaults; automated: Gain moves on every block.
+void crusherProcess(benchmark::State& state, Case c) {
+  const dsptest::StereoSignal& in = signalOf(c.kind);
+  auto crusher = std::make_unique<tovrasat::Crusher>();
+  crusher->setParams(0.24f, 0.0f, true, false);
+  crusher->prepare(kRate);
+  std::vector<float> l(static_cast<std::size_t>(c.frames));
+  std::vector<float> r(static_cast<std::size_t>(c.frames));
   float* outs[2] = {l.data(), r.data()};
   std::size_t offset = 0;
+  bool high = false;
   for (auto _ : state) {
     if (offset + l.size() > kSignalFrames) offset = 0;
-    const float* ins[2] = {signal().l.data() + offset, signal().r.data() + offset};
-    if constexpr (kStraight) {
-      dsptest::straightCrusherProcess(*c, ins, outs, frames);
+    if (c.automated) {
+      high = !high;
+      crusher->setParams(high ? 0.3f : 0.24f, 0.0f, true, false);
+    }
+    const float* ins[2] = {in.l.data() + offset, in.r.data() + offset};
+    if (c.straight) {
+      dsptest::straightCrusherProcess(*crusher, ins, outs, c.frames);
     } else {
-      c->process(ins, outs, frames);
+      crusher->process(ins, outs, c.frames);
     }
     benchmark::DoNotOptimize(l.data());
     benchmark::DoNotOptimize(r.data());
     benchmark::ClobberMemory();
     offset += l.size();
   }
-  state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()) * frames);
+  state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()) * c.frames);
 }
 
-// Arguments: frames per call, 48V (1 instantaneous detector, 0 slewed envelope).
-void blockSizes(benchmark::internal::Benchmark* b) {
-  b->ArgNames({"frames", "phantom"});
-  for (const int phantom : {1, 0}) {
-    for (const int frames : {256, 512}) b->Args({frames, phantom});
+void registerAll() {
+  for (const dsptest::SignalKind kind : dsptest::kAllSignals) {
+    for (const int frames : {512, 64}) {
+      for (const bool automated : {false, true}) {
+        for (const bool straight : {false, true}) {
+          const Case c{kind, frames, automated, straight};
+          benchmark::RegisterBenchmark(caseName("Engine", c).c_str(), engineProcess, c);
+          benchmark::RegisterBenchmark(caseName("Crusher", c).c_str(), crusherProcess, c);
+        }
+      }
+    }
   }
 }
-
-BENCHMARK_TEMPLATE(engineProcess, false)->Name("Engine/process")->Apply(blockSizes);
-BENCHMARK_TEMPLATE(engineProcess, true)->Name("Engine/straight")->Apply(blockSizes);
-BENCHMARK_TEMPLATE(crusherProcess, false)->Name("Crusher/process")->Apply(blockSizes);
-BENCHMARK_TEMPLATE(crusherProcess, true)->Name("Crusher/straight")->Apply(blockSizes);
 
 }  // namespace
 
-BENCHMARK_MAIN();
+// --baseline-isa: the settled loop's SSE2 build even where the processor has AVX2.
+int main(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i) {
+    if (std::string(argv[i]) == "--baseline-isa") {
+      cc::Engine::settledLoopUsesAvx2 = false;
+      for (int j = i; j + 1 < argc; ++j) argv[j] = argv[j + 1];
+      --argc;
+      break;
+    }
+  }
+  registerAll();
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}

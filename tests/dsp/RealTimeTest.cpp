@@ -45,4 +45,37 @@ TEST(RealTime, RenderPathAllocatesNothing) {
   EXPECT_EQ(testsupport::AllocationCount(), before);
 }
 
+// The settled loops (both builds, both detectors, wet and bypassed, Gain moving), where the
+// crusher runs engine, trim and meter in one pass.
+TEST(RealTime, SettledLoopsAllocateNothing) {
+  std::vector<float> inL = dsptest::noise(600, 3, 1.2f);
+  std::vector<float> inR = dsptest::noise(600, 4, 1.2f);
+  std::vector<float> outL(600);
+  std::vector<float> outR(600);
+  const float* ins[2] = {inL.data(), inR.data()};
+  float* outs[2] = {outL.data(), outR.data()};
+  std::vector<std::unique_ptr<tovrasat::Crusher>> crushers;
+  for (int i = 0; i < 8; ++i) {
+    crushers.push_back(std::make_unique<tovrasat::Crusher>());
+    crushers.back()->setParams(0.3f, -4.0f, i % 2 == 0, i % 4 < 2);
+    crushers.back()->prepare(48000.0);
+    crushers.back()->process(ins, outs, 600);  // the first call sets the limiter up
+    ASSERT_TRUE(crushers.back()->engine.settled());
+  }
+
+  const bool savedBuild = cc::Engine::settledLoopUsesAvx2;
+  const std::size_t before = testsupport::AllocationCount();
+  for (int i = 0; i < 8; ++i) {
+    tovrasat::Crusher& c = *crushers[static_cast<std::size_t>(i)];
+    cc::Engine::settledLoopUsesAvx2 = i < 4 && savedBuild;
+    for (int block = 0; block < 10; ++block) {
+      c.setParams(block % 2 == 0 ? 0.3f : 0.8f, -4.0f, i % 2 == 0, i % 4 < 2);
+      c.process(ins, outs, 600 - block * 37);
+      c.engine.process(outL.data(), outR.data(), 300);
+    }
+  }
+  EXPECT_EQ(testsupport::AllocationCount(), before);
+  cc::Engine::settledLoopUsesAvx2 = savedBuild;
+}
+
 }  // namespace
