@@ -20,6 +20,10 @@ void Disc(cairo_t* cr, double r) {
 
 }  // namespace
 
+double PointerAngle(ECap cap) {
+  return cap == ECap::kBig ? 0.0 : 45.0;
+}
+
 void DrawCap(Artwork& art, ECap cap) {
   cairo_t* cr = art.Cr();
   // Half a pixel inside the canvas, so the anti-aliased edge is not cut off.
@@ -91,8 +95,12 @@ void DrawCap(Artwork& art, ECap cap) {
   cairo_set_line_width(cr, 1.0);
   cairo_stroke(cr);
 
-  // Pointer at 12 o'clock: an engraved groove filled white across the top, and its continuation
-  // on the skirt.
+  // Pointer: an engraved groove filled white across the top, and its continuation on the skirt.
+  // It stands where the knob's angle offset expects it, so the drawn cap points at the value.
+  cairo_save(cr);
+  cairo_translate(cr, kCentre, kCentre);
+  cairo_rotate(cr, PointerAngle(cap) * kPi / 180.0);
+  cairo_translate(cr, -kCentre, -kCentre);
   const double width = cap == ECap::kBig ? 3.6 : 5.0;
   const double inner = cap == ECap::kBig ? 12.0 : 8.0;
   cairo_set_line_cap(cr, CAIRO_LINE_CAP_ROUND);
@@ -114,6 +122,7 @@ void DrawCap(Artwork& art, ECap cap) {
   cairo_set_source_rgb(cr, 0.95, 0.94, 0.90);
   cairo_set_line_width(cr, width * 0.8);
   cairo_stroke(cr);
+  cairo_restore(cr);
 }
 
 }  // namespace resources

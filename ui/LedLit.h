@@ -2,6 +2,7 @@
 #pragma once
 
 #include "gfx/IColor.h"
+#include "gfx/IRECT.h"
 
 namespace plug::gfx {
 class IGfx;
@@ -15,5 +16,9 @@ namespace TovraUI {
 // computed in floating point and truncated; a level outside 0...1 is held inside it.
 void LedLit(plug::gfx::IGfx& g, float scale, float x, float y, const plug::gfx::IColor& colour,
             float level);
+
+// The area a lamp at (x, y) can light, its outer halo included, in logical pixels. A control that
+// draws lamps near its edge draws over this area too, so the halo is never cut off square.
+plug::gfx::IRECT LedBounds(float scale, float x, float y);
 
 }  // namespace TovraUI

@@ -22,10 +22,11 @@ void Plate::Draw(IGfx& g) {
 
 void Plate::DrawImage(IGfx& g) const {
   const float s = mScale;
-  if (!mPlate.IsValid()) {
-    g.FillRect(kFallbackFace, mRECT);
-    return;
-  }
+  // A flat face under the image: the editor is opaque even where the image is missing or does
+  // not reach (2000 units scale to 665.67 of the 666 rows), so a window and an offscreen picture
+  // show the same pixels whatever lies behind them.
+  g.FillRect(kFallbackFace, mRECT);
+  if (!mPlate.IsValid()) return;
   // Fitted about the plate's centre: the same pixels as fitting into (0, 0, 667, 2000) * s.
   const float hw = 0.5f * kPlateWidth * s;
   const float hh = 0.5f * kPlateHeight * s;

@@ -1,6 +1,6 @@
 // EditorImagesTest.cpp: the plate and caps the build draws: sizes and aspect, plain and @2x
-// agreeing, an opaque plate, round caps whose pointer stands at 12 o'clock, and the bundle's
-// copies.
+// agreeing, an opaque plate, round caps whose pointer stands where the knob turns it, and the
+// bundle's copies.
 #include "gfx/platform/RGBAImage.h"
 
 #include <gtest/gtest.h>
@@ -89,20 +89,32 @@ TEST(EditorImages, ThePlateIsOpaqueMetalWithItsPrintingInPlace) {
   }
 }
 
-TEST(EditorImages, CapsAreRoundWithThePointerAtTwelveOClock) {
-  for (const char* name : {"cap_big.png", "cap_big@2x.png", "cap_small.png", "cap_small@2x.png"}) {
+// The pointer mark stands where the knob's angle offset expects it: the gain cap at 12 o'clock,
+// the trim cap at half past one (drawn turned by -45 degrees, it then points at the value's tick).
+TEST(EditorImages, CapsAreRoundWithThePointerWhereTheKnobTurnsIt) {
+  constexpr double kPi = 3.14159265358979323846;
+  const struct {
+    const char* name;
+    double pointerDeg;
+  } caps[] = {
+      {"cap_big.png", 0}, {"cap_big@2x.png", 0}, {"cap_small.png", 45}, {"cap_small@2x.png", 45}};
+  for (const auto& [name, pointerDeg] : caps) {
     const RGBAImage cap = Read(name);
     ASSERT_FALSE(cap.Empty()) << name;
     const int w = cap.Width();
     EXPECT_EQ(cap.Pixel(1, 1).A, 0) << name << ": corners outside the round cap are clear";
     EXPECT_EQ(cap.Pixel(w / 2, w / 2).A, 255) << name;
     EXPECT_LT(cap.Pixel(w / 2, 0).A, 255) << name << ": the edge is anti-aliased, not cut";
-    // The pointer: bright straight up from the centre, not at 3, 6 or 9 o'clock.
-    const double up = MeanLuma(cap, 0.5, 0.26);
-    EXPECT_GT(up, 215) << name;
-    EXPECT_LT(MeanLuma(cap, 0.74, 0.5), up - 25) << name;
-    EXPECT_LT(MeanLuma(cap, 0.5, 0.74), up - 25) << name;
-    EXPECT_LT(MeanLuma(cap, 0.26, 0.5), up - 25) << name;
+    // Bright at the pointer's angle, clearly darker a quarter, a half and three quarters round.
+    const auto lumaAt = [&](double deg) {
+      const double a = deg * kPi / 180.0;
+      return MeanLuma(cap, 0.5 + 0.24 * std::sin(a), 0.5 - 0.24 * std::cos(a));
+    };
+    const double pointer = lumaAt(pointerDeg);
+    EXPECT_GT(pointer, 215) << name;
+    for (double away : {90.0, 180.0, 270.0}) {
+      EXPECT_LT(lumaAt(pointerDeg + away), pointer - 25) << name << " at +" << away;
+    }
   }
 }
 

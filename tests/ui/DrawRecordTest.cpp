@@ -92,6 +92,7 @@ TEST(KnobDraw, WithoutItsImageAKnobStillShowsItsValue) {
   EXPECT_EQ(plate[0].Colour(), TovraUI::Plate::kFallbackFace);
   EXPECT_EQ(plate[0].points.front(), std::make_pair(0.f, 0.f));
   EXPECT_EQ(plate[0].points[2], std::make_pair(222.f, 666.f));
+  for (const Op& op : plate) EXPECT_NE(op.kind, Op::Kind::Bitmap);
   plugin->CloseWindow();
 }
 
@@ -383,20 +384,21 @@ TEST(GainTicksDraw, TicksBelowTheValueLitTheCurrentOneGlowing) {
 TEST(PlateDraw, ImageThenRecessTrimScaleAndWindow) {
   RecordedEditor ed;
   const std::vector<Op> ops = ed.Record(kPlate);
-  ASSERT_EQ(ops.size(), 1u + 6 + 26 + 1);
-  ASSERT_EQ(ops[0].kind, Op::Kind::Bitmap);
-  EXPECT_EQ(ops[0].text, "tovra_plate.png");
-  // Stretched over the plate's 667 x 2000 units.
+  ASSERT_EQ(ops.size(), 1u + 1 + 6 + 26 + 1);
+  // An opaque face under everything, then the image stretched over the plate's 667 x 2000 units.
+  EXPECT_EQ(ops[0].Colour(), TovraUI::Plate::kFallbackFace);
+  ASSERT_EQ(ops[1].kind, Op::Kind::Bitmap);
+  EXPECT_EQ(ops[1].text, "tovra_plate.png");
   double x0 = 0, y0 = 0, x1 = 100, y1 = 100;
-  ops[0].transform.TransformPoint(x0, y0);
-  ops[0].transform.TransformPoint(x1, y1);
+  ops[1].transform.TransformPoint(x0, y0);
+  ops[1].transform.TransformPoint(x1, y1);
   EXPECT_NEAR(x0, 0, 1e-3);
   EXPECT_NEAR(y0, 0, 1e-3);
   EXPECT_NEAR(x1, 667 * s, 1e-3);
   EXPECT_NEAR(y1, 2000 * s, 1e-3);
   // The recess: six rings, widest and faintest first.
   for (int k = 0; k < 6; ++k) {
-    const Op& ring = ops[std::size_t(1 + k)];
+    const Op& ring = ops[std::size_t(2 + k)];
     EXPECT_EQ(ring.pattern.mType, EPatternType::Linear);
     EXPECT_EQ(ring.pattern.NStops(), 5);
     EXPECT_EQ(ring.pattern.GetStop(2).mColor, IColor(70 + 30 * k, 74, 74, 78));
@@ -404,8 +406,8 @@ TEST(PlateDraw, ImageThenRecessTrimScaleAndWindow) {
   }
   // Thirteen trim ticks, each a shadow then the tick.
   for (int i = 0; i < 13; ++i) {
-    const Op& shadow = ops[std::size_t(7 + 2 * i)];
-    const Op& tick = ops[std::size_t(8 + 2 * i)];
+    const Op& shadow = ops[std::size_t(8 + 2 * i)];
+    const Op& tick = ops[std::size_t(9 + 2 * i)];
     EXPECT_EQ(shadow.Colour(), IColor(150, 0, 0, 0));
     EXPECT_EQ(tick.Colour().A, i % 2 == 0 ? 235 : 170);
     EXPECT_FLOAT_EQ(tick.thickness, (i % 2 == 0 ? 3.4f : 2.2f) * s);

@@ -98,6 +98,26 @@ TEST_F(EditorPixels, NoLampLitAtStartAndBypassLampLitAfterAClick) {
   plugin->CloseWindow();
 }
 
+// A lamp's outer halo (radius 46) reaches past the meter's column and the toggle's left edge; it
+// must show there, not stop in a straight line at the control's rectangle.
+TEST_F(EditorPixels, LampHalosAreNotCutOffAtTheControlsEdges) {
+  auto plugin = MakePlugin();
+  plugin->mMeterDb = 0.f;  // green and amber lamps fully lit
+  plugin->mClipLed = 1.f;
+  const RGBAImage img = Render(*plugin, 1.f);
+  struct Case {
+    float x, y;
+    const char* where;
+  } cases[] = {{97, 353, "left of the meter column (104)"},
+               {181, 353, "right of the meter column (174)"},
+               {139, 190, "above the meter column (197)"},
+               {96, 570, "left of the 48V toggle (100)"}};
+  for (const Case& c : cases) {
+    EXPECT_GT(Distance(At(img, c.x, c.y), At(img, 20, c.y)), 8) << c.where;
+  }
+  plugin->CloseWindow();
+}
+
 // The 175 % frame, averaged down over the 1.75 x 1.75 pixel box each 100 % pixel covers.
 RGBAImage Downscale(const RGBAImage& big, double factor, int w, int h) {
   RGBAImage out(w, h);
