@@ -45,6 +45,10 @@ class IPluginAUFactory {
   }
 
   // Threads: that of the selector's method.
+  // The Component Manager selectors are deprecated by Apple; this entry exists for the hosts
+  // that still call it.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
   static ComponentResult Entry(ComponentParameters* params, Handle componentStorage) {
     if (params == nullptr) return paramErr;
     auto* plug = reinterpret_cast<Plug*>(componentStorage);
@@ -71,6 +75,7 @@ class IPluginAUFactory {
         return plug->DispatchLegacy(params);
     }
   }
+#pragma GCC diagnostic pop
 
  private:
   struct Block {
@@ -101,7 +106,9 @@ class IPluginAUFactory {
     plug->PruneUninitializedPresets();
   }
 
-  static void Destruct(void* storage) { static_cast<Plug*>(storage)->~Plug(); }
+  static void Destruct(void* storage) {
+    static_cast<Plug*>(storage)->~Plug();
+  }
 
   static OSStatus Open(void* self, AudioComponentInstance instance) {
     auto* block = static_cast<Block*>(self);
