@@ -91,9 +91,11 @@ NSColor* ToNSColor(const IColor& c) {
 
 - (void)dealloc {
   [mTimer invalidate];
+  [[NSNotificationCenter defaultCenter] removeObserver:self];
 }
 
 - (void)detach {
+  [[NSNotificationCenter defaultCenter] removeObserver:self];
   [mTimer invalidate];
   mTimer = nil;
   [self endTextEntry:NO];
@@ -150,9 +152,28 @@ NSColor* ToNSColor(const IColor& c) {
   CGImageRelease(image);
 }
 
+- (void)viewWillMoveToWindow:(NSWindow*)window {
+  [super viewWillMoveToWindow:window];
+  NSNotificationCenter* center = [NSNotificationCenter defaultCenter];
+  if (self.window)
+    [center removeObserver:self name:NSWindowWillCloseNotification object:self.window];
+  if (window) {
+    [center addObserver:self
+               selector:@selector(windowWillClose:)
+                   name:NSWindowWillCloseNotification
+                 object:window];
+  }
+}
+
 - (void)viewDidMoveToWindow {
   [super viewDidMoveToWindow];
   [self followBackingScale];
+}
+
+// Some hosts close the editor's window without taking the view out of it first.
+- (void)windowWillClose:(NSNotification*)notification {
+  (void)notification;
+  [self closeEditor];
 }
 
 - (void)viewDidChangeBackingProperties {
@@ -172,10 +193,15 @@ NSColor* ToNSColor(const IColor& c) {
     mHadSuperview = YES;
     return;
   }
-  if (!mHadSuperview || !mGraphics) return;
+  if (mHadSuperview) [self closeEditor];
+}
+
+- (void)closeEditor {
+  if (!mGraphics) return;
   mHadSuperview = NO;
-  // The host closed the editor. Closing destroys the context and cuts this view loose; the
-  // strong reference keeps the view alive until this method returns.
+  [[NSNotificationCenter defaultCenter] removeObserver:self];
+  // Closing destroys the context and cuts this view loose; the strong reference keeps the view
+  // alive until the caller returns.
   PLUG_GFX_VIEW_CLASS* keep = self;
   mGraphics->GetDelegate().CloseWindow();
   (void)keep;
