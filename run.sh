@@ -55,8 +55,12 @@ macos_check() { # [DIR]
     echo "run.sh: macos-check skipped: no Apple SDK header folder given (./run.sh macos-check DIR)"
     return 0
   fi
+  if [ ! -d "$1" ]; then
+    echo "run.sh: macos-check: no such folder: $1" >&2
+    return 1
+  fi
   local dir inc fw
-  dir=$(cd "$1" && pwd) || return 1
+  dir=$(cd "$1" && pwd)
   if [ -d "$dir/usr/include" ]; then
     inc=$dir/usr/include fw=$dir/System/Library/Frameworks
   else
@@ -69,7 +73,7 @@ macos_check() { # [DIR]
   setup_packages "${MACOS_CHECK_PACKAGES[@]}"
   local out=build/macos-check
   local sysroot=$PWD/$out/sysroot
-  rm -rf "$sysroot"
+  rm -rf "$out"  # every check compiles everything: the headers in DIR may not be those of last time
   mkdir -p "$sysroot/usr" "$sysroot/System/Library"
   ln -s "$inc" "$sysroot/usr/include"
   ln -s "$fw" "$sysroot/System/Library/Frameworks"
