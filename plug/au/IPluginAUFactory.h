@@ -9,6 +9,11 @@
 
 namespace plug {
 
+// Apple deprecates the Component Manager selectors that Entry answers; the entry is for the hosts
+// that still call it.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+
 // Plug is a class derived from IPluginAU, constructible from an InstanceInfo, with a static
 // ViewFactoryClassName(). The plug-in's module exports two C functions that forward here:
 //
@@ -45,10 +50,6 @@ class IPluginAUFactory {
   }
 
   // Threads: that of the selector's method.
-  // The Component Manager selectors are deprecated by Apple; this entry exists for the hosts
-  // that still call it.
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
   static ComponentResult Entry(ComponentParameters* params, Handle componentStorage) {
     if (params == nullptr) return paramErr;
     auto* plug = reinterpret_cast<Plug*>(componentStorage);
@@ -75,7 +76,6 @@ class IPluginAUFactory {
         return plug->DispatchLegacy(params);
     }
   }
-#pragma GCC diagnostic pop
 
  private:
   struct Block {
@@ -106,9 +106,7 @@ class IPluginAUFactory {
     plug->PruneUninitializedPresets();
   }
 
-  static void Destruct(void* storage) {
-    static_cast<Plug*>(storage)->~Plug();
-  }
+  static void Destruct(void* storage) { static_cast<Plug*>(storage)->~Plug(); }
 
   static OSStatus Open(void* self, AudioComponentInstance instance) {
     auto* block = static_cast<Block*>(self);
@@ -135,5 +133,6 @@ class IPluginAUFactory {
     return noErr;
   }
 };
+#pragma GCC diagnostic pop
 
 }  // namespace plug
