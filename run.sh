@@ -27,9 +27,10 @@ setup() {
   comma_locale
 }
 
-setup_packages() {
-  local missing=()
-  for p in "${PACKAGES[@]}"; do
+setup_packages() { # [package...] (default: PACKAGES)
+  local wanted=("$@") missing=()
+  [ ${#wanted[@]} -gt 0 ] || wanted=("${PACKAGES[@]}")
+  for p in "${wanted[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
   done
   [ ${#missing[@]} -eq 0 ] && return 0
@@ -56,6 +57,59 @@ demo() {
   local shot=(--gain 60 --trim -1.5 --meter-db -4)
   "$T" snapshot demo-out/editor-100.png "${shot[@]}"
   "$T" snapshot demo-out/editor-175.png --scale 1.75 "${shot[@]}"
+}
+
+# The macOS build's sources compiled on Linux for arm64-apple-macos11 against Apple's SDK headers in
+# DIR (include/ and Frameworks/, or an SDK's usr/include and System/Library/Frameworks); every
+# warning is an error. Object files only: nothing is linked, nothing runs.
+MACOS_CHECK_PACKAGES=(clang-14 llvm-14 libc++-14-dev libstb-dev fonts-roboto-unhinted ninja-build cmake file)
+
+macos_check() { # [DIR]
+  if [ -z "${1:-}" ]; then
+    echo "run.sh: macos-check skipped: no Apple SDK header folder given (./run.sh macos-check DIR)"
+    return 0
+  fi
+  if [ ! -d "$1" ]; then
+    echo "run.sh: macos-check: no such folder: $1" >&2
+    return 1
+  fi
+  local dir inc fw
+  dir=$(cd "$1" && pwd)
+  if [ -d "$dir/usr/include" ]; then
+    inc=$dir/usr/include fw=$dir/System/Library/Frameworks
+  else
+    inc=$dir/include fw=$dir/Frameworks
+  fi
+  if [ ! -f "$inc/TargetConditionals.h" ] || [ ! -d "$fw/AppKit.framework" ]; then
+    echo "run.sh: $1 holds no Apple SDK headers (include/TargetConditionals.h, Frameworks/AppKit.framework)" >&2
+    return 1
+  fi
+  setup_packages "${MACOS_CHECK_PACKAGES[@]}"
+  local out=build/macos-check
+  local sysroot=$PWD/$out/sysroot
+  rm -rf "$out"  # every check compiles everything: the headers in DIR may not be those of last time
+  mkdir -p "$sysroot/usr" "$sysroot/System/Library"
+  ln -s "$inc" "$sysroot/usr/include"
+  ln -s "$fw" "$sysroot/System/Library/Frameworks"
+  export TOVRASAT_MACOS_SYSROOT=$sysroot
+  cmake -S . -B "$out" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/MacosCheckToolchain.cmake" \
+    -DCMAKE_BUILD_TYPE=Release -DTOVRASAT_BUILD_TESTS=OFF -DTOVRASAT_BUILD_BENCH=OFF \
+    -DTOVRASAT_STB_DIR=/usr/include/stb \
+    -DTOVRASAT_ROBOTO_FONT=/usr/share/fonts/truetype/roboto/unhinted/RobotoTTF/Roboto-Regular.ttf \
+    >/dev/null
+  local objects=()
+  mapfile -t objects < <(ninja -C "$out" -t targets all | sed -n 's/^\(.*\.o\): .*/\1/p' | sort -u)
+  [ ${#objects[@]} -gt 0 ] || { echo "run.sh: macos-check found nothing to compile" >&2; return 1; }
+  if ! ninja -C "$out" -k 0 -j "$(jobs)" "${objects[@]}"; then
+    echo "run.sh: macos-check failed: the macOS build does not compile cleanly" >&2
+    return 1
+  fi
+  local bad=0 o
+  for o in "${objects[@]}"; do
+    file -b "$out/$o" | grep -q '^Mach-O 64-bit arm64 object' || { echo "run.sh: $o is no arm64 Mach-O object" >&2; bad=1; }
+  done
+  [ $bad -eq 0 ] || return 1
+  echo "run.sh: macos-check: ${#objects[@]} sources compiled for arm64-apple-macos11 against $1, no warnings"
 }
 
 run_tests() { # preset
@@ -86,8 +140,9 @@ case "$cmd" in
     done
     ;;
   demo) setup; demo ;;
+  macos-check) macos_check "${2:-}" ;;
   *)
-    echo "usage: ./run.sh setup|build|test|bench|demo" >&2
+    echo "usage: ./run.sh setup|build|test|bench|demo|macos-check [DIR]" >&2
     exit 2
     ;;
 esac

@@ -33,7 +33,8 @@ class TovraSat final : public plug::IPluginAU {
 
   // The configuration record this plug-in hands to the framework. Threads: any.
   static plug::Config MakeConfig();
-  static const char* ViewFactoryClassName() { return "TovraSat_View"; }
+  // "TovraSat_View" unless the build names the class otherwise (TOVRASAT_VIEW_CLASS).
+  static const char* ViewFactoryClassName() { return PLUG_AU_VIEW_CLASS_NAME; }
 
   // Threads: main.
   explicit TovraSat(const plug::InstanceInfo& info);

@@ -13,6 +13,11 @@
 #include "plug/IPluginProcessor.h"
 #include "plug/au/InstanceInfo.h"
 
+// The Cocoa view factory class's name, set by the build (TOVRASAT_VIEW_CLASS), as a string.
+#define PLUG_AU_STRINGIFY_(name) #name
+#define PLUG_AU_STRINGIFY(name) PLUG_AU_STRINGIFY_(name)
+#define PLUG_AU_VIEW_CLASS_NAME PLUG_AU_STRINGIFY(PLUG_AU_VIEW_CLASS)
+
 namespace plug {
 
 class IPluginAU;

@@ -9,6 +9,11 @@
 
 namespace plug {
 
+// Apple deprecates the Component Manager selectors that Entry answers; the entry is for the hosts
+// that still call it.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+
 // Plug is a class derived from IPluginAU, constructible from an InstanceInfo, with a static
 // ViewFactoryClassName(). The plug-in's module exports two C functions that forward here:
 //
@@ -128,5 +133,6 @@ class IPluginAUFactory {
     return noErr;
   }
 };
+#pragma GCC diagnostic pop
 
 }  // namespace plug
