@@ -56,7 +56,8 @@ run_tests() { # preset
 # add it to the seeds and make it a regression test. Prints executions, coverage and time per target.
 fuzz() { # seconds
   local seconds=$1 status=0
-  build fuzz >/dev/null
+  cmake --preset fuzz >/dev/null
+  cmake --build --preset fuzz -j "$(jobs)" --target fuzzers
   # llvm-symbolizer turns the sanitizers' addresses into file:line.
   local symbolizer
   symbolizer=$(command -v llvm-symbolizer-14 || command -v llvm-symbolizer || true)

@@ -221,7 +221,7 @@ bool Emit(CFPropertyListRef value, pugi::xml_node parent, std::string& error) {
 CFRef<CFPropertyListRef> Plist::Parse(std::string_view xml, std::string& error) {
   pugi::xml_document doc;
   const pugi::xml_parse_result parsed =
-      doc.load_buffer(xml.data(), xml.size(), pugi::parse_default);
+      doc.load_buffer(xml.data(), xml.size(), pugi::parse_default | pugi::parse_ws_pcdata_single);
   if (!parsed)
     return Fail(error, std::string("bad XML: ") + parsed.description() + " at offset " +
                            std::to_string(parsed.offset));

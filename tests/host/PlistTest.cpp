@@ -64,10 +64,11 @@ TEST(Plist, ReadsEveryValueKindAndWritesWhatItReads) {
 }
 
 // Texts the host writes (preset names, exported states) read back exactly: a carriage return went
-// out raw and came back as a line feed, as XML readers turn it into one.
+// out raw and came back as a line feed, as XML readers turn it into one, and a text of only blanks
+// came back empty.
 TEST(Plist, WrittenTextsReadBackExactly) {
-  const std::string texts[] = {"a\rb",   "a\r\nb",       "line\nfeed\ttab",
-                               "<&>\"'", "\x01\x1f end", "  padded  "};
+  const std::string texts[] = {
+      "a\rb", "a\r\nb", "line\nfeed\ttab", "<&>\"'", "\x01\x1f end", "  padded  ", " ", "\t\n"};
   for (const std::string& text : texts) {
     CFRef<CFStringRef> value(
         CFStringCreateWithCString(nullptr, text.c_str(), kCFStringEncodingUTF8));
