@@ -183,7 +183,7 @@ int IPluginProcessor::ParseChannelIOStr(const char* text, std::vector<IOConfig>&
       ForEachPiece(sides[direction], '.', [&](std::string_view item) {
         if (refused) return;
         const int n = ParseChannelCount(item);
-        if (n > kMaxNChannels - channels || config.NBuses(direction) == kMaxNChannels) {
+        if (n > kMaxNChannels - channels || (n != 0 && config.NBuses(direction) == kMaxNChannels)) {
           refused = true;
           return;
         }
