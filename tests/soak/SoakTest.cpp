@@ -248,7 +248,8 @@ TEST(Soak, AllThreadsAtOnce) {
 
   const auto deadline = Clock::now() + std::chrono::duration<double>(seconds);
   std::atomic<bool> stop{false};
-  // The main thread asks the host thread to hold still (1), and waits until it does (2).
+  // The main thread asks the host thread to hold still (1) and waits until it does (2); it lets
+  // it go with 0.
   std::atomic<int> hostHold{0};
   static_assert(std::atomic<int>::is_always_lock_free);
 
@@ -298,9 +299,10 @@ TEST(Soak, AllThreadsAtOnce) {
   std::thread host([&] {
     Lcg random{2};
     while (!stop.load(std::memory_order_acquire)) {
-      if (hostHold.load(std::memory_order_acquire) != 0) {
+      if (hostHold.load(std::memory_order_acquire) == 1) {
         hostHold.store(2, std::memory_order_release);
-        while (hostHold.load(std::memory_order_acquire) != 0 &&
+        // Held until the main thread changes 2 to anything (it may already ask again with 1).
+        while (hostHold.load(std::memory_order_acquire) == 2 &&
                !stop.load(std::memory_order_acquire))
           std::this_thread::yield();
         continue;
