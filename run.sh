@@ -10,6 +10,7 @@ PACKAGES=(
   libpugixml-dev libcli11-dev libsndfile1-dev libsoxr-dev
   xvfb xauth xdotool imagemagick portaudio19-dev
   locales
+  clang-14 libclang-rt-14-dev llvm-14
 )
 
 jobs() { nproc 2>/dev/null || echo 2; }
@@ -117,6 +118,47 @@ run_tests() { # preset
   ctest --preset "$1" -j "$(jobs)"
 }
 
+# Builds the libFuzzer targets (fuzz preset) and runs each for $1 seconds on its committed seeds
+# (tests/fuzz/corpus/NAME, read only) and what earlier runs found (build/fuzz/corpus/NAME). A crash
+# leaves its input in build/fuzz/crashes/NAME/; minimise it (the target with -minimize_crash=1),
+# add it to the seeds and make it a regression test. Prints executions, coverage and time per target.
+fuzz() { # seconds
+  local seconds=$1 status=0
+  cmake --preset fuzz >/dev/null
+  cmake --build --preset fuzz -j "$(jobs)" --target fuzzers
+  # llvm-symbolizer turns the sanitizers' addresses into file:line.
+  local symbolizer
+  symbolizer=$(command -v llvm-symbolizer-14 || command -v llvm-symbolizer || true)
+  [ -n "$symbolizer" ] && export ASAN_SYMBOLIZER_PATH="$symbolizer"
+  for bin in build/fuzz/tests/fuzz/fuzz_*; do
+    [ -x "$bin" ] || continue
+    local name=${bin##*/fuzz_}
+    local work=build/fuzz/corpus/$name crashes=build/fuzz/crashes/$name/ dict=()
+    mkdir -p "$work" "$crashes"
+    [ -f "tests/fuzz/$name.dict" ] && dict=(-dict="tests/fuzz/$name.dict")
+    local log=build/fuzz/$name.log
+    if "$bin" "${dict[@]}" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
+        -artifact_prefix="$crashes" -print_final_stats=1 "$work" "tests/fuzz/corpus/$name" >"$log" 2>&1; then
+      local runs cov
+      runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log")
+      cov=$(grep -o 'cov: [0-9]*' "$log" | tail -1)
+      printf 'fuzz %-12s %10s executions in %ss, %s\n' "$name" "$runs" "$seconds" "$cov"
+    else
+      echo "fuzz $name: FAILED, see $log and $crashes" >&2
+      grep -E 'ERROR|FUZZ_CHECK|SUMMARY|runtime error' "$log" | head -5 >&2
+      status=1
+    fi
+  done
+  return $status
+}
+
+# The soak test for $1 seconds in the given preset's build.
+soak() { # seconds preset
+  cmake --preset "$2" >/dev/null
+  cmake --build --preset "$2" -j "$(jobs)" --target soak_tests
+  TOVRASAT_SOAK_SECONDS=$1 "build/$2/tests/soak/soak_tests"
+}
+
 cmd=${1:-}
 case "$cmd" in
   setup) setup ;;
@@ -129,6 +171,25 @@ case "$cmd" in
     build release || status=1   # the tree that demo and bench run from must build too
     run_tests dev || status=1
     run_tests asan-ubsan || status=1
+    run_tests tsan || status=1
+    # Every thread at once for 30 s under ThreadSanitizer; then each fuzz target briefly, so one
+    # that stops building or crashes at once fails here.
+    (export TSAN_OPTIONS="halt_on_error=1"; soak 30 tsan) || status=1
+    fuzz 3 || status=1
+    exit $status
+    ;;
+  fuzz)
+    setup
+    fuzz "${2:-60}"
+    ;;
+  soak)
+    setup
+    export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1"
+    export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
+    export TSAN_OPTIONS="halt_on_error=1"
+    status=0
+    soak "${2:-60}" tsan || status=1
+    soak "${2:-60}" asan-ubsan || status=1
     exit $status
     ;;
   bench)
@@ -142,7 +203,7 @@ case "$cmd" in
   demo) setup; demo ;;
   macos-check) macos_check "${2:-}" ;;
   *)
-    echo "usage: ./run.sh setup|build|test|bench|demo|macos-check [DIR]" >&2
+    echo "usage: ./run.sh setup|build|test|bench|demo|fuzz [SECONDS]|soak [SECONDS]|macos-check [DIR]" >&2
     exit 2
     ;;
 esac

@@ -133,10 +133,43 @@ std::string Utf8(CFStringRef s) {
   return p != nullptr ? p : "";
 }
 
+// Text as element content. A reader turns a raw carriage return (alone or before a line feed)
+// into a line feed, so it goes out as a character reference, as do the other control characters;
+// tab and line feed stay as they are. The document is saved without pugixml's own escaping.
+std::string Escaped(const std::string& text) {
+  std::string out;
+  out.reserve(text.size());
+  for (const char c : text) {
+    switch (c) {
+      case '&':
+        out += "&amp;";
+        break;
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      case '\t':
+      case '\n':
+        out += c;
+        break;
+      default:
+        if (static_cast<unsigned char>(c) < 0x20) {
+          out += "&#" + std::to_string(static_cast<unsigned char>(c)) + ";";
+        } else {
+          out += c;
+        }
+    }
+  }
+  return out;
+}
+
 bool Emit(CFPropertyListRef value, pugi::xml_node parent, std::string& error) {
   const CFTypeID type = CFGetTypeID(value);
   if (type == CFStringGetTypeID()) {
-    parent.append_child("string").text().set(Utf8(static_cast<CFStringRef>(value)).c_str());
+    parent.append_child("string").text().set(
+        Escaped(Utf8(static_cast<CFStringRef>(value))).c_str());
   } else if (type == CFNumberGetTypeID()) {
     auto number = static_cast<CFNumberRef>(value);
     char buffer[64];
@@ -173,7 +206,7 @@ bool Emit(CFPropertyListRef value, pugi::xml_node parent, std::string& error) {
         error = "dictionary key is not a string";
         return false;
       }
-      node.append_child("key").text().set(Utf8(static_cast<CFStringRef>(keys[i])).c_str());
+      node.append_child("key").text().set(Escaped(Utf8(static_cast<CFStringRef>(keys[i]))).c_str());
       if (!Emit(values[i], node, error)) return false;
     }
   } else {
@@ -188,7 +221,7 @@ bool Emit(CFPropertyListRef value, pugi::xml_node parent, std::string& error) {
 CFRef<CFPropertyListRef> Plist::Parse(std::string_view xml, std::string& error) {
   pugi::xml_document doc;
   const pugi::xml_parse_result parsed =
-      doc.load_buffer(xml.data(), xml.size(), pugi::parse_default);
+      doc.load_buffer(xml.data(), xml.size(), pugi::parse_default | pugi::parse_ws_pcdata_single);
   if (!parsed)
     return Fail(error, std::string("bad XML: ") + parsed.description() + " at offset " +
                            std::to_string(parsed.offset));
@@ -225,7 +258,7 @@ bool Plist::Write(CFPropertyListRef value, std::string& xml, std::string& error)
   plist.append_attribute("version") = "1.0";
   if (!Emit(value, plist, error)) return false;
   std::ostringstream out;
-  doc.save(out, "\t", pugi::format_default, pugi::encoding_utf8);
+  doc.save(out, "\t", pugi::format_default | pugi::format_no_escapes, pugi::encoding_utf8);
   xml = out.str();
   return true;
 }

@@ -1,6 +1,11 @@
 // IParam: initialisers, shapes, constraining, display and parsing.
 #include "plug/IParam.h"
 
+#include <locale.h>
+#ifdef __APPLE__
+#include <xlocale.h>
+#endif
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -34,9 +39,16 @@ bool IsDigit(char c) {
   return c >= '0' && c <= '9';
 }
 
+// The "C" locale as an object, so that typed text reads the same whatever the process's (or the
+// host application's) numeric locale is. Made once, kept for the life of the process.
+locale_t CLocale() {
+  static const locale_t locale = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(nullptr));
+  return locale;
+}
+
 // The leading decimal number of text, for strtod to convert: strtod alone would also read
-// hexadecimal ("0x10" is 16), "inf" and "nan", which typed text must not become. The decimal
-// separator is left to strtod (and so to the locale, as before).
+// hexadecimal ("0x10" is 16), "inf" and "nan", which typed text must not become. A full stop or a
+// comma separates the decimals, under any locale: the comma is handed on as a full stop.
 std::string LeadingDecimal(const char* text) {
   const char* c = text;
   while (*c != '\0' && std::strchr(" \t\n\v\f\r", *c) != nullptr) ++c;
@@ -48,7 +60,9 @@ std::string LeadingDecimal(const char* text) {
     return c != from;
   };
   bool any = digits();
+  const char* separator = nullptr;
   if (*c == '.' || *c == ',') {
+    separator = c;
     ++c;
     any = digits() || any;
   }
@@ -59,7 +73,9 @@ std::string LeadingDecimal(const char* text) {
     if (*c == '+' || *c == '-') ++c;
     if (!digits()) c = mantissaEnd;
   }
-  return std::string(start, c);
+  std::string number(start, c);
+  if (separator != nullptr) number[static_cast<std::size_t>(separator - start)] = '.';
+  return number;
 }
 
 }  // namespace
@@ -451,7 +467,7 @@ double IParam::StringToValue(const char* text) const {
   if (MapDisplayText(text, &mapped)) return mapped;
   if (mType == kTypeBool || mType == kTypeEnum) return 0.0;
 
-  double v = std::strtod(LeadingDecimal(text).c_str(), nullptr);  // 0 when there is no number
+  double v = strtod_l(LeadingDecimal(text).c_str(), nullptr, CLocale());  // 0 without a number
   if (GetNegateDisplay()) v = -v;
   return Constrain(v);
 }

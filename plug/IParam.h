@@ -259,7 +259,8 @@ class IParam {
   void GetDisplay(std::string& display, bool withDisplayText = true) const;
   // The current value's display, then a blank and GetLabel() when that is not empty.
   void GetDisplayWithLabel(std::string& display, bool withDisplayText = true) const;
-  // Parses user text: a display text, else 0 for bool and enum, else the leading decimal number.
+  // Parses user text: a display text, else 0 for bool and enum, else the leading decimal number,
+  // with a full stop or a comma before its decimals under any locale.
   double StringToValue(const char* text) const;
   // Appends a one-line JSON description.
   void GetJSON(std::string& json, int index) const;

@@ -18,26 +18,35 @@ namespace {
 constexpr int kMaxNameLength = 31;
 
 // One "."-separated item: "*" is any count; otherwise a leading decimal integer, 0 when there is
-// none, when it is negative (no channel count is) or when it does not fit an int.
+// none or when it is negative (no channel count is); INT_MAX when it does not fit an int, which
+// the parser refuses as too many.
 int ParseChannelCount(std::string_view item) {
   if (item == "*") return IBusInfo::kAnyChannelCount;
   const std::string text(item);
   char* end = nullptr;
   errno = 0;
   const long n = std::strtol(text.c_str(), &end, 10);
-  if (end == text.c_str() || errno == ERANGE || n < 0 || n > INT_MAX) return 0;
+  if (end == text.c_str() || n < 0) return 0;
+  if (errno == ERANGE || n > INT_MAX) return INT_MAX;
   return static_cast<int>(n);
 }
 
 // True when format holds at most one conversion and that one is an int ("%i", "%02d", ...), so
-// that it can be formatted with the channel number and nothing else; "%%" is plain text.
+// that it can be formatted with the channel number and nothing else; "%%" is plain text. A width
+// wider than the label cannot show and would only make snprintf pad for nothing (a width of
+// 2147483647 takes seconds), so it is refused too.
 bool IsChannelNumberFormat(const char* format) {
   int conversions = 0;
   for (const char* c = format; *c != '\0'; ++c) {
     if (*c != '%') continue;
     ++c;
     if (*c == '%') continue;
-    while (*c != '\0' && std::strchr("-+ #0123456789", *c) != nullptr) ++c;
+    while (*c != '\0' && std::strchr("-+ #0", *c) != nullptr) ++c;
+    int width = 0;
+    for (; *c >= '0' && *c <= '9'; ++c) {
+      width = width * 10 + (*c - '0');
+      if (width > kMaxNameLength) return false;
+    }
     if (*c != 'd' && *c != 'i') return false;
     ++conversions;
   }
@@ -168,13 +177,22 @@ int IPluginProcessor::ParseChannelIOStr(const char* text, std::vector<IOConfig>&
                                                                   : token.substr(dash + 1)};
 
     IOConfig config;
+    bool refused = false;
     for (ERoute direction : {kInput, kOutput}) {
+      int channels = 0;  // fixed counts only: any-count buses are bounded by the bus count
       ForEachPiece(sides[direction], '.', [&](std::string_view item) {
+        if (refused) return;
         const int n = ParseChannelCount(item);
+        if (n > kMaxNChannels - channels || (n != 0 && config.NBuses(direction) == kMaxNChannels)) {
+          refused = true;
+          return;
+        }
+        if (n > 0) channels += n;
         if (n != 0) config.AddBusInfo(direction, n);
         config.AddToTotal(direction, n);
       });
     }
+    if (refused) return;
     maxNInChans = std::max(maxNInChans, config.GetTotalNChannels(kInput));
     maxNOutChans = std::max(maxNOutChans, config.GetTotalNChannels(kOutput));
     maxNInBuses = std::max(maxNInBuses, config.NBuses(kInput));

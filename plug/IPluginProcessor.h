@@ -65,8 +65,13 @@ class IPluginProcessor {
 
   // --- Channel configurations. Threads: any (fixed after construction).
 
+  // The most channels, and the most buses, that one direction of a configuration may declare.
+  static constexpr int kMaxNChannels = 1024;
+
   // Parses text into configs (appended in text order) and the four maxima; returns the number of
-  // configurations parsed. A null text parses as "".
+  // configurations parsed. A null text parses as "". A configuration that declares more than
+  // kMaxNChannels channels or buses in a direction (a count or a sum beyond the bound) is refused:
+  // it is left out, as if the text did not hold it.
   static int ParseChannelIOStr(const char* text, std::vector<IOConfig>& configs, int& maxNInChans,
                                int& maxNOutChans, int& maxNInBuses, int& maxNOutBuses);
   // True when some configuration has exactly nIn input and nOut output channels; a negative count
@@ -102,7 +107,8 @@ class IPluginProcessor {
   void SetChannelConnections(ERoute direction, int first, int count, bool connected) noexcept;
   // Labels channel idx with format and the channel number (idx + 1 unless zeroBased); at most 31
   // characters; ignored for an index out of range. A format with any conversion other than one
-  // integer ("%i", "%d") is taken as plain text. Threads: main, not while rendering.
+  // integer ("%i", "%d"), or with a field width beyond the label's 31 characters, is taken as plain
+  // text. Threads: main, not while rendering.
   void SetChannelLabel(ERoute direction, int idx, const char* format, bool zeroBased = false);
   // "" for an index out of range. Threads: main.
   const char* GetChannelLabel(ERoute direction, int idx) const;

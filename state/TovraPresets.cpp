@@ -1,6 +1,8 @@
 // TovraPresets.cpp: preset folder, names, atomic save, locale-independent load, listing.
 #include "state/TovraPresets.h"
 
+#include "state/FileCalls.h"
+
 #include <fcntl.h>
 #include <locale.h>
 #include <sys/stat.h>
@@ -14,7 +16,6 @@
 #include <cerrno>
 #include <charconv>
 #include <cstdlib>
-#include <fstream>
 #include <system_error>
 
 namespace tovrapresets {
@@ -70,7 +71,7 @@ bool WriteAll(int fd, const std::string& text) {
   const char* p = text.data();
   size_t left = text.size();
   while (left > 0) {
-    const ssize_t n = ::write(fd, p, left);
+    const ssize_t n = FileCalls::Active().write(fd, p, left);
     if (n < 0) {
       if (errno == EINTR) continue;
       return false;
@@ -95,7 +96,26 @@ int CreateTemporary(const fs::path& dir, const std::string& name, fs::path& temp
   return -1;
 }
 
+// A descriptor of path for reading, only when it is a regular file (through a symbolic link too);
+// -1 otherwise. It is opened without blocking, so a FIFO or a device that someone named like a
+// preset is refused at once instead of waiting for a writer that never comes.
+int OpenRegularFile(const fs::path& path) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+  if (fd < 0) return -1;
+  struct stat info {};
+  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    ::close(fd);
+    return -1;
+  }
+  return fd;
+}
+
 }  // namespace
+
+FileCalls& FileCalls::Active() {
+  static FileCalls calls{::write, ::fsync, ::close, ::rename};
+  return calls;
+}
 
 fs::path Dir() {
   const std::string home = Getenv("HOME");
@@ -163,17 +183,18 @@ bool Save(const std::string& name, const Values& values) {
   fs::path temp;
   const int fd = CreateTemporary(dir, name, temp);
   if (fd < 0) return false;
+  const FileCalls& calls = FileCalls::Active();
   bool ok = WriteAll(fd, text);
-  ok = ok && ::fsync(fd) == 0;  // the content is on the disk before the name points at it
-  ok = ::close(fd) == 0 && ok;
-  ok = ok && ::rename(temp.c_str(), PathFor(name).c_str()) == 0;
+  ok = ok && calls.fsync(fd) == 0;  // the content is on the disk before the name points at it
+  ok = calls.close(fd) == 0 && ok;
+  ok = ok && calls.rename(temp.c_str(), PathFor(name).c_str()) == 0;
   if (!ok) {
     ::unlink(temp.c_str());
     return false;
   }
   const int dirFd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (dirFd >= 0) {  // makes the rename itself durable; the preset is complete either way
-    ::fsync(dirFd);
+    calls.fsync(dirFd);
     ::close(dirFd);
   }
   return true;
@@ -181,18 +202,14 @@ bool Save(const std::string& name, const Values& values) {
 
 bool Load(const std::string& name, Values& values) {
   if (!IsSafeName(name)) return false;
-  const fs::path path = PathFor(name);
-  std::error_code ec;
-  if (fs::is_directory(fs::status(path, ec))) return false;  // opens, but holds no preset
-  std::ifstream in(path, std::ios::binary);
-  if (!in.is_open()) return false;
+  const int fd = OpenRegularFile(PathFor(name));
+  if (fd < 0) return false;
   double gain = 24.0;
   double trim = 0.0;
   bool phat = true;
-  std::string line;
-  while (std::getline(in, line, '\n')) {
+  const auto takeLine = [&](const std::string& line) {
     const size_t eq = line.find('=');
-    if (eq == std::string::npos) continue;
+    if (eq == std::string::npos) return;
     const std::string_view key(line.data(), eq);
     const std::string value = line.substr(eq + 1);
     if (key == "gain") {
@@ -202,10 +219,31 @@ bool Load(const std::string& name, Values& values) {
     } else if (key == "phat") {
       phat = ParseInteger(value) != 0;
     }
+  };
+  // Read in blocks and split at line feeds; the last line may lack one.
+  std::string line;
+  char buffer[4096];
+  bool ok = true;
+  while (true) {
+    const ssize_t n = ::read(fd, buffer, sizeof buffer);
+    if (n == 0) break;
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      ok = false;  // a read error: nothing trustworthy was read, the caller's values stay
+      break;
+    }
+    for (ssize_t i = 0; i < n; ++i) {
+      if (buffer[i] != '\n') {
+        line.push_back(buffer[i]);
+        continue;
+      }
+      takeLine(line);
+      line.clear();
+    }
   }
-  // A stream that stopped for any reason but the end of the file read nothing trustworthy: the
-  // caller's values stay.
-  if (in.bad() || !in.eof()) return false;
+  ::close(fd);
+  if (!ok) return false;
+  if (!line.empty()) takeLine(line);
   values.gain = Clamp(gain, 0.0, 100.0);
   values.trim = Clamp(trim, -24.0, 12.0);
   values.phat = phat;

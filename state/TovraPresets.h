@@ -60,7 +60,8 @@ std::string Sanitize(const std::string& raw);
 bool Save(const std::string& name, const Values& values);
 
 // Reads PathFor(name). False, with values untouched, when the name is unsafe or the file cannot
-// be opened or read. Otherwise starts from the defaults, splits the text at line feeds (the last
+// be opened or read, or is no regular file (a FIFO or a device is refused at once, never waited
+// on). Otherwise starts from the defaults, splits the text at line feeds (the last
 // line may lack one) and, for each line with an '=', takes the text before the first '=' as the
 // key and the rest as the value, neither trimmed. Keys "gain", "trim" (numbers: leading white
 // space skipped, the longest numeric prefix read, 0 when there is none; '.' or ',' as decimal

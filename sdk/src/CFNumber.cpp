@@ -195,7 +195,10 @@ Boolean CFNumberGetValue(CFNumberRef number, CFNumberType theType, void* valuePt
   if (!IsType(number, kTypeNumber) || valuePtr == nullptr || target == 0) return false;
   if (target == kCFNumberFloat32Type || target == kCFNumberFloat64Type) {
     const double d = number->isFloat ? number->real : static_cast<double>(number->integer);
-    bool exact = number->isFloat || static_cast<int64_t>(d) == number->integer;
+    // An integer near INT64_MAX rounds up to 2^63, which no int64_t holds: converting that back
+    // would be undefined, and the value is inexact anyway.
+    const bool exact = number->isFloat ||
+                       (d < 9223372036854775808.0 && static_cast<int64_t>(d) == number->integer);
     if (target == kCFNumberFloat32Type) {
       const auto f = static_cast<float>(d);
       Write<float>(valuePtr, f);

@@ -5,6 +5,7 @@
 
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "plug/au/CFAUPreset.h"
 #include "tests/au/AuTestSupport.h"
@@ -124,6 +125,48 @@ TEST(AuClassInfo, ShortDataKeepsWhatFittedAndIsReportedAsFailure) {
   EXPECT_EQ(unit->GetParameter(1), std::optional<float>(3.0f));
   EXPECT_EQ(unit->GetParameter(2), std::optional<float>(0.0f));
   EXPECT_EQ(unit->GetParameter(3), std::optional<float>(1.0f));
+}
+
+// A restore that stops half-way (the data ends inside the parameter block) leaves the unit usable:
+// it renders, keeps the zoom and preset name it had (the state's tail is never reached), and the
+// next complete restore puts everything back.
+TEST(AuClassInfo, RestoreFailingHalfWayLeavesTheUnitUsable) {
+  auto unit = autest::ReadyUnit();
+  ASSERT_TRUE(unit);
+  ASSERT_EQ(unit->SetParameter(0, 80.0f), noErr);
+  ASSERT_EQ(unit->SetParameter(3, 1.0f), noErr);
+  CFRef<CFPropertyListRef> before = unit->SaveClassInfo();
+
+  CFRef<CFMutableDictionaryRef> cut(MutableCopy(before.Get()));
+  SetValue(cut.Get(), "name", CFSTR("no such preset"));  // "Default" would be restored first
+  const double gain = 5.0;
+  UInt8 bytes[12] = {};  // one whole parameter, then half of the next
+  std::memcpy(bytes, &gain, sizeof gain);
+  CFRef<CFDataRef> data(CFDataCreate(nullptr, bytes, sizeof bytes));
+  SetValue(cut.Get(), "data", data.Get());
+  EXPECT_EQ(unit->RestoreClassInfo(cut.Get()), kAudioUnitErr_InvalidPropertyValue);
+  EXPECT_EQ(unit->GetParameter(0), std::optional<float>(5.0f));
+  EXPECT_EQ(unit->GetParameter(3), std::optional<float>(1.0f));
+
+  // Zoom and name: the bytes after the parameter block are those saved before.
+  CFRef<CFPropertyListRef> after = unit->SaveClassInfo();
+  auto tail = [](CFPropertyListRef state) {
+    auto d = static_cast<CFDataRef>(
+        CFDictionaryGetValue(static_cast<CFDictionaryRef>(state), CFSTR("data")));
+    const UInt8* p = CFDataGetBytePtr(d);
+    return std::string(p + 32, p + CFDataGetLength(d));
+  };
+  EXPECT_EQ(tail(after.Get()), tail(before.Get()));
+
+  std::vector<float> in(512, 0.5f), outL(512), outR(512);
+  const float* ins[2] = {in.data(), in.data()};
+  float* outs[2] = {outL.data(), outR.data()};
+  for (int block = 0; block < 100; ++block) ASSERT_EQ(unit->Render(ins, outs, 512), noErr);
+  EXPECT_EQ(outL[511], 0.5f);  // Bypass stayed on: once faded over, the input passes unchanged
+
+  EXPECT_EQ(unit->RestoreClassInfo(before.Get()), noErr);
+  CFRef<CFPropertyListRef> restored = unit->SaveClassInfo();
+  EXPECT_TRUE(CFEqual(before.Get(), restored.Get()));
 }
 
 TEST(AuPresets, ListAndSelect) {

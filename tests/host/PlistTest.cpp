@@ -63,6 +63,26 @@ TEST(Plist, ReadsEveryValueKindAndWritesWhatItReads) {
   EXPECT_TRUE(CFEqual(plist.Get(), again.Get()));
 }
 
+// Texts the host writes (preset names, exported states) read back exactly: a carriage return went
+// out raw and came back as a line feed, as XML readers turn it into one, and a text of only blanks
+// came back empty.
+TEST(Plist, WrittenTextsReadBackExactly) {
+  const std::string texts[] = {
+      "a\rb", "a\r\nb", "line\nfeed\ttab", "<&>\"'", "\x01\x1f end", "  padded  ", " ", "\t\n"};
+  for (const std::string& text : texts) {
+    CFRef<CFStringRef> value(
+        CFStringCreateWithCString(nullptr, text.c_str(), kCFStringEncodingUTF8));
+    CFRef<CFMutableDictionaryRef> dict(CFDictionaryCreateMutable(
+        nullptr, 0, &kCFTypeDictionaryKeyCallBacks, &kCFTypeDictionaryValueCallBacks));
+    CFDictionarySetValue(dict.Get(), value.Get(), value.Get());  // as key and as string
+    std::string xml, error;
+    ASSERT_TRUE(Plist::Write(dict.Get(), xml, error)) << error;
+    CFRef<CFPropertyListRef> again = Plist::Parse(xml, error);
+    ASSERT_TRUE(again) << error;
+    EXPECT_TRUE(CFEqual(dict.Get(), again.Get())) << xml;
+  }
+}
+
 TEST(Plist, MalformedInputIsAnErrorWithAReason) {
   struct Case {
     const char* xml;

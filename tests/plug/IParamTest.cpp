@@ -3,9 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include <clocale>
 #include <cmath>
 #include <limits>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -268,6 +270,35 @@ TEST(IParamParse, StringToValueByParameterKind) {
     EXPECT_DOUBLE_EQ(c.p->StringToValue(c.text), c.expected) << c.p->GetName() << " " << c.text;
   }
   EXPECT_EQ(gain.StringToValue(nullptr), 0.0);
+}
+
+// Typed text is not the process's business: under a locale with a decimal comma "2.5" read as 2
+// (strtod stopped at the full stop). Both separators now read the same under every locale, while
+// displays keep following the locale.
+TEST(IParamParse, TypedTextReadsTheSameUnderEveryLocale) {
+  IParam trim;
+  trim.InitDouble("Trim", 0.0, -24.0, 12.0, 0.1, "dB");
+  const std::string before = std::setlocale(LC_NUMERIC, nullptr);
+  std::vector<const char*> locales = {"C"};
+  if (std::setlocale(LC_NUMERIC, "de_DE.UTF-8") != nullptr) locales.push_back("de_DE.UTF-8");
+  const struct {
+    const char* text;
+    double expected;
+  } cases[] = {{"2.5", 2.5}, {"2,5", 2.5},   {"-1,25e1", -12.5}, {",5", 0.5},
+               {"3.", 3.0},  {"1,2,3", 1.2}, {"1.2,3", 1.2}};
+  for (const char* locale : locales) {
+    ASSERT_NE(std::setlocale(LC_NUMERIC, locale), nullptr) << locale;
+    for (const auto& c : cases)
+      EXPECT_DOUBLE_EQ(trim.StringToValue(c.text), c.expected) << locale << " " << c.text;
+  }
+  if (locales.size() > 1) {
+    std::setlocale(LC_NUMERIC, "de_DE.UTF-8");
+    std::string display;
+    trim.GetDisplay(2.5, false, display);
+    EXPECT_EQ(display, "2,5");  // displays still follow the locale
+  }
+  std::setlocale(LC_NUMERIC, before.c_str());
+  if (locales.size() == 1) GTEST_SKIP() << "no de_DE.UTF-8 locale here (./run.sh setup makes it)";
 }
 
 // ----------------------------------------------------------------------------------- shapes

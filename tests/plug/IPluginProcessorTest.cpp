@@ -42,6 +42,14 @@ TEST(ChannelIO, ParseChannelIOStr) {
       {"2", 1, 2, 0, 1, 0},             // no "-": no outputs
       {"2.0.1-1", 1, 3, 1, 2, 1},       // a 0 item adds no bus
       {"1--1", 1, 1, 0, 1, 0},          // a negative count is no count
+      // Beyond the bound of 1024 channels or buses a direction: the configuration is refused
+      // (the sum used to overflow an int).
+      {"2.200200003.2002000035-2 2-2", 1, 2, 2, 1, 1},
+      {"1024-1024", 1, 1024, 1024, 1, 1},
+      {"1000.24-2", 1, 1024, 2, 2, 1},
+      {"1000.25-2 1-1", 1, 1, 1, 1, 1},
+      {"1-1025", 0, 0, 0, 0, 0},
+      {"99999999999-1", 0, 0, 0, 0, 0},  // more than an int holds is too many as well
   };
   for (const auto& c : cases) {
     std::vector<IOConfig> configs;
@@ -195,8 +203,18 @@ TEST(Channels, LabelsConnectionsAndDefaults) {
   const struct {
     const char* format;
     const char* label;
-  } formats[] = {{"Ch %02d", "Ch 01"},       {"100%% %i", "100% 1"}, {"Name %s", "Name %s"},
-                 {"%i and %i", "%i and %i"}, {"Plain", "Plain"},     {"%", "%"}};
+  } formats[] = {{"Ch %02d", "Ch 01"},
+                 {"100%% %i", "100% 1"},
+                 {"Name %s", "Name %s"},
+                 {"%i and %i", "%i and %i"},
+                 {"Plain", "Plain"},
+                 {"%", "%"},
+                 // A width beyond the label is refused as plain text: "%2147483647d" used to take
+                 // seconds in snprintf.
+                 {"%31d", "                              1"},
+                 {"%32d", "%32d"},
+                 {"%-2147483647d", "%-2147483647d"},
+                 {"%0000000000000000002d", "01"}};
   for (const auto& f : formats) {
     p.SetChannelLabel(kOutput, 0, f.format, false);
     EXPECT_STREQ(p.GetChannelLabel(kOutput, 0), f.label) << f.format;

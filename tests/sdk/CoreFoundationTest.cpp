@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <string>
 
@@ -249,6 +250,34 @@ TEST(CFNumber, ConversionsReportWhetherTheyWereExact) {
     }
     EXPECT_EQ(exact, c.exact) << c.what;
     EXPECT_EQ(got, c.read) << c.what;
+    CFRelease(n);
+  }
+}
+
+// 64-bit integers read as floating point: near INT64_MAX the double is 2^63, which no int64_t
+// holds (checking exactness by converting back was undefined behaviour, seen by UBSan).
+TEST(CFNumber, LargeIntegersAsFloatingPoint) {
+  struct Case {
+    SInt64 value;
+    bool exactAsDouble;
+    bool exactAsFloat;
+  };
+  const Case cases[] = {
+      {INT64_MAX, false, false},
+      {INT64_MAX - 511, false, false},  // still rounds up to 2^63
+      {INT64_MAX - 1023, true, false},  // 2^63 - 1024, a double; a float has 24 bits
+      {INT64_MIN, true, true},          // -2^63 is a power of two
+      {SInt64{1} << 62, true, true},
+      {(SInt64{1} << 53) + 1, false, false},  // the first integer a double cannot hold
+  };
+  for (const Case& c : cases) {
+    CFNumberRef n = CFNumberCreate(nullptr, kCFNumberSInt64Type, &c.value);
+    Float64 d = 0;
+    Float32 f = 0;
+    EXPECT_EQ(CFNumberGetValue(n, kCFNumberFloat64Type, &d), c.exactAsDouble) << c.value;
+    EXPECT_EQ(d, static_cast<double>(c.value)) << c.value;
+    EXPECT_EQ(CFNumberGetValue(n, kCFNumberFloat32Type, &f), c.exactAsFloat) << c.value;
+    EXPECT_EQ(f, static_cast<float>(static_cast<double>(c.value))) << c.value;
     CFRelease(n);
   }
 }
