@@ -29,10 +29,9 @@ int main(int argc, char** argv) {
   TovraSat plug(info);
   plug.PruneUninitializedPresets();
   const plug::Lv2Turtle::Names names = tovrasat::Lv2Names();
-  const std::string stateKey = names.pluginUri + "#state";
   const bool ok = Write(dir + "/manifest.ttl", plug::Lv2Turtle::Manifest(names)) &&
                   Write(dir + "/" + plug::Lv2Turtle::PluginFileName(names),
                         plug::Lv2Turtle::Plugin(names, plug)) &&
-                  Write(dir + "/presets.ttl", plug::Lv2Turtle::Presets(names, plug, stateKey));
+                  Write(dir + "/presets.ttl", plug::Lv2Turtle::Presets(names, plug));
   return ok ? 0 : 1;
 }

@@ -15,6 +15,7 @@
 #include "lv2/options/options.h"
 #include "plug/EParamSource.h"
 #include "plug/au/IPluginAU.h"
+#include "plug/lv2/Lv2Turtle.h"
 
 namespace plug {
 namespace {
@@ -151,7 +152,7 @@ IPluginLV2::IPluginLV2(const Lv2Binding& binding, AudioComponentPlugInInterface*
   mAudioOut.assign(static_cast<std::size_t>(mPorts.nOutputs), nullptr);
   mInSlice.assign(mAudioIn.size(), nullptr);
   mOutSlice.assign(mAudioOut.size(), nullptr);
-  mStateKeyUri = std::string(binding.uri) + "#state";
+  mStateKeyUri = Lv2Turtle::StateKeyUri(binding.uri);
 }
 
 IPluginLV2::~IPluginLV2() {
@@ -244,10 +245,13 @@ LV2_State_Status IPluginLV2::RestoreState(LV2_State_Retrieve_Function retrieve,
   if (data == nullptr) return LV2_STATE_ERR_NO_PROPERTY;
   if (type != mChunkType) return LV2_STATE_ERR_BAD_TYPE;
   if (size > static_cast<size_t>(std::numeric_limits<int>::max())) return LV2_STATE_ERR_UNKNOWN;
+  // A chunk that cannot hold every parameter is damaged: refused before anything is applied (the
+  // Audio Unit applies the parameters that fit and reports success; a session would reopen
+  // half-restored without a word).
+  if (size < kParamBytes * static_cast<size_t>(mPorts.nParams)) return LV2_STATE_ERR_UNKNOWN;
   IByteChunk chunk;
   chunk.PutBytes(data, static_cast<int>(size));
-  // As the Audio Unit judges its class-info data: only a chunk of which nothing could be read is
-  // refused; a short one keeps the parameters that fitted (the state format has no version).
+  // Otherwise judged as the Audio Unit judges its class-info data.
   if (mPlug->UnserializeState(chunk, 0) == 0) return LV2_STATE_ERR_UNKNOWN;
   mPlug->OnRestoreState();
   return LV2_STATE_SUCCESS;

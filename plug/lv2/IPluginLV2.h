@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -53,6 +54,8 @@ class IPluginLV2 {
   static constexpr int kDefaultMaxBlock = 512;
   static constexpr int kLargestMaxBlock = 8192;
   static constexpr float kMeterFloorDb = -120.0f;
+  // Each parameter's value opens the state chunk as a double.
+  static constexpr size_t kParamBytes = sizeof(double);
 
   // The descriptor for binding (filled from constant functions). Threads: any.
   static Lv2PluginDescriptor MakeDescriptor(const Lv2Binding& binding);
@@ -80,9 +83,9 @@ class IPluginLV2 {
   // no file or system call, no exception. Threads: render.
   void Run(uint32_t frames) noexcept;
 
-  // State: the plug-in's state chunk, stored as one atom:Chunk property. Restoring refuses what
-  // the Audio Unit's class-info restore refuses (a chunk the plug-in cannot read at all); the
-  // editor then shows the restored values. Threads: main.
+  // State: the plug-in's state chunk, stored as one atom:Chunk property. Restoring refuses a
+  // missing or foreign property, one that is no chunk, and a chunk too short for the parameters,
+  // all without changing anything; then the editor shows the restored values. Threads: main.
   LV2_State_Status SaveState(LV2_State_Store_Function store, LV2_State_Handle handle);
   LV2_State_Status RestoreState(LV2_State_Retrieve_Function retrieve, LV2_State_Handle handle);
 

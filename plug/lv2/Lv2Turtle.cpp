@@ -231,7 +231,7 @@ std::string Lv2Turtle::Plugin(const Names& names, const IPluginAU& plug) {
   const int version = plug.GetPluginVersion(false);
   std::string out = kPrefixes;
   out += "@prefix rdf: <http://www.w3.org/1999/02/22-rdf-syntax-ns#> .\n\n";
-  out += Uri(names.pluginUri) + "\n    a lv2:Plugin, " + names.pluginClass + " ;\n";
+  out += Uri(names.pluginUri) + "\n    a doap:Project, lv2:Plugin, " + names.pluginClass + " ;\n";
   out += "    doap:name " + Quoted(plug.GetPluginName()) + " ;\n";
   out += "    doap:maintainer [ foaf:name " + Quoted(plug.GetMfrName()) + " ] ;\n";
   out += "    lv2:minorVersion " + std::to_string((version >> 8) & 0xff) + " ;\n";
@@ -283,6 +283,10 @@ std::string Lv2Turtle::Plugin(const Names& names, const IPluginAU& plug) {
   close();
   out += " .\n";
 
+  // The one state property: the plug-in's state chunk, as saved sessions and the presets hold it.
+  out += "\n" + Uri(StateKeyUri(names.pluginUri)) + "\n    a rdf:Property ;\n";
+  out += "    rdfs:label \"state chunk\" ;\n    rdfs:range atom:Chunk .\n";
+
   if (!names.uiUri.empty()) {
     out += "\n" + Uri(names.uiUri) + "\n    a ui:X11UI ;\n";
     out += "    lv2:requiredFeature ui:idleInterface ;\n";
@@ -294,8 +298,11 @@ std::string Lv2Turtle::Plugin(const Names& names, const IPluginAU& plug) {
   return out;
 }
 
-std::string Lv2Turtle::Presets(const Names& names, const IPluginAU& plug,
-                               const std::string& stateKeyUri) {
+std::string Lv2Turtle::StateKeyUri(const std::string& pluginUri) {
+  return pluginUri + "#state";
+}
+
+std::string Lv2Turtle::Presets(const Names& names, const IPluginAU& plug) {
   std::string out = kPrefixes;
   out += Uri(PresetUri(names)) + "\n    a pset:Preset ;\n";
   out += "    lv2:appliesTo " + Uri(names.pluginUri) + " ;\n";
@@ -310,7 +317,7 @@ std::string Lv2Turtle::Presets(const Names& names, const IPluginAU& plug,
   out += " ;\n";
   IByteChunk chunk;
   plug.SerializeState(chunk);
-  out += "    state:state [\n        " + Uri(stateKeyUri) + " \"" +
+  out += "    state:state [\n        " + Uri(StateKeyUri(names.pluginUri)) + " \"" +
          Base64(chunk.GetData(), chunk.Size()) + "\"^^xsd:base64Binary\n    ] .\n";
   return out;
 }

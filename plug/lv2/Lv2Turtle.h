@@ -26,9 +26,10 @@ class Lv2Turtle {
   // <binary stem>.ttl: name, maker, version, features, extension data and every port.
   static std::string Plugin(const Names& names, const IPluginAU& plug);
   // presets.ttl: the factory preset as port values plus the state chunk of a fresh object
-  // (which is what restoring the factory preset gives), stored under key stateKeyUri.
-  static std::string Presets(const Names& names, const IPluginAU& plug,
-                             const std::string& stateKeyUri);
+  // (which is what restoring the factory preset gives).
+  static std::string Presets(const Names& names, const IPluginAU& plug);
+  // The key of the state chunk in saved state: "<plug-in URI>#state". Threads: any.
+  static std::string StateKeyUri(const std::string& pluginUri);
 
   // Port symbols are C identifiers made from the names: "Output Trim" gives output_trim,
   // "48V" gives _48v. Threads: any.
