@@ -9,6 +9,7 @@ PACKAGES=(
   libcairo2-dev libstb-dev fonts-roboto-unhinted libx11-dev
   libpugixml-dev libcli11-dev libsndfile1-dev
   locales
+  lv2-dev liblilv-dev lilv-utils sordi jalv jackd2
 )
 
 jobs() { nproc 2>/dev/null || echo 2; }
@@ -80,8 +81,16 @@ case "$cmd" in
       exit 1
     fi
     ;;
+  install-lv2)
+    # The LV2 bundle into the user's LV2 folder, where Ardour, Carla, Reaper and jalv look.
+    setup; build release
+    mkdir -p "$HOME/.lv2"
+    rm -rf "$HOME/.lv2/TovraSat.lv2"
+    cp -RL build/release/TovraSat.lv2 "$HOME/.lv2/"
+    echo "TovraSat.lv2 installed in $HOME/.lv2"
+    ;;
   *)
-    echo "usage: ./run.sh setup|build|test|bench|demo" >&2
+    echo "usage: ./run.sh setup|build|test|bench|demo|install-lv2" >&2
     exit 2
     ;;
 esac
