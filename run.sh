@@ -8,6 +8,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libcairo2-dev libstb-dev fonts-roboto-unhinted libx11-dev
   libpugixml-dev libcli11-dev libsndfile1-dev
+  xvfb xauth xdotool imagemagick portaudio19-dev
   locales
   lv2-dev liblilv-dev lilv-utils sordi jalv jackd2
 )

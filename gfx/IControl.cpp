@@ -165,6 +165,7 @@ void IControl::SetText(const IText& text) {
 }
 
 void IControl::SetPosition(float x, float y) {
+  if (mGraphics) mGraphics->SetAreaDirty(mRECT);
   const float dx = x - mRECT.L, dy = y - mRECT.T;
   mRECT = mRECT.GetTranslated(dx, dy);
   mTargetRECT = mTargetRECT.GetTranslated(dx, dy);
@@ -172,6 +173,7 @@ void IControl::SetPosition(float x, float y) {
 }
 
 void IControl::SetSize(float w, float h) {
+  if (mGraphics) mGraphics->SetAreaDirty(mRECT);
   mRECT = IRECT(mRECT.L, mRECT.T, mRECT.L + w, mRECT.T + h);
   mTargetRECT = IRECT(mTargetRECT.L, mTargetRECT.T, mTargetRECT.L + w, mTargetRECT.T + h);
   OnResize();

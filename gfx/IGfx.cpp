@@ -21,7 +21,11 @@ struct Caches {
   std::mutex mutex;
   int contexts = 0;
   std::map<std::pair<std::string, int>, std::shared_ptr<const APIBitmap>> bitmaps;
-  std::map<std::string, std::shared_ptr<const APIFont>> fonts;
+  struct Font {
+    std::string fileName;  // what it was loaded from: one identifier, one file
+    std::shared_ptr<const APIFont> font;
+  };
+  std::map<std::string, Font> fonts;
 };
 
 Caches& GetCaches() {
@@ -166,6 +170,10 @@ void IGfx::EndGestures(IControl& control) {
 
 void IGfx::OnMouseDown(const std::vector<IMouseInfo>& points) {
   for (const IMouseInfo& p : points) {
+    // Another button pressed while this pointer drags belongs to the drag: it neither
+    // starts a second interaction nor takes the capture (the drag and its gesture
+    // end with the release).
+    if (GetCapturedControl(p.ms.touchID)) continue;
     IControl* c = GetMouseControl(p.x, p.y);
     if (!c) continue;
     mCapturedMap[p.ms.touchID] = c;
@@ -210,8 +218,18 @@ void IGfx::OnMouseUp(const std::vector<IMouseInfo>& points) {
 }
 
 bool IGfx::OnMouseDblClick(float x, float y, const IMouseMod& mod) {
+  // A control still holding this pointer (its release never came) is let go first,
+  // so its drag and gesture end properly wherever the double-click lands.
+  if (IControl* held = GetCapturedControl(mod.touchID)) {
+    held->OnMouseUp(x, y, mod);
+    EndGestures(*held);
+    mCapturedMap.erase(mod.touchID);
+  }
   IControl* c = GetMouseControl(x, y);
-  if (!c) return false;
+  if (!c) {
+    if (mCapturedMap.empty() && mCursorHidden) HideMouseCursor(false);
+    return false;
+  }
   if (c->GetMouseDblAsSingleClick()) {
     // A full mouse down: it captures and begins the gestures that the mouse up
     // following this press ends.
@@ -389,6 +407,7 @@ void IGfx::Resize(int w, int h, float scale, bool needsPlatformResize) {
     mDelegate.EditorResizeFromUI(WindowWidth(), WindowHeight(), needsPlatformResize);
     PlatformResize(WindowWidth(), WindowHeight());
   }
+  mStaleAreas.clear();
   for (auto& c : mControls) c->OnResize();
   SetAllControlsDirty();
   DrawResize();
@@ -401,9 +420,17 @@ void IGfx::HideMouseCursor(bool hide) {
   mCursorHidden = hide;
 }
 
+void IGfx::SetAreaDirty(const IRECT& area) {
+  if (!area.Degenerate()) mStaleAreas.push_back(area);
+}
+
 bool IGfx::IsDirty(std::vector<IRECT>& rects) const {
   rects.clear();
   const IRECT bounds = GetBounds();
+  for (const IRECT& stale : mStaleAreas) {
+    const IRECT r = stale.GetPadded(kDirtyPadding).GetConstrainedTo(bounds);
+    if (!r.Degenerate()) rects.push_back(r);
+  }
   for (const auto& c : mControls) {
     if (!c->IsDirty()) continue;
     const IRECT r = c->GetRECT().GetPadded(kDirtyPadding).GetConstrainedTo(bounds);
@@ -414,6 +441,7 @@ bool IGfx::IsDirty(std::vector<IRECT>& rects) const {
 
 void IGfx::Draw(const std::vector<IRECT>& rects) {
   SetAllControlsClean();
+  mStaleAreas.clear();
   IRECT area;
   for (const IRECT& r : rects) area = area.Union(r);
   // Whole device pixels, so a region's edge never half-covers a pixel twice.
@@ -461,12 +489,12 @@ bool IGfx::LoadFont(const char* fontID, const char* fileName) {
   if (!fontID || !*fontID || !fileName || !*fileName) return false;
   Caches& c = GetCaches();
   std::lock_guard<std::mutex> lock(c.mutex);
-  if (c.fonts.count(fontID)) return true;
+  if (auto it = c.fonts.find(fontID); it != c.fonts.end()) return it->second.fileName == fileName;
   const std::string path = LocateResource(fileName);
   if (path.empty()) return false;
   std::shared_ptr<const APIFont> font = LoadAPIFont(path);
   if (!font) return false;
-  c.fonts[fontID] = std::move(font);
+  c.fonts[fontID] = {fileName, std::move(font)};
   return true;
 }
 
@@ -475,7 +503,7 @@ std::shared_ptr<const APIFont> IGfx::FindFont(const char* fontID) {
   Caches& c = GetCaches();
   std::lock_guard<std::mutex> lock(c.mutex);
   auto it = c.fonts.find(fontID);
-  return it == c.fonts.end() ? nullptr : it->second;
+  return it == c.fonts.end() ? nullptr : it->second.font;
 }
 
 IBitmap IGfx::LoadBitmap(const char* name, int nStates, bool framesAreHorizontal, int targetScale) {

@@ -161,8 +161,11 @@ class IGfx {
   IRECT GetBounds() const { return IRECT(0.f, 0.f, float(mWidth), float(mHeight)); }
   IGfxEditorDelegate& GetDelegate() const { return mDelegate; }
 
-  /** The dirty area: every dirty control's draw rectangle grown by 0.75 and
-   *  kept inside the editor. False when nothing is dirty. */
+  /** An area to repaint at the next frame that no control's rectangle covers any
+   *  more (where a control was before it moved or shrank). */
+  void SetAreaDirty(const IRECT& area);
+  /** The dirty area: every dirty control's draw rectangle and every stale area,
+   *  grown by 0.75 and kept inside the editor. False when nothing is dirty. */
   bool IsDirty(std::vector<IRECT>& rects) const;
   /** Marks every control clean, then paints the pixel-aligned union of rects:
    *  every visible control meeting it, in attachment order, clipped to the overlap. */
@@ -185,7 +188,9 @@ class IGfx {
   // --- Resources (main thread; the caches behind them are process-wide).
 
   /** Registers fileName from the resources under fontID; true when the font is
-   *  usable (also when fontID was loaded before). A missing or broken file gives false. */
+   *  usable (also when fontID was loaded before from the same file). A missing or
+   *  broken file gives false, and so does an identifier already registered for
+   *  another file, which keeps its first font. */
   bool LoadFont(const char* fontID, const char* fileName);
   /** The image name at targetScale (0: the screen scale): "%s@%dx%s" variants from
    *  the target scale down to 2, then the plain name. A missing file gives an
@@ -294,7 +299,9 @@ class IGfx {
   float mDrawScale;
   float mScreenScale = 1.f;
   std::map<ITouchID, IControl*> mCapturedMap;
-  std::vector<IControl*> mGesturesOpen;  // controls whose bound parameters are in a host gesture
+  std::vector<IControl*> mGesturesOpen;
+  std::vector<IRECT> mStaleAreas;  // uncovered by controls that moved or shrank  // controls whose
+                                   // bound parameters are in a host gesture
   IControl* mMouseOver = nullptr;
   bool mEnableTooltips = false;
   bool mEnableMouseOver = false;

@@ -13,7 +13,7 @@ struct IKeyPress {
   IKeyPress() = default;
   IKeyPress(const char* str, int vk, bool s = false, bool c = false, bool a = false)
       : VK(vk), S(s), C(c), A(a) {
-    if (str) std::strncpy(utf8, str, sizeof(utf8) - 1);
+    if (str) std::memcpy(utf8, str, strnlen(str, sizeof(utf8) - 1));
   }
 };
 

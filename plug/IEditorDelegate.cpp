@@ -78,11 +78,15 @@ void IEditorDelegate::SetSizeConstraints(int widthLo, int widthHi, int heightLo,
 }
 
 bool IEditorDelegate::ConstrainEditorResize(int& width, int& height) const {
-  if (width >= mMinWidth && width <= mMaxWidth && height >= mMinHeight && height <= mMaxHeight) {
-    return true;
-  }
-  width = std::clamp(width, mMinWidth, mMaxWidth);
-  height = std::clamp(height, mMinHeight, mMaxHeight);
+  // A pair left at 0...0 was never set: that side has no limit (clamping to it
+  // would shrink the editor to nothing).
+  const bool limitW = mMinWidth != 0 || mMaxWidth != 0;
+  const bool limitH = mMinHeight != 0 || mMaxHeight != 0;
+  const bool inW = !limitW || (width >= mMinWidth && width <= mMaxWidth);
+  const bool inH = !limitH || (height >= mMinHeight && height <= mMaxHeight);
+  if (inW && inH) return true;
+  if (limitW) width = std::clamp(width, mMinWidth, mMaxWidth);
+  if (limitH) height = std::clamp(height, mMinHeight, mMaxHeight);
   return false;
 }
 

@@ -90,6 +90,7 @@ class IEditorDelegate {
   // Each pair is sorted, so the smaller value becomes the minimum.
   void SetSizeConstraints(int widthLo, int widthHi, int heightLo, int heightHi);
   // True when both lie within the limits (inclusive); otherwise clamps both into them, false.
+  // A pair of limits left at 0...0 does not limit its side.
   virtual bool ConstrainEditorResize(int& width, int& height) const;
   // The editor asks to be resized: true when no platform resize is needed, else EditorResize.
   virtual bool EditorResizeFromUI(int viewWidth, int viewHeight, bool needsPlatformResize);

@@ -1,5 +1,6 @@
 // main.cpp: the tovrasat command line: parses with CLI11 and hands over to the subcommands.
 #include "tools/Commands.h"
+#include "tools/EditorCommand.h"
 
 #include <CLI/CLI.hpp>
 
@@ -93,6 +94,18 @@ int Run(int argc, char** argv) {
       app.add_subcommand("demo", "render a built-in demo signal at several settings and compare");
   demo->add_option("DIR", o.demoDir, "output folder (default demo-out)");
 
+  tools::EditorOptions editorOptions;
+  CLI::App* editor = app.add_subcommand(
+      "editor", "open the plug-in's editor in a window and play a file through it in a loop");
+  editor->add_option("IN", editorOptions.in, "audio file to loop (mono or stereo)");
+  editor->add_option("--out", editorOptions.out, "write what was played here (WAV) at the end");
+  editor
+      ->add_option("--scale", editorOptions.scale,
+                   "editor size: 1, 1.25, 1.5 or 1.75 (100 to 175 %)")
+      ->check(CLI::IsMember({1.f, 1.25f, 1.5f, 1.75f}));
+  editor->add_flag("--no-audio", editorOptions.noAudio,
+                   "no sound device: play silently in real time");
+
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
@@ -129,6 +142,10 @@ int Run(int argc, char** argv) {
   if (save->parsed()) return tools::PresetsSave(o);
   if (remove->parsed()) return tools::PresetsDelete(o);
   if (demo->parsed()) return tools::Demo(o);
+  if (editor->parsed()) {
+    editorOptions.component = o.component;
+    return tools::Editor(editorOptions);
+  }
   return tools::Fail(tools::kExitUsage, "no command given (see tovrasat --help)");
 }
 

@@ -13,6 +13,7 @@
 #include "gfx/platform/OffscreenTarget.h"
 #include "gfx/platform/ResourceFolder.h"
 #include "gfx/platform/StbFont.h"
+#include "gfx/platform/X11View.h"
 
 namespace plug::gfx {
 
@@ -123,6 +124,7 @@ IGfxCairo::IGfxCairo(IGfxEditorDelegate& dlg, int w, int h, int fps, float scale
 }
 
 IGfxCairo::~IGfxCairo() {
+  mWindowView.reset();
   mView.reset();
   DestroySurface();
 }
@@ -146,17 +148,32 @@ void IGfxCairo::DrawResize() {
   CreateSurface();
 }
 
-void* IGfxCairo::OpenWindow(void*) {
+void* IGfxCairo::OpenWindow(void* parent) {
+  if (parent) {
+    if (!mWindowView) mWindowView = X11View::Open(*this, reinterpret_cast<unsigned long>(parent));
+    return GetWindow();
+  }
   if (!mView) mView = std::make_unique<OffscreenTarget>(*this);
   return mView.get();
 }
 
 void IGfxCairo::CloseWindow() {
+  mWindowView.reset();
   mView.reset();
 }
 
 void* IGfxCairo::GetWindow() const {
+  if (mWindowView) return reinterpret_cast<void*>(mWindowView->Window());
   return mView.get();
+}
+
+void IGfxCairo::HideMouseCursor(bool hide) {
+  IGfx::HideMouseCursor(hide);
+  if (mWindowView) mWindowView->HideCursor(hide);
+}
+
+void IGfxCairo::PlatformResize(int w, int h) {
+  if (mWindowView) mWindowView->Resize(w, h);
 }
 
 RGBAImage IGfxCairo::Snapshot() const {

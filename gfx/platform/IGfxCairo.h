@@ -13,12 +13,17 @@ struct _cairo_surface;
 namespace plug::gfx {
 
 class OffscreenTarget;
+class X11View;
 
 /** Everything is drawn into a backing image of the window's pixel size (logical
  *  size times draw scale); the rasteriser's transform is the draw scale times
- *  the path transform, so paths, patterns and bitmaps map one to one. A window
- *  view shows the backing image; without one, OpenWindow gives an offscreen
- *  target that hands it out as RGBA pixels or a PNG file. */
+ *  the path transform, so paths, patterns and bitmaps map one to one.
+ *
+ *  OpenWindow(parent) with an X11 window as parent (its XID cast to a pointer;
+ *  the root window gives a top-level window) opens an X11View, which shows the
+ *  backing image; with a null parent it gives an offscreen target that hands the
+ *  image out as RGBA pixels or a PNG file (snapshots, tests, hosts without a
+ *  display). */
 class IGfxCairo : public IGfx {
  public:
   IGfxCairo(IGfxEditorDelegate& dlg, int w, int h, int fps = 60, float scale = 1.f);
@@ -48,6 +53,10 @@ class IGfxCairo : public IGfx {
 
   /** The backing image as straight RGBA, window pixel size. */
   RGBAImage Snapshot() const;
+  /** The backing image itself, for the platform view that shows it. */
+  _cairo_surface* BackingSurface() const { return mSurface; }
+
+  void HideMouseCursor(bool hide = true) override;
 
  protected:
   std::string LocateResource(const std::string& fileName) const override;
@@ -61,6 +70,7 @@ class IGfxCairo : public IGfx {
   void PopControlClip() override;
   void EndFrame() override;
   void DrawResize() override;
+  void PlatformResize(int w, int h) override;
 
  private:
   void CreateSurface();
@@ -76,6 +86,7 @@ class IGfxCairo : public IGfx {
   _cairo* mCR = nullptr;
   bool mTransformValid = true;  // a singular path transform draws nothing until it is valid again
   std::unique_ptr<OffscreenTarget> mView;
+  std::unique_ptr<X11View> mWindowView;
 };
 
 }  // namespace plug::gfx

@@ -343,3 +343,16 @@ TEST_F(TovrasatCommand, DemoWritesItsSignalAndATableForEachSetting) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(TovrasatCommand, EditorWithoutADisplaySaysSoInOneLine) {
+  toolstest::ScopedEnv noDisplay{"DISPLAY", std::nullopt};
+  const RunResult r = Run({"--component", Component(), "editor", in, "--no-audio"});
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_EQ(
+      r.err,
+      "tovrasat: no display to open the editor on (DISPLAY is not set or cannot be reached)\n");
+}
+
+}  // namespace
