@@ -10,11 +10,13 @@
 #include <sstream>
 
 #include "tests/lv2/HostProcess.h"
+#include "tests/lv2/JackServer.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using lv2test::HostProcess;
+using lv2test::JackServer;
 using lv2test::TempDir;
 using namespace std::chrono_literals;
 
@@ -184,35 +186,6 @@ TEST_F(Lv2Host, Lv2applyGivesTheSamplesOfTovrasatRender) {
 }
 
 // -------------------------------------------------------------------------------------- jalv
-
-// A JACK server with the dummy driver, named for this process alone, stopped at the end.
-class JackServer {
- public:
-  explicit JackServer(std::map<std::string, std::string>& env) : mEnv(env) {
-    static std::atomic<int> count{0};
-    mName = "tovrasat-lv2-" + std::to_string(getpid()) + "-" + std::to_string(count++);
-    env["JACK_DEFAULT_SERVER"] = mName;
-    env["JACK_NO_START_SERVER"] = "1";
-    env["JACK_NO_AUDIO_RESERVATION"] = "1";
-    mServer = std::make_unique<HostProcess>(
-        std::vector<std::string>{"jackd", "--no-realtime", "-n", mName, "-d", "dummy", "-r",
-                                 "48000", "-p", "256"},
-        env);
-  }
-  // Waits until clients can connect.
-  bool Ready() {
-    if (!mServer->Started()) return false;
-    HostProcess wait({"jack_wait", "-w", "-t", "20"}, mEnv);
-    wait.CloseInput();
-    return wait.Finish(30s) == 0;
-  }
-  const std::string& Name() const { return mName; }
-
- private:
-  std::map<std::string, std::string>& mEnv;
-  std::string mName;
-  std::unique_ptr<HostProcess> mServer;
-};
 
 TEST_F(Lv2Host, JalvSetsAControlAndRestoresSavedStateInASecondRun) {
   JackServer jack(env);
