@@ -289,10 +289,12 @@ std::string Lv2Turtle::Plugin(const Names& names, const IPluginAU& plug) {
 
   if (!names.uiUri.empty()) {
     out += "\n" + Uri(names.uiUri) + "\n    a ui:X11UI ;\n";
-    out += "    lv2:requiredFeature ui:idleInterface ;\n";
+    // The editor is the plug-in object's own: without its instance or a window to live in
+    // there is nothing to show, so hosts that cannot give both keep their generic controls.
     out +=
-        "    lv2:optionalFeature ui:parent, ui:resize, "
+        "    lv2:requiredFeature ui:idleInterface, ui:parent, "
         "<http://lv2plug.in/ns/ext/instance-access> ;\n";
+    out += "    lv2:optionalFeature ui:resize, ui:touch ;\n";
     out += "    lv2:extensionData ui:idleInterface .\n";
   }
   return out;
