@@ -11,6 +11,7 @@ PACKAGES=(
   xvfb xauth xdotool imagemagick portaudio19-dev
   locales
   clang-14 libclang-rt-14-dev llvm-14
+  lv2-dev liblilv-dev lilv-utils sordi jalv jackd2
 )
 
 jobs() { nproc 2>/dev/null || echo 2; }
@@ -202,8 +203,18 @@ case "$cmd" in
     ;;
   demo) setup; demo ;;
   macos-check) macos_check "${2:-}" ;;
+  install-lv2)
+    # The LV2 bundle into the user's LV2 folder, where Ardour, Carla, Reaper and jalv look.
+    setup
+    cmake --preset release >/dev/null
+    cmake --build --preset release -j "$(jobs)" --target tovrasat_lv2
+    mkdir -p "$HOME/.lv2"
+    rm -rf "$HOME/.lv2/TovraSat.lv2"
+    cp -RL build/release/TovraSat.lv2 "$HOME/.lv2/"
+    echo "TovraSat.lv2 installed in $HOME/.lv2"
+    ;;
   *)
-    echo "usage: ./run.sh setup|build|test|bench|demo|fuzz [SECONDS]|soak [SECONDS]|macos-check [DIR]" >&2
+    echo "usage: ./run.sh setup|build|test|bench|demo|install-lv2|fuzz [SECONDS]|soak [SECONDS]|macos-check [DIR]" >&2
     exit 2
     ;;
 esac

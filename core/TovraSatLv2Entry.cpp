@@ -1,0 +1,14 @@
+// TovraSatLv2Entry: the two C entry points of TovraSat.lv2/TovraSat.so (everything else hidden).
+#include "core/TovraSatLv2.h"
+
+extern "C" {
+
+LV2_SYMBOL_EXPORT const LV2_Descriptor* lv2_descriptor(uint32_t index) {
+  return index == 0 ? tovrasat::Lv2Descriptor() : nullptr;
+}
+
+LV2_SYMBOL_EXPORT const LV2UI_Descriptor* lv2ui_descriptor(uint32_t index) {
+  return index == 0 ? tovrasat::Lv2UiDescriptor() : nullptr;
+}
+
+}  // extern "C"

@@ -1,0 +1,327 @@
+// Lv2Turtle: manifest.ttl, the plug-in's description and its presets, from the parameters.
+#include "plug/lv2/Lv2Turtle.h"
+
+#include <cctype>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+#include "plug/IParam.h"
+#include "plug/au/IPluginAU.h"
+#include "state/IByteChunk.h"
+
+namespace plug {
+namespace {
+
+constexpr const char* kPrefixes =
+    "@prefix atom: <http://lv2plug.in/ns/ext/atom#> .\n"
+    "@prefix bufsz: <http://lv2plug.in/ns/ext/buf-size#> .\n"
+    "@prefix doap: <http://usefulinc.com/ns/doap#> .\n"
+    "@prefix foaf: <http://xmlns.com/foaf/0.1/> .\n"
+    "@prefix lv2: <http://lv2plug.in/ns/lv2core#> .\n"
+    "@prefix opts: <http://lv2plug.in/ns/ext/options#> .\n"
+    "@prefix pset: <http://lv2plug.in/ns/ext/presets#> .\n"
+    "@prefix rdfs: <http://www.w3.org/2000/01/rdf-schema#> .\n"
+    "@prefix state: <http://lv2plug.in/ns/ext/state#> .\n"
+    "@prefix ui: <http://lv2plug.in/ns/extensions/ui#> .\n"
+    "@prefix units: <http://lv2plug.in/ns/extensions/units#> .\n"
+    "@prefix urid: <http://lv2plug.in/ns/ext/urid#> .\n"
+    "@prefix xsd: <http://www.w3.org/2001/XMLSchema#> .\n\n";
+
+// The meter port's range: the floor the plug-in rests at, and the loudest a full-scale signal
+// can read after the largest trim.
+constexpr double kMeterMinDb = -120.0;
+constexpr double kMeterMaxDb = 12.0;
+
+std::string Uri(const std::string& uri) {
+  return "<" + uri + ">";
+}
+
+// The LV2 unit of a parameter: its framework unit, or for a custom unit the unit its label
+// names; empty when there is none to give.
+std::string UnitOf(const IParam& param) {
+  switch (param.Unit()) {
+    case IParam::kUnitPercentage:
+      return "units:pc";
+    case IParam::kUnitSeconds:
+      return "units:s";
+    case IParam::kUnitMilliseconds:
+      return "units:ms";
+    case IParam::kUnitSamples:
+      return "units:frame";
+    case IParam::kUnitDB:
+      return "units:db";
+    case IParam::kUnitDegrees:
+      return "units:degree";
+    case IParam::kUnitMeters:
+      return "units:m";
+    case IParam::kUnitFrequency:
+      return "units:hz";
+    case IParam::kUnitOctaves:
+      return "units:oct";
+    case IParam::kUnitCents:
+      return "units:cent";
+    case IParam::kUnitSemitones:
+      return "units:semitone12TET";
+    case IParam::kUnitMIDINote:
+      return "units:midiNote";
+    case IParam::kUnitBPM:
+      return "units:bpm";
+    case IParam::kUnitBeats:
+      return "units:beat";
+    default:
+      break;
+  }
+  static constexpr struct {
+    const char* label;
+    const char* unit;
+  } kByLabel[] = {{"%", "units:pc"},  {"dB", "units:db"},     {"Hz", "units:hz"},
+                  {"ms", "units:ms"}, {"Seconds", "units:s"}, {"degrees", "units:degree"}};
+  for (const auto& entry : kByLabel) {
+    if (std::strcmp(param.GetLabel(), entry.label) == 0) return entry.unit;
+  }
+  return "";
+}
+
+void AppendControlInput(std::string& out, const IParam& param, int index) {
+  out += "    a lv2:InputPort, lv2:ControlPort ;\n";
+  out += "    lv2:index " + std::to_string(index) + " ;\n";
+  out += "    lv2:symbol " + Lv2Turtle::Quoted(Lv2Turtle::Symbol(param.GetName())) + " ;\n";
+  out += "    lv2:name " + Lv2Turtle::Quoted(param.GetName()) + " ;\n";
+  out += "    lv2:default " + Lv2Turtle::Decimal(param.GetDefault()) + " ;\n";
+  out += "    lv2:minimum " + Lv2Turtle::Decimal(param.GetMin()) + " ;\n";
+  out += "    lv2:maximum " + Lv2Turtle::Decimal(param.GetMax()) + " ;\n";
+  if (param.Type() == IParam::kTypeBool) {
+    out += "    lv2:portProperty lv2:toggled ;\n";
+  } else if (param.Type() == IParam::kTypeEnum) {
+    out += "    lv2:portProperty lv2:integer, lv2:enumeration ;\n";
+    for (int i = 0; i < param.NDisplayTexts(); ++i) {
+      double value = 0.0;
+      const char* text = param.GetDisplayTextAtIdx(i, &value);
+      out += "    lv2:scalePoint [ rdfs:label " + Lv2Turtle::Quoted(text) + " ; rdf:value " +
+             Lv2Turtle::Decimal(value) + " ] ;\n";
+    }
+  } else if (param.GetStepped()) {
+    out += "    lv2:portProperty lv2:integer ;\n";
+  }
+  if (const std::string unit = UnitOf(param); !unit.empty()) {
+    out += "    units:unit " + unit + " ;\n";
+  }
+}
+
+void AppendAudio(std::string& out, bool input, int channel, int nChannels, int index) {
+  const char* side = nChannels == 2 ? (channel == 0 ? "Left" : "Right") : nullptr;
+  const std::string number = std::to_string(channel + 1);
+  const std::string name = std::string(input ? "Input " : "Output ") + (side ? side : number);
+  const std::string symbol =
+      std::string(input ? "in_" : "out_") + (side ? (channel == 0 ? "l" : "r") : number);
+  out += std::string("    a lv2:") + (input ? "InputPort" : "OutputPort") + ", lv2:AudioPort ;\n";
+  out += "    lv2:index " + std::to_string(index) + " ;\n";
+  out += "    lv2:symbol " + Lv2Turtle::Quoted(symbol) + " ;\n";
+  out += "    lv2:name " + Lv2Turtle::Quoted(name) + " ;\n";
+}
+
+}  // namespace
+
+std::string Lv2Turtle::Symbol(const char* name) {
+  std::string symbol;
+  for (const char* c = name; *c != '\0'; ++c) {
+    const auto u = static_cast<unsigned char>(*c);
+    symbol += std::isalnum(u) != 0 && u < 0x80 ? static_cast<char>(std::tolower(u)) : '_';
+  }
+  if (symbol.empty() || std::isdigit(static_cast<unsigned char>(symbol[0])) != 0) {
+    symbol.insert(symbol.begin(), '_');
+  }
+  return symbol;
+}
+
+std::string Lv2Turtle::Decimal(double value) {
+  char text[64];
+  std::snprintf(text, sizeof text, "%.9g", value == 0.0 ? 0.0 : value);
+  std::string s = text;
+  if (s.find_first_of(".e") == std::string::npos) s += ".0";
+  if (s.find('e') != std::string::npos) {
+    std::snprintf(text, sizeof text, "%.9f", value);  // Turtle decimals have no exponent
+    s = text;
+  }
+  return s;
+}
+
+std::string Lv2Turtle::Quoted(const std::string& text) {
+  std::string out = "\"";
+  for (const char c : text) {
+    switch (c) {
+      case '"':
+        out += "\\\"";
+        break;
+      case '\\':
+        out += "\\\\";
+        break;
+      case '\n':
+        out += "\\n";
+        break;
+      case '\r':
+        out += "\\r";
+        break;
+      case '\t':
+        out += "\\t";
+        break;
+      default:
+        out += c;
+        break;
+    }
+  }
+  return out + "\"";
+}
+
+std::string Lv2Turtle::Base64(const unsigned char* data, int size) {
+  static constexpr char kDigits[] =
+      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+  std::string out;
+  for (int i = 0; i < size; i += 3) {
+    const int n = size - i < 3 ? size - i : 3;
+    unsigned bits = static_cast<unsigned>(data[i]) << 16;
+    if (n > 1) bits |= static_cast<unsigned>(data[i + 1]) << 8;
+    if (n > 2) bits |= data[i + 2];
+    out += kDigits[(bits >> 18) & 63];
+    out += kDigits[(bits >> 12) & 63];
+    out += n > 1 ? kDigits[(bits >> 6) & 63] : '=';
+    out += n > 2 ? kDigits[bits & 63] : '=';
+  }
+  return out;
+}
+
+std::string Lv2Turtle::PluginFileName(const Names& names) {
+  // lib/TovraSat.so is described by TovraSat.ttl at the bundle's top.
+  const std::size_t slash = names.binary.rfind('/');
+  const std::string file =
+      slash == std::string::npos ? names.binary : names.binary.substr(slash + 1);
+  const std::size_t dot = file.rfind('.');
+  return (dot == std::string::npos ? file : file.substr(0, dot)) + ".ttl";
+}
+
+std::string Lv2Turtle::PresetUri(const Names& names) {
+  return names.pluginUri + "#preset-" + Symbol(names.presetName.c_str());
+}
+
+std::string Lv2Turtle::Manifest(const Names& names) {
+  std::string out = kPrefixes;
+  out += Uri(names.pluginUri) + "\n    a lv2:Plugin ;\n";
+  out += "    lv2:binary <" + names.binary + "> ;\n";
+  out += "    rdfs:seeAlso <" + PluginFileName(names) + "> .\n\n";
+  if (!names.uiUri.empty()) {
+    out += Uri(names.uiUri) + "\n    a ui:X11UI ;\n";
+    out += "    ui:binary <" + names.binary + "> ;\n";
+    out += "    rdfs:seeAlso <" + PluginFileName(names) + "> .\n\n";
+  }
+  if (!names.presetName.empty()) {
+    out += Uri(PresetUri(names)) + "\n    a pset:Preset ;\n";
+    out += "    lv2:appliesTo " + Uri(names.pluginUri) + " ;\n";
+    out += "    rdfs:seeAlso <presets.ttl> .\n";
+  }
+  return out;
+}
+
+std::string Lv2Turtle::Plugin(const Names& names, const IPluginAU& plug) {
+  Lv2PortLayout ports;
+  ports.nParams = plug.NParams();
+  ports.nInputs = plug.MaxNChannels(kInput);
+  ports.nOutputs = plug.MaxNChannels(kOutput);
+
+  const int version = plug.GetPluginVersion(false);
+  std::string out = kPrefixes;
+  out += "@prefix rdf: <http://www.w3.org/1999/02/22-rdf-syntax-ns#> .\n\n";
+  out += Uri(names.pluginUri) + "\n    a doap:Project, lv2:Plugin, " + names.pluginClass + " ;\n";
+  out += "    doap:name " + Quoted(plug.GetPluginName()) + " ;\n";
+  out += "    doap:maintainer [ foaf:name " + Quoted(plug.GetMfrName()) + " ] ;\n";
+  out += "    lv2:minorVersion " + std::to_string((version >> 8) & 0xff) + " ;\n";
+  out += "    lv2:microVersion " + std::to_string(version & 0xff) + " ;\n";
+  out += "    lv2:optionalFeature lv2:hardRTCapable, urid:map, opts:options ;\n";
+  out += "    opts:supportedOption bufsz:maxBlockLength ;\n";
+  out += "    lv2:extensionData state:interface ;\n";
+  if (!names.uiUri.empty()) out += "    ui:ui " + Uri(names.uiUri) + " ;\n";
+  out += "    lv2:port";
+  auto open = [&out](int index) { out += index == 0 ? " [\n" : " , [\n"; };
+  auto close = [&out] { out += "  ]"; };
+  for (int i = 0; i < ports.nParams; ++i) {
+    open(i);
+    AppendControlInput(out, *plug.GetParam(i), i);
+    close();
+  }
+  for (int c = 0; c < ports.nInputs; ++c) {
+    open(ports.AudioIn(c));
+    AppendAudio(out, true, c, ports.nInputs, ports.AudioIn(c));
+    close();
+  }
+  for (int c = 0; c < ports.nOutputs; ++c) {
+    open(ports.AudioOut(c));
+    AppendAudio(out, false, c, ports.nOutputs, ports.AudioOut(c));
+    close();
+  }
+  open(ports.Latency());
+  out += "    a lv2:OutputPort, lv2:ControlPort ;\n";
+  out += "    lv2:index " + std::to_string(ports.Latency()) + " ;\n";
+  out += "    lv2:symbol \"latency\" ;\n    lv2:name \"Latency\" ;\n";
+  out += "    lv2:designation lv2:latency ;\n";
+  out += "    lv2:portProperty lv2:reportsLatency, lv2:integer ;\n";
+  out += "    units:unit units:frame ;\n";
+  close();
+  open(ports.Meter());
+  out += "    a lv2:OutputPort, lv2:ControlPort ;\n";
+  out += "    lv2:index " + std::to_string(ports.Meter()) + " ;\n";
+  out += "    lv2:symbol \"meter\" ;\n    lv2:name \"Output Meter\" ;\n";
+  out += "    lv2:default " + Decimal(kMeterMinDb) + " ;\n";
+  out += "    lv2:minimum " + Decimal(kMeterMinDb) + " ;\n";
+  out += "    lv2:maximum " + Decimal(kMeterMaxDb) + " ;\n";
+  out += "    units:unit units:db ;\n";
+  close();
+  open(ports.Lamp());
+  out += "    a lv2:OutputPort, lv2:ControlPort ;\n";
+  out += "    lv2:index " + std::to_string(ports.Lamp()) + " ;\n";
+  out += "    lv2:symbol \"overload\" ;\n    lv2:name \"Overload Lamp\" ;\n";
+  out += "    lv2:default 0.0 ;\n    lv2:minimum 0.0 ;\n    lv2:maximum 1.0 ;\n";
+  close();
+  out += " .\n";
+
+  // The one state property: the plug-in's state chunk, as saved sessions and the presets hold it.
+  out += "\n" + Uri(StateKeyUri(names.pluginUri)) + "\n    a rdf:Property ;\n";
+  out += "    rdfs:label \"state chunk\" ;\n    rdfs:range atom:Chunk .\n";
+
+  if (!names.uiUri.empty()) {
+    out += "\n" + Uri(names.uiUri) + "\n    a ui:X11UI ;\n";
+    // The editor is the plug-in object's own: without its instance or a window to live in
+    // there is nothing to show, so hosts that cannot give both keep their generic controls.
+    out +=
+        "    lv2:requiredFeature ui:idleInterface, ui:parent, "
+        "<http://lv2plug.in/ns/ext/instance-access> ;\n";
+    out += "    lv2:optionalFeature ui:resize, ui:touch ;\n";
+    out += "    lv2:extensionData ui:idleInterface .\n";
+  }
+  return out;
+}
+
+std::string Lv2Turtle::StateKeyUri(const std::string& pluginUri) {
+  return pluginUri + "#state";
+}
+
+std::string Lv2Turtle::Presets(const Names& names, const IPluginAU& plug) {
+  std::string out = kPrefixes;
+  out += Uri(PresetUri(names)) + "\n    a pset:Preset ;\n";
+  out += "    lv2:appliesTo " + Uri(names.pluginUri) + " ;\n";
+  out += "    rdfs:label " + Quoted(names.presetName) + " ;\n";
+  out += "    lv2:port";
+  for (int i = 0; i < plug.NParams(); ++i) {
+    const IParam& param = *plug.GetParam(i);
+    out += i == 0 ? " [\n" : " , [\n";
+    out += "        lv2:symbol " + Quoted(Symbol(param.GetName())) + " ;\n";
+    out += "        pset:value " + Decimal(param.Value()) + "\n    ]";
+  }
+  out += " ;\n";
+  IByteChunk chunk;
+  plug.SerializeState(chunk);
+  out += "    state:state [\n        " + Uri(StateKeyUri(names.pluginUri)) + " \"" +
+         Base64(chunk.GetData(), chunk.Size()) + "\"^^xsd:base64Binary\n    ] .\n";
+  return out;
+}
+
+}  // namespace plug

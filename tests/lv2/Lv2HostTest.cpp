@@ -1,0 +1,237 @@
+// Lv2HostTest: the built TovraSat.lv2 in real LV2 hosts from Debian: lv2info, sord_validate,
+// lv2apply against `tovrasat render`, and jalv on a JACK dummy server of the test's own.
+#include <gtest/gtest.h>
+#include <sndfile.h>
+
+#include <atomic>
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "tests/lv2/HostProcess.h"
+#include "tests/lv2/JackServer.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using lv2test::HostProcess;
+using lv2test::JackServer;
+using lv2test::TempDir;
+using namespace std::chrono_literals;
+
+constexpr const char* kUri = "http://morvika.com/plugins/tovrasat";
+
+// Hosts see the bundle, and the LV2 schemas for its classes, and nothing else of this machine.
+class Lv2Host : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_FALSE(lv2Dir.Path().empty());
+    ASSERT_TRUE(fs::exists(fs::path(TOVRASAT_LV2_BUNDLE) / "manifest.ttl"));
+    fs::create_directory_symlink(TOVRASAT_LV2_BUNDLE, lv2Dir.Path() / "TovraSat.lv2");
+    env["LV2_PATH"] = lv2Dir.Path().string() + ":/usr/lib/lv2";
+    env["HOME"] = home.Path().string();
+    // A sanitised build of the module needs its runtime first in the (uninstrumented) host.
+    if (std::string(TOVRASAT_HOST_PRELOAD) != "") {
+      env["LD_PRELOAD"] = TOVRASAT_HOST_PRELOAD;
+      env["ASAN_OPTIONS"] = "detect_leaks=0";
+    }
+  }
+
+  int Run(const std::vector<std::string>& args, std::string& output,
+          std::chrono::milliseconds timeout = 120s) {
+    HostProcess process(args, env);
+    if (!process.Started()) return -1;
+    process.CloseInput();
+    const int status = process.Finish(timeout);
+    output = process.Output();
+    return status;
+  }
+
+  TempDir lv2Dir;
+  TempDir home;
+  TempDir scratch;
+  std::map<std::string, std::string> env;
+};
+
+TEST_F(Lv2Host, Lv2infoListsThePluginItsPortsRangesAndPreset) {
+  std::string out;
+  ASSERT_EQ(Run({"lv2info", kUri}, out), 0) << out;
+  for (const char* expected : {"Name:              TovraSat",
+                               "Class:             Distortion",
+                               "Author:            Morvika",
+                               "Has latency:       yes, reported by port 8",
+                               "http://morvika.com/plugins/tovrasat#ui",
+                               "http://lv2plug.in/ns/extensions/ui#X11UI",
+                               "http://lv2plug.in/ns/ext/state#interface",
+                               "Default",
+                               "Symbol:      gain",
+                               "Maximum:     100.000000",
+                               "Default:     24.000000",
+                               "Symbol:      output_trim",
+                               "Minimum:     -24.000000",
+                               "Maximum:     12.000000",
+                               "Symbol:      _48v",
+                               "Symbol:      bypass",
+                               "http://lv2plug.in/ns/lv2core#toggled",
+                               "Symbol:      in_l",
+                               "Symbol:      out_r",
+                               "Symbol:      latency",
+                               "Symbol:      meter",
+                               "Symbol:      overload"}) {
+    EXPECT_NE(out.find(expected), std::string::npos) << expected << "\n" << out;
+  }
+}
+
+TEST_F(Lv2Host, TurtleValidatesAgainstTheLv2Schemas) {
+  std::vector<std::string> args{"sord_validate"};
+  for (const auto& entry : fs::recursive_directory_iterator("/usr/lib/lv2")) {
+    if (entry.path().extension() == ".ttl") args.push_back(entry.path().string());
+  }
+  for (const char* file : {"manifest.ttl", "TovraSat.ttl", "presets.ttl"}) {
+    args.push_back((fs::path(TOVRASAT_LV2_BUNDLE) / file).string());
+  }
+  std::string out;
+  EXPECT_EQ(Run(args, out), 0) << out;
+  EXPECT_NE(out.find("Found 0 errors"), std::string::npos) << out;
+}
+
+// --------------------------------------------------------------------------------- lv2apply
+
+bool WriteStereo(const std::string& path, const std::vector<float>& interleaved, int rate) {
+  SF_INFO info{};
+  info.samplerate = rate;
+  info.channels = 2;
+  info.format = SF_FORMAT_WAV | SF_FORMAT_FLOAT;
+  SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
+  if (file == nullptr) return false;
+  const auto frames = static_cast<sf_count_t>(interleaved.size() / 2);
+  const bool ok = sf_writef_float(file, interleaved.data(), frames) == frames;
+  sf_close(file);
+  return ok;
+}
+
+std::vector<float> ReadAll(const std::string& path, int& channels) {
+  SF_INFO info{};
+  SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);
+  if (file == nullptr) return {};
+  channels = info.channels;
+  std::vector<float> samples(static_cast<std::size_t>(info.frames * info.channels));
+  sf_readf_float(file, samples.data(), info.frames);
+  sf_close(file);
+  return samples;
+}
+
+TEST_F(Lv2Host, Lv2applyGivesTheSamplesOfTovrasatRender) {
+  // Bursts past full scale and quiet passages, so the knee, the clipper, the limiter and the
+  // meter all work.
+  std::vector<float> signal;
+  for (int i = 0; i < 24000; ++i) {
+    const double burst = (i / 3000) % 2 == 0 ? 1.3 : 0.2;
+    signal.push_back(static_cast<float>(burst * std::sin(0.0144 * i)));
+    signal.push_back(static_cast<float>(burst * std::sin(0.0215 * i + 1.0)));
+  }
+  const std::string in = scratch / "in.wav";
+  ASSERT_TRUE(WriteStereo(in, signal, 48000));
+
+  // lv2apply runs the plug-in one frame at a time, so the render runs blocks of 1 too.
+  struct Setting {
+    const char* name;
+    std::vector<std::string> controls;  // lv2apply -c pairs
+    std::vector<std::string> options;   // the same for tovrasat render
+  };
+  const Setting settings[] = {
+      {"defaults", {}, {}},
+      {"gain 60, trim -3, 48V off",
+       {"gain", "60", "output_trim", "-3", "_48v", "0"},
+       {"--gain", "60", "--trim", "-3", "--48v", "off"}},
+      {"gain 100, trim +6.5",
+       {"gain", "100", "output_trim", "6.5"},
+       {"--gain", "100", "--trim", "6.5"}},
+      {"gain 100, bypass", {"gain", "100", "bypass", "1"}, {"--gain", "100", "--bypass", "on"}},
+  };
+  int n = 0;
+  for (const Setting& s : settings) {
+    const std::string lv2Out = scratch / ("lv2-" + std::to_string(n) + ".wav");
+    const std::string auOut = scratch / ("au-" + std::to_string(n++) + ".wav");
+    std::vector<std::string> lv2apply{"lv2apply", "-i", in, "-o", lv2Out};
+    for (std::size_t i = 0; i + 1 < s.controls.size(); i += 2) {
+      lv2apply.insert(lv2apply.end(), {"-c", s.controls[i], s.controls[i + 1]});
+    }
+    lv2apply.push_back(kUri);
+    std::string out;
+    ASSERT_EQ(Run(lv2apply, out), 0) << s.name << "\n" << out;
+
+    std::vector<std::string> render{TOVRASAT_BINARY,   "render", in,   auOut,
+                                    "--block",         "1",      "-q", "--component",
+                                    TOVRASAT_COMPONENT};
+    render.insert(render.end(), s.options.begin(), s.options.end());
+    ASSERT_EQ(Run(render, out), 0) << s.name << "\n" << out;
+
+    int lv2Channels = 0;
+    int auChannels = 0;
+    const std::vector<float> lv2 = ReadAll(lv2Out, lv2Channels);
+    const std::vector<float> au = ReadAll(auOut, auChannels);
+    ASSERT_EQ(lv2Channels, 2) << s.name;
+    ASSERT_EQ(auChannels, 2) << s.name;
+    ASSERT_EQ(lv2.size(), signal.size()) << s.name;
+    ASSERT_EQ(au.size(), signal.size()) << s.name;
+    std::size_t differing = 0;
+    for (std::size_t i = 0; i < au.size(); ++i) differing += lv2[i] != au[i] ? 1 : 0;
+    EXPECT_EQ(differing, 0u) << s.name;
+    if (std::string(s.name) != "gain 100, bypass") {
+      EXPECT_NE(lv2, signal) << s.name << ": the plug-in must have processed";
+    }
+  }
+}
+
+// -------------------------------------------------------------------------------------- jalv
+
+TEST_F(Lv2Host, JalvSetsAControlAndRestoresSavedStateInASecondRun) {
+  JackServer jack(env);
+  ASSERT_TRUE(jack.Ready()) << "jackd did not start as " << jack.Name();
+
+  {
+    HostProcess jalv({"stdbuf", "-oL", "jalv", "-x", "-n", "tovrasat-a", kUri}, env);
+    ASSERT_TRUE(jalv.Started());
+    ASSERT_TRUE(jalv.WaitFor("bypass = 0.000000", 60s)) << jalv.Output();
+    jalv.Send("set gain 60\n");
+    ASSERT_TRUE(jalv.WaitFor("gain = 60.000000", 20s)) << jalv.Output();
+    jalv.Send("monitors\n");
+    ASSERT_TRUE(jalv.WaitFor("latency = 0.000000", 20s)) << jalv.Output();
+    ASSERT_TRUE(jalv.WaitFor("meter = -120.000000", 20s)) << jalv.Output();
+    jalv.Send("presets\n");
+    ASSERT_TRUE(jalv.WaitFor("Default", 20s)) << jalv.Output();
+    jalv.CloseInput();  // jalv quits at the end of its input
+    EXPECT_EQ(jalv.Finish(30s), 0) << jalv.Output();
+  }
+
+  // The state is saved with lilv, as jalv saves it, with a preset name and editor scale that
+  // only the state chunk carries.
+  const std::string saved = scratch / "session";
+  std::string out;
+  ASSERT_EQ(Run({LV2_STATE_TOOL, "save", saved, kUri, "name=Warm Tape", "scale=1.5", "gain=60",
+                 "output_trim=-3.5", "_48v=0"},
+                out),
+            0)
+      << out;
+  ASSERT_TRUE(fs::exists(fs::path(saved) / "state.ttl"));
+
+  {
+    HostProcess jalv({"stdbuf", "-oL", "jalv", "-x", "-n", "tovrasat-b", "-l", saved, kUri}, env);
+    ASSERT_TRUE(jalv.Started());
+    jalv.Send("controls\n");
+    ASSERT_TRUE(jalv.WaitFor("gain = 60.000000", 60s)) << jalv.Output();
+    ASSERT_TRUE(jalv.WaitFor("output_trim = -3.500000", 20s)) << jalv.Output();
+    ASSERT_TRUE(jalv.WaitFor("_48v = 0.000000", 20s)) << jalv.Output();
+    jalv.CloseInput();  // jalv quits at the end of its input
+    EXPECT_EQ(jalv.Finish(30s), 0) << jalv.Output();
+  }
+  // What the session file holds comes back whole, the name and scale included.
+  ASSERT_EQ(Run({LV2_STATE_TOOL, "show", saved, kUri}, out), 0) << out;
+  EXPECT_NE(out.find("gain=60 trim=-3.5 48v=0 bypass=0 scale=1.5 name=Warm Tape"),
+            std::string::npos)
+      << out;
+}
+
+}  // namespace
