@@ -11,7 +11,7 @@ PACKAGES=(
   xvfb xauth xdotool imagemagick portaudio19-dev
   locales
   clang-14 libclang-rt-14-dev llvm-14
-  lv2-dev liblilv-dev lilv-utils sordi jalv jackd2
+  lv2-dev liblilv-dev lilv-utils sordi jalv jackd2 ardour
 )
 
 jobs() { nproc 2>/dev/null || echo 2; }

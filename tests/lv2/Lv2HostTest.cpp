@@ -238,4 +238,113 @@ TEST_F(Lv2Host, JalvSetsAControlAndRestoresSavedStateInASecondRun) {
       << out;
 }
 
+
+// ------------------------------------------------------------------------------------ Ardour
+
+// A stereo take of Ardour's own, joined from the mono files Ardour records one per channel.
+std::vector<float> ReadTake(const fs::path& audioFiles) {
+  fs::path left;
+  fs::path right;
+  for (const auto& entry : fs::directory_iterator(audioFiles)) {
+    const std::string name = entry.path().filename().string();
+    if (name.ends_with("%L.wav")) left = entry.path();
+    if (name.ends_with("%R.wav")) right = entry.path();
+  }
+  if (left.empty() || right.empty()) return {};
+  int channels = 0;
+  const std::vector<float> l = ReadAll(left, channels);
+  if (channels != 1) return {};
+  const std::vector<float> r = ReadAll(right, channels);
+  if (channels != 1 || r.size() != l.size()) return {};
+  std::vector<float> stereo;
+  for (std::size_t i = 0; i < l.size(); ++i) stereo.insert(stereo.end(), {l[i], r[i]});
+  return stereo;
+}
+
+// Ardour has no headless import (it is an action of its editor window), so the session records
+// a take from its dummy audio engine's noise generator instead, puts TovraSat on the track,
+// saves, and a second Ardour process reopens the session (the plug-in's state included) and
+// exports it.
+TEST_F(Lv2Host, ArdourExportsTheSamplesOfLv2apply) {
+  if (!TOVRASAT_HOSTS_LOAD_MODULE)
+    GTEST_SKIP() << "a ThreadSanitizer module cannot be loaded by this host";
+  const fs::path session = scratch / "session";
+  const std::string script = scratch / "make-session.lua";
+  std::ofstream(script) << R"lua(
+ARDOUR.config():set_hide_dummy_backend(false)
+local backend = AudioEngine:set_backend("None (Dummy)", "", "")
+assert(backend:set_device_name("Uniform White Noise") == 0)
+local s = create_session(")lua" << session.string() << R"lua(", "session", 48000)
+assert(s, "no session")
+local track = s:new_audio_track(2, 2, nil, 1, "Noise", ARDOUR.PresentationInfo.max_order,
+                                ARDOUR.TrackMode.Normal, true):front()
+track:rec_enable_control():set_value(1, PBD.GroupControlDisposition.NoGroup)
+s:maybe_enable_record(false)
+s:request_roll(ARDOUR.TransportRequestSource.TRS_UI)
+sleep(1.5)
+s:request_stop(false, false, ARDOUR.TransportRequestSource.TRS_UI)
+track:rec_enable_control():set_value(0, PBD.GroupControlDisposition.NoGroup)
+track:monitoring_control():set_value(ARDOUR.MonitorChoice.MonitorDisk,
+                                     PBD.GroupControlDisposition.NoGroup)
+sleep(0.5)
+local plugin = ARDOUR.LuaAPI.new_plugin(s, ")lua" << kUri << R"lua(", ARDOUR.PluginType.LV2, "")
+assert(not plugin:isnil(), "TovraSat not found")
+assert(track:add_processor_by_index(plugin, 0, nil, true) == 0, "TovraSat not added")
+assert(ARDOUR.LuaAPI.set_processor_param(plugin, 0, 90))   -- gain
+assert(ARDOUR.LuaAPI.set_processor_param(plugin, 1, 7.5))  -- output trim
+assert(ARDOUR.LuaAPI.set_processor_param(plugin, 2, 0))    -- 48V
+-- Regions fade in and out by default; the comparison wants the plug-in's samples alone.
+for region in track:playlist():region_list():iter() do
+  region:to_audioregion():set_fade_in_active(false)
+  region:to_audioregion():set_fade_out_active(false)
+end
+sleep(0.5)
+s:save_state("", false, false, false, false, false)
+close_session()
+print("session saved")
+)lua";
+  std::string out;
+  ASSERT_EQ(Run({"ardour7-lua", script}, out), 0) << out;
+  ASSERT_NE(out.find("session saved"), std::string::npos) << out;
+
+  // The plug-in's state went into the session through the state extension.
+  bool stateSaved = false;
+  for (const auto& entry : fs::recursive_directory_iterator(session / "plugins")) {
+    std::stringstream text;
+    text << std::ifstream(entry.path()).rdbuf();
+    if (entry.path().filename() == "state.ttl" &&
+        text.str().find(std::string(kUri) + "#state") != std::string::npos) {
+      stateSaved = true;
+    }
+  }
+  EXPECT_TRUE(stateSaved);
+
+  const std::string exported = scratch / "export.wav";
+  ASSERT_EQ(Run({"ardour7-export", "-b", "float", "-o", exported, session, "session"}, out), 0)
+      << out;
+
+  const std::vector<float> take = ReadTake(session / "interchange" / "session" / "audiofiles");
+  ASSERT_GE(take.size(), 2u * 24000) << "Ardour recorded no take";
+  const std::string in = scratch / "take.wav";
+  ASSERT_TRUE(WriteStereo(in, take, 48000));
+  const std::string applied = scratch / "lv2apply.wav";
+  ASSERT_EQ(Run({"lv2apply", "-i", in, "-o", applied, "-c", "gain", "90", "-c", "output_trim",
+                 "7.5", "-c", "_48v", "0", kUri},
+                out),
+            0)
+      << out;
+
+  int channels = 0;
+  const std::vector<float> ardour = ReadAll(exported, channels);
+  ASSERT_EQ(channels, 2);
+  const std::vector<float> lv2 = ReadAll(applied, channels);
+  ASSERT_EQ(channels, 2);
+  ASSERT_EQ(ardour.size(), take.size());
+  ASSERT_EQ(lv2.size(), take.size());
+  std::size_t differing = 0;
+  for (std::size_t i = 0; i < lv2.size(); ++i) differing += ardour[i] != lv2[i] ? 1 : 0;
+  EXPECT_EQ(differing, 0u);
+  EXPECT_NE(ardour, take) << "the plug-in must have processed the take";
+}
+
 }  // namespace
