@@ -268,6 +268,9 @@ std::vector<float> ReadTake(const fs::path& audioFiles) {
 TEST_F(Lv2Host, ArdourExportsTheSamplesOfLv2apply) {
   if (!TOVRASAT_HOSTS_LOAD_MODULE)
     GTEST_SKIP() << "a ThreadSanitizer module cannot be loaded by this host";
+  if (std::string(TOVRASAT_HOST_PRELOAD) != "")
+    GTEST_SKIP() << "ardour7-lua hangs at start-up, before it reads a script, with the sanitizer "
+                    "runtimes preloaded";
   const fs::path session = scratch / "session";
   const std::string script = scratch / "make-session.lua";
   std::ofstream(script) << R"lua(
