@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Races the optimised engine, crusher and plug-in render against their straightforward versions,
 # and the LV2 plug-in against the Audio Unit, and prints one compact table: median ns per stereo
-# frame of interleaved repetitions, and ratios measured in the same run. Usage: bench/compare.sh [BUILD_DIR] [extra benchmark arguments]
+# frame of interleaved repetitions, and ratios measured in the same run.
+# Usage: bench/compare.sh [BUILD_DIR] [extra benchmark arguments]
 #   BUILD_DIR defaults to build/release; e.g. bench/compare.sh build/release --benchmark_repetitions=9
 set -euo pipefail
 
