@@ -153,8 +153,9 @@ class Lv2Instance {
 
   bool Ok() const { return mActive; }
   void ConnectOutputs(float* const* outs) {
-    for (std::size_t c = 0; c < 2; ++c)
+    for (std::size_t c = 0; c < 2; ++c) {
       lilv_instance_connect_port(mInstance, mAudioOut[c], outs[c]);
+    }
   }
   // What a host does each cycle: its input buffers, its control values, one run().
   void Run(const float* const* ins, uint32_t frames) {
