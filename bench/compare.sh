@@ -50,9 +50,10 @@ awk -F, '
                ns[k, "straight"] / ns[k, "render"]
     }
     printf "\n%-30s %10s %10s %8s\n", "LV2 run() beside AU render", "lv2", "au", "lv2/au"
+    split("noise hot12 music silence", lv2signals, " ")
     split("512 64 1", lv2sizes, " ")
     for (s = 1; s <= 4; ++s) for (z = 1; z <= 3; ++z) for (m = 1; m <= 2; ++m) {
-      k = "Lv2/" signals[s] "/" lv2sizes[z] "/" modes[m]
+      k = "Lv2/" lv2signals[s] "/" lv2sizes[z] "/" modes[m]
       if ((k, "lv2") in ns)
         printf "%-30s %10.2f %10.2f %7.2fx\n", k, ns[k, "lv2"], ns[k, "au"],
                ns[k, "lv2"] / ns[k, "au"]
