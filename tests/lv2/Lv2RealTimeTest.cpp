@@ -6,7 +6,9 @@
 #include <unistd.h>
 
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
+#include <iterator>
 #include <mutex>
 
 #include "tests/lv2/Lv2TestHost.h"
