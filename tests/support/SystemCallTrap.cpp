@@ -88,6 +88,7 @@ SystemCallTrap::Result SystemCallTrap::Run(const std::function<int()>& code, int
   Result result;
   if (!Available()) {
     result.failure = "no seccomp filter for this architecture";
+    result.unavailable = true;
     return result;
   }
   int fds[2];
@@ -139,7 +140,8 @@ SystemCallTrap::Result SystemCallTrap::Run(const std::function<int()>& code, int
   if (hung) {
     result.failure = "the code did not end in time (waiting for a lock or another thread?)";
   } else if (got == sizeof report && report == kNoFilter) {
-    result.failure = "the seccomp filter could not be installed";
+    result.failure = "the kernel refused the seccomp filter";
+    result.unavailable = true;
   } else if (got == sizeof report) {
     result.systemCall = report;
   } else if (!WIFEXITED(status)) {

@@ -11,6 +11,9 @@ class SystemCallTrap {
   struct Result {
     // Why nothing could be judged (no child, no filter, a crash, a hang); null otherwise.
     const char* failure = nullptr;
+    // The kernel refused the filter (no seccomp here, or a sandbox or debugger that forbids it):
+    // the machine cannot judge, which is no fault of the code.
+    bool unavailable = false;
     // The number of the first system call the code made; -1 when it made none.
     long systemCall = -1;
     // What the code returned (0 to 255) when it ran to its end without a system call.
