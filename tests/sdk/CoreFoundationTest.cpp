@@ -204,15 +204,16 @@ TEST(CFNumber, ConversionsReportWhetherTheyWereExact) {
   };
   for (const Case& c : cases) {
     CFNumberRef n = nullptr;
-    const auto i = static_cast<SInt32>(c.value);
-    const double d = c.value;
-    const auto f = static_cast<float>(c.value);
-    if (c.madeAs == kCFNumberSInt32Type)
+    // Only the kind the number is made as is converted: 1e20 has no int.
+    if (c.madeAs == kCFNumberSInt32Type) {
+      const auto i = static_cast<SInt32>(c.value);
       n = CFNumberCreate(nullptr, c.madeAs, &i);
-    else if (c.madeAs == kCFNumberFloat32Type)
+    } else if (c.madeAs == kCFNumberFloat32Type) {
+      const auto f = static_cast<float>(c.value);
       n = CFNumberCreate(nullptr, c.madeAs, &f);
-    else
-      n = CFNumberCreate(nullptr, c.madeAs, &d);
+    } else {
+      n = CFNumberCreate(nullptr, c.madeAs, &c.value);
+    }
     ASSERT_NE(n, nullptr) << c.what;
     double got = 0;
     bool exact = false;
