@@ -15,8 +15,11 @@ for program in bench_dsp bench_plug bench_lv2; do
   "$build/bench/$program" --benchmark_filter='^(Engine|Crusher|Plugin|Lv2)/' \
     --benchmark_repetitions=5 --benchmark_enable_random_interleaving=true \
     --benchmark_min_time=0.1 --benchmark_report_aggregates_only=true \
-    --benchmark_format=csv "$@" 2>/dev/null | grep '_median"' >>"$csv"
+    --benchmark_format=csv "$@" 2>/dev/null | { grep '_median"' || true; } >>"$csv"
 done
+# A filter among the extra arguments may leave a program with nothing to run; none at all is an
+# error worth a word rather than an empty table.
+[ -s "$csv" ] || { echo "compare.sh: no benchmark ran (filter or build dir?)" >&2; exit 1; }
 
 # Rows: "Part/signal/frames/mode/variant_median",iterations,real,cpu,unit,bytes/s,items/s,...
 # items/s counts CPU time, so other processes on a shared machine distort it less than wall time.
