@@ -98,8 +98,8 @@ TEST(FontRegistration, AnIdentifierAlreadyTakenByAnotherFileIsRefused) {
   TempDir res;
   std::error_code ec;
   const std::string roboto = std::string(TOVRASAT_BUILD_RESOURCES) + "/Roboto-Regular.ttf";
-  std::filesystem::copy_file(roboto, res.File("a.ttf"), ec);
-  std::filesystem::copy_file(roboto, res.File("b.ttf"), ec);
+  std::filesystem::copy_file(roboto, res / "a.ttf", ec);
+  std::filesystem::copy_file(roboto, res / "b.ttf", ec);
   ASSERT_FALSE(ec);
   ResourceFolder::Set(res.Path());
   TestDelegate dlg;
