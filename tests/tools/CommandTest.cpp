@@ -18,6 +18,7 @@ namespace {
 namespace fs = std::filesystem;
 using tools::AudioFile;
 using toolstest::Component;
+using toolstest::PrivateHome;
 using toolstest::ReadText;
 using toolstest::RealBundleBuilt;
 using toolstest::RunResult;
@@ -53,9 +54,7 @@ class TovrasatCommand : public ::testing::Test {
   RunResult Run(std::vector<std::string> args) { return RunTool(args, scratch); }
 
   TempDir scratch;
-  TempDir home;
-  ScopedEnv homeEnv{"HOME", home.Path().string()};
-  ScopedEnv xdgEnv{"XDG_DATA_HOME", std::nullopt};
+  PrivateHome home;
   ScopedEnv componentEnv{"TOVRASAT_COMPONENT", std::nullopt};
   std::string in = scratch / "in.wav";
 };

@@ -46,12 +46,8 @@ RunResult RunLimited(const std::vector<std::string>& args, const TempDir& scratc
   const std::string errPath = scratch / "stderr";
   std::vector<std::string> all{TOVRASAT_BINARY};
   all.insert(all.end(), args.begin(), args.end());
-  std::vector<char*> argv;
-  for (std::string& a : all) argv.push_back(a.data());
-  argv.push_back(nullptr);
-  RunResult result;
+  const std::vector<char*> argv = toolstest::ExecArgv(all);
   const pid_t pid = ::fork();
-  if (pid < 0) return result;
   if (pid == 0) {
     const int out = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     const int err = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
@@ -63,12 +59,7 @@ RunResult RunLimited(const std::vector<std::string>& args, const TempDir& scratc
     ::execv(argv[0], argv.data());
     ::_exit(127);
   }
-  int status = 0;
-  ::waitpid(pid, &status, 0);
-  if (WIFEXITED(status)) result.exitCode = WEXITSTATUS(status);
-  result.out = ReadText(outPath);
-  result.err = ReadText(errPath);
-  return result;
+  return toolstest::Reap(pid, outPath, errPath);
 }
 
 std::vector<std::string> Entries(const fs::path& folder) {

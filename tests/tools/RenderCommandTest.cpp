@@ -23,6 +23,7 @@ namespace fs = std::filesystem;
 using tools::AudioFile;
 using tools::ESampleFormat;
 using toolstest::Component;
+using toolstest::PrivateHome;
 using toolstest::ReadText;
 using toolstest::RealBundleBuilt;
 using toolstest::RunResult;
@@ -109,9 +110,7 @@ class RenderCommand : public ::testing::Test {
   }
 
   TempDir scratch;
-  TempDir home;
-  ScopedEnv homeEnv{"HOME", home.Path().string()};
-  ScopedEnv xdgEnv{"XDG_DATA_HOME", std::nullopt};
+  PrivateHome home;
   ScopedEnv componentEnv{"TOVRASAT_COMPONENT", std::nullopt};
   std::string in = scratch / "in.wav";
 };

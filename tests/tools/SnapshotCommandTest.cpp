@@ -16,11 +16,11 @@ namespace {
 using plug::gfx::IColor;
 using plug::gfx::RGBAImage;
 using toolstest::Component;
+using toolstest::PrivateHome;
 using toolstest::ReadText;
 using toolstest::RealBundleBuilt;
 using toolstest::RunResult;
 using toolstest::RunTool;
-using toolstest::ScopedEnv;
 using toolstest::TempDir;
 using toolstest::WriteText;
 
@@ -39,9 +39,7 @@ class SnapshotCommand : public ::testing::Test {
   }
 
   TempDir scratch;
-  TempDir home;
-  ScopedEnv homeEnv{"HOME", home.Path().string()};
-  ScopedEnv xdgEnv{"XDG_DATA_HOME", std::nullopt};
+  PrivateHome home;
 };
 
 // The brightest channel of a pixel at a point given in plate units, in a picture of the editor at

@@ -13,18 +13,16 @@
 namespace {
 
 namespace fs = std::filesystem;
+using toolstest::PrivateHome;
 using toolstest::ReadText;
 using toolstest::ScopedEnv;
-using toolstest::TempDir;
 using toolstest::WriteText;
 using tovrapresets::Values;
 
 // Every test gets its own home, so presets never touch the real one.
 class PresetFiles : public ::testing::Test {
  protected:
-  TempDir home;
-  ScopedEnv homeEnv{"HOME", home.Path().string()};
-  ScopedEnv xdgEnv{"XDG_DATA_HOME", std::nullopt};
+  PrivateHome home;
 
   fs::path Folder() const { return home.Path() / ".local/share/TovraSat/Presets"; }
   void WritePreset(const std::string& fileName, const std::string& text) const {
