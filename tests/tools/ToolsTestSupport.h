@@ -3,11 +3,13 @@
 #pragma once
 
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <spawn.h>
 #include <stdlib.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -90,6 +92,23 @@ struct RunResult {
   int exitCode = -1;  // -1: did not exit normally (a crash)
   std::string out, err;
 };
+
+// A run the command must refuse: the exit code it ends with and a part of the one line it prints.
+struct Refusal {
+  const char* what;
+  std::vector<std::string> args;
+  int code;
+  std::string message;
+};
+
+// Refused as a user should see it: the right code and one line on stderr, "tovrasat: ...", that
+// holds the message.
+inline void ExpectRefused(const RunResult& r, const Refusal& k) {
+  EXPECT_EQ(r.exitCode, k.code) << k.what << ": " << r.err;
+  EXPECT_EQ(r.err.rfind("tovrasat: ", 0), 0u) << k.what << ": " << r.err;
+  EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << k.what << ": " << r.err;
+  EXPECT_NE(r.err.find(k.message), std::string::npos) << k.what << ": " << r.err;
+}
 
 // The argument vector exec wants: pointers into args, then a null.
 inline std::vector<char*> ExecArgv(std::vector<std::string>& args) {
