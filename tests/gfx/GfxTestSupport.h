@@ -63,6 +63,13 @@ class TestDelegate : public IGfxEditorDelegate {
   std::vector<std::pair<int, plug::EParamSource>> changes;
 };
 
+/** A knob's behaviour alone (drag, wheel, gearing), drawing nothing. */
+class Knob : public IKnobControlBase {
+ public:
+  using IKnobControlBase::IKnobControlBase;
+  void Draw(IGfx&) override {}
+};
+
 /** A control whose drawing and events are given by the test. */
 class ScriptControl : public IControl {
  public:

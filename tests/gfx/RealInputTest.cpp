@@ -13,12 +13,6 @@ namespace {
 
 using namespace gfxtest;
 
-class Knob : public IKnobControlBase {
- public:
-  using IKnobControlBase::IKnobControlBase;
-  void Draw(IGfx&) override {}
-};
-
 // The host's side of the gestures only (values sent during a drag left out).
 std::vector<std::string> Gestures(const std::vector<std::string>& log) {
   std::vector<std::string> out;
