@@ -19,10 +19,12 @@
 
 #include "state/FileCalls.h"
 #include "state/TovraPresets.h"
+#include "tests/support/FolderNames.h"
 
 namespace {
 
 namespace fs = std::filesystem;
+using testsupport::FolderNames;
 using tovrapresets::FileCalls;
 using tovrapresets::Values;
 
@@ -58,17 +60,10 @@ class PresetSaveFailure : public ::testing::Test {
     WriteText(Folder() / "p.tovrapreset", kOldText);
   }
   fs::path Folder() const { return home.Path() / "data/TovraSat/Presets"; }
-  std::vector<std::string> FolderEntries() const {
-    std::vector<std::string> names;
-    for (const auto& e : fs::directory_iterator(Folder()))
-      names.push_back(e.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-  }
   // The old preset is whole and nothing else (no temporary file) is left in the folder.
   void ExpectNothingLost(const char* what) const {
     EXPECT_EQ(ReadText(Folder() / "p.tovrapreset"), kOldText) << what;
-    EXPECT_EQ(FolderEntries(), std::vector<std::string>{"p.tovrapreset"}) << what;
+    EXPECT_EQ(FolderNames(Folder()), std::vector<std::string>{"p.tovrapreset"}) << what;
     Values v;
     EXPECT_TRUE(tovrapresets::Load("p", v)) << what;
     EXPECT_EQ(v.gain, 55.0) << what;

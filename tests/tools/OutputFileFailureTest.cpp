@@ -12,11 +12,13 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/FolderNames.h"
 #include "tests/tools/ToolsTestSupport.h"
 
 namespace {
 
 namespace fs = std::filesystem;
+using testsupport::FolderNames;
 using toolstest::Component;
 using toolstest::ReadText;
 using toolstest::RunResult;
@@ -62,14 +64,6 @@ RunResult RunLimited(const std::vector<std::string>& args, const TempDir& scratc
   return toolstest::Reap(pid, outPath, errPath);
 }
 
-std::vector<std::string> Entries(const fs::path& folder) {
-  std::vector<std::string> names;
-  for (const auto& e : fs::directory_iterator(folder))
-    names.push_back(e.path().filename().string());
-  std::sort(names.begin(), names.end());
-  return names;
-}
-
 TEST(TovrasatOutputFailure, AFullFileSystemKeepsTheExistingOutAndLeavesNothingBehind) {
   TempDir scratch;
   TempDir outFolder;  // OUT alone in its folder, so any leftover shows
@@ -85,7 +79,7 @@ TEST(TovrasatOutputFailure, AFullFileSystemKeepsTheExistingOutAndLeavesNothingBe
     EXPECT_EQ(r.err.rfind("tovrasat:", 0), 0u) << r.err;
     EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
     EXPECT_EQ(ReadText(outFolder / "out.wav"), kept) << format;
-    EXPECT_EQ(Entries(outFolder.Path()), std::vector<std::string>{"out.wav"}) << format;
+    EXPECT_EQ(FolderNames(outFolder.Path()), std::vector<std::string>{"out.wav"}) << format;
   }
 
   // Without an OUT before, none appears.
@@ -94,7 +88,7 @@ TEST(TovrasatOutputFailure, AFullFileSystemKeepsTheExistingOutAndLeavesNothingBe
       {"--component", Component(), "render", scratch / "in.wav", outFolder / "out.wav", "-q"},
       scratch, 64 * 1024);
   EXPECT_EQ(r.exitCode, 1) << r.err;
-  EXPECT_TRUE(Entries(outFolder.Path()).empty());
+  EXPECT_TRUE(FolderNames(outFolder.Path()).empty());
 
   // The same command under a limit it fits in succeeds: the failure above was the limit's.
   const RunResult fits = RunLimited(
