@@ -20,11 +20,13 @@
 #include "state/FileCalls.h"
 #include "state/TovraPresets.h"
 #include "tests/support/FolderNames.h"
+#include "tests/support/TempDir.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using testsupport::FolderNames;
+using testsupport::TempDir;
 using tovrapresets::FileCalls;
 using tovrapresets::Values;
 
@@ -56,6 +58,8 @@ class ScopedFileCalls {
 class PresetSaveFailure : public ::testing::Test {
  protected:
   void SetUp() override {
+    ASSERT_FALSE(home.Path().empty());
+    ::setenv("XDG_DATA_HOME", (home.Path() / "data").c_str(), 1);
     fs::create_directories(Folder());
     WriteText(Folder() / "p.tovrapreset", kOldText);
   }
@@ -69,23 +73,10 @@ class PresetSaveFailure : public ::testing::Test {
     EXPECT_EQ(v.gain, 55.0) << what;
   }
 
-  void TearDown() override {
-    ::unsetenv("XDG_DATA_HOME");
-    std::error_code ignored;
-    fs::remove_all(mHome, ignored);
-  }
+  void TearDown() override { ::unsetenv("XDG_DATA_HOME"); }
 
   // A fresh preset folder for each test, through XDG_DATA_HOME.
-  struct Home {
-    Home() {
-      std::string pattern = (fs::temp_directory_path() / "tovrasat-state-XXXXXX").string();
-      if (::mkdtemp(pattern.data()) != nullptr) path = pattern;
-      ::setenv("XDG_DATA_HOME", (path / "data").c_str(), 1);
-    }
-    fs::path Path() const { return path; }
-    fs::path path;
-  } home;
-  fs::path mHome = home.path;
+  TempDir home;
 };
 
 // Stand-ins that fail the way the kernel does when the disk is full or the device breaks.
