@@ -8,6 +8,7 @@
 
 #include "dsp/Crusher.h"
 #include "dsp/Engine.h"
+#include "tests/dsp/DspFixtures.h"
 #include "tests/dsp/StraightCrusher.h"
 #include "tests/dsp/StraightEngine.h"
 #include "tests/dsp/TestSignals.h"
@@ -57,11 +58,7 @@ void engineProcess(benchmark::State& state, Case c) {
     if (offset + l.size() > kSignalFrames) offset = 0;
     if (c.automated) {
       high = !high;
-      const double gain = high ? 0.3 : 0.24;
-      e.mix = gain;
-      e.fastCount = cc::Engine::samplesIn(2.5, kRate);
-      e.mixSm.target = gain;
-      e.mixSm.step = (gain - e.mixSm.current) / (kRate * 0.01);
+      dsptest::changeGain(e, high ? 0.3 : 0.24, kRate);
     }
     std::copy_n(in.l.begin() + static_cast<std::ptrdiff_t>(offset), l.size(), l.begin());
     std::copy_n(in.r.begin() + static_cast<std::ptrdiff_t>(offset), r.size(), r.begin());

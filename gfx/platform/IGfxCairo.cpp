@@ -2,31 +2,26 @@
 #include "gfx/platform/IGfxCairo.h"
 
 #include <cairo.h>
-#include <stb_truetype.h>
 
 #include <algorithm>
 #include <cmath>
 #include <numbers>
-#include <vector>
 
 #include "gfx/platform/CairoBitmap.h"
+#include "gfx/platform/DrawArgs.h"
 #include "gfx/platform/OffscreenTarget.h"
 #include "gfx/platform/ResourceFolder.h"
 #include "gfx/platform/StbFont.h"
+#include "gfx/platform/StbTextLayout.h"
 #include "gfx/platform/X11View.h"
 
 namespace plug::gfx {
 
 namespace {
 
-bool Finite(std::initializer_list<double> values) {
-  for (double v : values)
-    if (!std::isfinite(v)) return false;
-  return true;
-}
-
-double Unit(int v) {
-  return std::clamp(v, 0, 255) / 255.0;
+void SetSourceColor(cairo_t* cr, const IColor& c) {
+  cairo_set_source_rgba(cr, DrawArgs::Unit(c.R), DrawArgs::Unit(c.G), DrawArgs::Unit(c.B),
+                        DrawArgs::Unit(c.A));
 }
 
 cairo_operator_t Operator(const IBlend* blend) {
@@ -89,34 +84,21 @@ class SavedPath {
   cairo_path_t* mPath;
 };
 
-// Decodes one UTF-8 sequence at s; malformed bytes read as U+FFFD, one byte at a time.
-int NextCodepoint(const unsigned char*& s) {
-  const unsigned c = *s++;
-  if (c < 0x80) return int(c);
-  int extra = c >= 0xF0 && c < 0xF8 ? 3 : c >= 0xE0 ? 2 : c >= 0xC0 ? 1 : -1;
-  if (extra < 0 || c >= 0xF8) return 0xFFFD;
-  unsigned cp = c & (0x3Fu >> extra);
-  for (int i = 0; i < extra; ++i) {
-    if ((s[i] & 0xC0) != 0x80) return 0xFFFD;
-    cp = (cp << 6) | (s[i] & 0x3Fu);
+// Glyph outlines into the current path.
+class PathSink final : public StbTextLayout::OutlineSink {
+ public:
+  explicit PathSink(cairo_t* cr) : mCR(cr) {}
+  void MoveTo(double x, double y) override { cairo_move_to(mCR, x, y); }
+  void LineTo(double x, double y) override { cairo_line_to(mCR, x, y); }
+  void CubicTo(double c1x, double c1y, double c2x, double c2y, double x, double y) override {
+    cairo_curve_to(mCR, c1x, c1y, c2x, c2y, x, y);
   }
-  s += extra;
-  return cp > 0x10FFFF ? 0xFFFD : int(cp);
-}
+
+ private:
+  cairo_t* mCR;
+};
 
 }  // namespace
-
-struct IGfxCairo::TextLayout {
-  std::shared_ptr<const StbFont> font;
-  std::vector<int> glyphs;
-  std::vector<double> pens;  // x of each glyph's origin, in font units times scale
-  double scale = 0.0;
-  double width = 0.0;
-  double ascent = 0.0;   // above the baseline, positive
-  double descent = 0.0;  // below the baseline, negative
-  double x = 0.0;        // left of the first glyph
-  double baseline = 0.0;
-};
 
 IGfxCairo::IGfxCairo(IGfxEditorDelegate& dlg, int w, int h, int fps, float scale)
     : IGfx(dlg, w, h, fps, scale) {
@@ -210,7 +192,7 @@ void IGfxCairo::SetBaseTransform() {
 void IGfxCairo::UpdatePathTransform() {
   const IMatrix& t = GetPathTransform();
   const double s = GetDrawScale();
-  mTransformValid = Finite({t.mXX, t.mYX, t.mXY, t.mYY, t.mTX, t.mTY}) && t.Determinant() != 0.0;
+  mTransformValid = DrawArgs::Invertible(t);
   if (!mTransformValid) return;  // Cairo would stop drawing altogether on a singular matrix
   cairo_matrix_t m;
   cairo_matrix_init(&m, t.mXX * s, t.mYX * s, t.mXY * s, t.mYY * s, t.mTX * s, t.mTY * s);
@@ -259,15 +241,15 @@ void IGfxCairo::PathClear() {
 }
 
 void IGfxCairo::PathMoveTo(float x, float y) {
-  if (mTransformValid && Finite({x, y})) cairo_move_to(mCR, x, y);
+  if (mTransformValid && DrawArgs::Finite({x, y})) cairo_move_to(mCR, x, y);
 }
 
 void IGfxCairo::PathLineTo(float x, float y) {
-  if (mTransformValid && Finite({x, y})) cairo_line_to(mCR, x, y);
+  if (mTransformValid && DrawArgs::Finite({x, y})) cairo_line_to(mCR, x, y);
 }
 
 void IGfxCairo::PathCubicBezierTo(float c1x, float c1y, float c2x, float c2y, float x2, float y2) {
-  if (mTransformValid && Finite({c1x, c1y, c2x, c2y, x2, y2}))
+  if (mTransformValid && DrawArgs::Finite({c1x, c1y, c2x, c2y, x2, y2}))
     cairo_curve_to(mCR, c1x, c1y, c2x, c2y, x2, y2);
 }
 
@@ -276,10 +258,9 @@ void IGfxCairo::PathClose() {
 }
 
 void IGfxCairo::PathArc(float cx, float cy, float r, float a1, float a2, EWinding winding) {
-  if (!mTransformValid || !Finite({cx, cy, r, a1, a2}) || r < 0.f) return;
+  if (!mTransformValid || !DrawArgs::Finite({cx, cy, r, a1, a2}) || r < 0.f) return;
   // 0 degrees is straight up; the rasteriser's 0 points right.
-  const double r1 = (double(a1) - 90.0) * std::numbers::pi / 180.0;
-  const double r2 = (double(a2) - 90.0) * std::numbers::pi / 180.0;
+  const double r1 = DrawArgs::ArcRadians(a1), r2 = DrawArgs::ArcRadians(a2);
   if (winding == EWinding::CW) {
     cairo_arc(mCR, cx, cy, r, r1, r2);
   } else {
@@ -293,14 +274,8 @@ void IGfxCairo::SetSource(const IPattern& pattern) {
     cairo_set_source_rgba(mCR, 0, 0, 0, 0);
     return;
   }
-  const IMatrix& t = pattern.mTransform;
-  const bool invertible =
-      Finite({t.mXX, t.mYX, t.mXY, t.mYY, t.mTX, t.mTY}) && t.Determinant() != 0.0;
-  if (pattern.mType == EPatternType::Solid || !invertible) {
-    // A gradient without extent (zero length or radius) shows only what lies beyond its end.
-    const IColor& c = pattern.mType == EPatternType::Solid ? pattern.GetStop(0).mColor
-                                                           : pattern.GetStop(n - 1).mColor;
-    cairo_set_source_rgba(mCR, Unit(c.R), Unit(c.G), Unit(c.B), Unit(c.A));
+  if (!DrawArgs::PaintsGradient(pattern)) {
+    SetSourceColor(mCR, DrawArgs::SolidColor(pattern));
     return;
   }
   cairo_pattern_t* p = pattern.mType == EPatternType::Linear
@@ -308,11 +283,12 @@ void IGfxCairo::SetSource(const IPattern& pattern) {
                            : cairo_pattern_create_radial(0, 0, 0, 0, 0, 1);
   for (int i = 0; i < n; ++i) {
     const IColorStop& s = pattern.GetStop(i);
-    const double offset = std::isfinite(s.mOffset) ? std::clamp(double(s.mOffset), 0.0, 1.0) : 0.0;
-    cairo_pattern_add_color_stop_rgba(p, offset, Unit(s.mColor.R), Unit(s.mColor.G),
-                                      Unit(s.mColor.B), Unit(s.mColor.A));
+    cairo_pattern_add_color_stop_rgba(p, DrawArgs::StopOffset(s.mOffset),
+                                      DrawArgs::Unit(s.mColor.R), DrawArgs::Unit(s.mColor.G),
+                                      DrawArgs::Unit(s.mColor.B), DrawArgs::Unit(s.mColor.A));
   }
   cairo_pattern_set_extend(p, Extend(pattern.mExtend));
+  const IMatrix& t = pattern.mTransform;
   cairo_matrix_t m;
   cairo_matrix_init(&m, t.mXX, t.mYX, t.mXY, t.mYY, t.mTX, t.mTY);
   cairo_pattern_set_matrix(p, &m);
@@ -321,7 +297,7 @@ void IGfxCairo::SetSource(const IPattern& pattern) {
 }
 
 void IGfxCairo::Paint(bool stroke, bool preserve, const IBlend* blend) {
-  const double weight = blend ? std::clamp(double(blend->mWeight), 0.0, 1.0) : 1.0;
+  const double weight = DrawArgs::Weight(blend);
   cairo_set_operator(mCR, Operator(blend));
   if (weight < 1.0) {
     // Painted as a group first so that overlapping parts of one path fade once.
@@ -366,25 +342,9 @@ void IGfxCairo::PathStroke(const IPattern& pattern, float thickness, const IStro
   cairo_set_line_join(mCR, options.mJoinOption == ELineJoin::Round   ? CAIRO_LINE_JOIN_ROUND
                            : options.mJoinOption == ELineJoin::Bevel ? CAIRO_LINE_JOIN_BEVEL
                                                                      : CAIRO_LINE_JOIN_MITER);
-  cairo_set_miter_limit(mCR, std::isfinite(options.mMiterLimit) && options.mMiterLimit >= 1.f
-                                 ? options.mMiterLimit
-                                 : 1.0);
-
-  // Dashes the rasteriser would reject (negative, all zero) draw a solid line instead.
-  double dashes[IStrokeOptions::DashOptions::kMaxDashes];
-  const int count = options.mDash.GetCount();
-  bool valid = count > 0;
-  double sum = 0.0;
-  for (int i = 0; i < count; ++i) {
-    dashes[i] = options.mDash.GetArray()[i];
-    if (!std::isfinite(dashes[i]) || dashes[i] < 0.0) valid = false;
-    sum += dashes[i];
-  }
-  if (valid && sum > 0.0 && std::isfinite(options.mDash.GetOffset())) {
-    cairo_set_dash(mCR, dashes, count, options.mDash.GetOffset());
-  } else {
-    cairo_set_dash(mCR, nullptr, 0, 0.0);
-  }
+  cairo_set_miter_limit(mCR, DrawArgs::MiterLimit(options));
+  const DrawArgs::Dashes dashes = DrawArgs::ValidDashes(options.mDash);
+  cairo_set_dash(mCR, dashes.lengths.data(), dashes.count, dashes.offset);
   Paint(true, options.mPreserve, blend);
   cairo_set_dash(mCR, nullptr, 0, 0.0);
 }
@@ -395,7 +355,7 @@ void IGfxCairo::DrawBitmap(const IBitmap& bitmap, const IRECT& dest, float srcX,
                            const IBlend* blend) {
   const auto* api = static_cast<const CairoBitmap*>(bitmap.GetAPIBitmap());
   if (!api || !mTransformValid || dest.Degenerate() ||
-      !Finite({dest.L, dest.T, dest.R, dest.B, srcX, srcY}))
+      !DrawArgs::Finite({dest.L, dest.T, dest.R, dest.B, srcX, srcY}))
     return;
   SavedPath saved(mCR);
   // Device pixels per bitmap pixel along the bitmap's two axes. An image shrunk on screen is
@@ -435,67 +395,22 @@ void IGfxCairo::DrawBitmap(const IBitmap& bitmap, const IRECT& dest, float srcX,
 
 // ---------------------------------------------------------------- text
 
-bool IGfxCairo::Layout(const IText& text, const char* str, const IRECT& bounds,
-                       TextLayout& out) const {
-  if (!str || !std::isfinite(text.mSize) || !(text.mSize > 0.f)) return false;
-  out.font = std::static_pointer_cast<const StbFont>(FindFont(text.mFont));
-  if (!out.font) return false;
-  const stbtt_fontinfo* info = out.font->Info();
-  out.scale = stbtt_ScaleForMappingEmToPixels(info, text.mSize);
-  int ascent = 0, descent = 0, lineGap = 0;
-  stbtt_GetFontVMetrics(info, &ascent, &descent, &lineGap);
-  out.ascent = ascent * out.scale;
-  out.descent = descent * out.scale;
-
-  double pen = 0.0;
-  int prev = 0;
-  for (auto s = reinterpret_cast<const unsigned char*>(str); *s;) {
-    const int glyph = stbtt_FindGlyphIndex(info, NextCodepoint(s));
-    if (prev) pen += stbtt_GetGlyphKernAdvance(info, prev, glyph) * out.scale;
-    int advance = 0, bearing = 0;
-    stbtt_GetGlyphHMetrics(info, glyph, &advance, &bearing);
-    out.glyphs.push_back(glyph);
-    out.pens.push_back(pen);
-    pen += advance * out.scale;
-    prev = glyph;
-  }
-  out.width = pen;
-  switch (text.mAlign) {
-    case EAlign::Near:
-      out.x = bounds.L;
-      break;
-    case EAlign::Center:
-      out.x = bounds.MW() - 0.5 * out.width;
-      break;
-    case EAlign::Far:
-      out.x = bounds.R - out.width;
-      break;
-  }
-  switch (text.mVAlign) {
-    case EVAlign::Top:
-      out.baseline = bounds.T + out.ascent;
-      break;
-    case EVAlign::Middle:
-      out.baseline = bounds.MH() + 0.5 * (out.ascent + out.descent);
-      break;
-    case EVAlign::Bottom:
-      out.baseline = bounds.B + out.descent;
-      break;
-  }
-  return true;
-}
-
 IRECT IGfxCairo::MeasureText(const IText& text, const char* str, const IRECT& bounds) const {
-  TextLayout layout;
-  if (!Layout(text, str, bounds, layout)) return IRECT();
-  return IRECT(float(layout.x), float(layout.baseline - layout.ascent),
-               float(layout.x + layout.width), float(layout.baseline - layout.descent));
+  StbTextLayout layout;
+  if (!layout.Layout(std::static_pointer_cast<const StbFont>(FindFont(text.mFont)), text, str,
+                     bounds))
+    return IRECT();
+  return layout.Bounds();
 }
 
 void IGfxCairo::DrawText(const IText& text, const char* str, const IRECT& bounds,
                          const IBlend* blend) {
-  TextLayout layout;
-  if (!mTransformValid || !Layout(text, str, bounds, layout) || layout.glyphs.empty()) return;
+  StbTextLayout layout;
+  if (!mTransformValid ||
+      !layout.Layout(std::static_pointer_cast<const StbFont>(FindFont(text.mFont)), text, str,
+                     bounds) ||
+      layout.Empty())
+    return;
   SavedPath saved(mCR);
   cairo_save(mCR);
   if (text.mAngle != 0.f && std::isfinite(text.mAngle)) {
@@ -503,47 +418,9 @@ void IGfxCairo::DrawText(const IText& text, const char* str, const IRECT& bounds
     cairo_rotate(mCR, double(text.mAngle) * std::numbers::pi / 180.0);
     cairo_translate(mCR, -bounds.MW(), -bounds.MH());
   }
-  const stbtt_fontinfo* info = layout.font->Info();
-  const double k = layout.scale;
-  for (std::size_t i = 0; i < layout.glyphs.size(); ++i) {
-    stbtt_vertex* v = nullptr;
-    const int n = stbtt_GetGlyphShape(info, layout.glyphs[i], &v);
-    const double ox = layout.x + layout.pens[i], oy = layout.baseline;
-    // Font units grow upwards; the screen's y grows downwards.
-    auto X = [&](double fx) { return ox + fx * k; };
-    auto Y = [&](double fy) { return oy - fy * k; };
-    double px = 0.0, py = 0.0;
-    for (int j = 0; j < n; ++j) {
-      const stbtt_vertex& e = v[j];
-      switch (e.type) {
-        case STBTT_vmove:
-          cairo_move_to(mCR, X(e.x), Y(e.y));
-          break;
-        case STBTT_vline:
-          cairo_line_to(mCR, X(e.x), Y(e.y));
-          break;
-        case STBTT_vcurve: {  // quadratic, raised to a cubic
-          const double cx = X(e.cx), cy = Y(e.cy), x = X(e.x), y = Y(e.y);
-          cairo_curve_to(mCR, px + 2.0 / 3.0 * (cx - px), py + 2.0 / 3.0 * (cy - py),
-                         x + 2.0 / 3.0 * (cx - x), y + 2.0 / 3.0 * (cy - y), x, y);
-          break;
-        }
-        case STBTT_vcubic:
-          cairo_curve_to(mCR, X(e.cx), Y(e.cy), X(e.cx1), Y(e.cy1), X(e.x), Y(e.y));
-          break;
-        default:
-          break;
-      }
-      if (e.type == STBTT_vmove || e.type == STBTT_vline || e.type == STBTT_vcurve ||
-          e.type == STBTT_vcubic) {
-        px = X(e.x);
-        py = Y(e.y);
-      }
-    }
-    if (v) stbtt_FreeShape(info, v);
-  }
-  const IColor& c = text.mFGColor;
-  cairo_set_source_rgba(mCR, Unit(c.R), Unit(c.G), Unit(c.B), Unit(c.A));
+  PathSink sink(mCR);
+  layout.Outlines(sink);
+  SetSourceColor(mCR, text.mFGColor);
   cairo_set_fill_rule(mCR, CAIRO_FILL_RULE_WINDING);
   Paint(false, false, blend);
   cairo_restore(mCR);

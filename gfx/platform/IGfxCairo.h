@@ -79,8 +79,6 @@ class IGfxCairo : public IGfx {
   void SetSource(const IPattern& pattern);
   /** Paints the current path with the blend: fill or stroke, preserving it when asked. */
   void Paint(bool stroke, bool preserve, const IBlend* blend);
-  struct TextLayout;
-  bool Layout(const IText& text, const char* str, const IRECT& bounds, TextLayout& out) const;
 
   _cairo_surface* mSurface = nullptr;
   _cairo* mCR = nullptr;

@@ -53,6 +53,15 @@ IMouseMod Modifiers(unsigned state) {
   return mod;
 }
 
+// The key as the editor sees it: its text in the current layout, its keysym and the modifiers.
+IKeyPress KeyFromEvent(XKeyEvent& key) {
+  char text[5] = {};
+  KeySym keysym = NoSymbol;
+  XLookupString(&key, text, sizeof(text) - 1, &keysym, nullptr);
+  const IMouseMod mod = Modifiers(key.state);
+  return IKeyPress(text, int(keysym), mod.S, mod.C, mod.A);
+}
+
 // The run loop calls these with the view (or, for closing, the delegate) as info.
 void FrameCallback(CFRunLoopTimerRef, void* info) {
   static_cast<X11View*>(info)->Frame();
@@ -402,21 +411,12 @@ void X11View::Handle(XEvent& event) {
       } else if (mMenu) {
         mMenu->OnKey(XLookupKeysym(&event.xkey, 0));
       } else if (event.xkey.window == mWindow) {
-        char text[5] = {};
-        KeySym keysym = NoSymbol;
-        XLookupString(&event.xkey, text, sizeof(text) - 1, &keysym, nullptr);
-        const IMouseMod mod = Modifiers(event.xkey.state);
-        mGfx.OnKeyDown(mLastX, mLastY, IKeyPress(text, int(keysym), mod.S, mod.C, mod.A));
+        mGfx.OnKeyDown(mLastX, mLastY, KeyFromEvent(event.xkey));
       }
       break;
     case KeyRelease:
-      if (!mTextEntry && !mMenu && event.xkey.window == mWindow) {
-        char text[5] = {};
-        KeySym keysym = NoSymbol;
-        XLookupString(&event.xkey, text, sizeof(text) - 1, &keysym, nullptr);
-        const IMouseMod mod = Modifiers(event.xkey.state);
-        mGfx.OnKeyUp(mLastX, mLastY, IKeyPress(text, int(keysym), mod.S, mod.C, mod.A));
-      }
+      if (!mTextEntry && !mMenu && event.xkey.window == mWindow)
+        mGfx.OnKeyUp(mLastX, mLastY, KeyFromEvent(event.xkey));
       break;
     case DestroyNotify:
       // The host destroyed the window (or its parent): the editor has nothing to show on.

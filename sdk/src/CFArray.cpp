@@ -16,16 +16,6 @@ struct __CFArray : __CFRuntimeBase {
 
 namespace {
 
-const void* TypeRetain(CFAllocatorRef, const void* value) {
-  return CFRetain(value);
-}
-void TypeRelease(CFAllocatorRef, const void* value) {
-  CFRelease(value);
-}
-Boolean TypeEqual(const void* a, const void* b) {
-  return CFEqual(a, b);
-}
-
 const void* Keep(__CFArray* a, const void* value) {
   return a->callBacks.retain != nullptr ? a->callBacks.retain(a->allocator, value) : value;
 }

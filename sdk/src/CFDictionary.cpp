@@ -20,15 +20,6 @@ struct __CFDictionary : __CFRuntimeBase {
 
 namespace {
 
-const void* TypeRetain(CFAllocatorRef, const void* value) {
-  return CFRetain(value);
-}
-void TypeRelease(CFAllocatorRef, const void* value) {
-  CFRelease(value);
-}
-Boolean TypeEqual(const void* a, const void* b) {
-  return CFEqual(a, b);
-}
 CFHashCode TypeHash(const void* value) {
   return CFHash(value);
 }

@@ -47,6 +47,18 @@ inline __CFRuntimeBase ImmortalBase(CFTypeID type) noexcept {
   return __CFRuntimeBase{type, kImmortal};
 }
 
+// The call-backs of the kCFType... records, for containers of CF objects: kept by their retain
+// count, compared with CFEqual.
+inline const void* TypeRetain(CFAllocatorRef, const void* value) {
+  return CFRetain(value);
+}
+inline void TypeRelease(CFAllocatorRef, const void* value) {
+  CFRelease(value);
+}
+inline Boolean TypeEqual(const void* a, const void* b) {
+  return CFEqual(a, b);
+}
+
 // Frees an object whose count reached zero; defined per type in its source file.
 void DestroyString(__CFString* s) noexcept;
 void DestroyNumber(CFTypeRef cf) noexcept;

@@ -108,8 +108,8 @@ RunLoop::~RunLoop() {
   {
     Deferred later;
     std::lock_guard<std::mutex> lock(Mutex());
-    while (!mTimers.empty()) UnscheduleTimerLocked(mTimers.back(), later);
-    while (!mSources.empty()) UnscheduleSourceLocked(mSources.back(), later);
+    while (!mTimers.empty()) UnscheduleLocked(mTimers.back(), later);
+    while (!mSources.empty()) UnscheduleLocked(mSources.back(), later);
     // later runs here, after the lock is released (declared first, destroyed last).
   }
   if (mWakeFd >= 0) ::close(mWakeFd);
@@ -191,76 +191,64 @@ void RunLoop::Stop() {
 
 // ---------------------------------------------------------------------------------- scheduling
 
-void RunLoop::AddTimer(__CFRunLoopTimer* timer, std::string_view mode) {
+template <typename Item>
+void RunLoop::Add(Item* item, std::string_view mode) {
   if (mode.empty()) return;
   std::lock_guard<std::mutex> lock(Mutex());
-  if (!timer->valid) return;
-  Schedule& s = timer->schedule;
+  if (!item->valid) return;
+  Schedule& s = item->schedule;
   if (s.loop != nullptr && s.loop != this) return;  // one loop at a time
   if (s.loop == nullptr) {
-    CFRetain(timer);
+    CFRetain(item);
     s.loop = this;
     s.sequence = gNextSequence++;
-    mTimers.push_back(timer);
+    ListOf(item).push_back(item);
   }
   if (!s.Listed(mode)) s.modes.emplace_back(mode);
   WakeLocked();
 }
 
-void RunLoop::UnscheduleTimerLocked(__CFRunLoopTimer* timer, Deferred& later) {
-  mTimers.erase(std::remove(mTimers.begin(), mTimers.end(), timer), mTimers.end());
-  timer->schedule = Schedule{};
-  later.Release(timer);
+template <typename Item>
+void RunLoop::UnscheduleLocked(Item* item, Deferred& later) {
+  auto& list = ListOf(item);
+  list.erase(std::remove(list.begin(), list.end(), item), list.end());
+  item->schedule = Schedule{};
+  later.Release(item);
 }
 
+template <typename Item>
+void RunLoop::Remove(Item* item, std::string_view mode) {
+  Deferred later;
+  std::lock_guard<std::mutex> lock(Mutex());
+  Schedule& s = item->schedule;
+  if (s.loop != this || !s.Listed(mode)) return;
+  s.modes.erase(std::find(s.modes.begin(), s.modes.end(), mode));
+  if (s.modes.empty()) UnscheduleLocked(item, later);
+}
+
+template <typename Item>
+bool RunLoop::Contains(const Item* item, std::string_view mode) {
+  std::lock_guard<std::mutex> lock(Mutex());
+  return item->schedule.loop == this && item->schedule.ActiveIn(mode);
+}
+
+void RunLoop::AddTimer(__CFRunLoopTimer* timer, std::string_view mode) {
+  Add(timer, mode);
+}
 void RunLoop::RemoveTimer(__CFRunLoopTimer* timer, std::string_view mode) {
-  Deferred later;
-  std::lock_guard<std::mutex> lock(Mutex());
-  Schedule& s = timer->schedule;
-  if (s.loop != this || !s.Listed(mode)) return;
-  s.modes.erase(std::find(s.modes.begin(), s.modes.end(), mode));
-  if (s.modes.empty()) UnscheduleTimerLocked(timer, later);
+  Remove(timer, mode);
 }
-
 bool RunLoop::ContainsTimer(__CFRunLoopTimer* timer, std::string_view mode) {
-  std::lock_guard<std::mutex> lock(Mutex());
-  return timer->schedule.loop == this && timer->schedule.ActiveIn(mode);
+  return Contains(timer, mode);
 }
-
 void RunLoop::AddSource(__CFRunLoopSource* source, std::string_view mode) {
-  if (mode.empty()) return;
-  std::lock_guard<std::mutex> lock(Mutex());
-  if (!source->valid) return;
-  Schedule& s = source->schedule;
-  if (s.loop != nullptr && s.loop != this) return;
-  if (s.loop == nullptr) {
-    CFRetain(source);
-    s.loop = this;
-    s.sequence = gNextSequence++;
-    mSources.push_back(source);
-  }
-  if (!s.Listed(mode)) s.modes.emplace_back(mode);
-  WakeLocked();
+  Add(source, mode);
 }
-
-void RunLoop::UnscheduleSourceLocked(__CFRunLoopSource* source, Deferred& later) {
-  mSources.erase(std::remove(mSources.begin(), mSources.end(), source), mSources.end());
-  source->schedule = Schedule{};
-  later.Release(source);
-}
-
 void RunLoop::RemoveSource(__CFRunLoopSource* source, std::string_view mode) {
-  Deferred later;
-  std::lock_guard<std::mutex> lock(Mutex());
-  Schedule& s = source->schedule;
-  if (s.loop != this || !s.Listed(mode)) return;
-  s.modes.erase(std::find(s.modes.begin(), s.modes.end(), mode));
-  if (s.modes.empty()) UnscheduleSourceLocked(source, later);
+  Remove(source, mode);
 }
-
 bool RunLoop::ContainsSource(__CFRunLoopSource* source, std::string_view mode) {
-  std::lock_guard<std::mutex> lock(Mutex());
-  return source->schedule.loop == this && source->schedule.ActiveIn(mode);
+  return Contains(source, mode);
 }
 
 std::optional<Micros> RunLoop::NextFireLocked(std::string_view mode) const {
@@ -308,15 +296,14 @@ void ReleaseInfoLocked(Object* o, Release release, Deferred& later) {
 void RunLoop::InvalidateTimerLocked(__CFRunLoopTimer* timer, Deferred& later) {
   if (!timer->valid) return;
   timer->valid = false;
-  if (timer->schedule.loop != nullptr) timer->schedule.loop->UnscheduleTimerLocked(timer, later);
+  if (timer->schedule.loop != nullptr) timer->schedule.loop->UnscheduleLocked(timer, later);
   ReleaseInfoLocked(timer, timer->context.release, later);
 }
 
 void RunLoop::InvalidateSourceLocked(__CFRunLoopSource* source, Deferred& later) {
   if (!source->valid) return;
   source->valid = false;
-  if (source->schedule.loop != nullptr)
-    source->schedule.loop->UnscheduleSourceLocked(source, later);
+  if (source->schedule.loop != nullptr) source->schedule.loop->UnscheduleLocked(source, later);
 }
 
 void RunLoop::InvalidateDescriptorLocked(__CFFileDescriptor* f, Deferred& later) {

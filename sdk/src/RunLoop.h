@@ -122,8 +122,17 @@ class RunLoop {
   std::optional<Micros> NextFireLocked(std::string_view mode) const;
   void WakeLocked() const;
   void ShiftTimersLocked(Micros shift);
-  void UnscheduleTimerLocked(__CFRunLoopTimer* timer, Deferred& later);
-  void UnscheduleSourceLocked(__CFRunLoopSource* source, Deferred& later);
+  // Timers and sources are scheduled alike, each kind in its own list.
+  std::vector<__CFRunLoopTimer*>& ListOf(const __CFRunLoopTimer*) { return mTimers; }
+  std::vector<__CFRunLoopSource*>& ListOf(const __CFRunLoopSource*) { return mSources; }
+  template <typename Item>
+  void Add(Item* item, std::string_view mode);
+  template <typename Item>
+  void Remove(Item* item, std::string_view mode);
+  template <typename Item>
+  bool Contains(const Item* item, std::string_view mode);
+  template <typename Item>
+  void UnscheduleLocked(Item* item, Deferred& later);
   // Fires one timer that is due: advances its fire date, calls out without the lock, then
   // invalidates a one-shot timer. The lock is held on entry and on return.
   void FireLocked(__CFRunLoopTimer* timer, Micros now, bool skipMissed,

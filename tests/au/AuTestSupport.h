@@ -6,6 +6,7 @@
 #include <AudioToolbox/AudioUnit.h>
 #include <TovraSdk/RunLoopClock.h>
 
+#include <cstddef>
 #include <memory>
 #include <string>
 #include <vector>
@@ -47,6 +48,23 @@ inline std::unique_ptr<host::HostedUnit> ReadyUnit(host::HostConfig config = {48
   EXPECT_EQ(unit->Initialize(), noErr);
   return unit;
 }
+
+// Two host buffers of frames floats each as the non-interleaved AudioBufferList a host hands to
+// AudioUnitRender.
+class StereoBufferList {
+ public:
+  StereoBufferList(float* left, float* right, UInt32 frames)
+      : mStorage(offsetof(AudioBufferList, mBuffers) + 2 * sizeof(AudioBuffer)) {
+    AudioBufferList* list = Get();
+    list->mNumberBuffers = 2;
+    list->mBuffers[0] = {1, frames * UInt32(sizeof(float)), left};
+    list->mBuffers[1] = {1, frames * UInt32(sizeof(float)), right};
+  }
+  AudioBufferList* Get() { return reinterpret_cast<AudioBufferList*>(mStorage.data()); }
+
+ private:
+  std::vector<UInt8> mStorage;
+};
 
 // The shared main run loop on a manual clock for the life of the guard, so that idle ticks come
 // exactly when a test advances it (or a host's pump moves it at the pace of the audio).

@@ -103,11 +103,8 @@ TEST(AuEntry, InputsArePulledOncePerTimeStamp) {
   auto unit = autest::ReadyUnit();
   ASSERT_TRUE(unit);
   std::vector<float> outL(64), outR(64);
-  std::vector<UInt8> storage(offsetof(AudioBufferList, mBuffers) + 2 * sizeof(AudioBuffer));
-  auto* list = reinterpret_cast<AudioBufferList*>(storage.data());
-  list->mNumberBuffers = 2;
-  list->mBuffers[0] = {1, 64 * 4, outL.data()};
-  list->mBuffers[1] = {1, 64 * 4, outR.data()};
+  autest::StereoBufferList buffers(outL.data(), outR.data(), 64);
+  AudioBufferList* list = buffers.Get();
   AudioTimeStamp stamp{};
   stamp.mFlags = kAudioTimeStampSampleTimeValid;
   stamp.mSampleTime = 1000.0;

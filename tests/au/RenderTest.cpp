@@ -160,11 +160,8 @@ TEST(AuRender, ErrorsProcessNothingAndNotifyNobody) {
   EXPECT_TRUE(std::all_of(outL.begin(), outL.end(), [](float v) { return v == 9.0f; }));
 
   // A time stamp without a valid sample time.
-  std::vector<UInt8> storage(offsetof(AudioBufferList, mBuffers) + 2 * sizeof(AudioBuffer));
-  auto* list = reinterpret_cast<AudioBufferList*>(storage.data());
-  list->mNumberBuffers = 2;
-  list->mBuffers[0] = {1, 64 * 4, outL.data()};
-  list->mBuffers[1] = {1, 64 * 4, outR.data()};
+  autest::StereoBufferList buffers(outL.data(), outR.data(), 64);
+  AudioBufferList* list = buffers.Get();
   AudioTimeStamp stamp{};
   EXPECT_EQ(AudioUnitRender(unit->Unit(), nullptr, &stamp, 0, 64, list),
             kAudioUnitErr_InvalidPropertyValue);

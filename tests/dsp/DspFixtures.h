@@ -33,6 +33,15 @@ inline cc::Engine voicedEngine(double rate, double mix, bool phantom) {
   return e;
 }
 
+// What the crusher's intake does to its engine when Gain moves: the new mix, a fast stretch of
+// 2.5 s, and the 10 ms mix ramp from where it stands.
+inline void changeGain(cc::Engine& e, double gain, double rate) {
+  e.mix = gain;
+  e.fastCount = cc::Engine::samplesIn(2.5, rate);
+  e.mixSm.target = gain;
+  e.mixSm.step = (gain - e.mixSm.current) / (rate * 0.01);
+}
+
 // Uniform noise scaled to a peak of about -6 dBFS, fixed seed.
 inline std::vector<float> noise(std::size_t n, unsigned seed, float peak = 0.5f) {
   std::mt19937 rng(seed);

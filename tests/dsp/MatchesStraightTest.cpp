@@ -265,12 +265,7 @@ TEST_P(EngineOnSignals, MatchesStraight) {
         // What the crusher's intake does on a Gain change.
         if (c.automated || block == 0) {
           const double gain = block % 2 == 0 ? 0.6 : 0.24;
-          for (cc::Engine* e : {&fast, &slow}) {
-            e->mix = gain;
-            e->fastCount = cc::Engine::samplesIn(2.5, kSignalRate);
-            e->mixSm.target = gain;
-            e->mixSm.step = (gain - e->mixSm.current) / (kSignalRate * 0.01);
-          }
+          for (cc::Engine* e : {&fast, &slow}) dsptest::changeGain(*e, gain, kSignalRate);
         }
         const int n = static_cast<int>(std::min<std::size_t>(c.frames, kSignalFrames - offset));
         fast.process(l.data() + offset, r.data() + offset, n);

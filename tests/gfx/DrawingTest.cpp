@@ -42,7 +42,7 @@ class Drawing : public ::testing::Test {
     ASSERT_FALSE(res.Path().empty());
     std::error_code ec;
     std::filesystem::copy_file(std::string(TOVRASAT_BUILD_RESOURCES) + "/Roboto-Regular.ttf",
-                               res.File("Roboto-Regular.ttf"), ec);
+                               res / "Roboto-Regular.ttf", ec);
     ASSERT_FALSE(ec) << "the build copies the font into its resources folder";
     ResourceFolder::Set(res.Path());
   }
@@ -220,7 +220,7 @@ TEST_F(Drawing, TransformStackAppliesToPathsAndUnwinds) {
 }
 
 TEST_F(Drawing, ARotatedBitmapTurnsWithThePathTransform) {
-  ASSERT_TRUE(WriteBitmap(res.File("bar.png"), 20, 10, COLOR_RED, COLOR_BLUE));
+  ASSERT_TRUE(WriteBitmap(res / "bar.png", 20, 10, COLOR_RED, COLOR_BLUE));
   Make(100, 100);
   const IBitmap bar = g->LoadBitmap("bar.png");
   ASSERT_TRUE(bar.IsValid());
@@ -381,13 +381,13 @@ TEST_F(Drawing, LoadBitmapPicksTheVariantForTheScale) {
   for (const VariantCase& c : cases) {
     TempDir dir;
     if (c.hasPlain) {
-      ASSERT_TRUE(WriteBitmap(dir.File("cap_big.png"), 10, 10, COLOR_RED, COLOR_RED));
+      ASSERT_TRUE(WriteBitmap(dir / "cap_big.png", 10, 10, COLOR_RED, COLOR_RED));
     }
     if (c.has2x) {
-      ASSERT_TRUE(WriteBitmap(dir.File("cap_big@2x.png"), 20, 20, COLOR_BLUE, COLOR_BLUE));
+      ASSERT_TRUE(WriteBitmap(dir / "cap_big@2x.png", 20, 20, COLOR_BLUE, COLOR_BLUE));
     }
     if (c.has3x) {
-      ASSERT_TRUE(WriteBitmap(dir.File("cap_big@3x.png"), 30, 30, COLOR_GREEN, COLOR_GREEN));
+      ASSERT_TRUE(WriteBitmap(dir / "cap_big@3x.png", 30, 30, COLOR_GREEN, COLOR_GREEN));
     }
     ResourceFolder::Set(dir.Path());
     Make(20, 20);  // the only context: the shared cache starts empty for each case
@@ -407,12 +407,12 @@ TEST_F(Drawing, LoadBitmapPicksTheVariantForTheScale) {
 }
 
 TEST_F(Drawing, BitmapCacheIsSharedBetweenContexts) {
-  ASSERT_TRUE(WriteBitmap(res.File("plate.png"), 8, 8, COLOR_RED, COLOR_BLUE));
+  ASSERT_TRUE(WriteBitmap(res / "plate.png", 8, 8, COLOR_RED, COLOR_BLUE));
   Make(10, 10);
   TestDelegate other;
   std::unique_ptr<IGfx> second(MakeGfx(other, 10, 10, 60, 1.f));
   const IBitmap a = g->LoadBitmap("plate.png");
-  std::filesystem::remove(res.File("plate.png"));
+  std::filesystem::remove(res / "plate.png");
   const IBitmap b = second->LoadBitmap("plate.png");
   ASSERT_TRUE(b.IsValid()) << "found in the cache although the file is gone";
   EXPECT_EQ(a.GetAPIBitmap(), b.GetAPIBitmap()) << "copies share the decoded pixels";
@@ -420,8 +420,8 @@ TEST_F(Drawing, BitmapCacheIsSharedBetweenContexts) {
 
 TEST_F(Drawing, MissingOrUnsafeResourcesGiveEmptyResultsThatDrawNothing) {
   Make(30, 30);
-  ASSERT_TRUE(std::filesystem::create_directory(res.File("dir.png")));
-  std::FILE* f = std::fopen(res.File("broken.png").c_str(), "wb");
+  ASSERT_TRUE(std::filesystem::create_directory(res / "dir.png"));
+  std::FILE* f = std::fopen((res / "broken.png").c_str(), "wb");
   ASSERT_NE(f, nullptr);
   std::fputs("not a png", f);
   std::fclose(f);
@@ -473,15 +473,15 @@ TEST_F(Drawing, RGBAImageRoundTripsThroughPNG) {
   RGBAImage img(3, 2);
   img.SetPixel(0, 0, IColor(255, 10, 20, 30));
   img.SetPixel(2, 1, IColor(128, 200, 100, 50));
-  ASSERT_TRUE(img.WritePNG(res.File("rt.png")));
-  const RGBAImage back = RGBAImage::ReadPNG(res.File("rt.png"));
+  ASSERT_TRUE(img.WritePNG(res / "rt.png"));
+  const RGBAImage back = RGBAImage::ReadPNG(res / "rt.png");
   ASSERT_EQ(back.Width(), 3);
   EXPECT_EQ(back.Pixel(0, 0), IColor(255, 10, 20, 30));
   EXPECT_TRUE(Near(back.Pixel(2, 1), IColor(128, 200, 100, 50), 1));
   EXPECT_EQ(back.Pixel(1, 0).A, 0);
-  EXPECT_TRUE(RGBAImage::ReadPNG(res.File("none.png")).Empty());
-  EXPECT_FALSE(RGBAImage().WritePNG(res.File("empty.png")));
-  EXPECT_FALSE(img.WritePNG(res.File("no/such/dir.png")));
+  EXPECT_TRUE(RGBAImage::ReadPNG(res / "none.png").Empty());
+  EXPECT_FALSE(RGBAImage().WritePNG(res / "empty.png"));
+  EXPECT_FALSE(img.WritePNG(res / "no/such/dir.png"));
 }
 
 // A shrunk image is averaged, not sampled: one-pixel black and white stripes (the left half of the
@@ -493,7 +493,7 @@ TEST_F(Drawing, ShrunkBitmapIsAveragedAtEverySize) {
   for (int y = 0; y < 64; ++y)
     for (int x = 0; x < 64; ++x)
       stripes.SetPixel(x, y, x % 2 || x >= 32 ? COLOR_WHITE : COLOR_BLACK);
-  ASSERT_TRUE(stripes.WritePNG(res.File("stripes.png")));
+  ASSERT_TRUE(stripes.WritePNG(res / "stripes.png"));
   Make(64, 64);
   const IBitmap bmp = g->LoadBitmap("stripes.png");
   ASSERT_TRUE(bmp.IsValid());

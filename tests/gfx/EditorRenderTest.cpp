@@ -82,12 +82,12 @@ TEST(EditorRender, AContextWithControlsRendersToPNGAndRedrawsWhatChanged) {
   TempDir res;
   std::error_code ec;
   std::filesystem::copy_file(std::string(TOVRASAT_BUILD_RESOURCES) + "/Roboto-Regular.ttf",
-                             res.File("Roboto-Regular.ttf"), ec);
+                             res / "Roboto-Regular.ttf", ec);
   ASSERT_FALSE(ec);
   RGBAImage logo(8, 4);
   for (int y = 0; y < 4; ++y)
     for (int x = 0; x < 8; ++x) logo.SetPixel(x, y, x < 4 ? COLOR_GREEN : COLOR_BLUE);
-  ASSERT_TRUE(logo.WritePNG(res.File("logo.png")));
+  ASSERT_TRUE(logo.WritePNG(res / "logo.png"));
   ResourceFolder::Set(res.Path());
 
   TestDelegate dlg;
@@ -101,7 +101,7 @@ TEST(EditorRender, AContextWithControlsRendersToPNGAndRedrawsWhatChanged) {
   };
   auto* view = static_cast<OffscreenTarget*>(dlg.OpenWindow(nullptr));
   ASSERT_NE(view, nullptr);
-  const std::string first = res.File("editor-1.png");
+  const std::string first = res / "editor-1.png";
   ASSERT_TRUE(view->WritePNG(first));
   const RGBAImage a = RGBAImage::ReadPNG(first);
   if (const char* dir = std::getenv("TOVRASAT_GFX_PNG_DIR"))
@@ -151,7 +151,7 @@ TEST(EditorRender, AContextWithControlsRendersToPNGAndRedrawsWhatChanged) {
   std::vector<IRECT> dirty;
   ASSERT_TRUE(g->IsDirty(dirty));
   EXPECT_EQ(dirty.size(), 3u) << "knob, lamp and the label bound to the knob's parameter";
-  const std::string second = res.File("editor-2.png");
+  const std::string second = res / "editor-2.png";
   ASSERT_TRUE(view->WritePNG(second));
   if (const char* dir = std::getenv("TOVRASAT_GFX_PNG_DIR"))
     std::filesystem::copy_file(second, std::string(dir) + "/editor-2.png",

@@ -19,6 +19,7 @@
 #include "gfx/IKnobControlBase.h"
 #include "gfx/platform/MakeGfx.h"
 #include "plug/IParam.h"
+#include "tests/support/TempDir.h"
 
 namespace gfxtest {
 
@@ -60,6 +61,13 @@ class TestDelegate : public IGfxEditorDelegate {
   std::vector<std::string> log;
   std::vector<std::pair<int, double>> uiValues;
   std::vector<std::pair<int, plug::EParamSource>> changes;
+};
+
+/** A knob's behaviour alone (drag, wheel, gearing), drawing nothing. */
+class Knob : public IKnobControlBase {
+ public:
+  using IKnobControlBase::IKnobControlBase;
+  void Draw(IGfx&) override {}
 };
 
 /** A control whose drawing and events are given by the test. */
@@ -119,24 +127,6 @@ class ScriptControl : public IControl {
   int resizes = 0;
 };
 
-/** A temporary folder removed with the object. */
-class TempDir {
- public:
-  TempDir() {
-    std::string tmpl = (std::filesystem::temp_directory_path() / "gfx-test-XXXXXX").string();
-    if (mkdtemp(tmpl.data())) mPath = tmpl;
-  }
-  ~TempDir() {
-    std::error_code ec;
-    if (!mPath.empty()) std::filesystem::remove_all(mPath, ec);
-  }
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
-  const std::string& Path() const { return mPath; }
-  std::string File(const std::string& name) const { return mPath + "/" + name; }
-
- private:
-  std::string mPath;
-};
+using testsupport::TempDir;
 
 }  // namespace gfxtest

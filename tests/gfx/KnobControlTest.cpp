@@ -9,12 +9,6 @@ namespace {
 
 using namespace gfxtest;
 
-class Knob : public IKnobControlBase {
- public:
-  using IKnobControlBase::IKnobControlBase;
-  void Draw(IGfx&) override {}
-};
-
 class KnobControl : public ::testing::Test {
  protected:
   KnobControl() : g(MakeGfx(dlg, 200, 200, 60, 1.f)) {}

@@ -13,12 +13,6 @@ namespace {
 
 using namespace gfxtest;
 
-class Knob : public IKnobControlBase {
- public:
-  using IKnobControlBase::IKnobControlBase;
-  void Draw(IGfx&) override {}
-};
-
 // The host's side of the gestures only (values sent during a drag left out).
 std::vector<std::string> Gestures(const std::vector<std::string>& log) {
   std::vector<std::string> out;
@@ -98,8 +92,8 @@ TEST(FontRegistration, AnIdentifierAlreadyTakenByAnotherFileIsRefused) {
   TempDir res;
   std::error_code ec;
   const std::string roboto = std::string(TOVRASAT_BUILD_RESOURCES) + "/Roboto-Regular.ttf";
-  std::filesystem::copy_file(roboto, res.File("a.ttf"), ec);
-  std::filesystem::copy_file(roboto, res.File("b.ttf"), ec);
+  std::filesystem::copy_file(roboto, res / "a.ttf", ec);
+  std::filesystem::copy_file(roboto, res / "b.ttf", ec);
   ASSERT_FALSE(ec);
   ResourceFolder::Set(res.Path());
   TestDelegate dlg;

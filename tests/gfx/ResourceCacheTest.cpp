@@ -20,10 +20,10 @@ TEST(ResourceCache, ContextsOnSeveralThreadsShareOneDecodedBitmapAndFont) {
   TempDir res;
   RGBAImage img(16, 16);
   img.SetPixel(3, 3, COLOR_RED);
-  ASSERT_TRUE(img.WritePNG(res.File("shared.png")));
+  ASSERT_TRUE(img.WritePNG(res / "shared.png"));
   std::error_code ec;
   std::filesystem::copy_file(std::string(TOVRASAT_BUILD_RESOURCES) + "/Roboto-Regular.ttf",
-                             res.File("Roboto-Regular.ttf"), ec);
+                             res / "Roboto-Regular.ttf", ec);
   ASSERT_FALSE(ec);
   ResourceFolder::Set(res.Path());
 
@@ -60,14 +60,14 @@ TEST(ResourceCache, ContextsOnSeveralThreadsShareOneDecodedBitmapAndFont) {
 TEST(ResourceCache, IsEmptiedWhenTheLastContextCloses) {
   TempDir res;
   RGBAImage img(4, 4);
-  ASSERT_TRUE(img.WritePNG(res.File("gone.png")));
+  ASSERT_TRUE(img.WritePNG(res / "gone.png"));
   ResourceFolder::Set(res.Path());
   {
     TestDelegate dlg;
     std::unique_ptr<IGfx> g(MakeGfx(dlg, 10, 10, 60, 1.f));
     ASSERT_TRUE(g->LoadBitmap("gone.png").IsValid());
   }
-  std::filesystem::remove(res.File("gone.png"));
+  std::filesystem::remove(res / "gone.png");
   TestDelegate dlg;
   std::unique_ptr<IGfx> g(MakeGfx(dlg, 10, 10, 60, 1.f));
   EXPECT_FALSE(g->LoadBitmap("gone.png").IsValid()) << "nothing decoded outlives every editor";

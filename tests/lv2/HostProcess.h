@@ -16,6 +16,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/TempDir.h"
+
 extern char** environ;
 
 namespace lv2test {
@@ -147,24 +149,6 @@ class HostProcess {
   std::size_t mSearchFrom = 0;
 };
 
-// A folder of its own under the system's temporary folder, removed with everything in it.
-class TempDir {
- public:
-  TempDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "tovrasat-lv2-XXXXXX").string();
-    if (mkdtemp(pattern.data()) != nullptr) mPath = pattern;
-  }
-  ~TempDir() {
-    std::error_code ignored;
-    if (!mPath.empty()) std::filesystem::remove_all(mPath, ignored);
-  }
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
-  const std::filesystem::path& Path() const { return mPath; }
-  std::string operator/(const std::string& name) const { return (mPath / name).string(); }
-
- private:
-  std::filesystem::path mPath;
-};
+using testsupport::TempDir;
 
 }  // namespace lv2test

@@ -14,6 +14,7 @@
 #include "lv2/instance-access/instance-access.h"
 #include "lv2/ui/ui.h"
 
+#include "tests/lv2/HostEnvironment.h"
 #include "tests/lv2/HostProcess.h"
 #include "tests/lv2/JackServer.h"
 #include "tests/lv2/Lv2TestHost.h"
@@ -25,10 +26,9 @@
 
 namespace {
 
-namespace fs = std::filesystem;
+using lv2test::HostEnvironment;
 using lv2test::HostProcess;
 using lv2test::JackServer;
-using lv2test::TempDir;
 using namespace std::chrono_literals;
 
 constexpr const char* kUri = "http://morvika.com/plugins/tovrasat";
@@ -92,16 +92,10 @@ TEST(Lv2Editor, JalvEmbedsTheDrawnEditorInItsWindow) {
   }
   testsupport::XvfbServer xvfb;  // DISPLAY points at it from here on
   ASSERT_TRUE(xvfb.Started()) << "Xvfb could not be started";
-  TempDir lv2Dir;
-  TempDir home;
-  fs::create_directory_symlink(TOVRASAT_LV2_BUNDLE, lv2Dir.Path() / "TovraSat.lv2");
-  std::map<std::string, std::string> env{{"LV2_PATH", lv2Dir.Path().string() + ":/usr/lib/lv2"},
-                                         {"HOME", home.Path().string()},
-                                         {"NO_AT_BRIDGE", "1"}};
-  if (std::string(TOVRASAT_HOST_PRELOAD) != "") {
-    env["LD_PRELOAD"] = TOVRASAT_HOST_PRELOAD;
-    env["ASAN_OPTIONS"] = "detect_leaks=0";
-  }
+  const HostEnvironment hostEnv;
+  ASSERT_TRUE(hostEnv.Ready());
+  std::map<std::string, std::string> env = hostEnv.Variables();
+  env["NO_AT_BRIDGE"] = "1";
   JackServer jack(env);
   ASSERT_TRUE(jack.Ready()) << "jackd did not start as " << jack.Name();
 

@@ -9,12 +9,14 @@
 #include <fstream>
 #include <sstream>
 
+#include "tests/lv2/HostEnvironment.h"
 #include "tests/lv2/HostProcess.h"
 #include "tests/lv2/JackServer.h"
 
 namespace {
 
 namespace fs = std::filesystem;
+using lv2test::HostEnvironment;
 using lv2test::HostProcess;
 using lv2test::JackServer;
 using lv2test::TempDir;
@@ -22,20 +24,11 @@ using namespace std::chrono_literals;
 
 constexpr const char* kUri = "http://morvika.com/plugins/tovrasat";
 
-// Hosts see the bundle, and the LV2 schemas for its classes, and nothing else of this machine.
 class Lv2Host : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_FALSE(lv2Dir.Path().empty());
+    ASSERT_TRUE(hostEnv.Ready());
     ASSERT_TRUE(fs::exists(fs::path(TOVRASAT_LV2_BUNDLE) / "manifest.ttl"));
-    fs::create_directory_symlink(TOVRASAT_LV2_BUNDLE, lv2Dir.Path() / "TovraSat.lv2");
-    env["LV2_PATH"] = lv2Dir.Path().string() + ":/usr/lib/lv2";
-    env["HOME"] = home.Path().string();
-    // A sanitised build of the module needs its runtime first in the (uninstrumented) host.
-    if (std::string(TOVRASAT_HOST_PRELOAD) != "") {
-      env["LD_PRELOAD"] = TOVRASAT_HOST_PRELOAD;
-      env["ASAN_OPTIONS"] = "detect_leaks=0";
-    }
   }
 
   int Run(const std::vector<std::string>& args, std::string& output,
@@ -48,10 +41,9 @@ class Lv2Host : public ::testing::Test {
     return status;
   }
 
-  TempDir lv2Dir;
-  TempDir home;
+  HostEnvironment hostEnv;
+  std::map<std::string, std::string> env = hostEnv.Variables();
   TempDir scratch;
-  std::map<std::string, std::string> env;
 };
 
 TEST_F(Lv2Host, Lv2infoListsThePluginItsPortsRangesAndPreset) {

@@ -28,11 +28,6 @@ class MacInputTest : public ::testing::Test {
   MacInput input;
 };
 
-struct Knob : IKnobControlBase {
-  using IKnobControlBase::IKnobControlBase;
-  void Draw(IGfx&) override {}
-};
-
 TEST(MacInputMod, ModifierFlagsBecomeShiftCommandAndOptionButNotControl) {
   struct Case {
     unsigned long flags;

@@ -40,10 +40,10 @@
 #include "plug/au/IPluginAUFactory.h"
 #include "state/TovraPresets.h"
 #include "tests/support/AllocationCounter.h"
+#include "tests/support/TempDir.h"
 
 namespace {
 
-namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
 constexpr double kRate = 48000.0;
@@ -75,22 +75,6 @@ struct Lcg {
     return static_cast<std::uint32_t>(state >> 33);
   }
   std::size_t Below(std::size_t n) { return Next() % n; }
-};
-
-class TempFolder {
- public:
-  TempFolder() {
-    std::string pattern = (fs::temp_directory_path() / "tovrasat-soak-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) != nullptr) mPath = pattern;
-  }
-  ~TempFolder() {
-    std::error_code ignored;
-    fs::remove_all(mPath, ignored);
-  }
-  const fs::path& Path() const { return mPath; }
-
- private:
-  fs::path mPath;
 };
 
 // The plug-in as its component factory makes it, opened with the block as its instance.
@@ -214,7 +198,7 @@ bool IsWritten(std::size_t param, double value) {
 
 TEST(Soak, AllThreadsAtOnce) {
   const double seconds = SoakSeconds();
-  TempFolder home;
+  testsupport::TempDir home;
   ASSERT_FALSE(home.Path().empty());
   ::setenv("XDG_DATA_HOME", home.Path().c_str(), 1);
 

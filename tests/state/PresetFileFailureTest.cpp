@@ -19,10 +19,14 @@
 
 #include "state/FileCalls.h"
 #include "state/TovraPresets.h"
+#include "tests/support/FolderNames.h"
+#include "tests/support/TempDir.h"
 
 namespace {
 
 namespace fs = std::filesystem;
+using testsupport::FolderNames;
+using testsupport::TempDir;
 using tovrapresets::FileCalls;
 using tovrapresets::Values;
 
@@ -54,43 +58,25 @@ class ScopedFileCalls {
 class PresetSaveFailure : public ::testing::Test {
  protected:
   void SetUp() override {
+    ASSERT_FALSE(home.Path().empty());
+    ::setenv("XDG_DATA_HOME", (home.Path() / "data").c_str(), 1);
     fs::create_directories(Folder());
     WriteText(Folder() / "p.tovrapreset", kOldText);
   }
   fs::path Folder() const { return home.Path() / "data/TovraSat/Presets"; }
-  std::vector<std::string> FolderEntries() const {
-    std::vector<std::string> names;
-    for (const auto& e : fs::directory_iterator(Folder()))
-      names.push_back(e.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-  }
   // The old preset is whole and nothing else (no temporary file) is left in the folder.
   void ExpectNothingLost(const char* what) const {
     EXPECT_EQ(ReadText(Folder() / "p.tovrapreset"), kOldText) << what;
-    EXPECT_EQ(FolderEntries(), std::vector<std::string>{"p.tovrapreset"}) << what;
+    EXPECT_EQ(FolderNames(Folder()), std::vector<std::string>{"p.tovrapreset"}) << what;
     Values v;
     EXPECT_TRUE(tovrapresets::Load("p", v)) << what;
     EXPECT_EQ(v.gain, 55.0) << what;
   }
 
-  void TearDown() override {
-    ::unsetenv("XDG_DATA_HOME");
-    std::error_code ignored;
-    fs::remove_all(mHome, ignored);
-  }
+  void TearDown() override { ::unsetenv("XDG_DATA_HOME"); }
 
   // A fresh preset folder for each test, through XDG_DATA_HOME.
-  struct Home {
-    Home() {
-      std::string pattern = (fs::temp_directory_path() / "tovrasat-state-XXXXXX").string();
-      if (::mkdtemp(pattern.data()) != nullptr) path = pattern;
-      ::setenv("XDG_DATA_HOME", (path / "data").c_str(), 1);
-    }
-    fs::path Path() const { return path; }
-    fs::path path;
-  } home;
-  fs::path mHome = home.path;
+  TempDir home;
 };
 
 // Stand-ins that fail the way the kernel does when the disk is full or the device breaks.

@@ -18,8 +18,11 @@ namespace {
 namespace fs = std::filesystem;
 using tools::AudioFile;
 using toolstest::Component;
+using toolstest::ExpectRefused;
+using toolstest::PrivateHome;
 using toolstest::ReadText;
 using toolstest::RealBundleBuilt;
+using toolstest::Refusal;
 using toolstest::RunResult;
 using toolstest::RunTool;
 using toolstest::ScopedEnv;
@@ -53,9 +56,7 @@ class TovrasatCommand : public ::testing::Test {
   RunResult Run(std::vector<std::string> args) { return RunTool(args, scratch); }
 
   TempDir scratch;
-  TempDir home;
-  ScopedEnv homeEnv{"HOME", home.Path().string()};
-  ScopedEnv xdgEnv{"XDG_DATA_HOME", std::nullopt};
+  PrivateHome home;
   ScopedEnv componentEnv{"TOVRASAT_COMPONENT", std::nullopt};
   std::string in = scratch / "in.wav";
 };
@@ -167,13 +168,7 @@ TEST_F(TovrasatCommand, BadInputGetsOneLineAndTheRightCodeAndLosesNothing) {
   const std::string inBytes = ReadText(in);
   const std::string c = Component();
 
-  struct Case {
-    const char* what;
-    std::vector<std::string> args;
-    int code;
-    std::string message;  // a part of the one line on stderr
-  };
-  const Case cases[] = {
+  const Refusal cases[] = {
       {"no command", {}, 2, "subcommand"},
       {"unknown command", {"mix"}, 2, "unknown command 'mix'"},
       {"unknown option", {"--component", c, "render", in, out, "--bogus"}, 2, "--bogus"},
@@ -282,13 +277,9 @@ TEST_F(TovrasatCommand, BadInputGetsOneLineAndTheRightCodeAndLosesNothing) {
        2,
        "standard input"},
   };
-  for (const Case& k : cases) {
+  for (const Refusal& k : cases) {
     WriteText(out, "KEEP");
-    const RunResult r = Run(k.args);
-    EXPECT_EQ(r.exitCode, k.code) << k.what << ": " << r.err;
-    EXPECT_NE(r.err.find(k.message), std::string::npos) << k.what << ": " << r.err;
-    EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << k.what << ": " << r.err;
-    EXPECT_EQ(r.err.rfind("tovrasat: ", 0), 0u) << k.what << ": " << r.err;
+    ExpectRefused(Run(k.args), k);
     EXPECT_EQ(ReadText(out), "KEEP") << k.what;
     EXPECT_EQ(ReadText(in), inBytes) << k.what;
   }

@@ -12,11 +12,13 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/FolderNames.h"
 #include "tests/tools/ToolsTestSupport.h"
 
 namespace {
 
 namespace fs = std::filesystem;
+using testsupport::FolderNames;
 using toolstest::Component;
 using toolstest::ReadText;
 using toolstest::RunResult;
@@ -46,12 +48,8 @@ RunResult RunLimited(const std::vector<std::string>& args, const TempDir& scratc
   const std::string errPath = scratch / "stderr";
   std::vector<std::string> all{TOVRASAT_BINARY};
   all.insert(all.end(), args.begin(), args.end());
-  std::vector<char*> argv;
-  for (std::string& a : all) argv.push_back(a.data());
-  argv.push_back(nullptr);
-  RunResult result;
+  const std::vector<char*> argv = toolstest::ExecArgv(all);
   const pid_t pid = ::fork();
-  if (pid < 0) return result;
   if (pid == 0) {
     const int out = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     const int err = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
@@ -63,20 +61,7 @@ RunResult RunLimited(const std::vector<std::string>& args, const TempDir& scratc
     ::execv(argv[0], argv.data());
     ::_exit(127);
   }
-  int status = 0;
-  ::waitpid(pid, &status, 0);
-  if (WIFEXITED(status)) result.exitCode = WEXITSTATUS(status);
-  result.out = ReadText(outPath);
-  result.err = ReadText(errPath);
-  return result;
-}
-
-std::vector<std::string> Entries(const fs::path& folder) {
-  std::vector<std::string> names;
-  for (const auto& e : fs::directory_iterator(folder))
-    names.push_back(e.path().filename().string());
-  std::sort(names.begin(), names.end());
-  return names;
+  return toolstest::Reap(pid, outPath, errPath);
 }
 
 TEST(TovrasatOutputFailure, AFullFileSystemKeepsTheExistingOutAndLeavesNothingBehind) {
@@ -94,7 +79,7 @@ TEST(TovrasatOutputFailure, AFullFileSystemKeepsTheExistingOutAndLeavesNothingBe
     EXPECT_EQ(r.err.rfind("tovrasat:", 0), 0u) << r.err;
     EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
     EXPECT_EQ(ReadText(outFolder / "out.wav"), kept) << format;
-    EXPECT_EQ(Entries(outFolder.Path()), std::vector<std::string>{"out.wav"}) << format;
+    EXPECT_EQ(FolderNames(outFolder.Path()), std::vector<std::string>{"out.wav"}) << format;
   }
 
   // Without an OUT before, none appears.
@@ -103,7 +88,7 @@ TEST(TovrasatOutputFailure, AFullFileSystemKeepsTheExistingOutAndLeavesNothingBe
       {"--component", Component(), "render", scratch / "in.wav", outFolder / "out.wav", "-q"},
       scratch, 64 * 1024);
   EXPECT_EQ(r.exitCode, 1) << r.err;
-  EXPECT_TRUE(Entries(outFolder.Path()).empty());
+  EXPECT_TRUE(FolderNames(outFolder.Path()).empty());
 
   // The same command under a limit it fits in succeeds: the failure above was the limit's.
   const RunResult fits = RunLimited(

@@ -1,6 +1,7 @@
 // RenderCommandTest.cpp: tovrasat render on real files: formats and sample formats, standard
 // output, outputs that are not plain files, signals, batches, dither, clipping, oversampling and
 // memory that does not grow with the file.
+#include "tests/support/FolderNames.h"
 #include "tests/tools/ToolsTestSupport.h"
 #include "tools/AudioFile.h"
 #include "tools/DemoSignal.h"
@@ -20,9 +21,11 @@
 namespace {
 
 namespace fs = std::filesystem;
+using testsupport::FolderNames;
 using tools::AudioFile;
 using tools::ESampleFormat;
 using toolstest::Component;
+using toolstest::PrivateHome;
 using toolstest::ReadText;
 using toolstest::RealBundleBuilt;
 using toolstest::RunResult;
@@ -109,9 +112,7 @@ class RenderCommand : public ::testing::Test {
   }
 
   TempDir scratch;
-  TempDir home;
-  ScopedEnv homeEnv{"HOME", home.Path().string()};
-  ScopedEnv xdgEnv{"XDG_DATA_HOME", std::nullopt};
+  PrivateHome home;
   ScopedEnv componentEnv{"TOVRASAT_COMPONENT", std::nullopt};
   std::string in = scratch / "in.wav";
 };
@@ -322,11 +323,7 @@ TEST_F(RenderCommand, ABatchRendersEveryGoodFileAndReportsTheBadOne) {
   fs::remove(src / "B.wav");
   const RunResult folder = Run({"render", src.string(), "--out-dir", scratch / "out2", "-q"});
   EXPECT_EQ(folder.exitCode, 0) << folder.err;
-  std::vector<std::string> written;
-  for (const auto& e : fs::directory_iterator(scratch.Path() / "out2"))
-    written.push_back(e.path().filename().string());
-  std::sort(written.begin(), written.end());
-  EXPECT_EQ(written, (std::vector<std::string>{"A.wav", "C.flac"}));
+  EXPECT_EQ(FolderNames(scratch.Path() / "out2"), (std::vector<std::string>{"A.wav", "C.flac"}));
 }
 
 // 16-bit output carries TPDF dither: the error against the float render is spread over +-1.5

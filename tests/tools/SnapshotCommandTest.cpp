@@ -16,11 +16,13 @@ namespace {
 using plug::gfx::IColor;
 using plug::gfx::RGBAImage;
 using toolstest::Component;
+using toolstest::ExpectRefused;
+using toolstest::PrivateHome;
 using toolstest::ReadText;
 using toolstest::RealBundleBuilt;
+using toolstest::Refusal;
 using toolstest::RunResult;
 using toolstest::RunTool;
-using toolstest::ScopedEnv;
 using toolstest::TempDir;
 using toolstest::WriteText;
 
@@ -39,9 +41,7 @@ class SnapshotCommand : public ::testing::Test {
   }
 
   TempDir scratch;
-  TempDir home;
-  ScopedEnv homeEnv{"HOME", home.Path().string()};
-  ScopedEnv xdgEnv{"XDG_DATA_HOME", std::nullopt};
+  PrivateHome home;
 };
 
 // The brightest channel of a pixel at a point given in plate units, in a picture of the editor at
@@ -120,13 +120,7 @@ TEST_F(SnapshotCommand, BadArgumentsAreRefusedAndOutStaysAsItWas) {
   const std::string out = scratch / "kept.png";
   WriteText(out, "an older picture");
   const std::string c = Component();
-  struct Case {
-    const char* what;
-    std::vector<std::string> args;
-    int code;
-    std::string message;  // a part of the one line on stderr
-  };
-  const Case cases[] = {
+  const Refusal cases[] = {
       {"scale not one of the four", {"--scale", "2"}, 2, "1, 1.25, 1.5 or 1.75"},
       {"scale between two", {"--scale", "1.3"}, 2, "1, 1.25, 1.5 or 1.75"},
       {"scale not a number", {"--scale", "big"}, 2, "1, 1.25, 1.5 or 1.75"},
@@ -139,14 +133,10 @@ TEST_F(SnapshotCommand, BadArgumentsAreRefusedAndOutStaysAsItWas) {
       {"no such preset", {"--preset", "Nowhere"}, 1, "no preset named 'Nowhere'"},
       {"preset name climbing out", {"--preset", "../x"}, 1, "not a preset name"},
   };
-  for (const Case& k : cases) {
+  for (const Refusal& k : cases) {
     std::vector<std::string> args{"--component", c, "snapshot", out};
     args.insert(args.end(), k.args.begin(), k.args.end());
-    const RunResult r = RunTool(args, scratch);
-    EXPECT_EQ(r.exitCode, k.code) << k.what << ": " << r.err;
-    EXPECT_EQ(r.err.rfind("tovrasat: ", 0), 0u) << k.what << ": " << r.err;
-    EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << k.what << ": " << r.err;
-    EXPECT_NE(r.err.find(k.message), std::string::npos) << k.what << ": " << r.err;
+    ExpectRefused(RunTool(args, scratch), k);
     EXPECT_EQ(ReadText(out), "an older picture") << k.what;
   }
 

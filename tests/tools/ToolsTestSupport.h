@@ -1,46 +1,31 @@
-// ToolsTestSupport.h: a throw-away folder, a scoped environment variable and a runner for the
-// tovrasat binary.
+// ToolsTestSupport.h: a throw-away folder, a scoped environment variable, a private home and a
+// runner for the tovrasat binary.
 #pragma once
 
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <spawn.h>
 #include <stdlib.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <optional>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
+
+#include "tests/support/TempDir.h"
 
 extern char** environ;
 
 namespace toolstest {
 
-// A fresh folder under the system's temporary folder, removed with everything in it.
-class TempDir {
- public:
-  TempDir() {
-    std::string pattern =
-        (std::filesystem::temp_directory_path() / "tovrasat-tools-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) != nullptr) mPath = pattern;
-  }
-  ~TempDir() {
-    std::error_code ignored;
-    if (!mPath.empty()) std::filesystem::remove_all(mPath, ignored);
-  }
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
-
-  const std::filesystem::path& Path() const { return mPath; }
-  std::string operator/(const std::string& name) const { return (mPath / name).string(); }
-
- private:
-  std::filesystem::path mPath;
-};
+using testsupport::TempDir;
 
 // Sets (or, with nullopt, unsets) a variable for the scope, restoring the old state after.
 class ScopedEnv {
@@ -64,6 +49,18 @@ class ScopedEnv {
  private:
   std::string mName;
   std::optional<std::string> mOld;
+};
+
+// A home folder of its own while the object lives (HOME points at it, XDG_DATA_HOME is unset), so
+// no test reads or writes the real user's presets.
+class PrivateHome {
+ public:
+  const std::filesystem::path& Path() const { return mDir.Path(); }
+
+ private:
+  TempDir mDir;
+  ScopedEnv mHome{"HOME", mDir.Path().string()};
+  ScopedEnv mXdg{"XDG_DATA_HOME", std::nullopt};
 };
 
 inline std::string ReadText(const std::filesystem::path& path) {
@@ -96,28 +93,35 @@ struct RunResult {
   std::string out, err;
 };
 
-// Runs the tovrasat binary with args in the current environment (use ScopedEnv), capturing its
-// stdout and stderr in files of scratch.
-inline RunResult RunTool(const std::vector<std::string>& args, const TempDir& scratch) {
-  static int serial = 0;
-  const std::string outPath = scratch / ("stdout" + std::to_string(serial));
-  const std::string errPath = scratch / ("stderr" + std::to_string(serial++));
-  std::vector<std::string> all{TOVRASAT_BINARY};
-  all.insert(all.end(), args.begin(), args.end());
+// A run the command must refuse: the exit code it ends with and a part of the one line it prints.
+struct Refusal {
+  const char* what;
+  std::vector<std::string> args;
+  int code;
+  std::string message;
+};
+
+// Refused as a user should see it: the right code and one line on stderr, "tovrasat: ...", that
+// holds the message.
+inline void ExpectRefused(const RunResult& r, const Refusal& k) {
+  EXPECT_EQ(r.exitCode, k.code) << k.what << ": " << r.err;
+  EXPECT_EQ(r.err.rfind("tovrasat: ", 0), 0u) << k.what << ": " << r.err;
+  EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << k.what << ": " << r.err;
+  EXPECT_NE(r.err.find(k.message), std::string::npos) << k.what << ": " << r.err;
+}
+
+// The argument vector exec wants: pointers into args, then a null.
+inline std::vector<char*> ExecArgv(std::vector<std::string>& args) {
   std::vector<char*> argv;
-  for (std::string& a : all) argv.push_back(a.data());
+  for (std::string& a : args) argv.push_back(a.data());
   argv.push_back(nullptr);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, outPath.c_str(),
-                                   O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errPath.c_str(),
-                                   O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  return argv;
+}
+
+// Waits for the child pid (-1: none was started) and reads what it wrote to the two files.
+inline RunResult Reap(pid_t pid, const std::string& outPath, const std::string& errPath) {
   RunResult result;
-  pid_t pid = 0;
-  const int spawned = ::posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  if (spawned != 0) return result;
+  if (pid < 0) return result;
   int status = 0;
   ::waitpid(pid, &status, 0);
   if (WIFEXITED(status)) result.exitCode = WEXITSTATUS(status);
@@ -126,17 +130,11 @@ inline RunResult RunTool(const std::vector<std::string>& args, const TempDir& sc
   return result;
 }
 
-// Runs command with /bin/sh, the tovrasat binary in $T, capturing stdout and stderr likewise: for
-// pipes between processes.
-inline RunResult RunShell(const std::string& command, const TempDir& scratch) {
-  ScopedEnv binary("T", std::string(TOVRASAT_BINARY));
-  RunResult result;
-  const std::string outPath = scratch / "shell-stdout";
-  const std::string errPath = scratch / "shell-stderr";
-  std::vector<std::string> all{"/bin/sh", "-c", command};
-  std::vector<char*> argv;
-  for (std::string& a : all) argv.push_back(a.data());
-  argv.push_back(nullptr);
+// Runs args[0] (a path) with the rest as its arguments in the current environment, its stdout
+// and stderr into the two files, and waits for it.
+inline RunResult RunCapturing(std::vector<std::string> args, const std::string& outPath,
+                              const std::string& errPath) {
+  const std::vector<char*> argv = ExecArgv(args);
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, outPath.c_str(),
@@ -146,13 +144,26 @@ inline RunResult RunShell(const std::string& command, const TempDir& scratch) {
   pid_t pid = 0;
   const int spawned = ::posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
   posix_spawn_file_actions_destroy(&actions);
-  if (spawned != 0) return result;
-  int status = 0;
-  ::waitpid(pid, &status, 0);
-  if (WIFEXITED(status)) result.exitCode = WEXITSTATUS(status);
-  result.out = ReadText(outPath);
-  result.err = ReadText(errPath);
-  return result;
+  return Reap(spawned == 0 ? pid : -1, outPath, errPath);
+}
+
+// Runs the tovrasat binary with args in the current environment (use ScopedEnv), capturing its
+// stdout and stderr in files of scratch.
+inline RunResult RunTool(const std::vector<std::string>& args, const TempDir& scratch) {
+  static int serial = 0;
+  const std::string outPath = scratch / ("stdout" + std::to_string(serial));
+  const std::string errPath = scratch / ("stderr" + std::to_string(serial++));
+  std::vector<std::string> all{TOVRASAT_BINARY};
+  all.insert(all.end(), args.begin(), args.end());
+  return RunCapturing(std::move(all), outPath, errPath);
+}
+
+// Runs command with /bin/sh, the tovrasat binary in $T, capturing stdout and stderr likewise: for
+// pipes between processes.
+inline RunResult RunShell(const std::string& command, const TempDir& scratch) {
+  ScopedEnv binary("T", std::string(TOVRASAT_BINARY));
+  return RunCapturing({"/bin/sh", "-c", command}, scratch / "shell-stdout",
+                      scratch / "shell-stderr");
 }
 
 }  // namespace toolstest

@@ -1,6 +1,7 @@
 // TovraPresetsTest.cpp: preset folder, name cleaning, file format, the Load grammar, listing order,
 // and the mended faults.
 #include "state/TovraPresets.h"
+#include "tests/support/FolderNames.h"
 #include "tests/tools/ToolsTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -13,30 +14,22 @@
 namespace {
 
 namespace fs = std::filesystem;
+using testsupport::FolderNames;
+using toolstest::PrivateHome;
 using toolstest::ReadText;
 using toolstest::ScopedEnv;
-using toolstest::TempDir;
 using toolstest::WriteText;
 using tovrapresets::Values;
 
 // Every test gets its own home, so presets never touch the real one.
 class PresetFiles : public ::testing::Test {
  protected:
-  TempDir home;
-  ScopedEnv homeEnv{"HOME", home.Path().string()};
-  ScopedEnv xdgEnv{"XDG_DATA_HOME", std::nullopt};
+  PrivateHome home;
 
   fs::path Folder() const { return home.Path() / ".local/share/TovraSat/Presets"; }
   void WritePreset(const std::string& fileName, const std::string& text) const {
     fs::create_directories(Folder());
     WriteText(Folder() / fileName, text);
-  }
-  std::vector<std::string> FolderEntries() const {
-    std::vector<std::string> names;
-    for (const auto& e : fs::directory_iterator(Folder()))
-      names.push_back(e.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
   }
 };
 
@@ -233,7 +226,7 @@ TEST_F(PresetFiles, NamesThatWouldLeaveTheFolderNeverReachTheFileSystem) {
     EXPECT_FALSE(tovrapresets::Remove(name)) << name;
   }
   EXPECT_EQ(ReadText(outside), "gain=77\n");
-  EXPECT_TRUE(FolderEntries().empty());
+  EXPECT_TRUE(FolderNames(Folder()).empty());
 }
 
 TEST_F(PresetFiles, RemoveDeletesOnlyPresetFiles) {
@@ -255,7 +248,7 @@ TEST_F(PresetFiles, SaveReplacesWholeFilesAndLeavesNoTemporaryBehind) {
   WriteText(Folder() / "busy.tovrapreset" / "keep", "x");
   EXPECT_FALSE(tovrapresets::Save("busy", Values{}));
   EXPECT_EQ(ReadText(Folder() / "busy.tovrapreset" / "keep"), "x");
-  EXPECT_EQ(FolderEntries(), (std::vector<std::string>{"busy.tovrapreset", "p.tovrapreset"}));
+  EXPECT_EQ(FolderNames(Folder()), (std::vector<std::string>{"busy.tovrapreset", "p.tovrapreset"}));
 }
 
 // Two writers replace one preset over and over while a reader loads it: with an in-place rewrite
@@ -284,7 +277,7 @@ TEST_F(PresetFiles, ConcurrentSavesNeverShowAReaderAPartialFile) {
   b.join();
   EXPECT_EQ(torn, 0);
   EXPECT_EQ(failures.load(), 0);
-  EXPECT_EQ(FolderEntries(), (std::vector<std::string>{"race.tovrapreset"}));
+  EXPECT_EQ(FolderNames(Folder()), (std::vector<std::string>{"race.tovrapreset"}));
 }
 
 TEST(PresetNumbers, ParseIsLocaleFreeAndTakesAComma) {

@@ -24,14 +24,14 @@ class EditorPixels : public testing::Test {
   void SetUp() override {
     std::error_code ec;
     std::filesystem::copy_file(std::string(TOVRASAT_BUILD_RESOURCES) + "/Roboto-Regular.ttf",
-                               res.File("Roboto-Regular.ttf"), ec);
+                               res / "Roboto-Regular.ttf", ec);
     ASSERT_FALSE(ec);
     RGBAImage plate(100, 300);
     for (int y = 0; y < 300; ++y) {
       const int v = 60 + y * 100 / 300;
       for (int x = 0; x < 100; ++x) plate.SetPixel(x, y, IColor(255, v, v, v + 4));
     }
-    ASSERT_TRUE(plate.WritePNG(res.File("tovra_plate.png")));
+    ASSERT_TRUE(plate.WritePNG(res / "tovra_plate.png"));
     RGBAImage cap(64, 64);
     for (int y = 0; y < 64; ++y) {
       for (int x = 0; x < 64; ++x) {
@@ -41,8 +41,8 @@ class EditorPixels : public testing::Test {
         cap.SetPixel(x, y, pointer ? IColor(255, 20, 20, 20) : IColor(255, 200, 200, 205));
       }
     }
-    ASSERT_TRUE(cap.WritePNG(res.File("cap_big.png")));
-    ASSERT_TRUE(cap.WritePNG(res.File("cap_small.png")));
+    ASSERT_TRUE(cap.WritePNG(res / "cap_big.png"));
+    ASSERT_TRUE(cap.WritePNG(res / "cap_small.png"));
     ResourceFolder::Set(res.Path());
   }
   void TearDown() override { ResourceFolder::Set(""); }
@@ -191,9 +191,9 @@ TEST_F(EditorPixels, FrameAt175PercentMatchesTheOneAt100AfterScaling) {
 
 TEST_F(EditorPixels, MissingOrBrokenResourcesDrawAPlainEditor) {
   TempDir bare;
-  std::ofstream(bare.File("tovra_plate.png")) << "not a PNG";  // unreadable
-  std::ofstream(bare.File("cap_small.png"));                   // empty; cap_big.png and the font
-  ResourceFolder::Set(bare.Path());                            // are missing altogether
+  std::ofstream(bare / "tovra_plate.png") << "not a PNG";  // unreadable
+  std::ofstream(bare / "cap_small.png");                   // empty; cap_big.png and the font
+  ResourceFolder::Set(bare.Path());                        // are missing altogether
   auto plugin = MakePlugin();
   const RGBAImage img = Render(*plugin, 1.25f);
   ASSERT_EQ(img.Width(), 277);

@@ -19,6 +19,7 @@
 #include "gfx/IGfx.h"
 #include "gfx/platform/RGBAImage.h"
 #include "gfx/platform/ResourceFolder.h"
+#include "tests/support/TempDir.h"
 
 namespace uitest {
 
@@ -209,25 +210,7 @@ class RecordedEditor {
   std::unique_ptr<TovraSat> plugin;
 };
 
-// A temporary folder removed with the object.
-class TempDir {
- public:
-  TempDir() {
-    std::string tmpl = (std::filesystem::temp_directory_path() / "ui-test-XXXXXX").string();
-    if (mkdtemp(tmpl.data())) mPath = tmpl;
-  }
-  ~TempDir() {
-    std::error_code ec;
-    if (!mPath.empty()) std::filesystem::remove_all(mPath, ec);
-  }
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
-  const std::string& Path() const { return mPath; }
-  std::string File(const std::string& name) const { return mPath + "/" + name; }
-
- private:
-  std::string mPath;
-};
+using testsupport::TempDir;
 
 // A private preset folder: XDG_DATA_HOME points into a temporary folder while the object lives,
 // so no test reads or writes the real home.
@@ -246,7 +229,7 @@ class TempPresets {
   }
   TempPresets(const TempPresets&) = delete;
   TempPresets& operator=(const TempPresets&) = delete;
-  const std::string& Root() const { return mDir.Path(); }
+  const std::filesystem::path& Root() const { return mDir.Path(); }
 
  private:
   TempDir mDir;

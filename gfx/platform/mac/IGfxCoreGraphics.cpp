@@ -4,27 +4,22 @@
 #include <algorithm>
 #include <cmath>
 #include <numbers>
+#include <type_traits>
 
+#include "gfx/platform/DrawArgs.h"
 #include "gfx/platform/ResourceFolder.h"
 #include "gfx/platform/StbFont.h"
+#include "gfx/platform/StbTextLayout.h"
 #include "gfx/platform/mac/CGBitmap.h"
 #include "gfx/platform/mac/MacView.h"
 #include "gfx/platform/mac/MacViewGeometry.h"
-#include "gfx/platform/mac/StbTextLayout.h"
 
 namespace plug::gfx {
 
 namespace {
 
-bool Finite(std::initializer_list<double> values) {
-  for (double v : values)
-    if (!std::isfinite(v)) return false;
-  return true;
-}
-
-CGFloat Unit(int v) {
-  return CGFloat(std::clamp(v, 0, 255)) / 255.0;
-}
+// The shared argument checks work in doubles, which CGFloat is on every Mac the bundle runs on.
+static_assert(std::is_same_v<CGFloat, double>);
 
 CGAffineTransform ToCG(const IMatrix& m) {
   return CGAffineTransformMake(m.mXX, m.mYX, m.mXY, m.mYY, m.mTX, m.mTY);
@@ -60,7 +55,8 @@ CGBlendMode Mode(const IBlend* blend) {
 }
 
 void SetFill(CGContextRef ctx, const IColor& c) {
-  CGColorRef color = CGColorCreateSRGB(Unit(c.R), Unit(c.G), Unit(c.B), Unit(c.A));
+  CGColorRef color = CGColorCreateSRGB(DrawArgs::Unit(c.R), DrawArgs::Unit(c.G),
+                                       DrawArgs::Unit(c.B), DrawArgs::Unit(c.A));
   CGContextSetFillColorWithColor(ctx, color);
   CGContextSetStrokeColorWithColor(ctx, color);
   CGColorRelease(color);
@@ -188,7 +184,7 @@ std::shared_ptr<const APIFont> IGfxCoreGraphics::LoadAPIFont(const std::string& 
 
 void IGfxCoreGraphics::UpdatePathTransform() {
   const IMatrix& t = GetPathTransform();
-  mTransformValid = Finite({t.mXX, t.mYX, t.mXY, t.mYY, t.mTX, t.mTY}) && t.Determinant() != 0.0;
+  mTransformValid = DrawArgs::Invertible(t);
   const CGFloat k = PixelScale();
   mUserToPixels = CGAffineTransformConcat(ToCG(t), CGAffineTransformMakeScale(k, k));
 }
@@ -236,11 +232,11 @@ void IGfxCoreGraphics::PathClear() {
 }
 
 void IGfxCoreGraphics::PathMoveTo(float x, float y) {
-  if (mTransformValid && Finite({x, y})) CGPathMoveToPoint(mPath, &mUserToPixels, x, y);
+  if (mTransformValid && DrawArgs::Finite({x, y})) CGPathMoveToPoint(mPath, &mUserToPixels, x, y);
 }
 
 void IGfxCoreGraphics::PathLineTo(float x, float y) {
-  if (!mTransformValid || !Finite({x, y})) return;
+  if (!mTransformValid || !DrawArgs::Finite({x, y})) return;
   // A line without a current point starts there, as the Linux rasteriser's does.
   if (CGPathIsEmpty(mPath)) {
     CGPathMoveToPoint(mPath, &mUserToPixels, x, y);
@@ -251,7 +247,7 @@ void IGfxCoreGraphics::PathLineTo(float x, float y) {
 
 void IGfxCoreGraphics::PathCubicBezierTo(float c1x, float c1y, float c2x, float c2y, float x2,
                                          float y2) {
-  if (!mTransformValid || !Finite({c1x, c1y, c2x, c2y, x2, y2})) return;
+  if (!mTransformValid || !DrawArgs::Finite({c1x, c1y, c2x, c2y, x2, y2})) return;
   if (CGPathIsEmpty(mPath)) CGPathMoveToPoint(mPath, &mUserToPixels, c1x, c1y);
   CGPathAddCurveToPoint(mPath, &mUserToPixels, c1x, c1y, c2x, c2y, x2, y2);
 }
@@ -261,11 +257,11 @@ void IGfxCoreGraphics::PathClose() {
 }
 
 void IGfxCoreGraphics::PathArc(float cx, float cy, float r, float a1, float a2, EWinding winding) {
-  if (!mTransformValid || !Finite({cx, cy, r, a1, a2}) || r < 0.f) return;
+  if (!mTransformValid || !DrawArgs::Finite({cx, cy, r, a1, a2}) || r < 0.f) return;
   // 0 degrees is straight up; the rasteriser's 0 points right. In this y-down space growing
   // angles turn clockwise on screen, which Core Graphics calls counter-clockwise.
-  double r1 = (double(a1) - 90.0) * std::numbers::pi / 180.0;
-  double r2 = (double(a2) - 90.0) * std::numbers::pi / 180.0;
+  double r1 = DrawArgs::ArcRadians(a1);
+  const double r2 = DrawArgs::ArcRadians(a2);
   const bool cw = winding == EWinding::CW;
   // More than a full turn draws as many turns, as on Linux; the last one is added below.
   const double turn = 2.0 * std::numbers::pi;
@@ -278,7 +274,7 @@ void IGfxCoreGraphics::PathArc(float cx, float cy, float r, float a1, float a2, 
 }
 
 void IGfxCoreGraphics::WithBlend(const IBlend* blend, const std::function<void()>& paint) {
-  const CGFloat weight = blend ? std::clamp(CGFloat(blend->mWeight), CGFloat(0), CGFloat(1)) : 1;
+  const CGFloat weight = DrawArgs::Weight(blend);
   CGContextSaveGState(mContext);
   CGContextSetBlendMode(mContext, Mode(blend));
   if (weight < 1) {
@@ -301,10 +297,9 @@ void IGfxCoreGraphics::DrawGradient(const IPattern& pattern) {
   std::vector<CGFloat> locations;
   for (int i = 0; i < n; ++i) {
     const IColorStop& s = pattern.GetStop(i);
-    components.insert(components.end(),
-                      {Unit(s.mColor.R), Unit(s.mColor.G), Unit(s.mColor.B), Unit(s.mColor.A)});
-    locations.push_back(
-        std::isfinite(s.mOffset) ? std::clamp(CGFloat(s.mOffset), CGFloat(0), CGFloat(1)) : 0);
+    components.insert(components.end(), {DrawArgs::Unit(s.mColor.R), DrawArgs::Unit(s.mColor.G),
+                                         DrawArgs::Unit(s.mColor.B), DrawArgs::Unit(s.mColor.A)});
+    locations.push_back(DrawArgs::StopOffset(s.mOffset));
   }
   CGGradientRef gradient = CGGradientCreateWithColorComponents(
       mColorSpace, components.data(), locations.data(), static_cast<size_t>(n));
@@ -330,19 +325,14 @@ void IGfxCoreGraphics::PathFill(const IPattern& pattern, const IFillOptions& opt
                                 const IBlend* blend) {
   if (mContext && mTransformValid && pattern.NStops() > 0 && !CGPathIsEmpty(mPath)) {
     const bool evenOdd = options.mFillRule == EFillRule::EvenOdd;
-    const IMatrix& t = pattern.mTransform;
-    const bool gradient = pattern.mType != EPatternType::Solid &&
-                          Finite({t.mXX, t.mYX, t.mXY, t.mYY, t.mTX, t.mTY}) &&
-                          t.Determinant() != 0.0;
+    const bool gradient = DrawArgs::PaintsGradient(pattern);
     WithBlend(blend, [&] {
       CGContextAddPath(mContext, mPath);
       if (gradient) {
         evenOdd ? CGContextEOClip(mContext) : CGContextClip(mContext);
         DrawGradient(pattern);
       } else {
-        // A gradient without extent (zero length or radius) shows only what lies beyond its end.
-        const int stop = pattern.mType == EPatternType::Solid ? 0 : pattern.NStops() - 1;
-        SetFill(mContext, pattern.GetStop(stop).mColor);
+        SetFill(mContext, DrawArgs::SolidColor(pattern));
         CGContextDrawPath(mContext, evenOdd ? kCGPathEOFill : kCGPathFill);
       }
     });
@@ -354,10 +344,7 @@ void IGfxCoreGraphics::PathStroke(const IPattern& pattern, float thickness,
                                   const IStrokeOptions& options, const IBlend* blend) {
   if (mContext && mTransformValid && thickness > 0.f && std::isfinite(thickness) &&
       pattern.NStops() > 0 && !CGPathIsEmpty(mPath)) {
-    const IMatrix& t = pattern.mTransform;
-    const bool gradient = pattern.mType != EPatternType::Solid &&
-                          Finite({t.mXX, t.mYX, t.mXY, t.mYY, t.mTX, t.mTY}) &&
-                          t.Determinant() != 0.0;
+    const bool gradient = DrawArgs::PaintsGradient(pattern);
     WithBlend(blend, [&] {
       // The width, caps and dashes are in the path's user space, so the path goes back into it.
       const CGAffineTransform toUser = CGAffineTransformInvert(mUserToPixels);
@@ -372,23 +359,11 @@ void IGfxCoreGraphics::PathStroke(const IPattern& pattern, float thickness,
       CGContextSetLineJoin(mContext, options.mJoinOption == ELineJoin::Round   ? kCGLineJoinRound
                                      : options.mJoinOption == ELineJoin::Bevel ? kCGLineJoinBevel
                                                                                : kCGLineJoinMiter);
-      CGContextSetMiterLimit(mContext,
-                             std::isfinite(options.mMiterLimit) && options.mMiterLimit >= 1.f
-                                 ? options.mMiterLimit
-                                 : 1.0);
-      // Dashes that make no sense (negative, all zero) draw a solid line instead.
-      CGFloat dashes[IStrokeOptions::DashOptions::kMaxDashes];
-      const int count = options.mDash.GetCount();
-      bool valid = count > 0;
-      CGFloat sum = 0;
-      for (int i = 0; i < count; ++i) {
-        dashes[i] = options.mDash.GetArray()[i];
-        if (!std::isfinite(dashes[i]) || dashes[i] < 0) valid = false;
-        sum += dashes[i];
-      }
-      if (valid && sum > 0 && std::isfinite(options.mDash.GetOffset())) {
-        CGContextSetLineDash(mContext, options.mDash.GetOffset(), dashes,
-                             static_cast<size_t>(count));
+      CGContextSetMiterLimit(mContext, DrawArgs::MiterLimit(options));
+      const DrawArgs::Dashes dashes = DrawArgs::ValidDashes(options.mDash);
+      if (dashes.count > 0) {
+        CGContextSetLineDash(mContext, dashes.offset, dashes.lengths.data(),
+                             static_cast<size_t>(dashes.count));
       }
       if (gradient) {
         CGContextReplacePathWithStrokedPath(mContext);
@@ -396,7 +371,7 @@ void IGfxCoreGraphics::PathStroke(const IPattern& pattern, float thickness,
         CGContextConcatCTM(mContext, CGAffineTransformInvert(mUserToPixels));
         DrawGradient(pattern);
       } else {
-        SetFill(mContext, pattern.GetStop(0).mColor);
+        SetFill(mContext, DrawArgs::SolidColor(pattern));
         CGContextStrokePath(mContext);
       }
     });
@@ -410,7 +385,7 @@ void IGfxCoreGraphics::DrawBitmap(const IBitmap& bitmap, const IRECT& dest, floa
                                   const IBlend* blend) {
   const auto* api = static_cast<const CGBitmap*>(bitmap.GetAPIBitmap());
   if (!mContext || !api || !mTransformValid || dest.Degenerate() ||
-      !Finite({dest.L, dest.T, dest.R, dest.B, srcX, srcY}))
+      !DrawArgs::Finite({dest.L, dest.T, dest.R, dest.B, srcX, srcY}))
     return;
   const CGFloat s = api->Scale();
   const CGFloat w = CGFloat(api->Width()) / s, h = CGFloat(api->Height()) / s;

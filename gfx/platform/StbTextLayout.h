@@ -11,10 +11,10 @@ namespace plug::gfx {
 
 class StbFont;
 
-/** The same placement as the Linux backend's: pen positions from the font's advances and kerning
- *  at the text's size, aligned in the rectangle by the font's ascent and descent; glyphs are
- *  given as their outlines (quadratic curves raised to cubics), so a backend fills them with its
- *  own rasteriser and the shapes match on every platform. Threads: main. */
+/** Pen positions from the font's advances and kerning at the text's size, aligned in the rectangle
+ *  by the font's ascent and descent; glyphs are given as their outlines (quadratic curves raised
+ *  to cubics), so each backend fills them with its own rasteriser and the shapes match on every
+ *  platform. Threads: main. */
 class StbTextLayout {
  public:
   /** Receives one glyph outline after another, in logical pixels with y growing downwards. */

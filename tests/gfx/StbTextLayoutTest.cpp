@@ -1,7 +1,6 @@
-// The text layout the Core Graphics backend draws with: the same placement and the same glyph
-// outlines as the Linux backend's text, checked by filling the outlines through the path
-// interface and comparing the pixels with DrawText's.
-#include "gfx/platform/mac/StbTextLayout.h"
+// The text layout both backends draw with: Core Graphics fills its glyph outlines as paths, so
+// filling them through the path interface must give the pixels of the Cairo context's DrawText.
+#include "gfx/platform/StbTextLayout.h"
 
 #include <gtest/gtest.h>
 

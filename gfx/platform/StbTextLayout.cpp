@@ -1,5 +1,5 @@
 // StbTextLayout: advances, kerning, alignment and outlines from stb_truetype.
-#include "gfx/platform/mac/StbTextLayout.h"
+#include "gfx/platform/StbTextLayout.h"
 
 #include <stb_truetype.h>
 
