@@ -266,6 +266,20 @@ TEST_F(Lv2Host, ArdourExportsTheSamplesOfLv2apply) {
   const fs::path session = scratch / "session";
   const std::string script = scratch / "make-session.lua";
   std::ofstream(script) << R"lua(
+-- The engine applies transport and control changes in its own thread: wait for each to land.
+local function waitFor(what, done)
+  for _ = 1, 600 do
+    if done() then return end
+    sleep(0.05)
+  end
+  error("timed out waiting for " .. what)
+end
+local function regions(track)
+  local n = 0
+  for _ in track:playlist():region_list():iter() do n = n + 1 end
+  return n
+end
+
 ARDOUR.config():set_hide_dummy_backend(false)
 local backend = AudioEngine:set_backend("None (Dummy)", "", "")
 assert(backend:set_device_name("Uniform White Noise") == 0)
@@ -274,14 +288,20 @@ assert(s, "no session")
 local track = s:new_audio_track(2, 2, nil, 1, "Noise", ARDOUR.PresentationInfo.max_order,
                                 ARDOUR.TrackMode.Normal, true):front()
 track:rec_enable_control():set_value(1, PBD.GroupControlDisposition.NoGroup)
+waitFor("the track to arm", function() return track:rec_enable_control():get_value() == 1 end)
 s:maybe_enable_record(false)
 s:request_roll(ARDOUR.TransportRequestSource.TRS_UI)
+waitFor("recording", function() return s:actively_recording() end)
 sleep(1.5)
 s:request_stop(false, false, ARDOUR.TransportRequestSource.TRS_UI)
+waitFor("the take", function() return not s:transport_rolling() and regions(track) == 1 end)
 track:rec_enable_control():set_value(0, PBD.GroupControlDisposition.NoGroup)
 track:monitoring_control():set_value(ARDOUR.MonitorChoice.MonitorDisk,
                                      PBD.GroupControlDisposition.NoGroup)
-sleep(0.5)
+waitFor("the track to play from disk", function()
+  return track:rec_enable_control():get_value() == 0 and
+         track:monitoring_control():get_value() == ARDOUR.MonitorChoice.MonitorDisk
+end)
 local plugin = ARDOUR.LuaAPI.new_plugin(s, ")lua" << kUri << R"lua(", ARDOUR.PluginType.LV2, "")
 assert(not plugin:isnil(), "TovraSat not found")
 assert(track:add_processor_by_index(plugin, 0, nil, true) == 0, "TovraSat not added")
@@ -293,7 +313,6 @@ for region in track:playlist():region_list():iter() do
   region:to_audioregion():set_fade_in_active(false)
   region:to_audioregion():set_fade_out_active(false)
 end
-sleep(0.5)
 s:save_state("", false, false, false, false, false)
 close_session()
 print("session saved")
