@@ -230,7 +230,6 @@ TEST_F(Lv2Host, JalvSetsAControlAndRestoresSavedStateInASecondRun) {
       << out;
 }
 
-
 // ------------------------------------------------------------------------------------ Ardour
 
 // A stereo take of Ardour's own, joined from the mono files Ardour records one per channel.
@@ -264,8 +263,7 @@ TEST_F(Lv2Host, ArdourExportsTheSamplesOfLv2apply) {
     GTEST_SKIP() << "ardour7-lua hangs at start-up, before it reads a script, with the sanitizer "
                     "runtimes preloaded";
   const fs::path session = scratch / "session";
-  const std::string script = scratch / "make-session.lua";
-  std::ofstream(script) << R"lua(
+  std::string lua = R"lua(
 -- The engine applies transport and control changes in its own thread: wait for each to land.
 local function waitFor(what, done)
   for _ = 1, 600 do
@@ -283,7 +281,7 @@ end
 ARDOUR.config():set_hide_dummy_backend(false)
 local backend = AudioEngine:set_backend("None (Dummy)", "", "")
 assert(backend:set_device_name("Uniform White Noise") == 0)
-local s = create_session(")lua" << session.string() << R"lua(", "session", 48000)
+local s = create_session("@SESSION@", "session", 48000)
 assert(s, "no session")
 local track = s:new_audio_track(2, 2, nil, 1, "Noise", ARDOUR.PresentationInfo.max_order,
                                 ARDOUR.TrackMode.Normal, true):front()
@@ -302,7 +300,7 @@ waitFor("the track to play from disk", function()
   return track:rec_enable_control():get_value() == 0 and
          track:monitoring_control():get_value() == ARDOUR.MonitorChoice.MonitorDisk
 end)
-local plugin = ARDOUR.LuaAPI.new_plugin(s, ")lua" << kUri << R"lua(", ARDOUR.PluginType.LV2, "")
+local plugin = ARDOUR.LuaAPI.new_plugin(s, "@URI@", ARDOUR.PluginType.LV2, "")
 assert(not plugin:isnil(), "TovraSat not found")
 assert(track:add_processor_by_index(plugin, 0, nil, true) == 0, "TovraSat not added")
 assert(ARDOUR.LuaAPI.set_processor_param(plugin, 0, 90))   -- gain
@@ -317,6 +315,10 @@ s:save_state("", false, false, false, false, false)
 close_session()
 print("session saved")
 )lua";
+  lua.replace(lua.find("@SESSION@"), 9, session.string());
+  lua.replace(lua.find("@URI@"), 5, kUri);
+  const std::string script = scratch / "make-session.lua";
+  std::ofstream(script) << lua;
   std::string out;
   ASSERT_EQ(Run({"ardour7-lua", script}, out), 0) << out;
   ASSERT_NE(out.find("session saved"), std::string::npos) << out;
