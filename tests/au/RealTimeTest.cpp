@@ -1,20 +1,63 @@
-// RealTimeTest.cpp: Render allocates nothing, and a render thread runs cleanly beside a main thread
-// that sets parameters, runs idle ticks and reads the meter.
+// RealTimeTest.cpp: Render allocates nothing, takes no lock and makes no system call, and a render
+// thread runs cleanly beside a main thread that sets parameters, runs idle ticks and reads the
+// meter.
 #include <AudioToolbox/AudioUnitProperties.h>
 #include <TovraSdk/RunLoopClock.h>
 
 #include <atomic>
 #include <cmath>
+#include <mutex>
 #include <thread>
 #include <vector>
 
 #include "core/TovraSatProperties.h"
 #include "tests/au/AuTestSupport.h"
 #include "tests/support/AllocationCounter.h"
+#include "tests/support/LockCounter.h"
+#include "tests/support/SystemCallTrap.h"
 
 namespace {
 
-TEST(AuRealTime, RenderAllocatesNothing) {
+#if defined(__SANITIZE_THREAD__)
+constexpr bool kThreadSanitizer = true;
+#else
+constexpr bool kThreadSanitizer = false;
+#endif
+
+// Renders of the sizes hosts give, each after a parameter change on the render thread (as
+// automation arrives), with the input pulled from the host or rendered in place. The buffers are
+// made beforehand, as a host's are.
+class AutomatedRenders {
+ public:
+  // False at the first call that fails.
+  bool Run(host::HostedUnit& unit) {
+    for (UInt32 frames : {512u, 1u, 64u, 511u, 300u}) {
+      if (AudioUnitSetParameter(unit.Unit(), 0, kAudioUnitScope_Global, 0,
+                                static_cast<float>(frames % 100), 0) != noErr ||
+          unit.Render(mIns, mOuts, frames) != noErr ||
+          unit.Render(nullptr, mOuts, frames) != noErr) {
+        return false;
+      }
+    }
+    return true;
+  }
+
+ private:
+  std::vector<float> mIn = std::vector<float>(512, 0.7f);
+  std::vector<float> mOutL = std::vector<float>(512);
+  std::vector<float> mOutR = std::vector<float>(512);
+  const float* mIns[2] = {mIn.data(), mIn.data()};
+  float* mOuts[2] = {mOutL.data(), mOutR.data()};
+};
+
+// Bypass is switched on the main thread, between renders.
+bool Bypass(host::HostedUnit& unit) {
+  const UInt32 on = 1;
+  return AudioUnitSetProperty(unit.Unit(), kAudioUnitProperty_BypassEffect, kAudioUnitScope_Global,
+                              0, &on, 4) == noErr;
+}
+
+TEST(AuRealTime, RenderAllocatesNothingAndTakesNoLock) {
   auto unit = autest::ReadyUnit({48000.0, 512, 2, 2});
   ASSERT_TRUE(unit);
   std::vector<float> in(512, 0.7f), outL(512), outR(512);
@@ -22,28 +65,51 @@ TEST(AuRealTime, RenderAllocatesNothing) {
   float* outs[2] = {outL.data(), outR.data()};
   ASSERT_EQ(unit->Render(ins, outs, 512), noErr);
 
-  // The counter must see allocations at all, or this test could not fail.
-  const std::size_t probe = testsupport::AllocationCount();
-  ::operator delete(::operator new(8));
-  ASSERT_EQ(testsupport::AllocationCount(), probe + 1);
-
-  const std::size_t before = testsupport::AllocationCount();
-  for (UInt32 frames : {512u, 1u, 64u, 511u, 300u}) {
-    // Parameter changes on the render thread, as automation arrives.
-    ASSERT_EQ(AudioUnitSetParameter(unit->Unit(), 0, kAudioUnitScope_Global, 0,
-                                    static_cast<float>(frames % 100), 0),
-              noErr);
-    ASSERT_EQ(unit->Render(ins, outs, frames), noErr);
-    ASSERT_EQ(unit->Render(nullptr, outs, frames), noErr);
+  {
+    // The counters must see what they look for, or this test could not fail.
+    testsupport::ScopedAllocationCount allocations;
+    testsupport::ScopedLockCount locks;
+    ::operator delete(::operator new(8));
+    std::mutex mutex;
+    { const std::lock_guard<std::mutex> hold(mutex); }
+    ASSERT_EQ(allocations.Count(), 1);
+    ASSERT_EQ(locks.Count(), testsupport::LocksAreCounted() ? 1 : 0);
   }
-  const UInt32 on = 1;
-  ASSERT_EQ(AudioUnitSetProperty(unit->Unit(), kAudioUnitProperty_BypassEffect,
-                                 kAudioUnitScope_Global, 0, &on, 4),
-            noErr);
-  const std::size_t bypassBefore = testsupport::AllocationCount();
-  ASSERT_EQ(unit->Render(ins, outs, 512), noErr);
-  EXPECT_EQ(testsupport::AllocationCount(), bypassBefore);
-  EXPECT_EQ(bypassBefore, before);
+
+  for (const bool bypassed : {false, true}) {
+    SCOPED_TRACE(bypassed ? "bypassed" : "processing");
+    if (bypassed) {
+      ASSERT_TRUE(Bypass(*unit));
+    }
+    AutomatedRenders renders;
+    testsupport::ScopedAllocationCount allocations;
+    testsupport::ScopedLockCount locks;
+    ASSERT_TRUE(renders.Run(*unit));
+    EXPECT_EQ(allocations.Count(), 0);
+    EXPECT_EQ(locks.Count(), 0);
+  }
+}
+
+TEST(AuRealTime, RenderMakesNoSystemCall) {
+  if (!testsupport::SystemCallTrap::Available())
+    GTEST_SKIP() << "no seccomp filter for this machine";
+  if (kThreadSanitizer) GTEST_SKIP() << "ThreadSanitizer's runtime makes system calls of its own";
+  auto unit = autest::ReadyUnit({48000.0, 512, 2, 2});
+  ASSERT_TRUE(unit);
+  for (const bool bypassed : {false, true}) {
+    SCOPED_TRACE(bypassed ? "bypassed" : "processing");
+    if (bypassed) {
+      ASSERT_TRUE(Bypass(*unit));
+    }
+    // The first render is in the trap too: a host may start automating at once.
+    AutomatedRenders renders;
+    const testsupport::SystemCallTrap::Result result =
+        testsupport::SystemCallTrap::Run([&unit, &renders] { return renders.Run(*unit) ? 42 : 1; });
+    if (result.unavailable) GTEST_SKIP() << result.failure;
+    ASSERT_EQ(result.failure, nullptr) << result.failure;
+    EXPECT_EQ(result.systemCall, -1) << "Render made system call number " << result.systemCall;
+    EXPECT_EQ(result.exitCode, 42);  // and every render succeeded
+  }
 }
 
 TEST(AuRealTime, RenderThreadBesideParameterChangesAndIdleTicks) {
