@@ -11,7 +11,7 @@ PACKAGES=(
   xvfb xauth xdotool imagemagick portaudio19-dev
   locales
   clang-14 libclang-rt-14-dev llvm-14
-  lv2-dev liblilv-dev lilv-utils sordi jalv jackd2 ardour
+  lv2-dev liblilv-dev lilv-utils sordi jalv jackd2 ardour gdb
 )
 
 jobs() { nproc 2>/dev/null || echo 2; }
@@ -46,6 +46,58 @@ setup_packages() { # [package...] (default: PACKAGES)
 build() { # preset
   cmake --preset "$1" >/dev/null
   cmake --build --preset "$1" -j "$(jobs)"
+}
+
+# ---- The failure summary: `test` prints it last, so that a reader of CI's output sees first what
+# failed in every build tree, not the next tree's compile output.
+FAILURES=build/failures.txt
+
+# An awk function: the first lines of a failure among lines[1..count], from the first line that
+# reports one (a test's assertion, a sanitizer, a compiler error, a crash), else the last lines.
+EXCERPT_AWK='
+function excerpt(lines, count,    first, i, n) {
+  n = 8
+  first = 0
+  for (i = 1; i <= count && !first; i++)
+    if (lines[i] ~ /(: Failure$|ERROR|Sanitizer|runtime error|error:|FAILED:|terminate called|Assertion|Segmentation|FUZZ_CHECK|SUMMARY)/) first = i
+  if (!first) first = count > n ? count - n + 1 : 1
+  for (i = first; i <= count && i < first + n; i++) print "      " lines[i]
+}'
+
+# Adds to the summary a title line and the excerpt of the failure in the lines on stdin.
+note_failure() { # title
+  { echo "  $1"; awk "$EXCERPT_AWK"'{ lines[NR] = $0 } END { excerpt(lines, NR) }'; } >>"$FAILURES"
+}
+
+# Adds to the summary each test ctest ran in the preset's tree that failed, with ctest's verdict
+# (from its console output, in $2) and the first lines of the failure in the test's own output.
+note_ctest_failures() { # preset ctest-console-log
+  local log=build/$1/Testing/Temporary/LastTest.log
+  if [ ! -f "$log" ]; then
+    tail -n 8 "$2" | note_failure "$1: ctest failed and wrote no test log"
+    return
+  fi
+  awk -v tree="$1" "$EXCERPT_AWK"'
+    FNR == NR {  # the console: "  12 - Suite.Name (Failed)"
+      if (match($0, /^[ \t]*[0-9]+ - .* \(.*\)$/)) {
+        line = $0
+        sub(/^[ \t]*[0-9]+ - /, "", line)
+        name = line; sub(/ \([^(]*\)$/, "", name)
+        verdict[name] = substr(line, length(name) + 2)
+      }
+      next
+    }
+    /^[0-9]+\/[0-9]+ Test: / { test = $0; sub(/^[0-9]+\/[0-9]+ Test: /, "", test); count = 0; next }
+    /^Output:$/ { inOutput = 1; getline; next }
+    /^<end of output>$/ { inOutput = 0; next }
+    inOutput { lines[++count] = $0; next }
+    /^Test (Failed|Passed)/ && test in verdict {
+      print "  " tree ": " test " " verdict[test]
+      excerpt(lines, count)
+      delete verdict[test]
+    }
+    END { for (t in verdict) print "  " tree ": " t " " verdict[t] " (no output logged)" }
+  ' "$2" "$log" >>"$FAILURES"
 }
 
 # Only what the demo runs: the command (which brings the plug-in bundle); the tests and benchmarks
@@ -114,9 +166,20 @@ macos_check() { # [DIR]
   echo "run.sh: macos-check: ${#objects[@]} sources compiled for arm64-apple-macos11 against $1, no warnings"
 }
 
+# Builds the preset's tree and runs its tests; what failed goes into the summary.
 run_tests() { # preset
-  build "$1"
-  ctest --preset "$1" -j "$(jobs)"
+  logged_build "$1" || return 1
+  local console=build/$1/ctest-console.log
+  ctest --preset "$1" -j "$(jobs)" 2>&1 | tee "$console" && return 0
+  note_ctest_failures "$1" "$console"
+  return 1
+}
+
+logged_build() { # preset
+  mkdir -p "build/$1"
+  build "$1" 2>&1 | tee "build/$1/build.log" && return 0
+  note_failure "$1: the build failed" <"build/$1/build.log"
+  return 1
 }
 
 # Builds the libFuzzer targets (fuzz preset) and runs each for $1 seconds on its committed seeds
@@ -126,7 +189,10 @@ run_tests() { # preset
 fuzz() { # seconds
   local seconds=$1 status=0
   cmake --preset fuzz >/dev/null
-  cmake --build --preset fuzz -j "$(jobs)" --target fuzzers
+  if ! cmake --build --preset fuzz -j "$(jobs)" --target fuzzers 2>&1 | tee build/fuzz/build.log; then
+    note_failure "fuzz: the build failed" <build/fuzz/build.log
+    return 1
+  fi
   # llvm-symbolizer turns the sanitizers' addresses into file:line.
   local symbolizer
   symbolizer=$(command -v llvm-symbolizer-14 || command -v llvm-symbolizer || true)
@@ -147,6 +213,7 @@ fuzz() { # seconds
     else
       echo "fuzz $name: FAILED, see $log and $crashes" >&2
       grep -E 'ERROR|FUZZ_CHECK|SUMMARY|runtime error' "$log" | head -5 >&2
+      note_failure "fuzz: $name (see $log and $crashes)" <"$log"
       status=1
     fi
   done
@@ -156,8 +223,14 @@ fuzz() { # seconds
 # The soak test for $1 seconds in the given preset's build.
 soak() { # seconds preset
   cmake --preset "$2" >/dev/null
-  cmake --build --preset "$2" -j "$(jobs)" --target soak_tests
-  TOVRASAT_SOAK_SECONDS=$1 "build/$2/tests/soak/soak_tests"
+  local log=build/$2/soak.log
+  if ! cmake --build --preset "$2" -j "$(jobs)" --target soak_tests 2>&1 | tee "$log"; then
+    note_failure "soak ($2): the build failed" <"$log"
+    return 1
+  fi
+  TOVRASAT_SOAK_SECONDS=$1 "build/$2/tests/soak/soak_tests" 2>&1 | tee "$log" && return 0
+  note_failure "soak ($2): soak_tests failed (see $log)" <"$log"
+  return 1
 }
 
 cmd=${1:-}
@@ -169,7 +242,9 @@ case "$cmd" in
     export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1"
     export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
     status=0
-    build release || status=1   # the tree that demo and bench run from must build too
+    mkdir -p build
+    : >"$FAILURES"
+    logged_build release || status=1   # the tree that demo and bench run from must build too
     run_tests dev || status=1
     run_tests asan-ubsan || status=1
     run_tests tsan || status=1
@@ -177,6 +252,11 @@ case "$cmd" in
     # that stops building or crashes at once fails here.
     (export TSAN_OPTIONS="halt_on_error=1"; soak 30 tsan) || status=1
     fuzz 3 || status=1
+    if [ $status -ne 0 ]; then
+      echo
+      echo "run.sh test FAILED; what failed, per build tree (the full logs are in build/):"
+      cat "$FAILURES"
+    fi
     exit $status
     ;;
   fuzz)

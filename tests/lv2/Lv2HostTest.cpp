@@ -3,23 +3,29 @@
 #include <gtest/gtest.h>
 #include <sndfile.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <iostream>
 #include <sstream>
 
+#include "tests/lv2/DebuggedHost.h"
 #include "tests/lv2/HostEnvironment.h"
 #include "tests/lv2/HostProcess.h"
 #include "tests/lv2/JackServer.h"
+#include "tests/lv2/ThreadStacks.h"
 
 namespace {
 
 namespace fs = std::filesystem;
+using lv2test::DebuggedHost;
 using lv2test::HostEnvironment;
 using lv2test::HostProcess;
 using lv2test::JackServer;
 using lv2test::TempDir;
+using lv2test::ThreadStacks;
 using namespace std::chrono_literals;
 
 constexpr const char* kUri = "http://morvika.com/plugins/tovrasat";
@@ -75,11 +81,19 @@ TEST_F(Lv2Host, Lv2infoListsThePluginItsPortsRangesAndPreset) {
   }
 }
 
+// Only the LV2 specification's own bundles (those lv2-dev installs) are the schemas: other
+// plug-ins installed on the machine bring their own extension properties, which the schemas do
+// not define, and their errors would fail a check of our files.
 TEST_F(Lv2Host, TurtleValidatesAgainstTheLv2Schemas) {
+  std::string files;
+  ASSERT_EQ(Run({"dpkg", "-L", "lv2-dev"}, files), 0) << files;
   std::vector<std::string> args{"sord_validate"};
-  for (const auto& entry : fs::recursive_directory_iterator("/usr/lib/lv2")) {
-    if (entry.path().extension() == ".ttl") args.push_back(entry.path().string());
+  std::istringstream lines(files);
+  for (std::string line; std::getline(lines, line);) {
+    if (line.starts_with("/usr/lib/lv2/") && line.ends_with(".ttl")) args.push_back(line);
   }
+  ASSERT_NE(std::find(args.begin(), args.end(), "/usr/lib/lv2/core.lv2/lv2core.ttl"), args.end())
+      << "lv2-dev installs no LV2 core schema\n" << files;
   for (const char* file : {"manifest.ttl", "TovraSat.ttl", "presets.ttl"}) {
     args.push_back((fs::path(TOVRASAT_LV2_BUNDLE) / file).string());
   }
@@ -335,9 +349,50 @@ print("session saved")
   }
   EXPECT_TRUE(stateSaved);
 
-  const std::string exported = scratch / "export.wav";
-  ASSERT_EQ(Run({"ardour7-export", "-b", "float", "-o", exported, session, "session"}, out), 0)
-      << out;
+  // Ardour 7.3 itself may crash or deadlock in its export code, with or without a plug-in (see
+  // ThreadStacks). Each export runs under gdb on a fresh copy of the saved session, and only a
+  // failure whose stacks show none of our code taking part is tried again.
+  constexpr int kExportAttempts = 4;
+  const auto started = std::chrono::steady_clock::now();
+  std::string exported;
+  for (int attempt = 1; exported.empty(); ++attempt) {
+    const fs::path copy = scratch / ("export-" + std::to_string(attempt));
+    fs::create_directories(copy);
+    fs::copy(session, copy / "session", fs::copy_options::recursive);
+    const std::string wav = (copy / "export.wav").string();
+    DebuggedHost ardour({"ardour7-export", "-b", "float", "-o", wav, (copy / "session").string(),
+                         "session"},
+                        env, THREAD_STACKS_SCRIPT);
+    ASSERT_TRUE(ardour.Started()) << "gdb did not start";
+    // Loading the session (and gdb reading Ardour's symbols) is slow on a busy machine; the
+    // export of a short take that follows is not.
+    ardour.WaitFor("* Writing ", 90s);
+    const DebuggedHost::End end = ardour.Finish(30s);
+    if (end == DebuggedHost::End::kExited) {
+      ASSERT_EQ(ardour.Status(), 0) << ardour.Output();
+      exported = wav;
+      break;
+    }
+    ASSERT_NE(end, DebuggedHost::End::kLost) << "gdb gave no account of ardour7-export\n"
+                                             << ardour.Output();
+    const bool crashed = end == DebuggedHost::End::kCrashed;
+    const ThreadStacks stacks = ThreadStacks::Parse(ardour.Output());
+    const ThreadStacks::Verdict verdict = crashed ? stacks.TriageCrash() : stacks.TriageStall();
+    const std::string failure = std::string("ardour7-export ") +
+                                (crashed ? "crashed" : "stalled") + " (attempt " +
+                                std::to_string(attempt) + "): " + verdict.reason;
+    ASSERT_TRUE(verdict.hostFault) << failure << "\n" << ardour.Output();
+    ASSERT_LT(attempt, kExportAttempts) << failure << "; no attempt left\n" << ardour.Output();
+    ASSERT_LT(std::chrono::steady_clock::now() - started, 150s)
+        << failure << "; no time left for another attempt\n"
+        << ardour.Output();
+    // The stacks the retry was judged by (a verdict of the host's needs them), for whoever
+    // reads a passing test's output.
+    const std::size_t judged = ardour.Output().rfind("thread stacks:");
+    std::cout << "[ RETRY    ] " << failure << "\n"
+              << ardour.Output().substr(judged == std::string::npos ? 0 : judged) << std::endl;
+    RecordProperty("ardour_export_retries", attempt);
+  }
 
   const std::vector<float> take = ReadTake(session / "interchange" / "session" / "audiofiles");
   ASSERT_GE(take.size(), 2u * 24000) << "Ardour recorded no take";
