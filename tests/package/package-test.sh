@@ -90,17 +90,19 @@ step "LV2: lv2ls lists $uri from /usr/lib/lv2; lv2apply rendered $(stat -c %s lv
 
 page=$(run man -w tovrasat) || die "man -w tovrasat finds no page"
 [ "$page" = /usr/share/man/man1/tovrasat.1.gz ] || die "man -w tovrasat gives $page"
-run bash -c 'source /usr/share/bash-completion/bash_completion &&
-  _completion_loader tovrasat && complete -p tovrasat' | grep -q _tovrasat ||
+# The loader answers 124 ("try again") when it has loaded a completion.
+run bash -c 'source /usr/share/bash-completion/bash_completion
+  _completion_loader tovrasat; complete -p tovrasat' 2>/dev/null | grep -q _tovrasat ||
   die "bash-completion does not load the completion of tovrasat"
 step "man -w tovrasat: $page; bash completion loads"
 
 cd /
 mv "$away" "$build"
-step "dpkg --purge tovrasat"
-DEBIAN_FRONTEND=noninteractive apt-get remove -y -qq tovrasat >"$work/apt.log" 2>&1 ||
-  die "apt-get remove failed: $(tail -5 "$work/apt.log")"
-dpkg --purge tovrasat >/dev/null
+step "apt-get purge tovrasat"
+DEBIAN_FRONTEND=noninteractive apt-get purge -y -qq tovrasat >"$work/apt.log" 2>&1 ||
+  die "apt-get purge failed: $(tail -5 "$work/apt.log")"
+dpkg-query -W -f='${Status}' tovrasat 2>/dev/null | grep -qv 'not-installed' &&
+  die "tovrasat is still known to dpkg after the purge"
 left=()
 while IFS= read -r p; do
   grep -qxF "$p" "$work/before" && continue
