@@ -36,6 +36,10 @@ restore() {
   rm -rf "$work"
 }
 trap restore EXIT
+# Interrupted too: exiting through the EXIT trap.
+trap 'exit 130' INT
+trap 'exit 143' TERM
+trap 'exit 129' HUP
 step() { echo "package-test: $*"; }
 die() {
   echo "package-test: FAILED: $*" >&2
