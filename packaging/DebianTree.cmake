@@ -12,6 +12,24 @@ foreach(copy IN LISTS copies)
   file(CREATE_LINK ${target} ${copy} SYMBOLIC)
 endforeach()
 
+# Both bundles carry the same editor images: the LV2 bundle's link to the component's.
+set(lv2_resources ${root}/lib/lv2/TovraSat.lv2/Resources)
+set(component_resources ${root}/lib/tovrasat/TovraSat.component/Contents/Resources)
+file(GLOB images LIST_DIRECTORIES false ${lv2_resources}/*.png)
+foreach(image IN LISTS images)
+  get_filename_component(name ${image} NAME)
+  set(twin ${component_resources}/${name})
+  if(EXISTS ${twin} AND NOT IS_SYMLINK ${twin})
+    file(SHA256 ${image} a)
+    file(SHA256 ${twin} b)
+    if(a STREQUAL b)
+      file(RELATIVE_PATH target ${lv2_resources} ${twin})
+      file(REMOVE ${image})
+      file(CREATE_LINK ${target} ${image} SYMBOLIC)
+    endif()
+  endif()
+endforeach()
+
 # The copyright file holds the licence; a second copy of it is not wanted.
 file(REMOVE ${root}/share/doc/tovrasat/LICENSE)
 

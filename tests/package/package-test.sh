@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # The Debian package on this machine, as a user meets it: lintian finds no error; installed with
-# apt-get and with the build tree renamed away, the command renders the same bytes as the build
-# tree's, LV2 hosts find the plug-in in the system path, man finds the page and bash the
-# completion; purged, it leaves no file behind. The machine is left as it was found, also when a
+# apt-get and with the build tree renamed away, the command renders the same bytes and draws the
+# same editor as the build tree's, LV2 hosts find the plug-in in the system path, man finds the
+# page and bash the completion; purged, it leaves no file behind. The machine is left as it was found, also when a
 # step fails: the build tree is renamed back and the package purged.
 # usage (as root, from run.sh package-test, after run.sh package): package-test.sh DEB
 set -euo pipefail
@@ -56,6 +56,8 @@ release=$build/release/tools/tovrasat
 in=$work/demo/demo-input.wav
 settings=(--gain 60 --trim -3 --48v off -q)
 "$release" render "$in" "$work/built.wav" "${settings[@]}"
+shot=(--scale 1.25 --gain 60 --meter-db -4)
+"$release" snapshot "$work/built.png" "${shot[@]}" >/dev/null
 
 # What the package holds, and which of its paths were here before (shared folders).
 dpkg-deb --fsys-tarfile "$deb" | tar -t | sed 's,^\./,/,; s,/$,,' | grep -v '^$' >"$work/contents"
@@ -83,6 +85,10 @@ grep -q "from /usr/lib/tovrasat/TovraSat.component" <<<"$version" ||
 run tovrasat render "$in" installed.wav "${settings[@]}" || die "the installed command's render failed"
 cmp -s installed.wav "$work/built.wav" || die "the installed render differs from the build tree's"
 step "render: the same $(stat -c %s installed.wav) bytes as the build tree's"
+# The editor drawn from the installed bundle, with the system's font it links: the same picture.
+run tovrasat snapshot installed.png "${shot[@]}" >/dev/null || die "the installed command's snapshot failed"
+cmp -s installed.png "$work/built.png" || die "the installed editor draws otherwise than the build tree's"
+step "snapshot: the same $(stat -c %s installed.png) bytes as the build tree's"
 
 run lv2ls | grep -qx "$uri" || die "lv2ls does not list $uri"
 run lv2info "$uri" | grep -q 'file:///usr/lib/lv2/TovraSat.lv2/' ||
