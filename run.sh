@@ -12,6 +12,7 @@ PACKAGES=(
   locales
   clang-14 libclang-rt-14-dev llvm-14
   lv2-dev liblilv-dev lilv-utils sordi jalv jackd2 ardour gdb
+  dpkg-dev file lintian man-db bash-completion
 )
 
 jobs() { nproc 2>/dev/null || echo 2; }
@@ -100,11 +101,12 @@ note_ctest_failures() { # preset ctest-console-log
   ' "$2" "$log" >>"$FAILURES"
 }
 
-# Only what the demo runs: the command (which brings the plug-in bundle); the tests and benchmarks
-# build under test and bench. Each step of the demo is one line below.
+# Only what the demo runs: the command (which brings the plug-in bundle) and the LV2 bundle (so
+# that lv2apply and LV2 hosts work right after); the tests and benchmarks build under test and
+# bench. Each step of the demo is one line below.
 demo() {
   cmake --preset release >/dev/null
-  cmake --build --preset release -j "$(jobs)" --target tovrasat
+  cmake --build --preset release -j "$(jobs)" --target tovrasat tovrasat_lv2
   local T=build/release/tools/tovrasat
   "$T" demo demo-out
   # The editor as a user would see it at the demo's Gain 60 % setting, smallest and largest.
@@ -164,6 +166,30 @@ macos_check() { # [DIR]
   done
   [ $bad -eq 0 ] || return 1
   echo "run.sh: macos-check: ${#objects[@]} sources compiled for arm64-apple-macos11 against $1, no warnings"
+}
+
+# tovrasat_<version>_amd64.deb in the checkout: the Release build's install rules packed by CPack
+# (dependencies from dpkg-shlibdeps, binaries stripped). Builds only what the package holds.
+package() {
+  cmake --preset release >/dev/null
+  cmake --build --preset release -j "$(jobs)" --target tovrasat tovrasat_lv2
+  rm -rf build/release/package
+  rm -f tovrasat_*_*.deb
+  if ! cpack --config build/release/CPackConfig.cmake -B build/release/package >build/release/cpack.log 2>&1; then
+    cat build/release/cpack.log >&2
+    echo "run.sh: the package could not be made" >&2
+    return 1
+  fi
+  cp build/release/package/tovrasat_*.deb .
+  local deb
+  deb=$(ls tovrasat_*.deb)
+  echo "$deb: $(du -k "$deb" | cut -f1) KiB; $(dpkg-deb -f "$deb" Depends)"
+}
+
+# The package installed on this machine and purged again (as root; see tests/package/package-test.sh).
+package_test() {
+  package
+  tests/package/package-test.sh tovrasat_*.deb
 }
 
 # Builds the preset's tree and runs its tests; what failed goes into the summary.
@@ -282,6 +308,8 @@ case "$cmd" in
     done
     ;;
   demo) setup; demo ;;
+  package) setup; package ;;
+  package-test) setup; package_test ;;
   macos-check) macos_check "${2:-}" ;;
   install-lv2)
     # The LV2 bundle into the user's LV2 folder, where Ardour, Carla, Reaper and jalv look.
@@ -294,7 +322,7 @@ case "$cmd" in
     echo "TovraSat.lv2 installed in $HOME/.lv2"
     ;;
   *)
-    echo "usage: ./run.sh setup|build|test|bench|demo|install-lv2|fuzz [SECONDS]|soak [SECONDS]|macos-check [DIR]" >&2
+    echo "usage: ./run.sh setup|build|test|bench|demo|package|package-test|install-lv2|fuzz [SECONDS]|soak [SECONDS]|macos-check [DIR]" >&2
     exit 2
     ;;
 esac

@@ -24,13 +24,23 @@ std::string PluginHost::LocateBundle(const std::string& explicitPath) {
   if (!explicitPath.empty()) return explicitPath;
   if (const char* env = std::getenv("TOVRASAT_COMPONENT"); env != nullptr && *env != '\0')
     return env;
+  // The executable's real path, symbolic links resolved: a link on PATH finds the same bundle.
   std::error_code ec;
   const fs::path exe = fs::read_symlink("/proc/self/exe", ec);
-  if (!ec) {
-    const fs::path beside = exe.parent_path().parent_path() / "TovraSat.component";
-    if (fs::exists(beside / "Contents" / "Info.plist", ec)) return beside.string();
-  }
-  return TOVRASAT_DEFAULT_COMPONENT;
+  return BundleFor(ec ? fs::path() : exe);
+}
+
+std::string PluginHost::BundleFor(const std::filesystem::path& executable) {
+  const fs::path dir = executable.parent_path();
+  std::error_code ec;
+  const fs::path built = dir.parent_path() / "TovraSat.component";
+  if (!dir.empty() && fs::exists(built / "Contents" / "Info.plist", ec)) return built.string();
+  // Where the install puts it; also when missing, so the message names where it belongs.
+  return (dir / InstalledBundle()).lexically_normal().string();
+}
+
+const char* PluginHost::InstalledBundle() {
+  return TOVRASAT_INSTALLED_COMPONENT;
 }
 
 std::shared_ptr<host::ComponentBundle> PluginHost::LoadBundle(const std::string& path,

@@ -7,6 +7,7 @@
 #include "host/HostedUnit.h"
 #include "tools/AudioFile.h"
 
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -53,9 +54,14 @@ class PluginHost {
   static constexpr OSType kManufacturer = 0x4D72766B;  // 'Mrvk'
 
   // The bundle to load: explicitPath when given, else $TOVRASAT_COMPONENT when set, else
-  // TovraSat.component in the folder above the executable's (where the build puts both), else
-  // the path the build configured.
+  // BundleFor this process's executable.
   static std::string LocateBundle(const std::string& explicitPath);
+  // The bundle beside an executable: TovraSat.component in the folder above the executable's
+  // (where the build puts both) when there, else InstalledBundle relative to its folder.
+  static std::string BundleFor(const std::filesystem::path& executable);
+  // The installed bundle's path relative to the installed command's folder
+  // ("../lib/tovrasat/TovraSat.component").
+  static const char* InstalledBundle();
 
   // Loads the bundle through its Info.plist. Null with a one-line text on failure.
   static std::shared_ptr<host::ComponentBundle> LoadBundle(const std::string& path,

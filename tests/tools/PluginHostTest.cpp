@@ -9,6 +9,7 @@
 
 #include <cmath>
 #include <filesystem>
+#include <fstream>
 
 namespace {
 
@@ -154,12 +155,46 @@ TEST(TovrasatPluginHost, LocateBundlePrefersTheOptionThenTheEnvironment) {
   EXPECT_EQ(PluginHost::LocateBundle("/opt/T.component"), "/opt/T.component");
   EXPECT_EQ(PluginHost::LocateBundle(""), "/env/T.component");
   ::setenv("TOVRASAT_COMPONENT", "", 1);
-  // The test program is not beside a bundle: the build's own path.
-  EXPECT_EQ(PluginHost::LocateBundle(""), TOVRASAT_REAL_COMPONENT);
+  // Neither given: the search beside the running program (the test program's real path).
+  EXPECT_EQ(PluginHost::LocateBundle(""),
+            PluginHost::BundleFor(std::filesystem::read_symlink("/proc/self/exe")));
   if (old != nullptr)
     ::setenv("TOVRASAT_COMPONENT", saved.c_str(), 1);
   else
     ::unsetenv("TOVRASAT_COMPONENT");
+}
+
+// The command finds its bundle with no option or variable both where the build puts the two and
+// where an install does, wherever either tree is moved; with none there, the message names the
+// installed place, never a build-tree path compiled in.
+TEST(TovrasatPluginHost, BundleForFindsTheBuiltOrInstalledBundle) {
+  namespace fs = std::filesystem;
+  struct Case {
+    std::string exe;       // the program, relative to a scratch folder
+    std::string bundle;    // the bundle made there, empty for none
+    std::string expected;  // BundleFor's answer, relative to the scratch folder
+  };
+  const auto installedFrom = [](const std::string& dir) {
+    return (fs::path(dir) / PluginHost::InstalledBundle()).lexically_normal().string();
+  };
+  const std::string installed = installedFrom("bin");
+  const Case cases[] = {
+      {"tools/tovrasat", "TovraSat.component", "TovraSat.component"},  // the build tree
+      {"bin/tovrasat", installed, installed},                          // installed
+      {"bin/tovrasat", "", installed},                                 // missing: named still
+      // A bundle in the program's own folder is neither layout.
+      {"tools/tovrasat", "tools/TovraSat.component", installedFrom("tools")},
+  };
+  for (const Case& c : cases) {
+    const testsupport::TempDir scratch;
+    ASSERT_FALSE(scratch.Path().empty());
+    if (!c.bundle.empty()) {
+      fs::create_directories(scratch.Path() / c.bundle / "Contents");
+      std::ofstream(scratch.Path() / c.bundle / "Contents" / "Info.plist") << "<plist/>";
+    }
+    EXPECT_EQ(PluginHost::BundleFor(scratch.Path() / c.exe), (scratch.Path() / c.expected).string())
+        << c.exe << " with '" << c.bundle << "'";
+  }
 }
 
 }  // namespace

@@ -1,0 +1,134 @@
+# bash completion for tovrasat: commands, options, their values, preset names and file names.
+
+# The user presets' names, from the folder the command keeps them in.
+_tovrasat_presets() {
+    local dir
+    if [[ ${XDG_DATA_HOME-} == /* ]]; then
+        dir=$XDG_DATA_HOME/TovraSat/Presets
+    else
+        dir=$HOME/.local/share/TovraSat/Presets
+    fi
+    local f names=(Default)
+    for f in "$dir"/*.tovrapreset; do
+        [[ -f $f ]] || continue
+        f=${f##*/}
+        names+=("${f%.tovrapreset}")
+    done
+    local IFS=$'\n'
+    COMPREPLY=($(compgen -W "${names[*]}" -- "$cur"))
+}
+
+_tovrasat() {
+    local cur prev words cword
+    _init_completion || return
+
+    # The command and, for presets, its subcommand; options may come before either.
+    local i command= sub= args=0 ended=
+    for ((i = 1; i < cword; i++)); do
+        if [[ ! $ended ]]; then
+            case ${words[i]} in
+                --) ended=1 && continue ;;
+                --component | --gain | --trim | --48v | --bypass | --in-gain | --preset | \
+                    --block | --format | --type | --oversample | --out-dir | --suffix | --scale | \
+                    --meter-db | --clip | --out)
+                    ((i++)) && continue ;;
+                -*) continue ;;
+            esac
+        fi
+        if [[ -z $command ]]; then
+            command=${words[i]}
+        elif [[ $command == presets && -z $sub ]]; then
+            sub=${words[i]}
+        else
+            ((args++))
+        fi
+    done
+
+    if [[ ! $ended ]]; then
+        case $prev in
+            --component)
+                _filedir -d
+                return
+                ;;
+            --48v | --bypass)
+                COMPREPLY=($(compgen -W 'on off' -- "$cur"))
+                return
+                ;;
+            --format)
+                COMPREPLY=($(compgen -W 'f32 s24 s16' -- "$cur"))
+                return
+                ;;
+            --type)
+                COMPREPLY=($(compgen -W 'wav flac ogg aiff caf w64 rf64 au' -- "$cur"))
+                return
+                ;;
+            --oversample)
+                COMPREPLY=($(compgen -W '1 2 4 8' -- "$cur"))
+                return
+                ;;
+            --scale)
+                COMPREPLY=($(compgen -W '1 1.25 1.5 1.75' -- "$cur"))
+                return
+                ;;
+            --preset)
+                _tovrasat_presets
+                return
+                ;;
+            --out-dir)
+                _filedir -d
+                return
+                ;;
+            --out)
+                _filedir wav
+                return
+                ;;
+            --gain | --trim | --in-gain | --block | --suffix | --meter-db | --clip)
+                return # a number or a text: nothing to offer
+                ;;
+        esac
+    fi
+
+    local audio='@(wav|WAV|flac|FLAC|ogg|OGG|oga|aif|aiff|AIF|AIFF|aifc|caf|w64|rf64|au|snd)'
+    if [[ $cur == -* && ! $ended ]]; then
+        local options='--component --help'
+        case $command in
+            '') options+=' --version' ;;
+            render)
+                options+=' --gain --trim --48v --bypass --in-gain --preset --block --format
+                    --no-dither --type --oversample --out-dir --suffix --quiet -q --'
+                ;;
+            presets) [[ $sub == save ]] && options+=' --gain --trim --48v' ;;
+            snapshot)
+                options+=' --scale --gain --trim --48v --bypass --preset --meter-db --clip'
+                ;;
+            editor) options+=' --out --scale --no-audio' ;;
+        esac
+        COMPREPLY=($(compgen -W "$options" -- "$cur"))
+        return
+    fi
+
+    case $command in
+        '')
+            COMPREPLY=($(compgen -W 'render info presets snapshot editor demo' -- "$cur"))
+            ;;
+        render)
+            # Inputs are audio files or folders of them; OUT may be any new name.
+            if ((args == 1)); then
+                _filedir
+            else
+                _filedir "$audio"
+            fi
+            ;;
+        presets)
+            if [[ -z $sub ]]; then
+                COMPREPLY=($(compgen -W 'list show save delete' -- "$cur"))
+            elif [[ $sub == show || $sub == delete || $sub == save ]] && ((args == 0)); then
+                _tovrasat_presets
+            fi
+            ;;
+        snapshot) ((args == 0)) && _filedir png ;;
+        editor) ((args == 0)) && _filedir "$audio" ;;
+        demo) ((args == 0)) && _filedir -d ;;
+    esac
+} &&
+    complete -F _tovrasat tovrasat
