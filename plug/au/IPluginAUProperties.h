@@ -44,6 +44,8 @@ struct IPluginAU::Properties {
     bool mTakesShorter = false;
   };
 
+  // Every property the wrapper knows, one row each.
+  static const Row kRows[];
   // The row of a property, null for one the wrapper does not know. Threads: any.
   static const Row* Find(AudioUnitPropertyID id);
 

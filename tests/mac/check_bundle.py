@@ -23,6 +23,7 @@ import plistlib
 import re
 import subprocess
 import sys
+from xml.parsers.expat import ExpatError
 
 LLVM = "/usr/lib/llvm-14/bin"
 
@@ -248,13 +249,14 @@ def check_arch(module, arch, stubs, c_names, expected_exports, view_class):
             fault(f"{arch}: loads {d}, which the SDK has no stub for")
     owners = stubs.all_defined(arch)
     defined = {d: stubs.defined_by(d, arch) for d in dylibs}
-    flat, bound = set(), {}
+    flat, bound, misplaced = set(), {}, set()
     for library, symbol in binds(module, arch):
         if library in ("flat-namespace", "weak"):
             flat.add(symbol)
             if symbol in owners:
                 fault(f"{arch}: {symbol} is left to flat lookup but {', '.join(owners[symbol])} "
                       f"defines it")
+                misplaced.add(symbol)
             continue
         install = libraries.get(library)
         bound.setdefault(library, set()).add(symbol)
@@ -262,7 +264,7 @@ def check_arch(module, arch, stubs, c_names, expected_exports, view_class):
             fault(f"{arch}: {symbol} is bound to {library}, which does not define it")
     names = demangle(sorted(flat))
     kinds = {}
-    for symbol in sorted(flat):
+    for symbol in sorted(flat - misplaced):
         kind = kind_of_flat(symbol, names.get(symbol, symbol), c_names)
         if kind is None:
             fault(f"{arch}: {symbol} ({names.get(symbol, symbol)}) is left to flat lookup but "
@@ -307,7 +309,7 @@ def check_plist(bundle):
     try:
         with open(path, "rb") as f:
             info = plistlib.load(f)
-    except (OSError, plistlib.InvalidFileException, ValueError) as error:
+    except (OSError, plistlib.InvalidFileException, ValueError, ExpatError) as error:
         fault(f"Info.plist does not parse: {error}")
         return None, None
     executable = info.get("CFBundleExecutable")
