@@ -44,13 +44,15 @@ RESOURCES = ["Roboto-Regular.ttf", "tovra_plate.png", "tovra_plate@2x.png", "cap
              "cap_big@2x.png", "cap_small.png", "cap_small@2x.png"]
 VIEW_METHODS = ["interfaceVersion", "uiViewForAudioUnit:withSize:"]
 
-# C library symbols that no header declares: the compiler's stack protector, the linker's lazy
-# binder and thread-local bootstrap (all libSystem's).
-C_LIBRARY_INSERTED = {"___stack_chk_fail", "___stack_chk_guard", "dyld_stub_binder",
+# C library symbols that no header declares: the compiler's stack protector and x86_64 memset of
+# zero, the linker's lazy binder and thread-local bootstrap (all libSystem's).
+C_LIBRARY_INSERTED = {"___stack_chk_fail", "___stack_chk_guard", "___bzero", "dyld_stub_binder",
                       "__tlv_bootstrap"}
-# The compiler runtime's functions that macOS ships in libSystem.
+# The compiler runtime (libSystem's, or libclang_rt.osx.a, which a Mac's clang links in): integer
+# helpers, stack probes, OS version and CPU feature checks.
 COMPILER_RUNTIME = re.compile(
-    r"^(___chkstk_darwin|___(u?(div|mod)|mul|ashl|ashr|lshr)[sdt]i3|___(fix|float)\w+)$")
+    r"^(___chkstk_darwin|___(u?(div|mod)|mul|ashl|ashr|lshr)[sdt]i3|___(fix|float)\w+"
+    r"|___is(Platform|OS)VersionAtLeast|___cpu_indicator_init|___cpu_model|___cpu_features2)$")
 CXX_RAW = re.compile(r"^(___cxa_\w+|___gxx_personality_v0|__Unwind_\w+|___dynamic_cast)$")
 CXX_DEMANGLED = re.compile(
     r"^((typeinfo|typeinfo name|vtable|VTT) for )?(std::|__cxxabiv1::|operator new|operator delete)")
@@ -148,10 +150,26 @@ class Stubs:
             out |= self.defined_by(child, arch, seen)
         return out
 
+    def public(self, arch):
+        """The frameworks' own libraries, those of usr/lib, and what they re-export: not helper
+        libraries inside a framework's folder (libValidationCapsule.dylib), which nobody links."""
+        roots = [n for n in self.own
+                 if n.startswith("/usr/lib/") or re.search(r"/(\w+)\.framework/(Versions/\w+/)?\1$", n)]
+        reached, stack = set(), roots
+        while stack:
+            library = stack.pop()
+            if library not in reached:
+                reached.add(library)
+                stack.extend(self.reexports.get(library, {}).get(arch, []))
+        return reached
+
     def all_defined(self, arch):
-        """Symbol -> the libraries that define it."""
+        """Symbol -> the public libraries that define it."""
         owners = {}
+        public = self.public(arch)
         for library, symbols in self.own.items():
+            if library not in public:
+                continue
             for symbol in symbols.get(arch, ()):
                 owners.setdefault(symbol, []).append(library)
         return owners
@@ -204,7 +222,9 @@ def short_name(install_name):
 def kind_of_flat(symbol, demangled, c_names):
     if CXX_RAW.match(symbol) or CXX_DEMANGLED.match(demangled):
         return "C++ library"
-    if symbol in C_LIBRARY_INSERTED or (symbol.startswith("_") and symbol[1:] in c_names):
+    # x86_64 binds some C functions under a variant name (stat$INODE64).
+    base = symbol.split("$")[0]
+    if symbol in C_LIBRARY_INSERTED or (base.startswith("_") and base[1:] in c_names):
         return "C library"
     if COMPILER_RUNTIME.match(symbol):
         return "compiler runtime"
@@ -249,7 +269,7 @@ def check_arch(module, arch, stubs, c_names, expected_exports, view_class):
             fault(f"{arch}: loads {d}, which the SDK has no stub for")
     owners = stubs.all_defined(arch)
     defined = {d: stubs.defined_by(d, arch) for d in dylibs}
-    flat, bound, misplaced = set(), {}, set()
+    flat, bound, misplaced, kinds_unbound = set(), {}, set(), []
     for library, symbol in binds(module, arch):
         if library in ("flat-namespace", "weak"):
             flat.add(symbol)
@@ -262,6 +282,16 @@ def check_arch(module, arch, stubs, c_names, expected_exports, view_class):
         bound.setdefault(library, set()).add(symbol)
         if install is None or symbol not in defined.get(install, set()):
             fault(f"{arch}: {symbol} is bound to {library}, which does not define it")
+    # An undefined symbol that nothing binds would read as zero at run time. Only the compiler
+    # runtime's own data may be referenced so (directly, as the static libclang_rt.osx.a that a
+    # Mac's clang links in provides it; this link has no such archive).
+    undefined = set(run(f"{LLVM}/llvm-nm", "-u", "-j", f"--arch={arch}", module).split())
+    bound_anyhow = flat | set().union(*bound.values()) if bound else flat
+    for symbol in sorted(undefined - bound_anyhow):
+        if COMPILER_RUNTIME.match(symbol):
+            kinds_unbound.append(symbol)
+        else:
+            fault(f"{arch}: {symbol} is undefined and bound to nothing")
     names = demangle(sorted(flat))
     kinds = {}
     for symbol in sorted(flat - misplaced):
@@ -301,6 +331,9 @@ def check_arch(module, arch, stubs, c_names, expected_exports, view_class):
     for kind in sorted(kinds):
         print(f"{arch}: flat lookup, {kind} ({len(kinds[kind])}): "
               + " ".join(kinds[kind]))
+    if kinds_unbound:
+        print(f"{arch}: compiler runtime left for a Mac's static runtime library: "
+              + " ".join(kinds_unbound))
     print(f"{arch}: exports: {' '.join(sorted(exports))}; {view_class} in the class list")
 
 
