@@ -121,7 +121,6 @@ macos_check_arch() { # arch out-dir sdk-name
     return 1
   fi
   local want="Mach-O 64-bit $arch object"
-  [ "$arch" = x86_64 ] && want="Mach-O 64-bit x86_64 object"
   for o in "${objects[@]}"; do
     file -b "$out/$o" | grep -q "^$want" || { echo "run.sh: $o is no $arch Mach-O object" >&2; bad=1; }
   done
