@@ -35,12 +35,14 @@ if(resource_files)
   set(copy_resources COMMAND ${CMAKE_COMMAND} -E copy_if_different ${resource_files} ${contents}/Resources)
 endif()
 set(sign)
+set(signed "")
 if(TOVRASAT_CODESIGN)
   set(sign COMMAND ${TOVRASAT_CODESIGN} --force --sign - --timestamp=none $<TARGET_BUNDLE_DIR:tovrasat_module>)
+  set(signed " and signing it ad hoc")
 endif()
 add_custom_command(TARGET tovrasat_module POST_BUILD
   COMMAND ${CMAKE_COMMAND} -E make_directory ${contents}/Resources
   ${copy_resources}
   ${sign}
-  COMMENT "Copying the resources into TovraSat.component and signing it ad hoc"
+  COMMENT "Copying the resources into TovraSat.component${signed}"
   VERBATIM)
