@@ -200,12 +200,17 @@ class IPluginAU : public IPluginAPIBase, public IPluginProcessor {
     void* mUserData;
   };
 
-  // Get and info in one: data null asks for size and writability only, with no side effects.
-  OSStatus DoGetProperty(AudioUnitPropertyID id, AudioUnitScope scope, AudioUnitElement element,
-                         UInt32& size, Boolean& writable, void* data);
+  // The property table and its handlers (IPluginAUProperties.h).
+  struct Properties;
+
+  // Get and info in one, from the property's table row: data null asks for size and writability
+  // only, with no side effects.
+  OSStatus ReadProperty(AudioUnitPropertyID id, AudioUnitScope scope, AudioUnitElement element,
+                        UInt32& size, Boolean& writable, void* data);
   OSStatus SetStreamFormat(AudioUnitScope scope, AudioUnitElement element,
                            const AudioStreamBasicDescription& format);
-  OSStatus MakeConnection(AudioUnitScope scope, const AudioUnitConnection& connection);
+  // In global or input scope (the table checks it).
+  OSStatus MakeConnection(const AudioUnitConnection& connection);
   void NotifyPropertyListeners(AudioUnitPropertyID id, AudioUnitScope scope);
   void SendParamEvent(AudioUnitEventType type, int paramIdx);
   void AssessInputConnections();
@@ -216,6 +221,11 @@ class IPluginAU : public IPluginAPIBase, public IPluginProcessor {
   void FillParameterInfo(int paramIdx, AudioUnitParameterInfo& info);
   int ClumpIDForGroup(const char* group);
   OSStatus PullInputs(const AudioTimeStamp* stamp, UInt32 frames) noexcept;
+  // Points the output bus's channels at the host's buffers (or the scratch area where the host
+  // left a buffer null).
+  void AttachOutputBuffers(BusChannels& out, UInt32 frames, AudioBufferList& ioData) noexcept;
+  // The processing that the last bus of the connected run of output buses triggers.
+  void ProcessConnectedOutputs(UInt32 outputBus, UInt32 frames) noexcept;
   void UpdateTimeInfo() noexcept;
 
   AudioComponentInstance mInstance = nullptr;
