@@ -1,5 +1,5 @@
-// TovraSatLv2: binds TovraSat to the LV2 wrapper: made by its Audio Unit factory, metered by its
-// idle tick.
+// TovraSatLv2: binds TovraSat to the LV2 wrapper: made by its Audio Unit factory, its meter
+// ports ticked by the audio it processed.
 #include "core/TovraSatLv2.h"
 
 #include "core/TovraSat.h"
@@ -10,10 +10,20 @@
 namespace tovrasat {
 namespace {
 
-void ReadMeter(const plug::IPluginAU& plug, float& meterDb, float& lamp) {
-  const auto& tovrasat = static_cast<const TovraSat&>(plug);
-  meterDb = tovrasat.mMeterDb;
-  lamp = tovrasat.mClipLed;
+// The render thread's own readings, so the editor's meter keeps the shared ones.
+void TickMeter(plug::IPluginAU& plug, float& meterDb, float& lamp) noexcept {
+  float peak = 0.0f;
+  bool clipped = false;
+  static_cast<TovraSat&>(plug).mCrusher.takeRenderReadings(peak, clipped);
+  TovraSat::AdvanceMeter(peak, clipped, meterDb, lamp);
+}
+
+void StartEditorMeter(plug::IPluginAU& plug, float meterDb, float lamp) {
+  auto& tovrasat = static_cast<TovraSat&>(plug);
+  tovrasat.mCrusher.peak.exchange(0.0f, std::memory_order_relaxed);
+  tovrasat.mCrusher.clip.exchange(false, std::memory_order_relaxed);
+  tovrasat.mMeterDb = meterDb;
+  tovrasat.mClipLed = lamp;
 }
 
 }  // namespace
@@ -30,7 +40,7 @@ plug::Lv2Turtle::Names Lv2Names() {
 
 const LV2_Descriptor* Lv2Descriptor() {
   static const plug::Lv2PluginDescriptor record = plug::IPluginLV2::MakeDescriptor(
-      {kLv2PluginUri, &plug::IPluginAUFactory<TovraSat>::Factory, &ReadMeter});
+      {kLv2PluginUri, &plug::IPluginAUFactory<TovraSat>::Factory, &TickMeter, &StartEditorMeter});
   return &record.descriptor;
 }
 

@@ -281,6 +281,15 @@ std::string Lv2Turtle::Plugin(const Names& names, const IPluginAU& plug) {
   out += "    lv2:symbol \"overload\" ;\n    lv2:name \"Overload Lamp\" ;\n";
   out += "    lv2:default 0.0 ;\n    lv2:minimum 0.0 ;\n    lv2:maximum 1.0 ;\n";
   close();
+  open(ports.Notify());
+  out += "    a lv2:OutputPort, atom:AtomPort ;\n";
+  out += "    lv2:index " + std::to_string(ports.Notify()) + " ;\n";
+  out += "    lv2:symbol \"notify\" ;\n    lv2:name \"Notifications\" ;\n";
+  out += "    atom:bufferType atom:Sequence ;\n";
+  out += "    atom:supports state:StateChanged ;\n";
+  // Hosts that only connect audio and control ports (lv2apply) still run the plug-in.
+  out += "    lv2:portProperty lv2:connectionOptional ;\n";
+  close();
   out += " .\n";
 
   // The one state property: the plug-in's state chunk, as saved sessions and the presets hold it.
