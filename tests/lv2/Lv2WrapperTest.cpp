@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <functional>
 
 #include "lv2/instance-access/instance-access.h"
 #include "lv2/ui/ui.h"
@@ -219,6 +220,79 @@ TEST(Lv2State, WithoutAUridMapStateIsUnavailableButAudioWorks) {
   EXPECT_EQ(inst.Restore(store), LV2_STATE_ERR_NO_FEATURE);
   EXPECT_TRUE(store.properties.empty());
   inst.Activate();
+  FillSine(inst, 64, 0.5f);
+  inst.Run(64);
+  EXPECT_NE(inst.Out(0)[10], 0.0f);
+}
+
+// The host learns of what only the state chunk holds (the editor's size, the preset name) from
+// a state:StateChanged notice on the notification port, once per change, in the run after the
+// UI's idle saw it; never for what it did itself (ports, restoring a state).
+TEST(Lv2Notify, EditorOnlyChangesAreAnnouncedOnceAndHostChangesNever) {
+  Instance inst;
+  ASSERT_TRUE(inst.Ok());
+  inst.Activate();
+  inst.Run(64);
+  EXPECT_EQ(inst.StateChangedNotices(), 0);  // an empty sequence at first
+
+  StateStore warm;
+  {
+    Instance other;
+    ASSERT_TRUE(other.Ok());
+    other.Plug().mEditorScale = 1.75f;
+    other.Plug().mPresetName = "From The Host";
+    ASSERT_EQ(other.Save(warm), LV2_STATE_SUCCESS);
+  }
+  struct Step {
+    const char* what;
+    std::function<void(Instance&)> change;
+    int notices;
+  };
+  const Step steps[] = {
+      {"nothing", [](Instance&) {}, 0},
+      {"the editor's size", [](Instance& i) { i.Plug().mEditorScale = 1.5f; }, 1},
+      {"the same size again", [](Instance& i) { i.Plug().mEditorScale = 1.5f; }, 0},
+      {"a preset chosen in the editor",
+       [](Instance& i) { i.Plug().ApplyPreset("Warm", tovrapresets::Values{60.0, -2.0, false}); },
+       1},
+      {"the preset's name alone", [](Instance& i) { i.Plug().mPresetName = "Warm 2"; }, 1},
+      {"a control port",
+       [](Instance& i) {
+         i.Control(kGain) = 33.0f;
+         i.Run(16);
+       },
+       0},
+      {"a state the host restored",
+       [&warm](Instance& i) { ASSERT_EQ(i.Restore(warm), LV2_STATE_SUCCESS); }, 0},
+  };
+  for (const Step& step : steps) {
+    step.change(inst);
+    inst.Wrapper().NoteStateChanges();  // the UI's idle
+    inst.Run(64);
+    EXPECT_EQ(inst.StateChangedNotices(), step.notices) << step.what;
+    for (int i = 0; i < 5; ++i) {
+      inst.Run(64);
+      EXPECT_EQ(inst.StateChangedNotices(), 0) << step.what << ": not on every run";
+    }
+  }
+}
+
+TEST(Lv2Notify, ANoticeWithoutRoomWaitsForARunWithRoom) {
+  Instance inst;
+  ASSERT_TRUE(inst.Ok());
+  inst.Activate();
+  inst.Plug().mEditorScale = 1.25f;
+  inst.Wrapper().NoteStateChanges();
+  inst.notifyCapacity = sizeof(LV2_Atom_Sequence_Body) + 8;  // an empty sequence and no more
+  inst.Run(64);
+  EXPECT_EQ(inst.StateChangedNotices(), 0);
+  inst.notifyCapacity = 256;
+  inst.Run(64);
+  EXPECT_EQ(inst.StateChangedNotices(), 1);
+  // A port the host left unconnected is not written; the plug-in still runs.
+  inst.Connect(inst.Wrapper().Ports().Notify(), nullptr);
+  inst.Plug().mEditorScale = 1.0f;
+  inst.Wrapper().NoteStateChanges();
   FillSine(inst, 64, 0.5f);
   inst.Run(64);
   EXPECT_NE(inst.Out(0)[10], 0.0f);
