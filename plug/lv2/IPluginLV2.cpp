@@ -343,19 +343,16 @@ void IPluginLV2::NoteStateChanges() {
   mStateChanges.fetch_add(1, std::memory_order_relaxed);
 }
 
-void IPluginLV2::Tick(Timer& timer) {
-  mPlug->OnTimer(timer);
-}
-
 void IPluginLV2::ClaimIdle() {
   if (mIdleTick != nullptr) return;
   mIdleTick = Timer::Create(
-      CFRunLoopGetMain(), [this](Timer& timer) { Tick(timer); }, IPluginAU::kIdleTimerMs);
+      CFRunLoopGetMain(), [this](Timer& timer) { mPlug->OnTimer(timer); },
+      IPluginAU::kIdleTimerMs);
   if (mIdleTick == nullptr) return;
   // Host changes queued while no editor was open would reach the new editor after its current
   // values (and the newest of them may have been dropped from a full queue): one tick without
   // an editor delivers them to nobody. The meter starts where the ports are.
-  Tick(*mIdleTick);
+  mPlug->OnTimer(*mIdleTick);
   if (mBinding.startEditorMeter != nullptr) {
     mBinding.startEditorMeter(*mPlug, MeterDb(), Lamp());
   }

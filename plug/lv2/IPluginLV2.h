@@ -90,9 +90,11 @@ class IPluginLV2 {
   // meter starts again at rest. Threads: not while rendering.
   void Activate();
   void Deactivate();
-  // Processes frames in slices of the plug-in's block size. In-place buffers are fine: inputs
-  // are widened into the plug-in's scratch before anything is written. No allocation, no lock,
-  // no file or system call, no exception. Threads: render.
+  // Processes frames in slices of the plug-in's block size, cut also where a meter tick ends,
+  // then writes the report ports and the notification port (an empty sequence, or one notice
+  // when the editor-only state changed). In-place buffers are fine: inputs are widened into the
+  // plug-in's scratch before anything is written. No allocation, no lock, no file or system
+  // call, no exception. Threads: render.
   void Run(uint32_t frames) noexcept;
 
   // State: the plug-in's state chunk, stored as one atom:Chunk property. Restoring refuses a
@@ -121,7 +123,6 @@ class IPluginLV2 {
  private:
   IPluginLV2(const Lv2Binding& binding, AudioComponentPlugInInterface* instance, IPluginAU* plug);
 
-  void Tick(Timer& timer);
   void TakeControlInputs(bool all) noexcept;
   // The frame at which the meter's tick number `tick` ends.
   uint64_t TickEnd(uint64_t tick) const noexcept;
