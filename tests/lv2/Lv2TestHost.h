@@ -187,7 +187,8 @@ class Instance {
   LV2_URID mSequence = mUrids.Map(LV2_ATOM__Sequence);
   LV2_URID mObject = mUrids.Map(LV2_ATOM__Object);
   LV2_URID mStateChanged = mUrids.Map(LV2_STATE__StateChanged);
-  alignas(LV2_Atom_Sequence) unsigned char mNotify[sizeof(LV2_Atom) + 256]{};
+  // Atom buffers are 64-bit aligned, as hosts give them (events hold 64-bit times).
+  alignas(LV2_Atom_Event) unsigned char mNotify[sizeof(LV2_Atom) + 256]{};
 };
 
 }  // namespace lv2test
