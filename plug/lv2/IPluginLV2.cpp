@@ -346,8 +346,7 @@ void IPluginLV2::NoteStateChanges() {
 void IPluginLV2::ClaimIdle() {
   if (mIdleTick != nullptr) return;
   mIdleTick = Timer::Create(
-      CFRunLoopGetMain(), [this](Timer& timer) { mPlug->OnTimer(timer); },
-      IPluginAU::kIdleTimerMs);
+      CFRunLoopGetMain(), [this](Timer& timer) { mPlug->OnTimer(timer); }, IPluginAU::kIdleTimerMs);
   if (mIdleTick == nullptr) return;
   // Host changes queued while no editor was open would reach the new editor after its current
   // values (and the newest of them may have been dropped from a full queue): one tick without

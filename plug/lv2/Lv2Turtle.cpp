@@ -102,8 +102,8 @@ const Lv2Unit* UnitOf(const IParam& param) {
   static constexpr struct {
     const char* label;
     const Lv2Unit* unit;
-  } kByLabel[] = {{"%", &kPercent},          {"dB", &kDecibels},      {"Hz", &kHertz},
-                  {"ms", &kMilliseconds},    {"Seconds", &kSeconds},  {"degrees", &kDegrees}};
+  } kByLabel[] = {{"%", &kPercent},       {"dB", &kDecibels},     {"Hz", &kHertz},
+                  {"ms", &kMilliseconds}, {"Seconds", &kSeconds}, {"degrees", &kDegrees}};
   for (const auto& entry : kByLabel) {
     if (std::strcmp(param.GetLabel(), entry.label) == 0) return entry.unit;
   }

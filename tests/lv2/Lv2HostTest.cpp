@@ -302,7 +302,6 @@ print("listed")
   }
 }
 
-
 // A stereo take of Ardour's own, joined from the mono files Ardour records one per channel.
 std::vector<float> ReadTake(const fs::path& audioFiles) {
   fs::path left;

@@ -136,8 +136,7 @@ TEST(Lv2Meter, TicksEveryTwentyMillisecondsOfFramesAtTheInstancesRate) {
   const float last = at(4 * kTick).meter;
   for (int t = 5; t <= 9; ++t) {
     EXPECT_FLOAT_EQ(at(t * kTick).meter, last - 3.0f * static_cast<float>(t - 4)) << t;
-    EXPECT_NEAR(at(t * kTick).lamp, std::max(1.0f - 0.15f * static_cast<float>(t - 3), 0.0f),
-                1e-6f)
+    EXPECT_NEAR(at(t * kTick).lamp, std::max(1.0f - 0.15f * static_cast<float>(t - 3), 0.0f), 1e-6f)
         << t;
   }
 }

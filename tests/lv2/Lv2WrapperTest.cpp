@@ -253,7 +253,9 @@ TEST(Lv2Notify, EditorOnlyChangesAreAnnouncedOnceAndHostChangesNever) {
       {"the editor's size", [](Instance& i) { i.Plug().mEditorScale = 1.5f; }, 1},
       {"the same size again", [](Instance& i) { i.Plug().mEditorScale = 1.5f; }, 0},
       {"a preset chosen in the editor",
-       [](Instance& i) { i.Plug().ApplyPreset("Warm", tovrapresets::Values{60.0, -2.0, false}); },
+       [](Instance& i) {
+         i.Plug().ApplyPreset("Warm", tovrapresets::Values{60.0, -2.0, false});
+       },
        1},
       {"the preset's name alone", [](Instance& i) { i.Plug().mPresetName = "Warm 2"; }, 1},
       {"a control port",
