@@ -108,12 +108,16 @@ void TovraSat::OnReset() {
   SetLatency(0);
 }
 
+void TovraSat::AdvanceMeter(float peak, bool clipped, float& meterDb, float& clipLed) noexcept {
+  const float level = peak > kSilentPeak ? 20.0f * std::log10(peak) : kMeterFloorDb;
+  meterDb = std::max(level, meterDb - kMeterFallDbPerTick);
+  clipLed = clipped ? 1.0f : std::max(clipLed - kClipLedFadePerTick, 0.0f);
+}
+
 void TovraSat::OnIdle() {
   const float peak = mCrusher.peak.exchange(0.0f, std::memory_order_relaxed);
-  const float level = peak > kSilentPeak ? 20.0f * std::log10(peak) : kMeterFloorDb;
-  mMeterDb = std::max(level, mMeterDb - kMeterFallDbPerTick);
   const bool clipped = mCrusher.clip.exchange(false, std::memory_order_relaxed);
-  mClipLed = clipped ? 1.0f : std::max(mClipLed - kClipLedFadePerTick, 0.0f);
+  AdvanceMeter(peak, clipped, mMeterDb, mClipLed);
   if (plug::gfx::IGfx* ui = GetUI()) {
     if (plug::gfx::IControl* meter = ui->GetControlWithTag(kMeterCtrlTag)) {
       meter->SetDirty(false, plug::gfx::IControl::kNoValIdx);

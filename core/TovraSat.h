@@ -50,6 +50,10 @@ class TovraSat final : public plug::IPluginAU {
   // Meter fall-off and clip-lamp fade from the chain's readings; redraws an open meter.
   // Threads: main.
   void OnIdle() override;
+  // One meter tick: the level of peak (dBFS) where it is above meterDb, else meterDb falling by
+  // at most 3 dB; the clip lamp lit by a clip, else fading by 0.15. The editor's idle tick and
+  // meters that follow the audio share it. Threads: any; no allocation, no system call.
+  static void AdvanceMeter(float peak, bool clipped, float& meterDb, float& clipLed) noexcept;
   // Threads: render. No allocation, no lock, no system call, no exception.
   void ProcessBlock(double** inputs, double** outputs, int nFrames) noexcept override;
   // Current parameters and sample rate to the chain, which is cleared; latency 0.

@@ -286,6 +286,15 @@ void Crusher::publish(float localPeak, bool localClip) noexcept {
                                      std::memory_order_relaxed)) {
   }
   if (localClip) clip.store(true, std::memory_order_relaxed);
+  renderPeak = std::max(renderPeak, localPeak);
+  renderClip = renderClip || localClip;
+}
+
+void Crusher::takeRenderReadings(float& peakOut, bool& clipOut) noexcept {
+  peakOut = renderPeak;
+  clipOut = renderClip;
+  renderPeak = 0.0f;
+  renderClip = false;
 }
 
 }  // namespace tovrasat

@@ -20,7 +20,9 @@ namespace tovrasat {
 //
 // Threads: `setParams`, `prepare` and `process` on one thread at a time (the render thread, or
 // the main thread while not rendering); `peak` and `clip` are shared with the main thread,
-// which exchanges them with 0 and false.
+// which exchanges them with 0 and false. `renderPeak` and `renderClip` hold the same readings for
+// a reader on the render thread itself (meters that must follow the audio, not a clock), so
+// neither reader takes what the other has not seen.
 class Crusher {
  public:
   // The fixed engine settings that give the plug-in its sound.
@@ -54,6 +56,9 @@ class Crusher {
   // exchange by the main thread, so a peak raised after a read waits for the next one.
   std::atomic<float> peak{0.0f};
   std::atomic<bool> clip{false};
+  // Threads: render only; raised with `peak` and `clip`, taken by `takeRenderReadings`.
+  float renderPeak = 0.0f;
+  bool renderClip = false;
 
   static_assert(std::atomic<float>::is_always_lock_free);
   static_assert(std::atomic<bool>::is_always_lock_free);
@@ -83,6 +88,10 @@ class Crusher {
   // floating-point settings), without the copies where the chain is settled. Threads: render.
   void process(const double* const* inputs, double* const* outputs, int nFrames) noexcept;
 
+  // The largest peak and whether a clip came since the last call, then clears both. Leaves
+  // `peak` and `clip` alone. Threads: render (or main while not rendering).
+  void takeRenderReadings(float& peakOut, bool& clipOut) noexcept;
+
  private:
   // True when bypass fade, trim glide (towards trimTarget, 10^(trimDb / 20)) and engine are
   // settled, so the block can run as one loop.
@@ -91,7 +100,8 @@ class Crusher {
   template <class Sample>
   void processSettled(const Sample* inL, const Sample* inR, Sample* outL, Sample* outR, int nFrames,
                       float& localPeak, bool& localClip) noexcept;
-  // Raises the shared peak (compare-and-swap, relaxed) and sets the clip flag.
+  // Raises the shared peak (compare-and-swap, relaxed) and sets the clip flag, and the same for
+  // the render-thread readings.
   void publish(float localPeak, bool localClip) noexcept;
 };
 

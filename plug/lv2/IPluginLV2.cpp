@@ -1,4 +1,4 @@
-// IPluginLV2: ports, run, state and the idle hand-over between the instance's thread and the UI.
+// IPluginLV2: ports, run with its meter ticks and notifications, state, and the UI's idle tick.
 #include "plug/lv2/IPluginLV2.h"
 
 #include <CoreFoundation/CFRunLoop.h>
@@ -9,8 +9,9 @@
 #include <limits>
 #include <new>
 #include <string>
+#include <utility>
 
-#include "lv2/atom/atom.h"
+#include "lv2/atom/util.h"
 #include "lv2/buf-size/buf-size.h"
 #include "lv2/options/options.h"
 #include "plug/EParamSource.h"
@@ -19,6 +20,9 @@
 
 namespace plug {
 namespace {
+
+// The meter ticks at the Audio Unit's idle rate, in frames of audio instead of wall time.
+constexpr double kMeterTicksPerSecond = 1000.0 / IPluginAU::kIdleTimerMs;
 
 IPluginLV2* Self(LV2_Handle handle) {
   return static_cast<IPluginLV2*>(handle);
@@ -104,7 +108,10 @@ Lv2PluginDescriptor IPluginLV2::MakeDescriptor(const Lv2Binding& binding) {
 
 std::unique_ptr<IPluginLV2> IPluginLV2::Create(const Lv2Binding& binding, double sampleRate,
                                                const LV2_Feature* const* features) {
-  if (binding.factory == nullptr || binding.uri == nullptr || !(sampleRate > 0.0)) return nullptr;
+  if (binding.factory == nullptr || binding.uri == nullptr || !(sampleRate > 0.0) ||
+      !std::isfinite(sampleRate)) {
+    return nullptr;
+  }
   AudioComponentPlugInInterface* instance = binding.factory(nullptr);
   if (instance == nullptr) return nullptr;
   // As an Audio Unit host does: the instance handed to Open is the interface itself, which is
@@ -120,8 +127,8 @@ std::unique_ptr<IPluginLV2> IPluginLV2::Create(const Lv2Binding& binding, double
     instance->Close(instance);
     return nullptr;
   }
-  // The Audio Unit entry started the plug-in's idle timer on the main run loop, which nobody
-  // pumps in an LV2 host without our UI: this instance ticks it itself.
+  // The Audio Unit entry started the plug-in's idle timer on the main run loop: in an LV2 host
+  // it only runs while our UI holds it, and run ticks the meter ports.
   plug->DestroyTimer();
   if (!plug->LegalIO(self->mPorts.nInputs, self->mPorts.nOutputs)) return nullptr;
 
@@ -129,13 +136,18 @@ std::unique_ptr<IPluginLV2> IPluginLV2::Create(const Lv2Binding& binding, double
   if (self->mMap != nullptr) {
     self->mStateKey = self->mMap->map(self->mMap->handle, self->mStateKeyUri.c_str());
     self->mChunkType = self->mMap->map(self->mMap->handle, LV2_ATOM__Chunk);
+    self->mSequenceType = self->mMap->map(self->mMap->handle, LV2_ATOM__Sequence);
+    self->mObjectType = self->mMap->map(self->mMap->handle, LV2_ATOM__Object);
+    self->mStateChangedType = self->mMap->map(self->mMap->handle, LV2_STATE__StateChanged);
   }
   plug->SetSampleRate(sampleRate);
+  self->mSampleRate = sampleRate;
+  self->mNextTickFrame = self->TickEnd(1);
+  self->mEditorStateSeen = self->EditorState();
   const int maxBlock = MaxBlockFromOptions(features, self->mMap);
   if (maxBlock > 0) plug->SetBlockSize(std::min(maxBlock, kLargestMaxBlock));
   plug->SetChannelConnections(kInput, 0, self->mPorts.nInputs, true);
   plug->SetChannelConnections(kOutput, 0, self->mPorts.nOutputs, true);
-  self->StartIdleThread();
   return self;
 }
 
@@ -156,7 +168,7 @@ IPluginLV2::IPluginLV2(const Lv2Binding& binding, AudioComponentPlugInInterface*
 }
 
 IPluginLV2::~IPluginLV2() {
-  StopIdleThread();
+  mIdleTick.reset();
   mInstance->Close(mInstance);
 }
 
@@ -175,6 +187,8 @@ void IPluginLV2::ConnectPort(uint32_t port, void* data) noexcept {
     mMeterOut = static_cast<float*>(data);
   } else if (p == mPorts.Lamp()) {
     mLampOut = static_cast<float*>(data);
+  } else if (p == mPorts.Notify()) {
+    mNotifyOut = static_cast<LV2_Atom_Sequence*>(data);
   }
 }
 
@@ -198,6 +212,15 @@ void IPluginLV2::Activate() {
   TakeControlInputs(true);
   mPlug->OnActivate(true);
   mPlug->OnReset();
+  // The meter starts again at rest; readings from before the reset are dropped with one tick.
+  mFramesDone = 0;
+  mTicksDone = 0;
+  mNextTickFrame = TickEnd(1);
+  TickMeter();
+  mRunMeterDb = kMeterFloorDb;
+  mRunLamp = 0.0f;
+  mMeterDb.store(mRunMeterDb, std::memory_order_relaxed);
+  mLamp.store(mRunLamp, std::memory_order_relaxed);
 }
 
 void IPluginLV2::Deactivate() {
@@ -209,7 +232,10 @@ void IPluginLV2::Run(uint32_t frames) noexcept {
   const int block = std::max(mPlug->GetBlockSize(), 1);
   uint32_t done = 0;
   while (done < frames) {
-    const int n = static_cast<int>(std::min<uint32_t>(frames - done, static_cast<uint32_t>(block)));
+    // Slices also end where a meter tick does, so each tick reads exactly its own frames.
+    const uint64_t toTick = mNextTickFrame - mFramesDone;
+    const int n = static_cast<int>(std::min<uint64_t>(
+        std::min<uint32_t>(frames - done, static_cast<uint32_t>(block)), toTick));
     for (std::size_t c = 0; c < mAudioIn.size(); ++c) {
       // AttachBuffers only reads inputs; the plug-in's interface is not const-correct.
       mInSlice[c] = mAudioIn[c] != nullptr ? const_cast<float*>(mAudioIn[c]) + done : nullptr;
@@ -221,10 +247,53 @@ void IPluginLV2::Run(uint32_t frames) noexcept {
     mPlug->AttachBuffers(kOutput, 0, mPorts.nOutputs, mOutSlice.data(), n);
     mPlug->ProcessBuffers(0.0f, n);
     done += static_cast<uint32_t>(n);
+    mFramesDone += static_cast<uint64_t>(n);
+    if (mFramesDone == mNextTickFrame) {
+      TickMeter();
+      ++mTicksDone;
+      mNextTickFrame = TickEnd(mTicksDone + 1);
+    }
   }
   if (mLatencyOut != nullptr) *mLatencyOut = static_cast<float>(mPlug->GetLatency());
-  if (mMeterOut != nullptr) *mMeterOut = MeterDb();
-  if (mLampOut != nullptr) *mLampOut = Lamp();
+  if (mMeterOut != nullptr) *mMeterOut = mRunMeterDb;
+  if (mLampOut != nullptr) *mLampOut = mRunLamp;
+  mMeterDb.store(mRunMeterDb, std::memory_order_relaxed);
+  mLamp.store(mRunLamp, std::memory_order_relaxed);
+  WriteNotifications();
+}
+
+uint64_t IPluginLV2::TickEnd(uint64_t tick) const noexcept {
+  const auto end = static_cast<uint64_t>(
+      std::llround(static_cast<double>(tick) * mSampleRate / kMeterTicksPerSecond));
+  return std::max(end, tick);  // at least a frame per tick, whatever the rate
+}
+
+void IPluginLV2::TickMeter() noexcept {
+  if (mBinding.tickMeter != nullptr) mBinding.tickMeter(*mPlug, mRunMeterDb, mRunLamp);
+}
+
+void IPluginLV2::WriteNotifications() noexcept {
+  if (mNotifyOut == nullptr) return;
+  // The host set the atom's size to the space it gave us; an empty sequence needs its body.
+  const uint32_t capacity = mNotifyOut->atom.size;
+  if (capacity < sizeof(LV2_Atom_Sequence_Body) || mSequenceType == 0) return;
+  mNotifyOut->atom.type = mSequenceType;
+  lv2_atom_sequence_clear(mNotifyOut);
+  const uint32_t changes = mStateChanges.load(std::memory_order_relaxed);
+  if (changes == mStateChangesSent) return;
+  struct {
+    LV2_Atom_Event event;
+    LV2_Atom_Object_Body object;
+  } notice{};
+  notice.event.time.frames = 0;
+  notice.event.body.type = mObjectType;
+  notice.event.body.size = sizeof(LV2_Atom_Object_Body);
+  notice.object.id = 0;
+  notice.object.otype = mStateChangedType;
+  // Too little space: the notice waits for a run with more.
+  if (lv2_atom_sequence_append_event(mNotifyOut, capacity, &notice.event) != nullptr) {
+    mStateChangesSent = changes;
+  }
 }
 
 LV2_State_Status IPluginLV2::SaveState(LV2_State_Store_Function store, LV2_State_Handle handle) {
@@ -254,47 +323,42 @@ LV2_State_Status IPluginLV2::RestoreState(LV2_State_Retrieve_Function retrieve,
   // Otherwise judged as the Audio Unit judges its class-info data.
   if (mPlug->UnserializeState(chunk, 0) == 0) return LV2_STATE_ERR_UNKNOWN;
   mPlug->OnRestoreState();
+  // The host made this change itself: nothing to announce.
+  mEditorStateSeen = EditorState();
   return LV2_STATE_SUCCESS;
 }
 
-void IPluginLV2::Tick(Timer& timer) {
-  mPlug->OnTimer(timer);
-  if (mBinding.readMeter == nullptr) return;
-  float meterDb = kMeterFloorDb;
-  float lamp = 0.0f;
-  mBinding.readMeter(*mPlug, meterDb, lamp);
-  mMeterDb.store(meterDb, std::memory_order_relaxed);
-  mLamp.store(lamp, std::memory_order_relaxed);
+std::vector<unsigned char> IPluginLV2::EditorState() const {
+  IByteChunk chunk;
+  if (!mPlug->SerializeState(chunk)) return {};
+  const auto params = static_cast<int>(kParamBytes) * mPorts.nParams;
+  if (chunk.Size() <= params) return {};
+  return {chunk.GetData() + params, chunk.GetData() + chunk.Size()};
 }
 
-void IPluginLV2::StartIdleThread() {
-  mIdleStop.store(false, std::memory_order_relaxed);
-  mIdleThread = std::thread([this] {
-    // The tick lives on this thread's own run loop, so it never meets the main loop's timers.
-    std::unique_ptr<Timer> timer = Timer::Create(
-        CFRunLoopGetCurrent(), [this](Timer& t) { Tick(t); }, IPluginAU::kIdleTimerMs);
-    while (!mIdleStop.load(std::memory_order_acquire)) {
-      CFRunLoopRunInMode(kCFRunLoopDefaultMode, IPluginAU::kIdleTimerMs / 1000.0, true);
-    }
-  });
-}
-
-void IPluginLV2::StopIdleThread() {
-  if (!mIdleThread.joinable()) return;
-  mIdleStop.store(true, std::memory_order_release);
-  mIdleThread.join();
+void IPluginLV2::NoteStateChanges() {
+  std::vector<unsigned char> now = EditorState();
+  if (now == mEditorStateSeen) return;
+  mEditorStateSeen = std::move(now);
+  mStateChanges.fetch_add(1, std::memory_order_relaxed);
 }
 
 void IPluginLV2::ClaimIdle() {
-  if (mIdleClaimed) return;
-  StopIdleThread();
-  mIdleClaimed = true;
+  if (mIdleTick != nullptr) return;
+  mIdleTick = Timer::Create(
+      CFRunLoopGetMain(), [this](Timer& timer) { mPlug->OnTimer(timer); }, IPluginAU::kIdleTimerMs);
+  if (mIdleTick == nullptr) return;
+  // Host changes queued while no editor was open would reach the new editor after its current
+  // values (and the newest of them may have been dropped from a full queue): one tick without
+  // an editor delivers them to nobody. The meter starts where the ports are.
+  mPlug->OnTimer(*mIdleTick);
+  if (mBinding.startEditorMeter != nullptr) {
+    mBinding.startEditorMeter(*mPlug, MeterDb(), Lamp());
+  }
 }
 
 void IPluginLV2::ReleaseIdle() {
-  if (!mIdleClaimed) return;
-  mIdleClaimed = false;
-  StartIdleThread();
+  mIdleTick.reset();
 }
 
 }  // namespace plug

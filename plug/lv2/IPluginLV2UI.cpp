@@ -89,11 +89,8 @@ std::unique_ptr<IPluginLV2UI> IPluginLV2UI::Create(LV2UI_Write_Function write,
     AUEventListenerAddEventType(self->mListener, nullptr, &event);
   }
 
-  // The idle tick moves to this thread before the editor exists, so the two never race.
+  // The idle tick starts before the editor exists, so the editor starts from current values.
   instance->ClaimIdle();
-  self->mTick = Timer::Create(
-      CFRunLoopGetMain(), [instance](Timer& timer) { instance->Tick(timer); },
-      IPluginAU::kIdleTimerMs);
   void* window = plug.OpenWindow(parent);
   if (window == nullptr || plug.GetUI() == nullptr) return nullptr;  // the destructor undoes it
   self->mWidth = plug.GetUI()->WindowWidth();
@@ -112,14 +109,15 @@ IPluginLV2UI::IPluginLV2UI(IPluginLV2& instance, LV2UI_Write_Function write,
 IPluginLV2UI::~IPluginLV2UI() {
   if (mListener != nullptr) AUListenerDispose(mListener);
   mInstance.Plug().CloseWindow();
-  mTick.reset();
   mInstance.ReleaseIdle();
+  mInstance.NoteStateChanges();  // a change in the editor's last moments is not lost
 }
 
 int IPluginLV2UI::Idle() {
   CFRunLoopRunInMode(kCFRunLoopDefaultMode, 0.0, false);
   const gfx::IGfx* ui = mInstance.Plug().GetUI();
   if (ui == nullptr) return 1;  // the editor closed itself (its window was destroyed)
+  mInstance.NoteStateChanges();
   if (ui->WindowWidth() != mWidth || ui->WindowHeight() != mHeight) {
     mWidth = ui->WindowWidth();
     mHeight = ui->WindowHeight();

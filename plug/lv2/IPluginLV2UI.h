@@ -6,7 +6,6 @@
 #include <memory>
 
 #include "lv2/ui/ui.h"
-#include "plug/Timer.h"
 
 namespace plug {
 
@@ -15,12 +14,13 @@ class IPluginLV2;
 // The editor talks to the plug-in object itself (instance access), as it does in an Audio Unit
 // host: values it sets are the plug-in's at once, and its gestures, heard as the plug-in's
 // parameter events, become port writes (and touch grabs where the host offers ui:touch). Host
-// changes reach it through the plug-in's own queue, on the idle tick that this UI takes over
-// while it is open (see IPluginLV2), so the host's port echoes are not needed.
+// changes reach it through the plug-in's own queue, on the idle tick that this UI holds while it
+// is open (see IPluginLV2), so the host's port echoes are not needed.
 //
 // The host's idle call pumps the main run loop, which drives the X11 view (its connection and
-// frame timer) and the idle tick. When the editor's size changes (its size button), the host is
-// told through ui:resize. Without instance access or a parent window there is nothing to show:
+// frame timer) and the idle tick, and looks for editor-only state changes (size, preset name)
+// to announce. When the editor's size changes (its size button), the host is told through
+// ui:resize. Without instance access or a parent window there is nothing to show:
 // instantiation fails cleanly. Threads: the host's UI thread, which must be the main thread.
 class IPluginLV2UI {
  public:
@@ -51,7 +51,6 @@ class IPluginLV2UI {
   const LV2UI_Resize* mResize = nullptr;
   const LV2UI_Touch* mTouch = nullptr;
   AUEventListenerRef mListener = nullptr;
-  std::unique_ptr<Timer> mTick;
   int mWidth = 0;
   int mHeight = 0;
 };

@@ -5,8 +5,8 @@ namespace plug {
 
 // One control input per parameter (port number = parameter index), then the audio inputs and
 // outputs, then three control outputs: the latency (samples), the output meter (dBFS) and the
-// overload lamp (0 to 1). Hosts save port numbers in their sessions, so new ports only ever go
-// at the end. Threads: any.
+// overload lamp (0 to 1), then an atom output for notifications to the host. Hosts save port
+// numbers in their sessions, so new ports only ever go at the end. Threads: any.
 struct Lv2PortLayout {
   int nParams = 0;
   int nInputs = 0;
@@ -17,7 +17,8 @@ struct Lv2PortLayout {
   int Latency() const { return nParams + nInputs + nOutputs; }
   int Meter() const { return Latency() + 1; }
   int Lamp() const { return Latency() + 2; }
-  int NPorts() const { return Latency() + 3; }
+  int Notify() const { return Latency() + 3; }
+  int NPorts() const { return Latency() + 4; }
 };
 
 }  // namespace plug

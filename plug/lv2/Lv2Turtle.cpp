@@ -1,10 +1,12 @@
 // Lv2Turtle: manifest.ttl, the plug-in's description and its presets, from the parameters.
 #include "plug/lv2/Lv2Turtle.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
 #include "plug/IParam.h"
 #include "plug/au/IPluginAU.h"
@@ -37,57 +39,98 @@ std::string Uri(const std::string& uri) {
   return "<" + uri + ">";
 }
 
+// An LV2 unit and how hosts show a value in it. Hosts take the rendering from the units
+// vocabulary, which many machines lack (it comes with the LV2 development files): without it
+// Ardour shows Gain as "10.00" with no "%". The bundle therefore states the same rendering itself.
+struct Lv2Unit {
+  const char* curie;
+  const char* label;
+  const char* render;
+  const char* symbol;
+};
+
+constexpr Lv2Unit kPercent{"units:pc", "percent", "%f%%", "%"};
+constexpr Lv2Unit kDecibels{"units:db", "decibels", "%f dB", "dB"};
+constexpr Lv2Unit kFrames{"units:frame", "audio frames", "%f frames", "frames"};
+constexpr Lv2Unit kSeconds{"units:s", "seconds", "%f s", "s"};
+constexpr Lv2Unit kMilliseconds{"units:ms", "milliseconds", "%f ms", "ms"};
+constexpr Lv2Unit kHertz{"units:hz", "hertz", "%f Hz", "Hz"};
+constexpr Lv2Unit kDegrees{"units:degree", "degrees", "%f deg", "deg"};
+constexpr Lv2Unit kMetres{"units:m", "metres", "%f m", "m"};
+constexpr Lv2Unit kOctaves{"units:oct", "octaves", "%f octaves", "oct"};
+constexpr Lv2Unit kCents{"units:cent", "cents", "%f ct", "ct"};
+constexpr Lv2Unit kSemitones{"units:semitone12TET", "semitones", "%f semi", "semi"};
+constexpr Lv2Unit kMidiNote{"units:midiNote", "MIDI note", "MIDI note %d", "note"};
+constexpr Lv2Unit kBpm{"units:bpm", "beats per minute", "%f BPM", "BPM"};
+constexpr Lv2Unit kBeats{"units:beat", "beats", "%f beats", "beats"};
+
 // The LV2 unit of a parameter: its framework unit, or for a custom unit the unit its label
-// names; empty when there is none to give.
-std::string UnitOf(const IParam& param) {
+// names; null when there is none to give.
+const Lv2Unit* UnitOf(const IParam& param) {
   switch (param.Unit()) {
     case IParam::kUnitPercentage:
-      return "units:pc";
+      return &kPercent;
     case IParam::kUnitSeconds:
-      return "units:s";
+      return &kSeconds;
     case IParam::kUnitMilliseconds:
-      return "units:ms";
+      return &kMilliseconds;
     case IParam::kUnitSamples:
-      return "units:frame";
+      return &kFrames;
     case IParam::kUnitDB:
-      return "units:db";
+      return &kDecibels;
     case IParam::kUnitDegrees:
-      return "units:degree";
+      return &kDegrees;
     case IParam::kUnitMeters:
-      return "units:m";
+      return &kMetres;
     case IParam::kUnitFrequency:
-      return "units:hz";
+      return &kHertz;
     case IParam::kUnitOctaves:
-      return "units:oct";
+      return &kOctaves;
     case IParam::kUnitCents:
-      return "units:cent";
+      return &kCents;
     case IParam::kUnitSemitones:
-      return "units:semitone12TET";
+      return &kSemitones;
     case IParam::kUnitMIDINote:
-      return "units:midiNote";
+      return &kMidiNote;
     case IParam::kUnitBPM:
-      return "units:bpm";
+      return &kBpm;
     case IParam::kUnitBeats:
-      return "units:beat";
+      return &kBeats;
     default:
       break;
   }
   static constexpr struct {
     const char* label;
-    const char* unit;
-  } kByLabel[] = {{"%", "units:pc"},  {"dB", "units:db"},     {"Hz", "units:hz"},
-                  {"ms", "units:ms"}, {"Seconds", "units:s"}, {"degrees", "units:degree"}};
+    const Lv2Unit* unit;
+  } kByLabel[] = {{"%", &kPercent},       {"dB", &kDecibels},     {"Hz", &kHertz},
+                  {"ms", &kMilliseconds}, {"Seconds", &kSeconds}, {"degrees", &kDegrees}};
   for (const auto& entry : kByLabel) {
     if (std::strcmp(param.GetLabel(), entry.label) == 0) return entry.unit;
   }
-  return "";
+  return nullptr;
 }
 
-void AppendControlInput(std::string& out, const IParam& param, int index) {
+// A port's unit, remembered so that its rendering is stated once after the ports.
+void AppendUnit(std::string& out, const Lv2Unit& unit, std::vector<const Lv2Unit*>& used) {
+  out += std::string("    units:unit ") + unit.curie + " ;\n";
+  if (std::find(used.begin(), used.end(), &unit) == used.end()) used.push_back(&unit);
+}
+
+void AppendComment(std::string& out, const Lv2Turtle::Names& names, const std::string& symbol) {
+  const auto found = names.comments.find(symbol);
+  if (found != names.comments.end()) {
+    out += "    rdfs:comment " + Lv2Turtle::Quoted(found->second) + " ;\n";
+  }
+}
+
+void AppendControlInput(std::string& out, const Lv2Turtle::Names& names, const IParam& param,
+                        int index, std::vector<const Lv2Unit*>& units) {
+  const std::string symbol = Lv2Turtle::Symbol(param.GetName());
   out += "    a lv2:InputPort, lv2:ControlPort ;\n";
   out += "    lv2:index " + std::to_string(index) + " ;\n";
-  out += "    lv2:symbol " + Lv2Turtle::Quoted(Lv2Turtle::Symbol(param.GetName())) + " ;\n";
+  out += "    lv2:symbol " + Lv2Turtle::Quoted(symbol) + " ;\n";
   out += "    lv2:name " + Lv2Turtle::Quoted(param.GetName()) + " ;\n";
+  AppendComment(out, names, symbol);
   out += "    lv2:default " + Lv2Turtle::Decimal(param.GetDefault()) + " ;\n";
   out += "    lv2:minimum " + Lv2Turtle::Decimal(param.GetMin()) + " ;\n";
   out += "    lv2:maximum " + Lv2Turtle::Decimal(param.GetMax()) + " ;\n";
@@ -104,9 +147,7 @@ void AppendControlInput(std::string& out, const IParam& param, int index) {
   } else if (param.GetStepped()) {
     out += "    lv2:portProperty lv2:integer ;\n";
   }
-  if (const std::string unit = UnitOf(param); !unit.empty()) {
-    out += "    units:unit " + unit + " ;\n";
-  }
+  if (const Lv2Unit* unit = UnitOf(param)) AppendUnit(out, *unit, units);
 }
 
 void AppendAudio(std::string& out, bool input, int channel, int nChannels, int index) {
@@ -243,9 +284,10 @@ std::string Lv2Turtle::Plugin(const Names& names, const IPluginAU& plug) {
   out += "    lv2:port";
   auto open = [&out](int index) { out += index == 0 ? " [\n" : " , [\n"; };
   auto close = [&out] { out += "  ]"; };
+  std::vector<const Lv2Unit*> units;
   for (int i = 0; i < ports.nParams; ++i) {
     open(i);
-    AppendControlInput(out, *plug.GetParam(i), i);
+    AppendControlInput(out, names, *plug.GetParam(i), i, units);
     close();
   }
   for (int c = 0; c < ports.nInputs; ++c) {
@@ -262,26 +304,46 @@ std::string Lv2Turtle::Plugin(const Names& names, const IPluginAU& plug) {
   out += "    a lv2:OutputPort, lv2:ControlPort ;\n";
   out += "    lv2:index " + std::to_string(ports.Latency()) + " ;\n";
   out += "    lv2:symbol \"latency\" ;\n    lv2:name \"Latency\" ;\n";
+  AppendComment(out, names, "latency");
   out += "    lv2:designation lv2:latency ;\n";
   out += "    lv2:portProperty lv2:reportsLatency, lv2:integer ;\n";
-  out += "    units:unit units:frame ;\n";
+  AppendUnit(out, kFrames, units);
   close();
   open(ports.Meter());
   out += "    a lv2:OutputPort, lv2:ControlPort ;\n";
   out += "    lv2:index " + std::to_string(ports.Meter()) + " ;\n";
   out += "    lv2:symbol \"meter\" ;\n    lv2:name \"Output Meter\" ;\n";
+  AppendComment(out, names, "meter");
   out += "    lv2:default " + Decimal(kMeterMinDb) + " ;\n";
   out += "    lv2:minimum " + Decimal(kMeterMinDb) + " ;\n";
   out += "    lv2:maximum " + Decimal(kMeterMaxDb) + " ;\n";
-  out += "    units:unit units:db ;\n";
+  AppendUnit(out, kDecibels, units);
   close();
   open(ports.Lamp());
   out += "    a lv2:OutputPort, lv2:ControlPort ;\n";
   out += "    lv2:index " + std::to_string(ports.Lamp()) + " ;\n";
   out += "    lv2:symbol \"overload\" ;\n    lv2:name \"Overload Lamp\" ;\n";
+  AppendComment(out, names, "overload");
   out += "    lv2:default 0.0 ;\n    lv2:minimum 0.0 ;\n    lv2:maximum 1.0 ;\n";
   close();
+  open(ports.Notify());
+  out += "    a lv2:OutputPort, atom:AtomPort ;\n";
+  out += "    lv2:index " + std::to_string(ports.Notify()) + " ;\n";
+  out += "    lv2:symbol \"notify\" ;\n    lv2:name \"Notifications\" ;\n";
+  AppendComment(out, names, "notify");
+  out += "    atom:bufferType atom:Sequence ;\n";
+  out += "    atom:supports state:StateChanged ;\n";
+  // Hosts that only connect audio and control ports (lv2apply) still run the plug-in.
+  out += "    lv2:portProperty lv2:connectionOptional ;\n";
+  close();
   out += " .\n";
+
+  for (const Lv2Unit* unit : units) {
+    out += std::string("\n") + unit->curie + "\n    a units:Unit ;\n";
+    out += "    rdfs:label " + Quoted(unit->label) + " ;\n";
+    out += "    units:render " + Quoted(unit->render) + " ;\n";
+    out += "    units:symbol " + Quoted(unit->symbol) + " .\n";
+  }
 
   // The one state property: the plug-in's state chunk, as saved sessions and the presets hold it.
   out += "\n" + Uri(StateKeyUri(names.pluginUri)) + "\n    a rdf:Property ;\n";

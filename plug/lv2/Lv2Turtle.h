@@ -1,6 +1,7 @@
 // Lv2Turtle: the Turtle files of an LV2 bundle, written from the plug-in object's own parameters.
 #pragma once
 
+#include <map>
 #include <string>
 
 #include "plug/lv2/Lv2PortLayout.h"
@@ -19,11 +20,14 @@ class Lv2Turtle {
     std::string uiUri;   // empty: no UI
     std::string pluginClass = "lv2:Plugin";
     std::string presetName = "Default";  // the factory preset, stored with its whole state
+    // What each port does, for hosts' tooltips and generic views, by port symbol.
+    std::map<std::string, std::string> comments;
   };
 
   // manifest.ttl: the plug-in, its UI and its preset, each with the file that describes it.
   static std::string Manifest(const Names& names);
-  // <binary stem>.ttl: name, maker, version, features, extension data and every port.
+  // <binary stem>.ttl: name, maker, version, features, extension data, every port, and how the
+  // ports' units are shown.
   static std::string Plugin(const Names& names, const IPluginAU& plug);
   // presets.ttl: the factory preset as port values plus the state chunk of a fresh object
   // (which is what restoring the factory preset gives).

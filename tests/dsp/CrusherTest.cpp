@@ -277,6 +277,33 @@ TEST(Crusher, PeakRisesBetweenReadsOnly) {
   EXPECT_FALSE(c->clip.load());
 }
 
+// Two readers, each with its own readings: one taking them leaves the other's whole, in either
+// order, and each sees a block that came after its own last read.
+TEST(Crusher, RenderReadingsAndSharedReadingsAreTakenApart) {
+  const double rate = 48000.0;
+  auto c = prepared(rate, 1.0f, 0.0f, true, false);
+  const Stereo loud{dsptest::sine(4800, 100.0, rate, 0.95), dsptest::sine(4800, 100.0, rate, 0.95)};
+  const Stereo quiet{std::vector<float>(64, 0.1f), std::vector<float>(64, 0.05f)};
+  run(*c, loud, 0, 4800);
+  float peak = 0.0f;
+  bool clipped = false;
+  c->takeRenderReadings(peak, clipped);
+  EXPECT_GT(peak, 0.99f);
+  EXPECT_TRUE(clipped);
+  EXPECT_EQ(c->peak.exchange(0.0f), peak);  // the shared ones are still there
+  EXPECT_TRUE(c->clip.exchange(false));
+
+  run(*c, quiet, 0, 64);
+  EXPECT_GT(c->peak.exchange(0.0f), 0.0f);
+  c->takeRenderReadings(peak, clipped);  // and the other way round
+  EXPECT_GT(peak, 0.0f);
+  EXPECT_LT(peak, 0.5f);
+  EXPECT_FALSE(clipped);
+  c->takeRenderReadings(peak, clipped);  // taken means cleared
+  EXPECT_EQ(peak, 0.0f);
+  EXPECT_FALSE(clipped);
+}
+
 // The mend: at bypassMix 0 the output is the wet sample itself, so a NaN input that the engine
 // turns into -0.9999 does not come back through dry × 0. Bypassed, the dry input passes as is.
 TEST(Crusher, NanOrInfiniteInputDoesNotReachTheOutputUnlessBypassed) {

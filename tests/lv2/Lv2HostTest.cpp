@@ -246,6 +246,66 @@ TEST_F(Lv2Host, JalvSetsAControlAndRestoresSavedStateInASecondRun) {
 
 // ------------------------------------------------------------------------------------ Ardour
 
+// What Ardour's generic view shows for each control: the value in the format Ardour made from
+// the port's unit (Ardour prints a value with it as printf does; Lua's string.format is the same
+// printf), and the port's comment as its tooltip. The units vocabulary is not on LV2_PATH, as on
+// a machine without the LV2 development files: the bundle's own unit renderings must do.
+TEST_F(Lv2Host, ArdourShowsEachControlWithItsUnitAndComment) {
+  if (!TOVRASAT_HOSTS_LOAD_MODULE)
+    GTEST_SKIP() << "a ThreadSanitizer module cannot be loaded by this host";
+  if (std::string(TOVRASAT_HOST_PRELOAD) != "")
+    GTEST_SKIP() << "ardour7-lua hangs at start-up with the sanitizer runtimes preloaded";
+  const std::string lv2Path = env["LV2_PATH"];
+  env["LV2_PATH"] = lv2Path.substr(0, lv2Path.find(':'));  // the bundle alone
+  std::string lua = R"lua(
+ARDOUR.config():set_hide_dummy_backend(false)
+AudioEngine:set_backend("None (Dummy)", "", "")
+local s = create_session("@SESSION@", "session", 48000)
+assert(s, "no session")
+local track = s:new_audio_track(2, 2, nil, 1, "T", ARDOUR.PresentationInfo.max_order,
+                                ARDOUR.TrackMode.Normal, true):front()
+local proc = ARDOUR.LuaAPI.new_plugin(s, "@URI@", ARDOUR.PluginType.LV2, "")
+assert(not proc:isnil(), "TovraSat not found")
+assert(track:add_processor_by_index(proc, 0, nil, true) == 0, "TovraSat not added")
+local plug = proc:to_insert():plugin(0)
+-- Values to show, by port: Gain, Output Trim and the meter.
+local shownAt = {[0] = 10, [1] = -3.5, [9] = -12.25}
+for i = 0, plug:parameter_count() - 1 do
+  local _, t = plug:get_parameter_descriptor(i, ARDOUR.ParameterDescriptor())
+  local fmt = t[2].print_fmt
+  print(string.format("port %d|%s|%s|%s", i, plug:parameter_label(i), fmt,
+                      plug:get_parameter_docs(i)))
+  if shownAt[i] then print(string.format("shown %d|%s", i, string.format(fmt, shownAt[i]))) end
+end
+close_session()
+print("listed")
+)lua";
+  lua.replace(lua.find("@SESSION@"), 9, scratch / "session");
+  lua.replace(lua.find("@URI@"), 5, kUri);
+  const std::string script = scratch / "show-controls.lua";
+  std::ofstream(script) << lua;
+  std::string out;
+  ASSERT_EQ(Run({"ardour7-lua", script}, out), 0) << out;
+  ASSERT_NE(out.find("listed"), std::string::npos) << out;
+
+  // As the script prints them.
+  const char* const expected[] = {
+      "port 0|Gain|%.2f%%|How much of the saturated signal is mixed",
+      "shown 0|10.00%",
+      "port 1|Output Trim|%.3f dB|Output level after the saturation",
+      "shown 1|-3.500 dB",
+      "port 2|48V||How the final limiter reacts. On: it grabs every peak",
+      "port 3|Bypass||On: the output cross-fades to the unprocessed input",
+      "port 8|Latency|%.0f frames|The delay the plug-in adds",
+      "port 9|Output Meter|%.2f dB|The output peak after the trim",
+      "shown 9|-12.25 dB",
+      "port 10|Overload Lamp||1 when the saturation reached its ceiling",
+  };
+  for (const char* line : expected) {
+    EXPECT_NE(out.find(line), std::string::npos) << line << "\n" << out;
+  }
+}
+
 // A stereo take of Ardour's own, joined from the mono files Ardour records one per channel.
 std::vector<float> ReadTake(const fs::path& audioFiles) {
   fs::path left;

@@ -1,5 +1,5 @@
-// Lv2RealTimeTest: run() as a host automating every control on every block allocates nothing,
-// takes no lock and makes no system call.
+// Lv2RealTimeTest: run() as a host automating every control on every block, with its meter ticks
+// and notifications, allocates nothing, takes no lock and makes no system call.
 #include <gtest/gtest.h>
 
 #include <sys/syscall.h>
@@ -42,15 +42,31 @@ void FillNoise(Instance& inst) {
   }
 }
 
+// The editor's size button, as the UI's idle sees it (on the main thread, outside the probes).
+void NoteEditorChange(Instance& inst) {
+  inst.Plug().mEditorScale = 1.5f;
+  inst.Wrapper().NoteStateChanges();
+}
+
+// What the probed runs did besides processing: the meter ticks and the notice must happen inside.
+struct Automated {
+  float lastGain = 0.0f;
+  int meterChanges = 0;
+  int notices = 0;
+};
+
 // A host's cycles: every control moves (Gain and trim over their ranges, 48V and bypass
 // switching), the inputs are reconnected at the signal's position, and the blocks are of every
 // size a host gives: 1 frame as lv2apply runs, odd sizes, and more than the maximum block, which
-// run() slices. Returns the last Gain set.
-float RunAutomated(Instance& inst) {
+// run() slices. About 2 s of audio: the meter ports tick about 100 times. NoteEditorChange
+// before it, and the notification port gets its notice too.
+Automated RunAutomated(Instance& inst) {
   static constexpr uint32_t kSizes[] = {1, 64, 512, 7, 1024, 300, 1, 2};
   const plug::Lv2PortLayout& ports = inst.Wrapper().Ports();
   std::size_t offset = 0;
+  Automated result;
   float gain = 0.0f;
+  float meter = inst.meter;
   for (int b = 0; b < kBlocks; ++b) {
     const uint32_t frames = kSizes[static_cast<std::size_t>(b) % std::size(kSizes)];
     if (offset + frames > Instance::kMaxFrames) offset = 0;
@@ -62,8 +78,12 @@ float RunAutomated(Instance& inst) {
     for (int c = 0; c < 2; ++c) inst.Connect(ports.AudioIn(c), inst.In(c).data() + offset);
     inst.Run(frames);
     offset += frames;
+    result.meterChanges += inst.meter != meter ? 1 : 0;
+    meter = inst.meter;
+    result.notices += inst.StateChangedNotices();
   }
-  return gain;
+  result.lastGain = gain;
+  return result;
 }
 
 TEST(Lv2RealTime, AutomatedRunsAllocateNothingAndTakeNoLock) {
@@ -82,20 +102,23 @@ TEST(Lv2RealTime, AutomatedRunsAllocateNothingAndTakeNoLock) {
     ASSERT_EQ(locks.Count(), testsupport::LocksAreCounted() ? 1 : 0);
   }
 
-  // This thread's calls only: the instance's idle thread ticks beside it.
+  NoteEditorChange(inst);
   long allocated = 0;
   long locked = 0;
-  float lastGain = 0.0f;
+  Automated run;
   {
     ScopedAllocationCount allocations;
     ScopedLockCount locks;
-    lastGain = RunAutomated(inst);
+    run = RunAutomated(inst);
     allocated = allocations.Count();
     locked = locks.Count();
   }
   EXPECT_EQ(allocated, 0);
   EXPECT_EQ(locked, 0);
-  EXPECT_EQ(inst.Plug().GetParam(TovraSat::kGain)->Value(), lastGain);  // the controls were taken
+  // The controls were taken, the meter ticked and the notice went out, all inside the probes.
+  EXPECT_EQ(inst.Plug().GetParam(TovraSat::kGain)->Value(), run.lastGain);
+  EXPECT_GT(run.meterChanges, 50);
+  EXPECT_EQ(run.notices, 1);
   for (int c = 0; c < 2; ++c) {
     for (float s : inst.Out(c)) ASSERT_TRUE(std::isfinite(s));
   }
@@ -113,17 +136,17 @@ TEST(Lv2RealTime, AutomatedRunsMakeNoSystemCall) {
 
   Instance inst(48000.0, true, kMaxBlock);
   ASSERT_TRUE(inst.Ok());
-  inst.Wrapper().ClaimIdle();  // no idle thread to be left behind by the fork
   inst.Activate();
   FillNoise(inst);
+  NoteEditorChange(inst);
   // The very first run is in the trap too: a host may start automating at once.
   const SystemCallTrap::Result result = SystemCallTrap::Run([&inst] {
-    RunAutomated(inst);
-    return 42;
+    const Automated run = RunAutomated(inst);
+    return run.meterChanges > 50 && run.notices == 1 ? 42 : 1;
   });
   ASSERT_EQ(result.failure, nullptr) << result.failure;
   EXPECT_EQ(result.systemCall, -1) << "run() made system call number " << result.systemCall;
-  EXPECT_EQ(result.exitCode, 42);  // and ran to its end
+  EXPECT_EQ(result.exitCode, 42);  // and ran to its end, the meter ticking and the notice sent
 }
 
 }  // namespace

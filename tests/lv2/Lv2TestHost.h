@@ -10,6 +10,7 @@
 #include "core/TovraSat.h"
 #include "core/TovraSatLv2.h"
 #include "lv2/atom/atom.h"
+#include "lv2/atom/util.h"
 #include "lv2/buf-size/buf-size.h"
 #include "lv2/options/options.h"
 #include "lv2/state/state.h"
@@ -107,6 +108,7 @@ class Instance {
     Connect(ports.Latency(), &latency);
     Connect(ports.Meter(), &meter);
     Connect(ports.Lamp(), &lamp);
+    Connect(ports.Notify(), mNotify);
   }
   ~Instance() {
     if (mHandle != nullptr) mDescriptor->cleanup(mHandle);
@@ -131,7 +133,27 @@ class Instance {
   std::vector<float>& In(int c) { return mIn[c]; }
   std::vector<float>& Out(int c) { return mOut[c]; }
   void Activate() { mDescriptor->activate(mHandle); }
-  void Run(uint32_t frames) { mDescriptor->run(mHandle, frames); }
+  // As a host does for an atom output: before each run the sequence's size is the space given.
+  void Run(uint32_t frames) {
+    auto* notify = reinterpret_cast<LV2_Atom_Sequence*>(mNotify);
+    notify->atom.type = 0;
+    notify->atom.size = notifyCapacity;
+    mDescriptor->run(mHandle, frames);
+  }
+  // The state:StateChanged notices in what the last run wrote to the notification port; -1 when
+  // it is not a sequence.
+  int StateChangedNotices() {
+    const auto* notify = reinterpret_cast<const LV2_Atom_Sequence*>(mNotify);
+    if (notify->atom.type != mSequence) return -1;
+    int n = 0;
+    LV2_ATOM_SEQUENCE_FOREACH(notify, event) {
+      const auto* object = reinterpret_cast<const LV2_Atom_Object*>(&event->body);
+      if (event->body.type == mObject && object->body.otype == mStateChanged) {
+        ++n;
+      }
+    }
+    return n;
+  }
 
   const LV2_State_Interface* State() const {
     return static_cast<const LV2_State_Interface*>(
@@ -147,6 +169,7 @@ class Instance {
   float latency = -1.0f;
   float meter = 0.0f;
   float lamp = -1.0f;
+  uint32_t notifyCapacity = 256;  // bytes for the sequence's body
 
  private:
   UridMap& mUrids = Urids();
@@ -160,6 +183,12 @@ class Instance {
   std::vector<float> mControls;
   std::vector<float> mIn[2];
   std::vector<float> mOut[2];
+  // Mapped once: a look-up may allocate, and counting is done inside allocation probes.
+  LV2_URID mSequence = mUrids.Map(LV2_ATOM__Sequence);
+  LV2_URID mObject = mUrids.Map(LV2_ATOM__Object);
+  LV2_URID mStateChanged = mUrids.Map(LV2_STATE__StateChanged);
+  // Atom buffers are 64-bit aligned, as hosts give them (events hold 64-bit times).
+  alignas(LV2_Atom_Event) unsigned char mNotify[sizeof(LV2_Atom) + 256]{};
 };
 
 }  // namespace lv2test

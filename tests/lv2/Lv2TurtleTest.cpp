@@ -82,6 +82,39 @@ TEST_F(FreshTovraSat, PortsCarryTheParametersRangesDefaultsAndUnits) {
   EXPECT_NE(PortBlock(ttl, "out_l").find("lv2:OutputPort"), std::string::npos);
 }
 
+TEST_F(FreshTovraSat, PortsExplainThemselvesAndUnitsCarryTheirRendering) {
+  const std::string ttl = Lv2Turtle::Plugin(tovrasat::Lv2Names(), plug);
+  for (const char* symbol :
+       {"gain", "output_trim", "_48v", "bypass", "latency", "meter", "overload", "notify"}) {
+    EXPECT_NE(PortBlock(ttl, symbol).find("rdfs:comment \""), std::string::npos) << symbol;
+  }
+  EXPECT_NE(PortBlock(ttl, "_48v").find("limiter"), std::string::npos);
+  EXPECT_NE(PortBlock(ttl, "bypass").find("cross-fades"), std::string::npos);
+
+  // Each unit in use is rendered once, after the ports; units nobody uses are not.
+  const struct {
+    const char* unit;
+    const char* rendering;
+  } units[] = {{"units:pc", "units:render \"%f%%\" ;\n    units:symbol \"%\" ."},
+               {"units:db", "units:render \"%f dB\" ;\n    units:symbol \"dB\" ."},
+               {"units:frame", "units:render \"%f frames\" ;\n    units:symbol \"frames\" ."}};
+  for (const auto& u : units) {
+    const std::string head = std::string("\n") + u.unit + "\n    a units:Unit ;";
+    const std::size_t at = ttl.find(head);
+    ASSERT_NE(at, std::string::npos) << u.unit;
+    EXPECT_EQ(ttl.find(head, at + 1), std::string::npos) << u.unit << " stated twice";
+    EXPECT_NE(ttl.find(u.rendering, at), std::string::npos) << u.unit;
+  }
+  EXPECT_EQ(ttl.find("units:hz"), std::string::npos);
+
+  // The notification port: last, optional, a sequence that may carry state:StateChanged.
+  const std::string notify = PortBlock(ttl, "notify");
+  EXPECT_NE(notify.find("lv2:index 11 ;"), std::string::npos) << notify;
+  EXPECT_NE(notify.find("atom:bufferType atom:Sequence"), std::string::npos) << notify;
+  EXPECT_NE(notify.find("atom:supports state:StateChanged"), std::string::npos) << notify;
+  EXPECT_NE(notify.find("lv2:connectionOptional"), std::string::npos) << notify;
+}
+
 TEST_F(FreshTovraSat, DefaultPresetHoldsThePortValuesAndTheDefaultStateChunk) {
   const std::string ttl = Lv2Turtle::Presets(tovrasat::Lv2Names(), plug);
   EXPECT_NE(ttl.find("rdfs:label \"Default\""), std::string::npos);
