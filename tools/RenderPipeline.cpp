@@ -85,7 +85,9 @@ class Oversampled {
     const size_t n = std::min(mLow[0].size(), mTotals.frames - mWritten);
     if (n > 0) {
       mTotals.peakOut = Peak(mLow, 0, n, mTotals.peakOut);
-      if (!mOut.Write(Pointers(std::as_const(mLow)).data(), n, error)) return false;
+      const std::vector<const float*> low = Pointers(std::as_const(mLow));
+      mTotals.loudnessOut.Add(low.data(), n);
+      if (!mOut.Write(low.data(), n, error)) return false;
       mWritten += n;
     }
     for (std::vector<float>& channel : mLow) channel.clear();
@@ -104,10 +106,14 @@ class Oversampled {
 
 }  // namespace
 
-bool RenderPipeline::Run(PluginHost& plugin, AudioReader& in, AudioWriter& out, int oversample,
-                         const Progress& progress, RenderReport& report, RenderTotals& totals,
-                         std::string& error) {
-  totals = RenderTotals{};
+bool RenderPipeline::Run(PluginHost& plugin, AudioReader& in, AudioWriter& out,
+                         const PipelineOptions& options, const Progress& progress,
+                         RenderReport& report, RenderTotals& totals, std::string& error) {
+  totals.frames = 0;
+  totals.peakIn = totals.peakOut = 0.0f;
+  if (options.measureIn) totals.loudnessIn.Open(in.NChannels(), in.SampleRate());
+  if (options.measureOut) totals.loudnessOut.Open(in.NChannels(), in.SampleRate());
+  const int oversample = options.oversample;
   const auto nc = static_cast<size_t>(in.NChannels());
   const size_t block = plugin.Block();
   // A quarter of a second per read, in whole blocks, so the unit sees the block boundaries of
@@ -129,13 +135,19 @@ bool RenderPipeline::Run(PluginHost& plugin, AudioReader& in, AudioWriter& out, 
     totals.peakIn = Peak(input, 0, got, totals.peakIn);
     totals.frames += got;
     const std::vector<const float*> from = Pointers(std::as_const(input));
+    totals.loudnessIn.Add(from.data(), got);
+    if (options.inGain != 1.0f)
+      for (std::vector<float>& channel : input)
+        for (size_t i = 0; i < got; ++i) channel[i] *= options.inGain;
     if (oversample > 1) {
       ok = high.Push(from.data(), got, error);
     } else {
       ok = plugin.Process(from.data(), Pointers(output).data(), got, error);
       if (ok) {
         totals.peakOut = Peak(output, 0, got, totals.peakOut);
-        ok = out.Write(Pointers(std::as_const(output)).data(), got, error);
+        const std::vector<const float*> rendered = Pointers(std::as_const(output));
+        totals.loudnessOut.Add(rendered.data(), got);
+        ok = out.Write(rendered.data(), got, error);
       }
     }
     if (!ok) break;
