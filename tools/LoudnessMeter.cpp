@@ -22,7 +22,8 @@ bool LoudnessMeter::Open(int channels, double sampleRate) {
   if (mState != nullptr) ebur128_destroy(&mState);
   if (channels <= 0 || !(sampleRate >= 1.0 && sampleRate <= 1e7)) return false;
   mState = ebur128_init(static_cast<unsigned>(channels), static_cast<unsigned long>(std::lround(sampleRate)),
-                        EBUR128_MODE_I | EBUR128_MODE_TRUE_PEAK | EBUR128_MODE_HISTOGRAM);
+                        EBUR128_MODE_I | EBUR128_MODE_HISTOGRAM);
+  mTruePeak.Reset(channels);
   mChannels = channels;
   mInterleaved.assign(kChunkFrames * static_cast<size_t>(channels), 0.0f);
   return mState != nullptr;
@@ -30,6 +31,7 @@ bool LoudnessMeter::Open(int channels, double sampleRate) {
 
 void LoudnessMeter::Add(const float* const* channels, size_t frames) {
   if (mState == nullptr) return;
+  mTruePeak.Add(channels, frames);
   const auto nc = static_cast<size_t>(mChannels);
   for (size_t done = 0; done < frames;) {
     const size_t n = std::min(kChunkFrames, frames - done);
@@ -50,14 +52,6 @@ double LoudnessMeter::IntegratedLufs() const {
   return lufs;
 }
 
-double LoudnessMeter::TruePeak() const {
-  double peak = 0.0;
-  for (int c = 0; mState != nullptr && c < mChannels; ++c) {
-    double p = 0.0;
-    if (ebur128_true_peak(mState, static_cast<unsigned>(c), &p) == EBUR128_SUCCESS)
-      peak = std::max(peak, p);
-  }
-  return peak;
-}
+double LoudnessMeter::TruePeak() const { return mState != nullptr ? mTruePeak.Peak() : 0.0; }
 
 }  // namespace tools

@@ -2,6 +2,8 @@
 // per ITU-R BS.1770 by libebur128.
 #pragma once
 
+#include "tools/TruePeakMeter.h"
+
 #include <ebur128.h>
 
 #include <cstddef>
@@ -9,7 +11,8 @@
 
 namespace tools {
 
-// Memory stays constant whatever the length (the loudness blocks go to a histogram).
+// Integrated loudness by libebur128, true peak by TruePeakMeter (libebur128's own costs several times a
+// render). Memory stays constant whatever the length (the loudness blocks go to a histogram).
 // Threads: one caller at a time.
 class LoudnessMeter {
  public:
@@ -22,6 +25,7 @@ class LoudnessMeter {
   // and its figures unknown.
   bool Open(int channels, double sampleRate);
   bool IsOpen() const { return mState != nullptr; }
+  int NChannels() const { return mChannels; }
 
   // frames from channels[c][0..frames).
   void Add(const float* const* channels, size_t frames);
@@ -33,6 +37,7 @@ class LoudnessMeter {
 
  private:
   ebur128_state* mState = nullptr;
+  TruePeakMeter mTruePeak;
   int mChannels = 0;
   std::vector<float> mInterleaved;
 };

@@ -1,6 +1,7 @@
 // RenderPipeline.cpp: the chunk loop, with a FIFO of whole blocks at the oversampled rate.
 #include "tools/RenderPipeline.h"
 
+#include "tools/MeterThread.h"
 #include "tools/Resampler.h"
 
 #include <algorithm>
@@ -34,10 +35,12 @@ std::vector<float*> Pointers(Channels& channels) {
 // The oversampled stages: up, render in whole blocks, down, write.
 class Oversampled {
  public:
-  Oversampled(PluginHost& plugin, AudioWriter& out, size_t channels, RenderTotals& totals)
+  Oversampled(PluginHost& plugin, AudioWriter& out, size_t channels, RenderTotals& totals,
+              MeterThread& meters)
       : mPlugin(plugin),
         mOut(out),
         mTotals(totals),
+        mMeters(meters),
         mHigh(channels),
         mRendered(channels),
         mLow(channels) {}
@@ -86,7 +89,7 @@ class Oversampled {
     if (n > 0) {
       mTotals.peakOut = Peak(mLow, 0, n, mTotals.peakOut);
       const std::vector<const float*> low = Pointers(std::as_const(mLow));
-      mTotals.loudnessOut.Add(low.data(), n);
+      mMeters.AddOut(low.data(), n);
       if (!mOut.Write(low.data(), n, error)) return false;
       mWritten += n;
     }
@@ -97,6 +100,7 @@ class Oversampled {
   PluginHost& mPlugin;
   AudioWriter& mOut;
   RenderTotals& mTotals;
+  MeterThread& mMeters;
   Resampler mUp, mDown;
   Channels mHigh;      // up-sampled input not yet rendered (less than a block between calls)
   Channels mRendered;  // the plug-in's output at the high rate
@@ -124,7 +128,8 @@ bool RenderPipeline::Run(PluginHost& plugin, AudioReader& in, AudioWriter& out,
   const size_t total = hint > 0 ? static_cast<size_t>(hint) : 0;
   Channels input(nc, std::vector<float>(chunk));
   Channels output(oversample > 1 ? 0 : nc, std::vector<float>(chunk));
-  Oversampled high(plugin, out, nc, totals);
+  MeterThread meters(totals.loudnessIn, totals.loudnessOut);
+  Oversampled high(plugin, out, nc, totals, meters);
   if (oversample > 1 && !high.Open(in.SampleRate(), oversample, error)) return false;
   if (!plugin.Start(report, error)) return false;
   bool ok = true;
@@ -135,7 +140,7 @@ bool RenderPipeline::Run(PluginHost& plugin, AudioReader& in, AudioWriter& out,
     totals.peakIn = Peak(input, 0, got, totals.peakIn);
     totals.frames += got;
     const std::vector<const float*> from = Pointers(std::as_const(input));
-    totals.loudnessIn.Add(from.data(), got);
+    meters.AddIn(from.data(), got);
     if (options.inGain != 1.0f)
       for (std::vector<float>& channel : input)
         for (size_t i = 0; i < got; ++i) channel[i] *= options.inGain;
@@ -146,7 +151,7 @@ bool RenderPipeline::Run(PluginHost& plugin, AudioReader& in, AudioWriter& out,
       if (ok) {
         totals.peakOut = Peak(output, 0, got, totals.peakOut);
         const std::vector<const float*> rendered = Pointers(std::as_const(output));
-        totals.loudnessOut.Add(rendered.data(), got);
+        meters.AddOut(rendered.data(), got);
         ok = out.Write(rendered.data(), got, error);
       }
     }
@@ -157,6 +162,7 @@ bool RenderPipeline::Run(PluginHost& plugin, AudioReader& in, AudioWriter& out,
   }
   if (ok && oversample > 1) ok = high.Finish(error);
   plugin.Finish();
+  meters.Finish();
   return ok;
 }
 

@@ -32,7 +32,8 @@ struct PipelineOptions {
 };
 
 // Memory holds a quarter of a second of audio per stage, whatever the file's length.
-// Threads: main only.
+// Threads: main only (the loudness is measured on a thread of its own, MeterThread, that ends
+// before Run returns).
 class RenderPipeline {
  public:
   // framesTotal 0: the length is unknown (a pipe).
