@@ -14,8 +14,8 @@ constexpr size_t kMostQueued = 8;
 
 }  // namespace
 
-MeterThread::MeterThread(LoudnessMeter& in, LoudnessMeter& out) : mIn(in), mOut(out) {
-  if (!mIn.IsOpen() && !mOut.IsOpen()) return;
+MeterThread::MeterThread(LoudnessMeter& meter) : mMeter(meter) {
+  if (!mMeter.IsOpen()) return;
   // The new thread starts with the signal mask of its creator: block everything around its start.
   sigset_t all, old;
   sigfillset(&all);
@@ -26,8 +26,8 @@ MeterThread::MeterThread(LoudnessMeter& in, LoudnessMeter& out) : mIn(in), mOut(
 
 MeterThread::~MeterThread() { Finish(); }
 
-void MeterThread::Push(LoudnessMeter& meter, const float* const* channels, size_t frames) {
-  if (!meter.IsOpen() || frames == 0 || !mThread.joinable()) return;
+void MeterThread::Add(const float* const* channels, size_t frames) {
+  if (frames == 0 || !mThread.joinable()) return;
   std::unique_lock<std::mutex> lock(mMutex);
   mChanged.wait(lock, [this] { return mQueue.size() < kMostQueued; });
   Job job;
@@ -36,9 +36,8 @@ void MeterThread::Push(LoudnessMeter& meter, const float* const* channels, size_
     mSpare.pop_back();
   }
   lock.unlock();
-  job.meter = &meter;
   job.frames = frames;
-  job.channels.resize(static_cast<size_t>(meter.NChannels()));
+  job.channels.resize(static_cast<size_t>(mMeter.NChannels()));
   for (size_t c = 0; c < job.channels.size(); ++c)
     job.channels[c].assign(channels[c], channels[c] + frames);
   lock.lock();
@@ -58,7 +57,7 @@ void MeterThread::Measure() {
     lock.unlock();
     pointers.clear();
     for (const std::vector<float>& channel : job.channels) pointers.push_back(channel.data());
-    job.meter->Add(pointers.data(), job.frames);
+    mMeter.Add(pointers.data(), job.frames);
     lock.lock();
     mSpare.push_back(std::move(job));
   }

@@ -1,5 +1,4 @@
-// MeterThread.h: the loudness of a render's input and output measured beside it, on a thread of
-// its own.
+// MeterThread.h: a loudness meter fed beside a render, on a thread of its own.
 #pragma once
 
 #include "tools/LoudnessMeter.h"
@@ -13,37 +12,34 @@
 
 namespace tools {
 
-// The meters cost about as much as the render itself; measured on a second thread they take
-// almost nothing from its time where a second core is free. The audio is copied into a queue of a
+// A meter costs about as much as the render itself; on a thread of its own (one for the input,
+// one for the output) it takes almost nothing from the render's time where cores are free. The audio is copied into a queue of a
 // few blocks, so memory stays bounded: the render waits when the meters fall that far behind.
 // The thread blocks every signal, so the command's handlers always run on the main thread.
-// Threads: Add and Finish from one thread (the render's); the meters are read after Finish.
+// Threads: Add and Finish from one thread (the render's); the meter is read after Finish.
 class MeterThread {
  public:
-  // Either meter may be closed (not measured); with neither, no thread is started.
-  MeterThread(LoudnessMeter& in, LoudnessMeter& out);
+  // A closed meter (not measured) starts no thread, and Add does nothing.
+  explicit MeterThread(LoudnessMeter& meter);
   ~MeterThread();  // Finish
   MeterThread(const MeterThread&) = delete;
   MeterThread& operator=(const MeterThread&) = delete;
 
-  void AddIn(const float* const* channels, size_t frames) { Push(mIn, channels, frames); }
-  void AddOut(const float* const* channels, size_t frames) { Push(mOut, channels, frames); }
+  // frames from channels[c][0..frames), copied.
+  void Add(const float* const* channels, size_t frames);
 
   // Waits until everything added is measured.
   void Finish();
 
  private:
   struct Job {
-    LoudnessMeter* meter = nullptr;
     size_t frames = 0;
     std::vector<std::vector<float>> channels;
   };
 
-  void Push(LoudnessMeter& meter, const float* const* channels, size_t frames);
   void Measure();
 
-  LoudnessMeter& mIn;
-  LoudnessMeter& mOut;
+  LoudnessMeter& mMeter;
   std::mutex mMutex;
   std::condition_variable mChanged;
   std::deque<Job> mQueue;

@@ -32,8 +32,8 @@ struct PipelineOptions {
 };
 
 // Memory holds a quarter of a second of audio per stage, whatever the file's length.
-// Threads: main only (the loudness is measured on a thread of its own, MeterThread, that ends
-// before Run returns).
+// Threads: main only (input and output loudness are measured on a thread each, MeterThread,
+// that end before Run returns).
 class RenderPipeline {
  public:
   // framesTotal 0: the length is unknown (a pipe).
