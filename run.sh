@@ -7,7 +7,7 @@ PACKAGES=(
   cmake ninja-build g++ pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
   libcairo2-dev libfreetype-dev libstb-dev fonts-roboto-unhinted libx11-dev
-  libpugixml-dev libcli11-dev libsndfile1-dev libsoxr-dev
+  libpugixml-dev libcli11-dev libsndfile1-dev libsoxr-dev libebur128-dev
   xvfb xauth xdotool imagemagick portaudio19-dev
   locales
   clang-14 libclang-rt-14-dev llvm-14

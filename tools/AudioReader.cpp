@@ -1,6 +1,8 @@
 // AudioReader.cpp: libsndfile reading, de-interleaved into the caller's channel arrays.
 #include "tools/AudioReader.h"
 
+#include "tools/HeaderFrames.h"
+
 #include <unistd.h>
 
 #include <algorithm>
@@ -33,6 +35,22 @@ bool AudioReader::Open(const std::string& path, std::string& error) {
     mFile.reset();
     error = mPath + ": not a usable audio file";
     return false;
+  }
+  mClaimed = -1;
+  if (path != "-") {
+    switch (mInfo.format & SF_FORMAT_TYPEMASK) {
+      case SF_FORMAT_WAV:
+      case SF_FORMAT_WAVEX:
+      case SF_FORMAT_RF64:
+      case SF_FORMAT_W64:
+      case SF_FORMAT_AIFF:
+      case SF_FORMAT_AU:
+        mClaimed = HeaderFrames(path);
+        break;
+      default:
+        mClaimed = FramesHint();  // libsndfile reports these headers' counts as they are
+        break;
+    }
   }
   mInterleaved.assign(kChunkFrames * static_cast<size_t>(mInfo.channels), 0.0f);
   return true;

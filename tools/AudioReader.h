@@ -24,6 +24,10 @@ class AudioReader {
   // The length the header claims: a hint only (a damaged file or a pipe may say anything), -1
   // when unknown.
   long long FramesHint() const;
+  // The length the file's header promises, to tell a truncated file from a short one (libsndfile
+  // trims the length of a truncated WAV or AIFF to what is there): -1 when unknown, as for
+  // standard input and for a header that says "until the end".
+  long long ClaimedFrames() const { return mClaimed; }
 
   // Fills channels[c][0..got) for each channel, got < frames only at the end of the file (0: the
   // end). False, with a text, on a read error.
@@ -36,6 +40,7 @@ class AudioReader {
 
   std::unique_ptr<SNDFILE, Closer> mFile;
   SF_INFO mInfo{};
+  long long mClaimed = -1;
   std::string mPath;
   std::vector<float> mInterleaved;
 };

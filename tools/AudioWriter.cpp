@@ -9,6 +9,7 @@
 #include <cctype>
 #include <cerrno>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 
@@ -98,6 +99,43 @@ bool Writable(int format) {
   return sf_format_check(&info) == SF_TRUE;
 }
 
+const Container* ContainerOf(int format) {
+  for (const Container& c : kContainers)
+    if (c.format == (format & (c.lossy ? ~0 : SF_FORMAT_TYPEMASK))) return &c;
+  return nullptr;
+}
+
+int SampleBytes(int format) {
+  switch (format & SF_FORMAT_SUBMASK) {
+    case SF_FORMAT_PCM_16:
+      return 2;
+    case SF_FORMAT_PCM_24:
+      return 3;
+    default:
+      return 4;
+  }
+}
+
+// Bytes a header may take beside the samples, for the size decision: more than any writer here
+// puts there.
+constexpr uint64_t kHeaderAllowance = 4096;
+
+// Whether the user may write the file by its mode bits. As root access() answers yes to anything,
+// so a file made read-only on purpose (chmod a-w) is taken at its word, as sox does.
+bool WriteProtected(const struct stat& st) {
+  const uid_t user = ::geteuid();
+  if (user == 0) return (st.st_mode & 0222) == 0;
+  if (st.st_uid == user) return (st.st_mode & S_IWUSR) == 0;
+  if (st.st_gid == ::getegid()) return (st.st_mode & S_IWGRP) == 0;
+  return (st.st_mode & S_IWOTH) == 0;
+}
+
+std::string Gigabytes(uint64_t bytes) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.2f GB", static_cast<double>(bytes) / 1e9);
+  return text;
+}
+
 // The file a chain of symbolic links ends at (path itself when it is none), so that replacing OUT
 // replaces that file and keeps the link. False for a loop.
 bool ResolveLinks(const std::string& path, fs::path& resolved) {
@@ -167,6 +205,47 @@ bool AudioWriter::ChooseFormat(const std::string& path, const std::string& type,
   return false;
 }
 
+bool AudioWriter::FitLength(const std::string& path, long long frames, int channels, bool toPipe,
+                            uint64_t limitBytes, int& format, std::string& error) {
+  const int major = format & SF_FORMAT_TYPEMASK;
+  if (frames < 0 || (major != SF_FORMAT_WAV && major != SF_FORMAT_AIFF && major != SF_FORMAT_AU))
+    return true;
+  const uint64_t bytes = static_cast<uint64_t>(frames) * static_cast<uint64_t>(channels) *
+                         static_cast<uint64_t>(SampleBytes(format));
+  if (bytes + kHeaderAllowance <= limitBytes) return true;
+  if (major == SF_FORMAT_WAV && !toPipe) {
+    format = SF_FORMAT_RF64 | (format & SF_FORMAT_SUBMASK);
+    return true;
+  }
+  const Container* container = ContainerOf(format);
+  error = (path == "-" ? std::string("standard output") : path) + ": " +
+          (container != nullptr ? container->name : "the format") + " cannot hold the " +
+          Gigabytes(bytes) + " of this render (at most " + Gigabytes(limitBytes) + "); " +
+          (toPipe ? "write a file, which then becomes RF64" : "write .w64, .rf64, .caf or .flac");
+  return false;
+}
+
+bool AudioWriter::IsPipe(const std::string& path) {
+  if (path == "-") return ::lseek(STDOUT_FILENO, 0, SEEK_CUR) < 0;
+  fs::path target;
+  if (!ResolveLinks(path, target)) return false;
+  struct stat st {};
+  return ::stat(target.c_str(), &st) == 0 && (S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode));
+}
+
+bool AudioWriter::CheckStreamable(const std::string& path, int format, std::string& error) {
+  const int major = format & SF_FORMAT_TYPEMASK;
+  if (major == SF_FORMAT_WAV || major == SF_FORMAT_AU || major == SF_FORMAT_OGG || !IsPipe(path))
+    return true;
+  // These containers seek back to finish their header; libsndfile would leave a part of one on
+  // the pipe (and FLAC's stream header after the audio).
+  const Container* container = ContainerOf(format);
+  error = (path == "-" ? std::string("standard output") : path) + ": " +
+          (container != nullptr ? container->name : "this format") +
+          " cannot be streamed to a pipe; write a file, or use --type wav, au or ogg";
+  return false;
+}
+
 std::vector<std::string> AudioWriter::ReadableExtensions() {
   std::vector<std::string> extensions{"wave", "aif", "aifc", "oga", "opus"};
   int count = 0;
@@ -209,6 +288,8 @@ bool AudioWriter::Open(const std::string& path, int format, double sampleRate, i
   mChannels = channels;
   mDither = dither && (format & SF_FORMAT_SUBMASK) == SF_FORMAT_PCM_16;
   mClipped = 0;
+  mFrames = 0;
+  if (!CheckStreamable(path, format, error)) return false;
   int fd = STDOUT_FILENO;
   if (path != "-") {
     fs::path target;
@@ -221,15 +302,18 @@ bool AudioWriter::Open(const std::string& path, int format, double sampleRate, i
       if (mDirectFd < 0) return Fail(std::strerror(errno), error);
       fd = mDirectFd;
     } else {
+      if (S_ISREG(st.st_mode) && WriteProtected(st)) {
+        char mode[8];
+        std::snprintf(mode, sizeof mode, "%03o", static_cast<unsigned>(st.st_mode & 0777));
+        return Fail(std::string("it is write-protected (mode ") + mode +
+                        "); make it writable or choose another output",
+                    error);
+      }
       std::string text;
       if (!mTemp.Create(target.string(), text)) return Fail(text, error);
       fd = mTemp.Fd();
     }
   }
-  // libsndfile's FLAC encoder, unable to seek back to its stream header at the end, appends it to
-  // the audio, and decoders then fail at the end of every such stream.
-  if ((format & SF_FORMAT_TYPEMASK) == SF_FORMAT_FLAC && ::lseek(fd, 0, SEEK_CUR) < 0)
-    return Fail("FLAC cannot be streamed to a pipe; write a file, or use --type wav", error);
   mFormat = format;
   const int sub = format & SF_FORMAT_SUBMASK;
   const int rate = static_cast<int>(std::lround(sampleRate));
@@ -328,6 +412,7 @@ bool AudioWriter::Write(const float* const* channels, size_t frames, std::string
     }
     if (written != static_cast<sf_count_t>(n)) return Fail(sf_strerror(mFile.get()), error);
     done += n;
+    mFrames += n;
   }
   return true;
 }
@@ -340,6 +425,10 @@ bool AudioWriter::Finish(std::string& error) {
     if (!done) return Fail(text, error);
   } else {
     if (!mFile) return Fail("not open", error);
+    // libsndfile starts its FLAC encoder, which writes the stream header, at the first frame:
+    // without one the file would be empty, which no reader takes for a FLAC file.
+    if (mFrames == 0 && (mFormat & SF_FORMAT_TYPEMASK) == SF_FORMAT_FLAC)
+      sf_command(mFile.get(), SFC_UPDATE_HEADER_NOW, nullptr, 0);
     if (sf_error(mFile.get()) != SF_ERR_NO_ERROR) return Fail(sf_strerror(mFile.get()), error);
     if (sf_close(mFile.release()) != 0) return Fail("error while closing", error);
   }

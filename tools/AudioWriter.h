@@ -32,6 +32,23 @@ class AudioWriter {
                            std::optional<ESampleFormat> samples, int inputFormat, int& format,
                            std::string& error);
 
+  // The largest file a container with 32-bit sizes (WAV, AIFF, AU) can describe.
+  static constexpr uint64_t kSizeLimit32 = 0xFFFFFFFFull;
+
+  // Decides, before the first frame, whether format can hold frames (negative: unknown, which
+  // passes) of channels within limitBytes: a WAV file that cannot becomes RF64, as other writers
+  // do when needed; a pipe (toPipe) or another container with 32-bit sizes is refused with the
+  // reason. True when format (perhaps changed) will do.
+  static bool FitLength(const std::string& path, long long frames, int channels, bool toPipe,
+                        uint64_t limitBytes, int& format, std::string& error);
+
+  // Whether OUT ("-": standard output) cannot seek: a pipe, a FIFO or a socket.
+  static bool IsPipe(const std::string& path);
+
+  // Only WAV, AU and Ogg can be written without seeking back to finish the header. False, with
+  // the one message every other container gets, when format cannot go to OUT for that reason.
+  static bool CheckStreamable(const std::string& path, int format, std::string& error);
+
   // The extensions a folder's audio files may have (lower case, without the dot): those of every
   // container libsndfile reads.
   static std::vector<std::string> ReadableExtensions();
@@ -42,8 +59,9 @@ class AudioWriter {
   AudioWriter& operator=(const AudioWriter&) = delete;
 
   // Starts OUT ("-": standard output). A regular or missing OUT is written to a temporary file
-  // renamed over it by Finish; OUT that is a symbolic link replaces the file it points to; any
-  // other existing OUT (a device, a FIFO) is written directly. dither adds TPDF dither of one
+  // renamed over it by Finish (a replaced file's mode, and as root its owner, carry over; one
+  // without a write bit for the user is refused, left as it is); OUT that is a symbolic link
+  // replaces the file it points to; any other existing OUT (a device, a FIFO) is written directly. dither adds TPDF dither of one
   // least significant bit to 16-bit samples. False, with a one-line text.
   bool Open(const std::string& path, int format, double sampleRate, int channels, bool dither,
             std::string& error);
@@ -76,6 +94,7 @@ class AudioWriter {
   int mChannels = 0;
   bool mDither = false;
   uint64_t mClipped = 0;
+  uint64_t mFrames = 0;
   uint64_t mNoise = 0x9E3779B97F4A7C15ull;  // dither's generator state: the same noise every run
   std::vector<const float*> mBlock;         // the channels at the current chunk
   std::vector<float> mFloats;

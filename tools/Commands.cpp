@@ -44,6 +44,9 @@ std::string Fixed(double value, int decimals) {
   return text;
 }
 
+// Integrated loudness, LUFS: -inf for silence or audio shorter than a gating block.
+std::string Lufs(double lufs) { return std::isfinite(lufs) ? Fixed(lufs, 2) : "-inf"; }
+
 std::string Describe(const tovrapresets::Values& v) {
   return "gain " + Fixed(v.gain, 2) + " %, trim " + Fixed(v.trim, 2) + " dB, 48V " +
          (v.phat ? "on" : "off");
@@ -226,6 +229,32 @@ std::vector<std::string> AudioFilesIn(const fs::path& dir) {
   return files;
 }
 
+// A batch whose inputs would land on one output (the same name in two folders, or names made
+// equal by --suffix or --type) would keep only the last of them: false, naming each such group.
+bool Clashes(const std::vector<Job>& jobs, std::string& error) {
+  std::vector<std::pair<std::string, std::string>> byOut;  // output, input
+  for (const Job& job : jobs) byOut.emplace_back(fs::path(job.out).lexically_normal(), job.in);
+  std::stable_sort(byOut.begin(), byOut.end(),
+                   [](const auto& a, const auto& b) { return a.first < b.first; });
+  std::string groups;
+  for (size_t i = 0; i < byOut.size();) {
+    size_t end = i + 1;
+    while (end < byOut.size() && byOut[end].first == byOut[i].first) ++end;
+    if (end - i > 1) {
+      std::string inputs;
+      for (size_t k = i; k < end; ++k)
+        inputs += (k == i ? "" : k + 1 == end ? " and " : ", ") + byOut[k].second;
+      groups += (groups.empty() ? "" : "; ") + inputs +
+                (end - i == 2 ? " would both be written to " : " would all be written to ") +
+                byOut[i].first;
+    }
+    i = end;
+  }
+  if (groups.empty()) return true;
+  error = groups + " (rename one, or render them to different folders); nothing was rendered";
+  return false;
+}
+
 // What to render into what: IN OUT, or with --out-dir each input (a folder: each audio file in
 // it) into DIR under its own name, with the suffix before the extension (and --type's extension
 // when given). A usage error's exit code with its text, or kExitOk.
@@ -242,7 +271,8 @@ int PlanJobs(const CommandOptions& o, std::vector<Job>& jobs, std::string& error
       error = o.inputs[0] + ": is a folder; to render every audio file in it, give --out-dir DIR";
       return kExitFailure;
     }
-    jobs.push_back({o.inputs[0], o.out});
+    // Standard output under its device name is written as "-" is, not replaced as a file.
+    jobs.push_back({o.inputs[0], o.out == "/dev/stdout" ? std::string("-") : o.out});
     return kExitOk;
   }
   for (const std::string& in : o.inputs) {
@@ -263,6 +293,7 @@ int PlanJobs(const CommandOptions& o, std::vector<Job>& jobs, std::string& error
     error = "no audio files to render in the inputs given";
     return kExitFailure;
   }
+  if (!Clashes(jobs, error)) return kExitUsage;
   fs::create_directories(o.outDir, ec);
   if (!fs::is_directory(o.outDir, ec)) {
     error = o.outDir + ": cannot create the output folder";
@@ -273,6 +304,36 @@ int PlanJobs(const CommandOptions& o, std::vector<Job>& jobs, std::string& error
 
 std::string ChannelsText(int channels) {
   return channels == 1 ? "mono" : channels == 2 ? "stereo" : std::to_string(channels) + " channels";
+}
+
+// "loudness in X LUFS, out Y LUFS; true peak in X dBTP, out Y dBTP".
+std::string LoudnessText(const LoudnessMeter& in, const LoudnessMeter& out) {
+  return "loudness in " + Lufs(in.IntegratedLufs()) + " LUFS, out " + Lufs(out.IntegratedLufs()) +
+         " LUFS; true peak in " + Db(in.TruePeak()) + " dBTP, out " + Db(out.TruePeak()) + " dBTP";
+}
+
+// Integer samples past full scale are clipped, and so are a lossy file's peaks by most decoders:
+// said once, with the true peak between the samples when that passes 0 dBTP. A float file holds
+// either as it is.
+void WarnOverFullScale(const std::string& path, const AudioWriter& out, double truePeak) {
+  const int format = out.Format();
+  const bool lossy = (format & SF_FORMAT_TYPEMASK) == SF_FORMAT_OGG;
+  const bool over = truePeak > 1.0 && (format & SF_FORMAT_SUBMASK) != SF_FORMAT_FLOAT;
+  if (!over && out.ClippedSamples() == 0) return;
+  std::string text = path + ": ";
+  if (over) text += "true peak +" + Fixed(SignalStats::Db(truePeak), 2) + " dBTP passes full scale";
+  if (over && out.ClippedSamples() > 0) text += ", ";
+  if (out.ClippedSamples() > 0)
+    text += std::to_string(out.ClippedSamples()) + " samples clipped at full scale";
+  Warn(text + (lossy ? " (lower --trim)" : " (lower --trim, or write --format f32)"));
+}
+
+// A whole file through a meter of its own shape.
+void Measure(const AudioFile& file, LoudnessMeter& meter) {
+  if (!meter.Open(file.NChannels(), file.sampleRate)) return;
+  std::vector<const float*> data;
+  for (const std::vector<float>& channel : file.channels) data.push_back(channel.data());
+  meter.Add(data.data(), file.Frames());
 }
 
 struct BatchTotals {
@@ -295,7 +356,13 @@ int RenderOne(const std::shared_ptr<host::ComponentBundle>& bundle, const Job& j
   if (job.out != "-" && fs::is_directory(job.out, ec))
     return Fail(kExitFailure, job.out + ": cannot write: is a folder");
   int format = 0;
-  if (!AudioWriter::ChooseFormat(job.out, o.type, o.format, in.Format(), format, error))
+  // Everything about the output is settled before the first frame: a refusal leaves nothing on
+  // standard output and no render half done.
+  if (!AudioWriter::ChooseFormat(job.out, o.type, o.format, in.Format(), format, error) ||
+      !AudioWriter::FitLength(job.out, in.FramesHint(), in.NChannels(),
+                              AudioWriter::IsPipe(job.out), AudioWriter::kSizeLimit32, format,
+                              error) ||
+      !AudioWriter::CheckStreamable(job.out, format, error))
     return Fail(kExitUsage, error);
 
   auto plugin = PluginHost::Open(bundle, error);
@@ -315,22 +382,32 @@ int RenderOne(const std::shared_ptr<host::ComponentBundle>& bundle, const Job& j
   };
   RenderReport report;
   RenderTotals totals;
+  PipelineOptions pipeline;
+  pipeline.oversample = o.oversample;
+  pipeline.inGain = static_cast<float>(std::pow(10.0, o.inGainDb / 20.0));
+  // Quiet, only the warning about peaks past full scale needs a figure, and a float file has none.
+  pipeline.measureIn = !o.quiet;
+  pipeline.measureOut = !o.quiet || (format & SF_FORMAT_SUBMASK) != SF_FORMAT_FLOAT;
   const bool rendered =
-      RenderPipeline::Run(*plugin, in, out, o.oversample, progress, report, totals, error);
+      RenderPipeline::Run(*plugin, in, out, pipeline, progress, report, totals, error);
   bar.Finish();
   if (!rendered || !out.Finish(error)) return Fail(kExitFailure, error);
   const double seconds = bar.Elapsed();
   const double audioSeconds = static_cast<double>(totals.frames) / in.SampleRate();
   batch.audioSeconds += audioSeconds;
-  if (out.ClippedSamples() > 0)
-    Warn(job.out + ": " + std::to_string(out.ClippedSamples()) +
-         " samples clipped at full scale (lower --trim, or write --format f32)");
+  if (in.ClaimedFrames() > static_cast<long long>(totals.frames))
+    Warn(job.in + " ends after " + Fixed(audioSeconds, 2) + " s of the " +
+         Fixed(static_cast<double>(in.ClaimedFrames()) / in.SampleRate(), 2) +
+         " s its header gives");
+  WarnOverFullScale(job.out, out, totals.loudnessOut.TruePeak());
   if (!o.quiet) {
     const std::string name = job.out == "-" ? std::string("standard output") : job.out;
     std::fprintf(stderr,
-                 "%s: %.2f s, %s, %.0f Hz, rendered in %.2f s; peak in %s dBFS, out %s dBFS; %s\n",
+                 "%s: %.2f s, %s, %.0f Hz, rendered in %.2f s; peak in %s dBFS, out %s dBFS; "
+                 "%s; %s\n",
                  Printable(name).c_str(), audioSeconds, ChannelsText(in.NChannels()).c_str(),
                  in.SampleRate(), seconds, Db(totals.peakIn).c_str(), Db(totals.peakOut).c_str(),
+                 LoudnessText(totals.loudnessIn, totals.loudnessOut).c_str(),
                  MeterText(report).c_str());
   }
   return kExitOk;
@@ -535,6 +612,8 @@ int Demo(const CommandOptions& options) {
   const std::string inPath = (dir / "demo-input.wav").string();
   if (!in.Write(inPath, ESampleFormat::kFloat32, error)) return Fail(kExitFailure, error);
   const SignalStats inStats = SignalStats::Measure(in);
+  LoudnessMeter inLoudness;
+  Measure(in, inLoudness);
 
   struct Setting {
     const char* file;
@@ -552,10 +631,11 @@ int Demo(const CommandOptions& options) {
   };
   std::printf("demo signal %s: %.1f s of drums, bass and chords, stereo, 48000 Hz\n",
               inPath.c_str(), in.Seconds());
-  std::printf("%-22s | %8s %8s %6s | %8s %8s %6s | %s\n", "setting", "in peak", "in RMS", "crest",
-              "out peak", "out RMS", "crest", "file");
-  std::printf("%-22s | %8s %8s %6s | %8s %8s %6s |\n", "", "dBFS", "dBFS", "dB", "dBFS", "dBFS",
-              "dB");
+  std::printf("%-22s | %8s %8s %6s %8s %8s | %8s %8s %6s %8s %8s | %s\n", "setting", "in peak",
+              "in RMS", "crest", "in loud", "in TP", "out peak", "out RMS", "crest", "out loud",
+              "out TP", "file");
+  std::printf("%-22s | %8s %8s %6s %8s %8s | %8s %8s %6s %8s %8s |\n", "", "dBFS", "dBFS", "dB",
+              "LUFS", "dBTP", "dBFS", "dBFS", "dB", "LUFS", "dBTP");
   for (const Setting& s : settings) {
     AudioFile out;
     RenderReport report;
@@ -564,9 +644,14 @@ int Demo(const CommandOptions& options) {
     const std::string outPath = (dir / (std::string(s.file) + ".wav")).string();
     if (!out.Write(outPath, ESampleFormat::kFloat32, error)) return Fail(kExitFailure, error);
     const SignalStats o = SignalStats::Measure(out);
-    std::printf("%-22s | %8s %8s %6.2f | %8s %8s %6.2f | %s\n", s.label, Db(inStats.peak).c_str(),
-                Db(inStats.rms).c_str(), inStats.CrestDb(), Db(o.peak).c_str(), Db(o.rms).c_str(),
-                o.CrestDb(), outPath.c_str());
+    LoudnessMeter outLoudness;
+    Measure(out, outLoudness);
+    std::printf("%-22s | %8s %8s %6.2f %8s %8s | %8s %8s %6.2f %8s %8s | %s\n", s.label,
+                Db(inStats.peak).c_str(), Db(inStats.rms).c_str(), inStats.CrestDb(),
+                Lufs(inLoudness.IntegratedLufs()).c_str(), Db(inLoudness.TruePeak()).c_str(),
+                Db(o.peak).c_str(), Db(o.rms).c_str(), o.CrestDb(),
+                Lufs(outLoudness.IntegratedLufs()).c_str(), Db(outLoudness.TruePeak()).c_str(),
+                outPath.c_str());
   }
   return kExitOk;
 }

@@ -28,6 +28,7 @@ struct CommandOptions {
   std::string type;                     // --type wav|flac|...; empty: by OUT's extension
   bool dither = true;                   // TPDF dither on 16-bit output
   int oversample = 1;                   // --oversample 1|2|4|8
+  double inGainDb = 0.0;                // --in-gain DB: before the plug-in
   bool quiet = false;
   // presets
   std::string presetName;

@@ -1,6 +1,7 @@
 // RenderPipeline.cpp: the chunk loop, with a FIFO of whole blocks at the oversampled rate.
 #include "tools/RenderPipeline.h"
 
+#include "tools/MeterThread.h"
 #include "tools/Resampler.h"
 
 #include <algorithm>
@@ -34,10 +35,12 @@ std::vector<float*> Pointers(Channels& channels) {
 // The oversampled stages: up, render in whole blocks, down, write.
 class Oversampled {
  public:
-  Oversampled(PluginHost& plugin, AudioWriter& out, size_t channels, RenderTotals& totals)
+  Oversampled(PluginHost& plugin, AudioWriter& out, size_t channels, RenderTotals& totals,
+              MeterThread& meter)
       : mPlugin(plugin),
         mOut(out),
         mTotals(totals),
+        mMeter(meter),
         mHigh(channels),
         mRendered(channels),
         mLow(channels) {}
@@ -85,7 +88,9 @@ class Oversampled {
     const size_t n = std::min(mLow[0].size(), mTotals.frames - mWritten);
     if (n > 0) {
       mTotals.peakOut = Peak(mLow, 0, n, mTotals.peakOut);
-      if (!mOut.Write(Pointers(std::as_const(mLow)).data(), n, error)) return false;
+      const std::vector<const float*> low = Pointers(std::as_const(mLow));
+      mMeter.Add(low.data(), n);
+      if (!mOut.Write(low.data(), n, error)) return false;
       mWritten += n;
     }
     for (std::vector<float>& channel : mLow) channel.clear();
@@ -95,6 +100,7 @@ class Oversampled {
   PluginHost& mPlugin;
   AudioWriter& mOut;
   RenderTotals& mTotals;
+  MeterThread& mMeter;
   Resampler mUp, mDown;
   Channels mHigh;      // up-sampled input not yet rendered (less than a block between calls)
   Channels mRendered;  // the plug-in's output at the high rate
@@ -104,10 +110,14 @@ class Oversampled {
 
 }  // namespace
 
-bool RenderPipeline::Run(PluginHost& plugin, AudioReader& in, AudioWriter& out, int oversample,
-                         const Progress& progress, RenderReport& report, RenderTotals& totals,
-                         std::string& error) {
-  totals = RenderTotals{};
+bool RenderPipeline::Run(PluginHost& plugin, AudioReader& in, AudioWriter& out,
+                         const PipelineOptions& options, const Progress& progress,
+                         RenderReport& report, RenderTotals& totals, std::string& error) {
+  totals.frames = 0;
+  totals.peakIn = totals.peakOut = 0.0f;
+  if (options.measureIn) totals.loudnessIn.Open(in.NChannels(), in.SampleRate());
+  if (options.measureOut) totals.loudnessOut.Open(in.NChannels(), in.SampleRate());
+  const int oversample = options.oversample;
   const auto nc = static_cast<size_t>(in.NChannels());
   const size_t block = plugin.Block();
   // A quarter of a second per read, in whole blocks, so the unit sees the block boundaries of
@@ -118,7 +128,8 @@ bool RenderPipeline::Run(PluginHost& plugin, AudioReader& in, AudioWriter& out, 
   const size_t total = hint > 0 ? static_cast<size_t>(hint) : 0;
   Channels input(nc, std::vector<float>(chunk));
   Channels output(oversample > 1 ? 0 : nc, std::vector<float>(chunk));
-  Oversampled high(plugin, out, nc, totals);
+  MeterThread meterIn(totals.loudnessIn), meterOut(totals.loudnessOut);
+  Oversampled high(plugin, out, nc, totals, meterOut);
   if (oversample > 1 && !high.Open(in.SampleRate(), oversample, error)) return false;
   if (!plugin.Start(report, error)) return false;
   bool ok = true;
@@ -129,13 +140,19 @@ bool RenderPipeline::Run(PluginHost& plugin, AudioReader& in, AudioWriter& out, 
     totals.peakIn = Peak(input, 0, got, totals.peakIn);
     totals.frames += got;
     const std::vector<const float*> from = Pointers(std::as_const(input));
+    meterIn.Add(from.data(), got);
+    if (options.inGain != 1.0f)
+      for (std::vector<float>& channel : input)
+        for (size_t i = 0; i < got; ++i) channel[i] *= options.inGain;
     if (oversample > 1) {
       ok = high.Push(from.data(), got, error);
     } else {
       ok = plugin.Process(from.data(), Pointers(output).data(), got, error);
       if (ok) {
         totals.peakOut = Peak(output, 0, got, totals.peakOut);
-        ok = out.Write(Pointers(std::as_const(output)).data(), got, error);
+        const std::vector<const float*> rendered = Pointers(std::as_const(output));
+        meterOut.Add(rendered.data(), got);
+        ok = out.Write(rendered.data(), got, error);
       }
     }
     if (!ok) break;
@@ -145,6 +162,8 @@ bool RenderPipeline::Run(PluginHost& plugin, AudioReader& in, AudioWriter& out, 
   }
   if (ok && oversample > 1) ok = high.Finish(error);
   plugin.Finish();
+  meterIn.Finish();
+  meterOut.Finish();
   return ok;
 }
 

@@ -4,6 +4,7 @@
 
 #include "tools/AudioReader.h"
 #include "tools/AudioWriter.h"
+#include "tools/LoudnessMeter.h"
 #include "tools/PluginHost.h"
 
 #include <functional>
@@ -15,21 +16,36 @@ struct RenderTotals {
   size_t frames = 0;     // at the file's rate, in and out alike
   float peakIn = 0.0f;   // max |x| over every input sample
   float peakOut = 0.0f;  // max |x| over every written sample (before quantisation)
+  // Loudness of the file as read (before --in-gain) and of what was written (before
+  // quantisation); unmeasured, both meters stay closed.
+  LoudnessMeter loudnessIn, loudnessOut;
+};
+
+// How a file goes through.
+struct PipelineOptions {
+  int oversample = 1;      // 1, or the factor the plug-in's rate is above the file's
+  float inGain = 1.0f;     // linear gain on the input before the plug-in, like a host's clip gain
+  // Integrated loudness and true peak of the input and of the output: they cost more than the
+  // render itself, so only what will be shown is measured.
+  bool measureIn = true;
+  bool measureOut = true;
 };
 
 // Memory holds a quarter of a second of audio per stage, whatever the file's length.
-// Threads: main only.
+// Threads: main only (input and output loudness are measured on a thread each, MeterThread,
+// that end before Run returns).
 class RenderPipeline {
  public:
   // framesTotal 0: the length is unknown (a pipe).
   using Progress = std::function<void(size_t framesDone, size_t framesTotal)>;
 
-  // plugin must be prepared for in's channels at oversample times in's rate. With oversample 1
-  // the plug-in sees the file's own samples; above, it runs at the higher rate between two
-  // libsoxr converters, and the output still has exactly as many frames as the input.
-  static bool Run(PluginHost& plugin, AudioReader& in, AudioWriter& out, int oversample,
-                  const Progress& progress, RenderReport& report, RenderTotals& totals,
-                  std::string& error);
+  // plugin must be prepared for in's channels at options.oversample times in's rate. With
+  // oversample 1 the plug-in sees the file's own samples (times inGain); above, it runs at the
+  // higher rate between two libsoxr converters, and the output still has exactly as many frames as
+  // the input.
+  static bool Run(PluginHost& plugin, AudioReader& in, AudioWriter& out,
+                  const PipelineOptions& options, const Progress& progress, RenderReport& report,
+                  RenderTotals& totals, std::string& error);
 };
 
 }  // namespace tools

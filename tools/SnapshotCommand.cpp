@@ -7,11 +7,13 @@
 #include "state/TovraPresets.h"
 #include "tools/Commands.h"
 #include "tools/PluginHost.h"
+#include "tools/TemporaryFile.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cmath>
 #include <cstdint>
@@ -220,24 +222,14 @@ int FeedMeter(PluginHost& plugin, const SnapshotOptions& options, tovrasat::Mete
 // Writes image as path through a temporary file in the same folder.
 bool WriteAtomically(const plug::gfx::RGBAImage& image, const std::string& path,
                      std::string& error) {
-  const fs::path target(path);
-  const fs::path dir = target.has_parent_path() ? target.parent_path() : fs::path(".");
-  std::string tempName = ".";  // appended: g++ 12 -O3 misreads "." + std::string as overlapping
-  tempName += target.filename().string();
-  tempName += ".XXXXXX";
-  std::string temp = (dir / tempName).string();
-  const int fd = ::mkstemp(temp.data());
-  if (fd < 0) {
-    error = path + ": cannot write: " + std::strerror(errno);
+  TemporaryFile temp;
+  std::string text;
+  if (!temp.Create(path, text)) {
+    error = path + ": cannot write: " + text;
     return false;
   }
-  const mode_t mask = ::umask(0);
-  ::umask(mask);
-  ::fchmod(fd, 0666 & ~mask);
-  ::close(fd);
-  if (!image.WritePNG(temp) || ::rename(temp.c_str(), path.c_str()) != 0) {
+  if (!image.WritePNG(temp.Path()) || !temp.Commit(text)) {
     error = path + ": cannot write";
-    ::unlink(temp.c_str());
     return false;
   }
   return true;
@@ -252,6 +244,12 @@ bool IsEditorScale(double scale) {
 int Snapshot(const SnapshotOptions& options) {
   if (!IsEditorScale(options.scale))
     return Fail(kExitUsage, "--scale must be 1, 1.25, 1.5 or 1.75");
+  // PNG bytes under another image type's name would mislead every program that trusts the name.
+  std::string extension = fs::path(options.out).extension().string();
+  std::transform(extension.begin(), extension.end(), extension.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  if (extension != ".png")
+    return Fail(kExitUsage, options.out + ": snapshot writes PNG files only; name it .png");
   RenderSettings settings{options.gain, options.trimDb, options.phantom, options.bypass, 512};
   std::string presetName = "Default";
   if (!options.preset.empty()) {

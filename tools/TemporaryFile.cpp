@@ -45,6 +45,24 @@ class SignalBlock {
   sigset_t mOld;
 };
 
+// ".NAME.XXXXXX", NAME cut short when the whole would pass the folder's limit on a name's length,
+// so that every name the file system takes for OUT can be written; the cut stays on a UTF-8
+// character boundary.
+std::string HiddenName(const fs::path& dir, std::string name) {
+  const long limit = ::pathconf(dir.c_str(), _PC_NAME_MAX);
+  const size_t most = limit > 8 ? static_cast<size_t>(limit) : 255;
+  constexpr size_t kAdded = 8;  // the dot before, ".XXXXXX" after
+  if (name.size() + kAdded > most) {
+    size_t keep = most - kAdded;
+    while (keep > 0 && (static_cast<unsigned char>(name[keep]) & 0xC0) == 0x80) --keep;
+    name.resize(keep);
+  }
+  std::string hidden = ".";  // appended, not prefixed: g++ 12 -O3 misreads "x" + std::string
+  hidden += name;
+  hidden += ".XXXXXX";
+  return hidden;
+}
+
 std::string ErrnoText() {
   return std::strerror(errno);
 }
@@ -71,10 +89,7 @@ bool TemporaryFile::Create(const std::string& destination, std::string& error) {
   }
   const fs::path target(destination);
   const fs::path dir = target.has_parent_path() ? target.parent_path() : fs::path(".");
-  std::string name = ".";  // appended, not prefixed: g++ 12 -O3 misreads "x" + std::string
-  name += target.filename().string();
-  name += ".XXXXXX";
-  const std::string pattern = (dir / name).string();
+  const std::string pattern = (dir / HiddenName(dir, target.filename().string())).string();
   if (pattern.size() >= sizeof gPendingPath) {
     error = "the path is too long";
     return false;
@@ -91,6 +106,17 @@ bool TemporaryFile::Create(const std::string& destination, std::string& error) {
     mPath = gPendingPath;
   }
   mDestination = destination;
+  struct stat old {};
+  if (::stat(destination.c_str(), &old) == 0 && S_ISREG(old.st_mode)) {
+    // A replaced file keeps who may read it: a private file stays private. Only root can give a
+    // file away; the owner goes first, since a change of owner clears the set-id bits.
+    if (::geteuid() == 0) {
+      const int changed = ::fchown(mFd, old.st_uid, old.st_gid);
+      (void)changed;  // where root may not (a squashed network share) the new file stays root's
+    }
+    ::fchmod(mFd, old.st_mode & 07777);
+    return true;
+  }
   // mkstemp makes the file private; give it the permissions a new file normally gets (the tool is
   // single-threaded, so reading the mask by setting it is safe).
   const mode_t mask = ::umask(0);

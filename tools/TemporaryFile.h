@@ -7,7 +7,7 @@
 namespace tools {
 
 // The file is made with mkstemp as ".NAME.XXXXXX" in the destination's folder (so the final
-// rename stays on one file system) and removed by Discard, the destructor, or the signal handlers
+// rename stays on one file system; NAME cut short when that would pass the name length limit) and removed by Discard, the destructor, or the signal handlers
 // that InstallSignalHandlers sets up for SIGINT, SIGTERM, SIGHUP and SIGPIPE: these remove the
 // file and then die of the same signal, so the shell still reports 130 or 143.
 //
@@ -23,7 +23,8 @@ class TemporaryFile {
   // Once per process, before the first Create.
   static void InstallSignalHandlers();
 
-  // Creates the file for destination, with the permissions a new file gets under the umask.
+  // Creates the file for destination, with the permissions (and, as root, the owner and group) of
+  // the regular file it replaces, else those a new file gets under the umask.
   // False with errno's text in error.
   bool Create(const std::string& destination, std::string& error);
 

@@ -151,6 +151,11 @@ int Run(int argc, char** argv) {
                    "render at 2, 4 or 8 times the file's rate, resampled with libsoxr (less "
                    "aliasing; default 1)")
       ->check(CLI::IsMember({1, 2, 4, 8}));
+  render
+      ->add_option("--in-gain", o.inGainDb,
+                   "gain before the plug-in, dB (-24 to 24), like a host's clip gain: brings hot "
+                   "material under full scale before the chain")
+      ->check(InRange(-24.0, 24.0, "dB"));
   render->add_flag("--quiet,-q", o.quiet, "no progress bar and no summary");
 
   CLI::App* info = app.add_subcommand("info", "show what a host sees of the plug-in");

@@ -186,6 +186,14 @@ TEST_F(TovrasatCommand, BadInputGetsOneLineAndTheRightCodeAndLosesNothing) {
        {"--component", c, "render", in, out, "--trim", "-24.5"},
        2,
        "between -24 and 12"},
+      {"input gain above range",
+       {"--component", c, "render", in, out, "--in-gain", "24.5"},
+       2,
+       "between -24 and 24 dB"},
+      {"input gain below range",
+       {"--component", c, "render", in, out, "--in-gain", "-25"},
+       2,
+       "between -24 and 24 dB"},
       {"48V neither on nor off",
        {"--component", c, "render", in, out, "--48v", "yes"},
        2,
@@ -437,6 +445,15 @@ TEST_F(TovrasatCommand, DemoWritesItsSignalAndATableForEachSetting) {
                            "gain100-48v-off.wav", "gain60-trim-6.wav", "gain100-bypass.wav"})
     EXPECT_TRUE(fs::exists(scratch.Path() / "demo" / file)) << file;
   EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 3 + 7) << r.out;
+  // Loudness and true peak beside peak and RMS; bypassed, the output measures as the input.
+  EXPECT_NE(r.out.find("LUFS     dBTP"), std::string::npos) << r.out;
+  const size_t bypass = r.out.find("Gain 100 %, bypass");
+  ASSERT_NE(bypass, std::string::npos);
+  const std::string row = r.out.substr(bypass, r.out.find('\n', bypass) - bypass);
+  const size_t bar = row.find('|', row.find('|') + 1);
+  EXPECT_EQ(row.substr(row.find('|') + 1, bar - row.find('|') - 1),
+            row.substr(bar + 1, row.find('|', bar + 1) - bar - 1))
+      << row;
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 // output, outputs that are not plain files, signals, batches, dither, clipping, oversampling and
 // memory that does not grow with the file.
 #include "tests/support/FolderNames.h"
+#include "tests/tools/RenderFixture.h"
 #include "tests/tools/ToolsTestSupport.h"
 #include "tools/AudioFile.h"
 #include "tools/DemoSignal.h"
@@ -22,6 +23,9 @@ namespace {
 
 namespace fs = std::filesystem;
 using testsupport::FolderNames;
+using toolstest::HiddenFiles;
+using toolstest::ReadOrFail;
+using toolstest::Sine;
 using tools::AudioFile;
 using tools::ESampleFormat;
 using toolstest::Component;
@@ -34,24 +38,6 @@ using toolstest::RunTool;
 using toolstest::ScopedEnv;
 using toolstest::TempDir;
 using toolstest::WriteText;
-
-AudioFile Sine(double rate, size_t frames, double hz, double amplitude, int channels = 2) {
-  AudioFile f;
-  f.sampleRate = rate;
-  f.channels.assign(static_cast<size_t>(channels), std::vector<float>(frames));
-  for (size_t i = 0; i < frames; ++i)
-    for (int c = 0; c < channels; ++c)
-      f.channels[static_cast<size_t>(c)][i] = static_cast<float>(
-          amplitude * std::sin(2.0 * M_PI * hz * static_cast<double>(i) / rate + 0.3 * c));
-  return f;
-}
-
-AudioFile ReadOrFail(const std::string& path) {
-  AudioFile f;
-  std::string error;
-  EXPECT_TRUE(AudioFile::Read(path, f, error)) << error;
-  return f;
-}
 
 // The file's samples as integers of its own width (16 or 24 bits) and its format code.
 std::vector<int> ReadInts(const std::string& path, int bits, int* format = nullptr) {
@@ -90,32 +76,7 @@ double Amplitude(const std::vector<float>& x, double rate, double hz, size_t sta
   return 2.0 * std::hypot(re, im) / weights;
 }
 
-std::vector<fs::path> HiddenFiles(const fs::path& dir) {
-  std::vector<fs::path> hidden;
-  for (const auto& e : fs::recursive_directory_iterator(dir))
-    if (e.path().filename().string().rfind(".", 0) == 0) hidden.push_back(e.path());
-  return hidden;
-}
-
-class RenderCommand : public ::testing::Test {
- protected:
-  void SetUp() override { Write(Sine(48000.0, 9000, 220.0, 0.5), in, ESampleFormat::kFloat32); }
-
-  static void Write(const AudioFile& f, const std::string& path, ESampleFormat format) {
-    std::string error;
-    ASSERT_TRUE(f.Write(path, format, error)) << error;
-  }
-
-  RunResult Run(std::vector<std::string> args) {
-    args.insert(args.begin(), {"--component", Component()});
-    return RunTool(args, scratch);
-  }
-
-  TempDir scratch;
-  PrivateHome home;
-  ScopedEnv componentEnv{"TOVRASAT_COMPONENT", std::nullopt};
-  std::string in = scratch / "in.wav";
-};
+using RenderCommand = toolstest::RenderFixture;
 
 TEST_F(RenderCommand, TheContainerFollowsOutsExtensionAndTheSamplesFollowTheInput) {
   const AudioFile source = Sine(44100.0, 5001, 330.0, 0.7);
@@ -378,10 +339,14 @@ TEST_F(RenderCommand, ClippedIntegerSamplesAreCountedInAWarning) {
       if (std::nearbyint(x * 32768.0) > 32767.0 || std::nearbyint(x * 32768.0) < -32768.0)
         ++expected;
   ASSERT_GT(expected, 0u);
-  EXPECT_EQ(clipped.err, "tovrasat: warning: " + (scratch / "c.wav") + ": " +
-                             std::to_string(expected) +
-                             " samples clipped at full scale (lower --trim, or write --format "
-                             "f32)\n");
+  // The samples past full scale put the true peak past 0 dBTP too: one warning says both.
+  const std::string head = "tovrasat: warning: " + (scratch / "c.wav") + ": true peak +";
+  const std::string tail = " dBTP passes full scale, " + std::to_string(expected) +
+                           " samples clipped at full scale (lower --trim, or write --format f32)\n";
+  EXPECT_EQ(clipped.err.rfind(head, 0), 0u) << clipped.err;
+  ASSERT_GT(clipped.err.size(), head.size() + tail.size()) << clipped.err;
+  EXPECT_EQ(clipped.err.substr(clipped.err.size() - tail.size()), tail);
+  EXPECT_EQ(std::count(clipped.err.begin(), clipped.err.end(), '\n'), 1) << clipped.err;
 }
 
 // A 5 kHz tone at -1 dBFS and the default Gain at 44.1 kHz: its 9th harmonic (45 kHz) folds to

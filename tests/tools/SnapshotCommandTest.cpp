@@ -153,4 +153,18 @@ TEST_F(SnapshotCommand, BadArgumentsAreRefusedAndOutStaysAsItWas) {
         << "a temporary file was left behind: " << entry.path();
 }
 
+// Issue: "snapshot x.jpg" wrote PNG bytes under a JPEG name. Only a .png name is written (in any
+// case of letters); an older file of the name stays.
+TEST_F(SnapshotCommand, OnlyAPngNameIsWritten) {
+  for (const char* name : {"x.jpg", "x", "x.png.jpg", "x.pngx"}) {
+    const std::string out = scratch / name;
+    WriteText(out, "an older file");
+    ExpectRefused(RunTool({"--component", Component(), "snapshot", out}, scratch),
+                  Refusal{name, {}, 2, out + ": snapshot writes PNG files only; name it .png"});
+    EXPECT_EQ(ReadText(out), "an older file") << name;
+  }
+  RGBAImage image;
+  EXPECT_EQ(Shoot("UPPER.PNG", {}, image).exitCode, 0);
+}
+
 }  // namespace
