@@ -77,6 +77,10 @@ std::string Lv2UserPresetUri(const std::string& name) {
   return std::string(kLv2PluginUri) + "#user-preset-" + Encode(name);
 }
 
+std::string Lv2KeepEditorSizeUri() {
+  return std::string(kLv2PluginUri) + "#keepEditorSize";
+}
+
 std::string Lv2UserPresetFile(const std::string& name) {
   return Encode(name) + ".ttl";
 }
@@ -111,6 +115,9 @@ bool SyncLv2UserPresets(const fs::path& bundle) {
   bool ok = true;
   std::set<std::string> files;
   std::string manifest = plug::Lv2Turtle::PresetPrefixes();
+  manifest += "<" + Lv2KeepEditorSizeUri() +
+              ">\n    a <http://www.w3.org/1999/02/22-rdf-syntax-ns#Property> ;\n"
+              "    rdfs:label \"keep the editor's size\" ;\n    rdfs:range xsd:boolean .\n\n";
   for (const auto& [name, values] : presets) {
     plug::Lv2Turtle::Preset preset;
     preset.uri = Lv2UserPresetUri(name);
@@ -121,6 +128,7 @@ bool SyncLv2UserPresets(const fs::path& bundle) {
                     {kPortSymbols[2], values.phat ? 1.0 : 0.0},
                     {kPortSymbols[3], 0.0}};
     preset.chunk = Lv2PresetChunk(name, values);
+    preset.moreState = {"<" + Lv2KeepEditorSizeUri() + "> true"};
     const std::string file = Lv2UserPresetFile(name);
     if (!WriteIfChanged(bundle / file,
                         plug::Lv2Turtle::PresetPrefixes() +

@@ -13,7 +13,8 @@ namespace tovrasat {
 // ~/.lv2/TovraSat-presets.lv2, as a copy of the preset folder (which stays the source of truth):
 // manifest.ttl and one NAME.ttl per preset, each with the port values (Gain, Output Trim and 48V
 // from the file, Bypass off) and the state chunk the plug-in restores, which carries the preset's
-// name and the editor at 100 %, as the factory preset does. The preset "Default" is the factory
+// name (with the editor at 100 %, which the flag below makes the plug-in ignore, so loading a
+// preset leaves the editor's size alone). The preset "Default" is the factory
 // one: a file of that name is left out, as the preset bar leaves it out.
 //
 // Sync makes the bundle match the folder: it writes each file whose text changed (through a
@@ -38,6 +39,10 @@ bool SyncLv2UserPresets(const std::filesystem::path& bundle);
 // at 100 %.
 std::vector<unsigned char> Lv2PresetChunk(const std::string& name,
                                           const tovrapresets::Values& values);
+
+// A flag the user presets carry beside the state chunk: restoring them keeps the editor's size
+// (a preset holds sounds, not a window size), while a saved session restores it.
+std::string Lv2KeepEditorSizeUri();
 
 // The URI of a user preset and its file name in the bundle.
 std::string Lv2UserPresetUri(const std::string& name);

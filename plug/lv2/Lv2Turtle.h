@@ -37,6 +37,8 @@ class Lv2Turtle {
     std::string label;
     std::vector<std::pair<std::string, double>> ports;
     std::vector<unsigned char> chunk;
+    // More state properties, as Turtle ("<key> value"), each restored beside the chunk.
+    std::vector<std::string> moreState;
   };
   // The preset's statements, for a file that declares the prefixes lv2, pset, rdfs, state and
   // xsd. Threads: any.

@@ -153,7 +153,9 @@ std::string Lv2Turtle::PresetStatements(const Preset& preset) {
   }
   out += "    state:state [\n        <" + StateKeyUri(preset.pluginUri) + "> \"" +
          Base64(preset.chunk.data(), static_cast<int>(preset.chunk.size())) +
-         "\"^^xsd:base64Binary\n    ] .\n";
+         "\"^^xsd:base64Binary";
+  for (const std::string& property : preset.moreState) out += " ;\n        " + property;
+  out += "\n    ] .\n";
   return out;
 }
 

@@ -10,9 +10,10 @@
 //       gain=... trim=... 48v=... bypass=... scale=... name=...
 //   lv2_state_tool presets URI
 //       every preset lilv finds for the plug-in, one line each: PRESET-URI, a tab, its label
-//   lv2_state_tool preset URI PRESET-URI
-//       loads the preset into a fresh instance as hosts load presets and prints the port values
-//       it set (ports gain=... output_trim=... _48v=... bypass=...), then the chunk as show does
+//   lv2_state_tool preset URI PRESET-URI [scale=S]
+//       loads the preset into a fresh instance (its editor at scale S first) as hosts load
+//       presets and prints the port values it set (ports gain=... output_trim=... _48v=...
+//       bypass=...), then the chunk as show does
 #include <lilv/lilv.h>
 
 #include <cmath>
@@ -135,6 +136,24 @@ struct Host {
   }
 };
 
+// Name and scale enter through the plug-in's own chunk, as a restored session would set them.
+bool SetNameAndScale(Host& host, const std::string& name, float scale) {
+  host.chunk.clear();
+  if (host.State()->save(lilv_instance_get_handle(host.instance), Host::Store, &host, 0,
+                         host.features) != LV2_STATE_SUCCESS ||
+      host.chunk.size() < 40) {
+    return false;
+  }
+  std::string chunk = host.chunk.substr(0, 32);
+  chunk.append(reinterpret_cast<const char*>(&scale), 4);
+  const auto length = static_cast<int32_t>(name.size());
+  chunk.append(reinterpret_cast<const char*>(&length), 4);
+  chunk += name;
+  host.chunk = chunk;
+  return host.State()->restore(lilv_instance_get_handle(host.instance), Host::Retrieve, &host, 0,
+                               host.features) == LV2_STATE_SUCCESS;
+}
+
 int Save(const char* dir, const char* uri, int argc, char** argv) {
   Host host;
   if (!host.Open(uri)) {
@@ -160,23 +179,7 @@ int Save(const char* dir, const char* uri, int argc, char** argv) {
       return 2;
     }
   }
-  // Name and scale enter through the plug-in's own chunk, as a restored session would set them.
-  host.chunk.clear();
-  if (host.State()->save(lilv_instance_get_handle(host.instance), Host::Store, &host, 0,
-                         host.features) != LV2_STATE_SUCCESS ||
-      host.chunk.size() < 40) {
-    return 1;
-  }
-  std::string chunk = host.chunk.substr(0, 32);
-  chunk.append(reinterpret_cast<const char*>(&scale), 4);
-  const auto length = static_cast<int32_t>(name.size());
-  chunk.append(reinterpret_cast<const char*>(&length), 4);
-  chunk += name;
-  host.chunk = chunk;
-  if (host.State()->restore(lilv_instance_get_handle(host.instance), Host::Retrieve, &host, 0,
-                            host.features) != LV2_STATE_SUCCESS) {
-    return 1;
-  }
+  if (!SetNameAndScale(host, name, scale)) return 1;
   lilv_instance_activate(host.instance);
   lilv_instance_run(host.instance, 256);
   LilvState* state = lilv_state_new_from_instance(
@@ -241,9 +244,13 @@ int Presets(const char* uri) {
   return 0;
 }
 
-int LoadPreset(const char* uri, const char* presetUri) {
+int LoadPreset(const char* uri, const char* presetUri, const char* scaleArg) {
   Host host;
   if (!host.Open(uri)) return 1;
+  if (scaleArg != nullptr) {
+    if (std::strncmp(scaleArg, "scale=", 6) != 0) return 2;
+    if (!SetNameAndScale(host, "Before", std::strtof(scaleArg + 6, nullptr))) return 1;
+  }
   LilvNode* preset = lilv_new_uri(host.world, presetUri);
   lilv_world_load_resource(host.world, preset);
   LilvState* state = lilv_state_new_from_world(host.world, &host.map, preset);
@@ -269,11 +276,12 @@ int main(int argc, char** argv) {
     return Save(argv[2], argv[3], argc - 4, argv + 4);
   if (argc == 4 && std::strcmp(argv[1], "show") == 0) return Show(argv[2], argv[3]);
   if (argc == 3 && std::strcmp(argv[1], "presets") == 0) return Presets(argv[2]);
-  if (argc == 4 && std::strcmp(argv[1], "preset") == 0) return LoadPreset(argv[2], argv[3]);
+  if ((argc == 4 || argc == 5) && std::strcmp(argv[1], "preset") == 0)
+    return LoadPreset(argv[2], argv[3], argc == 5 ? argv[4] : nullptr);
   std::fprintf(stderr,
                "usage: lv2_state_tool save DIR URI [name=TEXT] [scale=S] [SYM=VAL ...]\n"
                "       lv2_state_tool show DIR URI\n"
                "       lv2_state_tool presets URI\n"
-               "       lv2_state_tool preset URI PRESET-URI\n");
+               "       lv2_state_tool preset URI PRESET-URI [scale=S]\n");
   return 2;
 }

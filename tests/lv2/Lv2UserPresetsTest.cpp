@@ -171,6 +171,36 @@ TEST_F(Lv2UserPresets, NothingIsMadeWithoutPresetsAndABadPlaceFailsCleanly) {
   EXPECT_EQ(Read(tovrapresets::PathFor("Kept")), "gain=50.00\ntrim=1.00\nphat=0\n");
 }
 
+// A user preset carries a flag beside its chunk: loading it leaves the editor at its size, where
+// a saved session (the chunk alone) restores the size it was saved with.
+TEST_F(Lv2UserPresets, LoadingAUserPresetKeepsTheEditorSize) {
+  lv2test::UridMap& urids = lv2test::Instance::Urids();
+  for (const bool flagged : {true, false}) {
+    SCOPED_TRACE(flagged ? "user preset" : "session");
+    lv2test::Instance instance;
+    ASSERT_TRUE(instance.Ok());
+    instance.Plug().mEditorScale = 1.5f;
+    const tovrapresets::Values values{60.0, -1.5, false};
+    lv2test::StateStore store;
+    store.properties.push_back({urids.Map(instance.Wrapper().StateKeyUri()),
+                                tovrasat::Lv2PresetChunk("Warm Tape", values),
+                                urids.Map(LV2_ATOM__Chunk), LV2_STATE_IS_POD});
+    if (flagged) {
+      const int32_t yes = 1;
+      const auto* bytes = reinterpret_cast<const unsigned char*>(&yes);
+      store.properties.push_back({urids.Map(tovrasat::Lv2KeepEditorSizeUri().c_str()),
+                                  {bytes, bytes + sizeof yes},
+                                  urids.Map(LV2_ATOM__Bool),
+                                  LV2_STATE_IS_POD});
+    }
+    ASSERT_EQ(instance.Restore(store), LV2_STATE_SUCCESS);
+    EXPECT_EQ(instance.Plug().mEditorScale, flagged ? 1.5f : 1.0f);
+    EXPECT_EQ(instance.Plug().mPresetName, "Warm Tape");
+    EXPECT_EQ(instance.Plug().GetParam(TovraSat::kGain)->Value(), 60.0);
+    EXPECT_EQ(instance.Plug().GetParam(TovraSat::kOutputTrim)->Value(), -1.5);
+  }
+}
+
 TEST_F(Lv2UserPresets, AnInstanceAndItsPresetBarKeepTheBundleInStep) {
   ASSERT_TRUE(tovrapresets::Save("A", {10.0, 0.0, true}));
   lv2test::Instance instance;
