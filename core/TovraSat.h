@@ -1,6 +1,7 @@
 // TovraSat: the plug-in object: parameters, reset and idle handling, block processing and state.
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "dsp/Crusher.h"
@@ -65,6 +66,14 @@ class TovraSat final : public plug::IPluginAU {
   // Takes over a user preset as if the user had moved the three controls (each change inside its
   // own host gesture), remembers its name and refreshes an open editor. Threads: main.
   void ApplyPreset(const std::string& name, const tovrapresets::Values& values);
+
+  // The preset bar calls this after it saved, overwrote or deleted a user preset or read the
+  // folder afresh, so that copies of the presets kept elsewhere (a host's preset list) follow.
+  // Does nothing unless a wrapper set mUserPresetsChanged. Threads: main.
+  void UserPresetsChanged() const {
+    if (mUserPresetsChanged) mUserPresetsChanged();
+  }
+  std::function<void()> mUserPresetsChanged;
 
   // Read by the editor and the meter property. Threads: main.
   tovrasat::Crusher mCrusher;

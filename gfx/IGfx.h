@@ -225,6 +225,11 @@ class IGfx {
    * font). */
   virtual IRECT MeasureText(const IText& text, const char* str, const IRECT& bounds) const = 0;
 
+  /** Until the matching PopClip, drawing is clipped to bounds (logical pixels, not moved by
+   *  the path transform) inside the control's own clip. */
+  void PushClip(const IRECT& bounds) { PushControlClip(bounds); }
+  void PopClip() { PopControlClip(); }
+
   // Path: built in the current path transform; a fill or stroke consumes it
   // unless its options preserve it.
   virtual void PathClear() = 0;

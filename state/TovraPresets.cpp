@@ -84,12 +84,12 @@ bool WriteAll(int fd, const std::string& text) {
 
 // A fresh, exclusively created file beside the target; its name starts with a dot and ends with a
 // number, so no listing ever shows it.
-int CreateTemporary(const fs::path& dir, const std::string& name, fs::path& tempPath) {
+int CreateTemporary(const fs::path& target, fs::path& tempPath) {
   static std::atomic<unsigned> counter{0};
   for (int attempt = 0; attempt < 100; ++attempt) {
     const unsigned n = counter.fetch_add(1, std::memory_order_relaxed);
-    tempPath = dir / ("." + name + kExtension + ".tmp" + std::to_string(::getpid()) + "." +
-                      std::to_string(n));
+    tempPath = target.parent_path() / ("." + target.filename().string() + ".tmp" +
+                                       std::to_string(::getpid()) + "." + std::to_string(n));
     const int fd = ::open(tempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd >= 0 || errno != EEXIST) return fd;
   }
@@ -168,36 +168,39 @@ double ParseNumber(const std::string& text) {
   return strtod_l(copy.c_str(), nullptr, CLocale());
 }
 
+bool WriteFileSafely(const fs::path& path, const std::string& text) {
+  fs::path temp;
+  const int fd = CreateTemporary(path, temp);
+  if (fd < 0) return false;
+  const FileCalls& calls = FileCalls::Active();
+  bool ok = WriteAll(fd, text);
+  ok = ok && calls.fsync(fd) == 0;  // the content is on the disk before the name points at it
+  ok = calls.close(fd) == 0 && ok;
+  ok = ok && calls.rename(temp.c_str(), path.c_str()) == 0;
+  if (!ok) {
+    ::unlink(temp.c_str());
+    return false;
+  }
+  const fs::path dir = path.has_parent_path() ? path.parent_path() : fs::path(".");
+  const int dirFd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dirFd >= 0) {  // makes the rename itself durable; the file is complete either way
+    calls.fsync(dirFd);
+    ::close(dirFd);
+  }
+  return true;
+}
+
 bool Save(const std::string& name, const Values& values) {
   if (!IsSafeName(name)) return false;
-  const fs::path dir = Dir();
   std::error_code ec;
-  fs::create_directories(dir, ec);  // an existing folder is no error; a real failure shows below
+  fs::create_directories(Dir(), ec);  // an existing folder is no error; a real failure shows below
 
   std::string text = "gain=";
   AppendFixed2(text, values.gain);
   text += "\ntrim=";
   AppendFixed2(text, values.trim);
   text += values.phat ? "\nphat=1\n" : "\nphat=0\n";
-
-  fs::path temp;
-  const int fd = CreateTemporary(dir, name, temp);
-  if (fd < 0) return false;
-  const FileCalls& calls = FileCalls::Active();
-  bool ok = WriteAll(fd, text);
-  ok = ok && calls.fsync(fd) == 0;  // the content is on the disk before the name points at it
-  ok = calls.close(fd) == 0 && ok;
-  ok = ok && calls.rename(temp.c_str(), PathFor(name).c_str()) == 0;
-  if (!ok) {
-    ::unlink(temp.c_str());
-    return false;
-  }
-  const int dirFd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (dirFd >= 0) {  // makes the rename itself durable; the preset is complete either way
-    calls.fsync(dirFd);
-    ::close(dirFd);
-  }
-  return true;
+  return WriteFileSafely(PathFor(name), text);
 }
 
 bool Load(const std::string& name, Values& values) {

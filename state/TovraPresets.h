@@ -59,6 +59,11 @@ std::string Sanitize(const std::string& raw);
 // preset is replaced without warning. False for an unsafe name or any failure.
 bool Save(const std::string& name, const Values& values);
 
+// Writes text to path the way Save writes a preset: into a new file beside it, flushed to the
+// disk, then renamed over path, so path holds either its old content or all of text. False on
+// any failure, with nothing left behind.
+bool WriteFileSafely(const std::filesystem::path& path, const std::string& text);
+
 // Reads PathFor(name). False, with values untouched, when the name is unsafe or the file cannot
 // be opened or read, or is no regular file (a FIFO or a device is refused at once, never waited
 // on). Otherwise starts from the defaults, splits the text at line feeds (the last

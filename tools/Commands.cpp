@@ -1,6 +1,7 @@
 // Commands.cpp: render, info, presets and demo, each on the host library and the preset files.
 #include "tools/Commands.h"
 
+#include "core/TovraSatLv2Presets.h"
 #include "host/ComponentEntry.h"
 #include "state/TovraPresets.h"
 #include "tools/AudioReader.h"
@@ -561,6 +562,14 @@ int PresetsShow(const CommandOptions& options) {
   return kExitOk;
 }
 
+// LV2 hosts list the user presets from a bundle of their own, kept in step with the folder; the
+// preset itself is saved or deleted whatever happens there.
+void SyncHostPresets() {
+  if (!tovrasat::SyncLv2UserPresets())
+    Warn("could not bring the LV2 user presets in " + tovrasat::Lv2UserPresetBundle().string() +
+         " up to date");
+}
+
 int PresetsSave(const CommandOptions& options) {
   const std::string name = tovrapresets::Sanitize(options.presetName);
   if (name.empty())
@@ -584,6 +593,7 @@ int PresetsSave(const CommandOptions& options) {
     return Fail(kExitFailure, "cannot write " + tovrapresets::PathFor(name).string());
   std::printf("saved '%s' (%s) to %s\n", name.c_str(), Describe(values).c_str(),
               tovrapresets::PathFor(name).string().c_str());
+  SyncHostPresets();
   return kExitOk;
 }
 
@@ -595,6 +605,7 @@ int PresetsDelete(const CommandOptions& options) {
     return Fail(kExitFailure,
                 "no preset named '" + options.presetName + "' in " + tovrapresets::Dir().string());
   std::printf("deleted '%s'\n", Printable(name).c_str());
+  SyncHostPresets();
   return kExitOk;
 }
 

@@ -68,6 +68,8 @@ void PresetBar::OpenMenu(float x, float y) {
   IGfx* g = GetUI();
   if (!g) return;
   MenuSnapshot snapshot{All(), -1, -1, mPlug->mPresetName};
+  // The folder was read afresh: presets made by hand or by another program show up elsewhere too.
+  mPlug->UserPresetsChanged();
 
   mMenu.Clear();
   for (const std::string& name : snapshot.names) {
@@ -106,6 +108,7 @@ void PresetBar::OnMenuChosen(const MenuSnapshot& menu, int chosen) {
   } else if (chosen == menu.overwriteIndex) {
     // Nothing is applied: the name and the values stay, only the file is rewritten.
     tovrapresets::Save(menu.current, mPlug->SnapshotPreset());
+    mPlug->UserPresetsChanged();
     SetDirty(false);
   }
 }
@@ -115,6 +118,7 @@ void PresetBar::OnDeleteChosen(IPopupMenu* menu) {
   if (!item) return;
   const std::string name = item->GetText();
   tovrapresets::Remove(name);  // a file already gone is no error here
+  mPlug->UserPresetsChanged();
   if (mPlug->mPresetName == name) mPlug->ApplyPreset(kDefaultName, tovrapresets::Values{});
   SetDirty(false);
 }
@@ -125,6 +129,7 @@ void PresetBar::OnTextEntryCompletion(const char* str, int) {
   // A preset that could not be written must not become current: the bar would show a name with
   // no file behind it and the user would believe it saved.
   if (tovrapresets::Save(name, mPlug->SnapshotPreset())) {
+    mPlug->UserPresetsChanged();
     mPlug->ApplyPreset(name, mPlug->SnapshotPreset());
   }
   SetDirty(false);
@@ -159,8 +164,13 @@ void PresetBar::Draw(IGfx& g) {
   g.PathClose();
   g.PathFill(arrow);
 
+  // A name of wide letters is wider than the space between the arrows even when shortened:
+  // what does not fit is cut off rather than drawn over the arrows and the border.
   const std::string label = Label(mPlug->mPresetName);
-  g.DrawText(TextStyle(), label.c_str(), IRECT(r.L + 44.f * s, r.T, r.R - 44.f * s, r.B));
+  const IRECT labelArea(r.L + 44.f * s, r.T, r.R - 44.f * s, r.B);
+  g.PushClip(labelArea);
+  g.DrawText(TextStyle(), label.c_str(), labelArea);
+  g.PopClip();
 }
 
 }  // namespace TovraUI

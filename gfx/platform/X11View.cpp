@@ -168,14 +168,7 @@ bool X11View::Create(unsigned long parent) {
   mFramesAtom = XInternAtom(mDisplay, "_TOVRASAT_FRAMES", False);
   Atom protocols[] = {mDeleteAtom};
   XSetWMProtocols(mDisplay, mWindow, protocols, 1);
-  // A fixed size: the editor resizes itself through its size menu, not by its frame.
-  if (XSizeHints* hints = XAllocSizeHints()) {
-    hints->flags = PMinSize | PMaxSize;
-    hints->min_width = hints->max_width = w;
-    hints->min_height = hints->max_height = h;
-    XSetWMNormalHints(mDisplay, mWindow, hints);
-    XFree(hints);
-  }
+  SetSizeHints(w, h);
   XStoreName(mDisplay, mWindow, "TovraSat");
 
   char nothing[1] = {0};
@@ -236,16 +229,24 @@ void X11View::Resize(int w, int h) {
   if (mWindowGone) return;
   w = std::max(w, 1);
   h = std::max(h, 1);
-  if (XSizeHints* hints = XAllocSizeHints()) {
-    hints->flags = PMinSize | PMaxSize;
-    hints->min_width = hints->max_width = w;
-    hints->min_height = hints->max_height = h;
-    XSetWMNormalHints(mDisplay, mWindow, hints);
-    XFree(hints);
-  }
+  SetSizeHints(w, h);
   XResizeWindow(mDisplay, mWindow, unsigned(w), unsigned(h));
   mSurface->SetSize(w, h);
   XFlush(mDisplay);
+}
+
+void X11View::SetSizeHints(int w, int h) {
+  // A fixed size: the editor resizes itself through its size menu, not by its frame. A window
+  // manager reads minimum and maximum; an embedding host (GTK's socket through suil) reads
+  // minimum and base size as what the child needs and wants, and complains when the base is
+  // below the minimum, or keeps its old size, unless both follow every change.
+  if (XSizeHints* hints = XAllocSizeHints()) {
+    hints->flags = PMinSize | PMaxSize | PBaseSize;
+    hints->min_width = hints->max_width = hints->base_width = w;
+    hints->min_height = hints->max_height = hints->base_height = h;
+    XSetWMNormalHints(mDisplay, mWindow, hints);
+    XFree(hints);
+  }
 }
 
 void X11View::HideCursor(bool hide) {
@@ -339,7 +340,7 @@ void X11View::SyncPopups() {
     XTranslateCoordinates(mDisplay, mWindow, mRoot, int(a.L * s), int(a.B * s), &rootX, &rootY,
                           &child);
     mMenu = std::make_unique<X11Menu>(mDisplay, mRoot, mGfx.GetDelegate(), *mGfx.GetPendingMenu(),
-                                      rootX, rootY, mGfx.GetScreenScale());
+                                      rootX, rootY, mGfx.GetDrawScale());
   }
   if (!mTextEntry && mGfx.IsTextEntryPending()) {
     HideTooltip();
@@ -568,8 +569,9 @@ void X11View::UpdateTooltip(double now) {
   if (mLastMotion == 0.0 || now - mLastMotion < kTooltipDelay) return;
   const std::string text = mGfx.GetTooltipForCurrentMouseOver();
   if (text.empty()) return;
-  // Near the pointer, below and to the right, kept on the screen.
-  const float scale = mGfx.GetScreenScale();
+  // Near the pointer, below and to the right, kept on the screen; as large as the editor's own
+  // text, so it grows with the editor's size.
+  const float scale = mGfx.GetDrawScale();
   const IText style(12.f, IColor(255, 20, 20, 24), "TovraMenu", EAlign::Center, EVAlign::Middle);
   IRECT extent;
   {
@@ -578,10 +580,10 @@ void X11View::UpdateTooltip(double now) {
     extent = probe.MeasureText(style, text.c_str(), IRECT());
   }
   const float w = std::ceil(extent.W()) + 14.f, h = 20.f;
-  const float s = mGfx.GetDrawScale();
   int rootX = 0, rootY = 0;
   ::Window child = 0;
-  XTranslateCoordinates(mDisplay, mWindow, mRoot, int(mLastX * s) + 12, int(mLastY * s) + 18,
+  XTranslateCoordinates(mDisplay, mWindow, mRoot, int(mLastX * scale) + 12,
+                        int(mLastY * scale) + 18,
                         &rootX, &rootY, &child);
   const int screenW = DisplayWidth(mDisplay, DefaultScreen(mDisplay));
   const int screenH = DisplayHeight(mDisplay, DefaultScreen(mDisplay));

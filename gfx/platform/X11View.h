@@ -82,6 +82,8 @@ class X11View {
   void Blit(int x, int y, int w, int h);
   void CountFrame();
   void RequestClose();
+  /** Minimum, maximum and base size: the window's own size. */
+  void SetSizeHints(int w, int h);
 
   IGfxCairo& mGfx;
   _XDisplay* mDisplay;

@@ -119,6 +119,8 @@ class IPluginLV2 {
 
   // The URI under which the state chunk is stored, "<plug-in URI>#state". Threads: any.
   const char* StateKeyUri() const { return mStateKeyUri.c_str(); }
+  // The host's URID map; null when it gave none. Threads: any.
+  LV2_URID_Map* UridMap() const { return mMap; }
 
  private:
   IPluginLV2(const Lv2Binding& binding, AudioComponentPlugInInterface* instance, IPluginAU* plug);

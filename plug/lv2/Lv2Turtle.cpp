@@ -164,74 +164,6 @@ void AppendAudio(std::string& out, bool input, int channel, int nChannels, int i
 
 }  // namespace
 
-std::string Lv2Turtle::Symbol(const char* name) {
-  std::string symbol;
-  for (const char* c = name; *c != '\0'; ++c) {
-    const auto u = static_cast<unsigned char>(*c);
-    symbol += std::isalnum(u) != 0 && u < 0x80 ? static_cast<char>(std::tolower(u)) : '_';
-  }
-  if (symbol.empty() || std::isdigit(static_cast<unsigned char>(symbol[0])) != 0) {
-    symbol.insert(symbol.begin(), '_');
-  }
-  return symbol;
-}
-
-std::string Lv2Turtle::Decimal(double value) {
-  char text[64];
-  std::snprintf(text, sizeof text, "%.9g", value == 0.0 ? 0.0 : value);
-  std::string s = text;
-  if (s.find_first_of(".e") == std::string::npos) s += ".0";
-  if (s.find('e') != std::string::npos) {
-    std::snprintf(text, sizeof text, "%.9f", value);  // Turtle decimals have no exponent
-    s = text;
-  }
-  return s;
-}
-
-std::string Lv2Turtle::Quoted(const std::string& text) {
-  std::string out = "\"";
-  for (const char c : text) {
-    switch (c) {
-      case '"':
-        out += "\\\"";
-        break;
-      case '\\':
-        out += "\\\\";
-        break;
-      case '\n':
-        out += "\\n";
-        break;
-      case '\r':
-        out += "\\r";
-        break;
-      case '\t':
-        out += "\\t";
-        break;
-      default:
-        out += c;
-        break;
-    }
-  }
-  return out + "\"";
-}
-
-std::string Lv2Turtle::Base64(const unsigned char* data, int size) {
-  static constexpr char kDigits[] =
-      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-  std::string out;
-  for (int i = 0; i < size; i += 3) {
-    const int n = size - i < 3 ? size - i : 3;
-    unsigned bits = static_cast<unsigned>(data[i]) << 16;
-    if (n > 1) bits |= static_cast<unsigned>(data[i + 1]) << 8;
-    if (n > 2) bits |= data[i + 2];
-    out += kDigits[(bits >> 18) & 63];
-    out += kDigits[(bits >> 12) & 63];
-    out += n > 1 ? kDigits[(bits >> 6) & 63] : '=';
-    out += n > 2 ? kDigits[bits & 63] : '=';
-  }
-  return out;
-}
-
 std::string Lv2Turtle::PluginFileName(const Names& names) {
   // lib/TovraSat.so is described by TovraSat.ttl at the bundle's top.
   const std::size_t slash = names.binary.rfind('/');
@@ -356,34 +288,27 @@ std::string Lv2Turtle::Plugin(const Names& names, const IPluginAU& plug) {
     out +=
         "    lv2:requiredFeature ui:idleInterface, ui:parent, "
         "<http://lv2plug.in/ns/ext/instance-access> ;\n";
-    out += "    lv2:optionalFeature ui:resize, ui:touch ;\n";
+    // The editor has four sizes of its own and asks the host for each: a window the user could
+    // resize would not shrink back when the editor does (jalv.gtk3), and could cut it.
+    out += "    lv2:optionalFeature ui:resize, ui:touch, ui:noUserResize ;\n";
     out += "    lv2:extensionData ui:idleInterface .\n";
   }
   return out;
 }
 
-std::string Lv2Turtle::StateKeyUri(const std::string& pluginUri) {
-  return pluginUri + "#state";
-}
-
 std::string Lv2Turtle::Presets(const Names& names, const IPluginAU& plug) {
-  std::string out = kPrefixes;
-  out += Uri(PresetUri(names)) + "\n    a pset:Preset ;\n";
-  out += "    lv2:appliesTo " + Uri(names.pluginUri) + " ;\n";
-  out += "    rdfs:label " + Quoted(names.presetName) + " ;\n";
-  out += "    lv2:port";
+  Preset preset;
+  preset.uri = PresetUri(names);
+  preset.pluginUri = names.pluginUri;
+  preset.label = names.presetName;
   for (int i = 0; i < plug.NParams(); ++i) {
     const IParam& param = *plug.GetParam(i);
-    out += i == 0 ? " [\n" : " , [\n";
-    out += "        lv2:symbol " + Quoted(Symbol(param.GetName())) + " ;\n";
-    out += "        pset:value " + Decimal(param.Value()) + "\n    ]";
+    preset.ports.emplace_back(Symbol(param.GetName()), param.Value());
   }
-  out += " ;\n";
   IByteChunk chunk;
   plug.SerializeState(chunk);
-  out += "    state:state [\n        " + Uri(StateKeyUri(names.pluginUri)) + " \"" +
-         Base64(chunk.GetData(), chunk.Size()) + "\"^^xsd:base64Binary\n    ] .\n";
-  return out;
+  preset.chunk.assign(chunk.GetData(), chunk.GetData() + chunk.Size());
+  return kPrefixes + PresetStatements(preset);
 }
 
 }  // namespace plug

@@ -3,6 +3,8 @@
 
 #include <map>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "plug/lv2/Lv2PortLayout.h"
 
@@ -32,6 +34,22 @@ class Lv2Turtle {
   // presets.ttl: the factory preset as port values plus the state chunk of a fresh object
   // (which is what restoring the factory preset gives).
   static std::string Presets(const Names& names, const IPluginAU& plug);
+  // One preset: port values by symbol, and the state chunk the plug-in restores.
+  struct Preset {
+    std::string uri;
+    std::string pluginUri;
+    std::string label;
+    std::vector<std::pair<std::string, double>> ports;
+    std::vector<unsigned char> chunk;
+    // More state properties, as Turtle ("<key> value"), each restored beside the chunk.
+    std::vector<std::string> moreState;
+  };
+  // The preset's statements, for a file that declares the prefixes lv2, pset, rdfs, state and
+  // xsd. Threads: any.
+  static std::string PresetStatements(const Preset& preset);
+  // Those prefixes, for a file of presets alone. Threads: any.
+  static std::string PresetPrefixes();
+
   // The key of the state chunk in saved state: "<plug-in URI>#state". Threads: any.
   static std::string StateKeyUri(const std::string& pluginUri);
 
@@ -40,7 +58,9 @@ class Lv2Turtle {
   static std::string Symbol(const char* name);
   // A Turtle decimal, always with a point: 24 gives 24.0. Threads: any.
   static std::string Decimal(double value);
-  // A Turtle string literal with quotes, backslashes and controls escaped. Threads: any.
+  // A Turtle string literal with quotes, backslashes and controls escaped; bytes that are no
+  // valid UTF-8 become U+FFFD, so a name from a file name never makes the file unreadable.
+  // Threads: any.
   static std::string Quoted(const std::string& text);
   static std::string Base64(const unsigned char* data, int size);
   static std::string PluginFileName(const Names& names);

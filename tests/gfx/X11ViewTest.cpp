@@ -12,6 +12,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <tuple>
 #include <utility>
 
 #include "gfx/platform/IGfxCairo.h"
@@ -25,6 +26,7 @@
 // Xlib's macros come after the toolkit's headers.
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
+#include <X11/Xutil.h>
 
 namespace {
 
@@ -339,6 +341,52 @@ TEST_F(X11Window, ScreenshotEqualsTheOffscreenImageAndResizeFollows) {
     XGetWindowAttributes(xs.Get(), window, &wa);
     return wa.width == 300 && wa.height == 150;
   }));
+}
+
+// At a larger size the menu and the tooltip grow with the editor; and the window tells an
+// embedding host its new size in the size hints it reads (minimum, maximum and base alike).
+TEST_F(X11Window, PopupsAndSizeHintsFollowTheDrawScale) {
+  struct Seen {
+    XSession::Geometry menu, tooltip;
+  };
+  auto look = [&](float scale) {
+    Seen seen;
+    const auto at = [scale](int v) { return std::to_string(int(float(v) * scale)); };
+    Xdo("mousemove --window " + Win() + " " + at(120) + " " + at(60) + " click 1");
+    EXPECT_TRUE(PumpUntil([&] { return PopupWindows() == 1; }));
+    if (PopupWindows() == 1) seen.menu = xs.Popups()[0];
+    Xdo("key Escape");
+    EXPECT_TRUE(PumpUntil([&] { return PopupWindows() == 0; }));
+    Xdo("mousemove --window " + Win() + " " + at(40) + " " + at(40));
+    EXPECT_TRUE(PumpUntil([&] { return PopupWindows() == 1; })) << "the knob's tooltip";
+    if (PopupWindows() == 1) seen.tooltip = xs.Popups()[0];
+    Xdo("mousemove 0 0");  // leaving the window hides it
+    EXPECT_TRUE(PumpUntil([&] { return PopupWindows() == 0; }));
+    return seen;
+  };
+  const Seen small = look(1.f);
+  IGfx& g = *dlg.GetUI();
+  g.Resize(g.Width(), g.Height(), 1.75f, true);
+  const int w = g.WindowWidth(), h = g.WindowHeight();
+  XWindowAttributes wa{};
+  ASSERT_TRUE(PumpUntil([&] {
+    XGetWindowAttributes(xs.Get(), window, &wa);
+    return wa.width == w && wa.height == h;
+  }));
+  XSizeHints hints{};
+  long supplied = 0;
+  ASSERT_TRUE(XGetWMNormalHints(xs.Get(), window, &hints, &supplied));
+  ASSERT_EQ(hints.flags & (PMinSize | PMaxSize | PBaseSize), PMinSize | PMaxSize | PBaseSize);
+  EXPECT_EQ(std::make_pair(hints.min_width, hints.min_height), std::make_pair(w, h));
+  EXPECT_EQ(std::make_pair(hints.max_width, hints.max_height), std::make_pair(w, h));
+  EXPECT_EQ(std::make_pair(hints.base_width, hints.base_height), std::make_pair(w, h));
+
+  const Seen large = look(1.75f);
+  for (const auto& [a, b, what] : {std::tuple{small.menu, large.menu, "menu"},
+                                   std::tuple{small.tooltip, large.tooltip, "tooltip"}}) {
+    EXPECT_NEAR(b.w, a.w * 1.75, 2.0) << what;
+    EXPECT_NEAR(b.h, a.h * 1.75, 2.0) << what;
+  }
 }
 
 TEST_F(X11Window, ClosingTheWindowClosesTheEditor) {

@@ -11,9 +11,10 @@
 namespace lv2test {
 
 /** Hosts see the built bundle, and the LV2 schemas for its classes, and nothing else of this
- *  machine: LV2_PATH names a folder of their own holding a link to the bundle, then the system's
- *  folder; HOME is a folder of their own. A sanitised build of the module needs its runtime first
- *  in the (uninstrumented) host, so it is preloaded. Needs TOVRASAT_LV2_BUNDLE and
+ *  machine: LV2_PATH names a folder of their own holding a link to the bundle, then the user's
+ *  LV2 folder (HOME/.lv2, where user presets go), then the system's folder; HOME is a folder of
+ *  their own, and so the user presets' folder below it. A sanitised build of the module needs its
+ *  runtime first in the (uninstrumented) host, so it is preloaded. Needs TOVRASAT_LV2_BUNDLE and
  *  TOVRASAT_HOST_PRELOAD. */
 class HostEnvironment {
  public:
@@ -23,12 +24,20 @@ class HostEnvironment {
     std::filesystem::create_directory_symlink(TOVRASAT_LV2_BUNDLE, mLv2Dir.Path() / "TovraSat.lv2",
                                               error);
     if (error) return;
-    mVariables["LV2_PATH"] = mLv2Dir.Path().string() + ":/usr/lib/lv2";
+    mVariables["LV2_PATH"] =
+        mLv2Dir.Path().string() + ":" + UserLv2Dir().string() + ":/usr/lib/lv2";
     mVariables["HOME"] = mHome.Path().string();
+    mVariables["XDG_DATA_HOME"] = (mHome.Path() / ".local" / "share").string();
     if (std::string(TOVRASAT_HOST_PRELOAD) != "") {
       mVariables["LD_PRELOAD"] = TOVRASAT_HOST_PRELOAD;
       mVariables["ASAN_OPTIONS"] = "detect_leaks=0";
     }
+  }
+
+  /** The hosts' HOME/.lv2 and the plug-in's user preset folder. */
+  std::filesystem::path UserLv2Dir() const { return mHome.Path() / ".lv2"; }
+  std::filesystem::path PresetDir() const {
+    return mHome.Path() / ".local" / "share" / "TovraSat" / "Presets";
   }
 
   /** False when the folders or the link could not be made. */

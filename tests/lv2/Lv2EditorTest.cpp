@@ -5,7 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <filesystem>
+#include <csignal>
 #include <functional>
 #include <memory>
 #include <thread>
@@ -18,6 +20,7 @@
 #include "tests/lv2/HostProcess.h"
 #include "tests/lv2/JackServer.h"
 #include "tests/lv2/Lv2TestHost.h"
+#include "tests/lv2/PrivateHome.h"
 #include "tests/support/XvfbServer.h"
 
 // Last: Xlib defines None, Status and more as macros.
@@ -32,6 +35,8 @@ using lv2test::JackServer;
 using namespace std::chrono_literals;
 
 constexpr const char* kUri = "http://morvika.com/plugins/tovrasat";
+
+const auto* const kHome = ::testing::AddGlobalTestEnvironment(new lv2test::PrivateHome);
 
 // A connection closed however the test ends.
 struct CloseDisplay {
@@ -120,6 +125,122 @@ TEST(Lv2Editor, JalvEmbedsTheDrawnEditorInItsWindow) {
   ASSERT_TRUE(XGetWindowAttributes(display, editor, &attributes));
   EXPECT_EQ(attributes.width, 222);
   EXPECT_EQ(attributes.height, 666);
+}
+
+// The top-level window that holds window (a child of the root), or 0.
+Window TopLevel(Display* display, Window window) {
+  for (;;) {
+    Window root = 0;
+    Window parent = 0;
+    Window* children = nullptr;
+    unsigned n = 0;
+    if (!XQueryTree(display, window, &root, &parent, &children, &n)) return 0;
+    if (children != nullptr) XFree(children);
+    if (parent == root || parent == 0) return window;
+    window = parent;
+  }
+}
+
+std::pair<int, int> SizeOf(Display* display, Window window) {
+  XWindowAttributes attributes{};
+  if (!XGetWindowAttributes(display, window, &attributes)) return {0, 0};
+  return {attributes.width, attributes.height};
+}
+
+// The SIZE menu chosen with the keyboard, in jalv.gtk3's window: its window grows to hold the
+// editor at 150 % and shrinks back with it to 100 %, and suil never complains about the sizes
+// the editor's window gives.
+TEST(Lv2Editor, JalvWindowFollowsTheEditorSizeBothWaysWithoutAWarning) {
+  if (!TOVRASAT_HOSTS_LOAD_MODULE)
+    GTEST_SKIP() << "a ThreadSanitizer module cannot be loaded by this host";
+  if (std::string(TOVRASAT_HOST_PRELOAD) != "")
+    GTEST_SKIP() << "jalv.gtk3 does not start with the sanitizer runtimes preloaded";
+  testsupport::XvfbServer xvfb;
+  ASSERT_TRUE(xvfb.Started()) << "Xvfb could not be started";
+  const HostEnvironment hostEnv;
+  ASSERT_TRUE(hostEnv.Ready());
+  std::map<std::string, std::string> env = hostEnv.Variables();
+  env["NO_AT_BRIDGE"] = "1";
+  JackServer jack(env);
+  ASSERT_TRUE(jack.Ready()) << "jackd did not start as " << jack.Name();
+  HostProcess jalv({"jalv.gtk3", "-x", "--jack-name=tovrasat-size", kUri}, env);
+  ASSERT_TRUE(jalv.Started());
+
+  const DisplayPtr connection(XOpenDisplay(nullptr));
+  Display* display = connection.get();
+  ASSERT_NE(display, nullptr);
+  auto waitFor = [](const std::function<bool()>& done, std::chrono::seconds limit) {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    while (!done() && std::chrono::steady_clock::now() < deadline) {
+      std::this_thread::sleep_for(50ms);  // polling another process's windows
+    }
+    return done();
+  };
+  Window parent = 0;
+  Window editor = 0;
+  ASSERT_TRUE(waitFor(
+      [&] { return (editor = FindDrawnEditor(display, DefaultRootWindow(display), &parent)) != 0; },
+      90s))
+      << jalv.Output();
+  const Window top = TopLevel(display, editor);
+  ASSERT_NE(top, editor) << "the editor is embedded";
+  // The host's window settles around the editor at 100 %.
+  std::pair<int, int> small{0, 0};
+  ASSERT_TRUE(waitFor(
+      [&] {
+        const auto before = SizeOf(display, top);
+        std::this_thread::sleep_for(300ms);
+        small = SizeOf(display, top);
+        return small == before && small.first >= 222 && small.second >= 666;
+      },
+      30s));
+
+  // A mapped override-redirect window: the editor's menu is open.
+  auto menuOpen = [&] {
+    Window root = 0;
+    Window rootParent = 0;
+    Window* children = nullptr;
+    unsigned n = 0;
+    bool open = false;
+    XQueryTree(display, DefaultRootWindow(display), &root, &rootParent, &children, &n);
+    for (unsigned i = 0; i < n; ++i) {
+      XWindowAttributes attributes{};
+      if (XGetWindowAttributes(display, children[i], &attributes) &&
+          attributes.override_redirect && attributes.map_state == IsViewable) {
+        open = true;
+      }
+    }
+    if (children != nullptr) XFree(children);
+    return open;
+  };
+  auto chooseSize = [&](double scale, const std::string& keys) {
+    const std::string click = "xdotool mousemove --window " + std::to_string(editor) + " " +
+                              std::to_string(std::lround(Plate(530) * scale)) + " " +
+                              std::to_string(std::lround(Plate(123) * scale)) + " click 1";
+    return std::system(click.c_str()) == 0 && waitFor(menuOpen, 20s) &&
+           std::system(("xdotool key " + keys).c_str()) == 0 &&
+           waitFor([&] { return !menuOpen(); }, 20s);
+  };
+  ASSERT_TRUE(chooseSize(1.0, "Down Down Down Return")) << "150 %";
+  EXPECT_TRUE(waitFor([&] { return SizeOf(display, editor) == std::make_pair(333, 999); }, 20s));
+  EXPECT_TRUE(waitFor(
+      [&] {
+        const auto size = SizeOf(display, top);
+        return size.first >= 333 && size.second >= 999;
+      },
+      20s))
+      << "the host's window holds the whole editor at 150 %";
+
+  ASSERT_TRUE(chooseSize(1.5, "Down Return")) << "100 %";
+  EXPECT_TRUE(waitFor([&] { return SizeOf(display, editor) == std::make_pair(222, 666); }, 20s));
+  EXPECT_TRUE(waitFor([&] { return SizeOf(display, top) == small; }, 20s))
+      << "back to 100 % the host's window is as small as before, not " << SizeOf(display, top).first
+      << " x " << SizeOf(display, top).second;
+
+  jalv.Signal(SIGTERM);
+  jalv.Finish(30s);
+  EXPECT_EQ(jalv.Output().find("natural size"), std::string::npos) << jalv.Output();
+  EXPECT_EQ(jalv.Output().find("min size"), std::string::npos) << jalv.Output();
 }
 
 // The host side of one UI: a parent window of its own, every port write and touch recorded.

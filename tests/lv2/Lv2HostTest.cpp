@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <map>
 #include <sstream>
 
 #include "tests/lv2/DebuggedHost.h"
@@ -242,6 +243,88 @@ TEST_F(Lv2Host, JalvSetsAControlAndRestoresSavedStateInASecondRun) {
   EXPECT_NE(out.find("gain=60 trim=-3.5 48v=0 bypass=0 scale=1.5 name=Warm Tape"),
             std::string::npos)
       << out;
+}
+
+// ------------------------------------------------------------------------------ user presets
+
+// The presets `tovrasat presets` saves, overwrites and deletes are what lilv lists for the
+// plug-in (under their names), and loading one gives the plug-in the preset's values and name;
+// a preset file made by hand, with a name Turtle and file names must be careful with, shows up
+// once an instance of the plug-in has been made; jalv lists and loads them too.
+TEST_F(Lv2Host, UserPresetsAreListedAndLoadedByLilvAndJalv) {
+  if (!TOVRASAT_HOSTS_LOAD_MODULE)
+    GTEST_SKIP() << "a ThreadSanitizer module cannot be loaded by this host";
+  const std::string uri = kUri;
+  auto tovrasat = [&](std::vector<std::string> args) {
+    args.insert(args.begin(), {TOVRASAT_BINARY, "--component", TOVRASAT_COMPONENT});
+    std::string out;
+    EXPECT_EQ(Run(args, out), 0) << out;
+  };
+  // PRESET-URI <tab> label, for every preset lilv finds.
+  auto listed = [&] {
+    std::string out;
+    EXPECT_EQ(Run({LV2_STATE_TOOL, "presets", uri}, out), 0) << out;
+    std::map<std::string, std::string> byLabel;
+    std::istringstream lines(out);
+    for (std::string line; std::getline(lines, line);) {
+      const std::size_t tab = line.find('\t');
+      if (tab != std::string::npos) byLabel[line.substr(tab + 1)] = line.substr(0, tab);
+    }
+    return byLabel;
+  };
+  // Loaded into an instance whose editor is at 150 %, which a preset leaves alone.
+  auto loaded = [&](const std::string& presetUri) {
+    std::string out;
+    EXPECT_EQ(Run({LV2_STATE_TOOL, "preset", uri, presetUri, "scale=1.5"}, out), 0) << out;
+    return out;
+  };
+
+  tovrasat({"presets", "save", "Warm Tape", "--gain", "60", "--trim", "-1.5", "--48v", "off"});
+  tovrasat({"presets", "save", "Vox", "--gain", "35"});
+  auto presets = listed();
+  ASSERT_EQ(presets.count("Warm Tape"), 1u) << "listed under its name";
+  ASSERT_EQ(presets.count("Vox"), 1u);
+  EXPECT_EQ(presets.count("Default"), 1u) << "the factory preset stays";
+  std::string out = loaded(presets["Warm Tape"]);
+  EXPECT_NE(out.find("ports gain=60 output_trim=-1.5 _48v=0 bypass=0"), std::string::npos) << out;
+  EXPECT_NE(out.find("gain=60 trim=-1.5 48v=0 bypass=0 scale=1.5 name=Warm Tape"),
+            std::string::npos)
+      << out;
+
+  tovrasat({"presets", "save", "Warm Tape", "--gain", "30"});  // overwritten
+  presets = listed();
+  out = loaded(presets["Warm Tape"]);
+  EXPECT_NE(out.find("gain=30 trim=0 48v=1 bypass=0 scale=1.5 name=Warm Tape"), std::string::npos)
+      << out;
+  tovrasat({"presets", "delete", "Vox"});
+  presets = listed();
+  EXPECT_EQ(presets.count("Vox"), 0u) << "a deleted preset is no longer listed";
+  EXPECT_EQ(presets.count("Warm Tape"), 1u);
+
+  // Made by hand: quotes, a tab, '#', '>' and UTF-8 in the name.
+  const std::string odd = "Odd \"one\" two\t#3 > \xc3\xbc";
+  {
+    std::ofstream file(hostEnv.PresetDir() / (odd + ".tovrapreset"));
+    file << "gain=12.5\ntrim=-6\nphat=0\n";
+  }
+  listed();  // an instance brings the bundle up to date
+  presets = listed();
+  ASSERT_EQ(presets.count(odd), 1u) << "the name comes back byte for byte";
+  out = loaded(presets[odd]);
+  EXPECT_NE(out.find("ports gain=12.5 output_trim=-6 _48v=0 bypass=0"), std::string::npos) << out;
+  EXPECT_NE(out.find("name=" + odd + "\n"), std::string::npos) << out;
+
+  JackServer jack(env);
+  ASSERT_TRUE(jack.Ready()) << "jackd did not start as " << jack.Name();
+  HostProcess jalv({"stdbuf", "-oL", "jalv", "-x", "-n", "tovrasat-p", kUri}, env);
+  ASSERT_TRUE(jalv.Started());
+  ASSERT_TRUE(jalv.WaitFor("bypass = 0.000000", 60s)) << jalv.Output();
+  jalv.Send("presets\n");
+  ASSERT_TRUE(jalv.WaitFor(presets["Warm Tape"], 20s)) << jalv.Output();
+  jalv.Send("preset " + presets["Warm Tape"] + "\ncontrols\n");
+  ASSERT_TRUE(jalv.WaitFor("gain = 30.000000", 20s)) << jalv.Output();
+  jalv.CloseInput();  // jalv quits at the end of its input
+  EXPECT_EQ(jalv.Finish(30s), 0) << jalv.Output();
 }
 
 // ------------------------------------------------------------------------------------ Ardour

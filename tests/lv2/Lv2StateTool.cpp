@@ -8,6 +8,12 @@
 //   lv2_state_tool show DIR URI
 //       restores DIR/state.ttl into a fresh instance and prints what its state chunk holds:
 //       gain=... trim=... 48v=... bypass=... scale=... name=...
+//   lv2_state_tool presets URI
+//       every preset lilv finds for the plug-in, one line each: PRESET-URI, a tab, its label
+//   lv2_state_tool preset URI PRESET-URI [scale=S]
+//       loads the preset into a fresh instance (its editor at scale S first) as hosts load
+//       presets and prints the port values it set (ports gain=... output_trim=... _48v=...
+//       bypass=...), then the chunk as show does
 #include <lilv/lilv.h>
 
 #include <cmath>
@@ -19,6 +25,7 @@
 #include <vector>
 
 #include "lv2/atom/atom.h"
+#include "lv2/presets/presets.h"
 #include "lv2/state/state.h"
 #include "lv2/urid/urid.h"
 
@@ -129,6 +136,24 @@ struct Host {
   }
 };
 
+// Name and scale enter through the plug-in's own chunk, as a restored session would set them.
+bool SetNameAndScale(Host& host, const std::string& name, float scale) {
+  host.chunk.clear();
+  if (host.State()->save(lilv_instance_get_handle(host.instance), Host::Store, &host, 0,
+                         host.features) != LV2_STATE_SUCCESS ||
+      host.chunk.size() < 40) {
+    return false;
+  }
+  std::string chunk = host.chunk.substr(0, 32);
+  chunk.append(reinterpret_cast<const char*>(&scale), 4);
+  const auto length = static_cast<int32_t>(name.size());
+  chunk.append(reinterpret_cast<const char*>(&length), 4);
+  chunk += name;
+  host.chunk = chunk;
+  return host.State()->restore(lilv_instance_get_handle(host.instance), Host::Retrieve, &host, 0,
+                               host.features) == LV2_STATE_SUCCESS;
+}
+
 int Save(const char* dir, const char* uri, int argc, char** argv) {
   Host host;
   if (!host.Open(uri)) {
@@ -154,23 +179,7 @@ int Save(const char* dir, const char* uri, int argc, char** argv) {
       return 2;
     }
   }
-  // Name and scale enter through the plug-in's own chunk, as a restored session would set them.
-  host.chunk.clear();
-  if (host.State()->save(lilv_instance_get_handle(host.instance), Host::Store, &host, 0,
-                         host.features) != LV2_STATE_SUCCESS ||
-      host.chunk.size() < 40) {
-    return 1;
-  }
-  std::string chunk = host.chunk.substr(0, 32);
-  chunk.append(reinterpret_cast<const char*>(&scale), 4);
-  const auto length = static_cast<int32_t>(name.size());
-  chunk.append(reinterpret_cast<const char*>(&length), 4);
-  chunk += name;
-  host.chunk = chunk;
-  if (host.State()->restore(lilv_instance_get_handle(host.instance), Host::Retrieve, &host, 0,
-                            host.features) != LV2_STATE_SUCCESS) {
-    return 1;
-  }
+  if (!SetNameAndScale(host, name, scale)) return 1;
   lilv_instance_activate(host.instance);
   lilv_instance_run(host.instance, 256);
   LilvState* state = lilv_state_new_from_instance(
@@ -184,17 +193,8 @@ int Save(const char* dir, const char* uri, int argc, char** argv) {
   return result == 0 ? 0 : 1;
 }
 
-int Show(const char* dir, const char* uri) {
-  Host host;
-  if (!host.Open(uri)) return 1;
-  const std::string file = std::string(dir) + "/state.ttl";
-  LilvState* state = lilv_state_new_from_file(host.world, &host.map, nullptr, file.c_str());
-  if (state == nullptr) {
-    std::fprintf(stderr, "lv2_state_tool: cannot read %s\n", file.c_str());
-    return 1;
-  }
-  lilv_state_restore(state, host.instance, Host::SetPort, &host, 0, host.features);
-  lilv_state_free(state);
+// Prints what the instance's state chunk holds.
+int PrintChunk(Host& host) {
   host.chunk.clear();
   host.State()->save(lilv_instance_get_handle(host.instance), Host::Store, &host, 0, host.features);
   if (host.chunk.size() < 40) return 1;
@@ -209,14 +209,79 @@ int Show(const char* dir, const char* uri) {
   return 0;
 }
 
+int Show(const char* dir, const char* uri) {
+  Host host;
+  if (!host.Open(uri)) return 1;
+  const std::string file = std::string(dir) + "/state.ttl";
+  LilvState* state = lilv_state_new_from_file(host.world, &host.map, nullptr, file.c_str());
+  if (state == nullptr) {
+    std::fprintf(stderr, "lv2_state_tool: cannot read %s\n", file.c_str());
+    return 1;
+  }
+  lilv_state_restore(state, host.instance, Host::SetPort, &host, 0, host.features);
+  lilv_state_free(state);
+  return PrintChunk(host);
+}
+
+int Presets(const char* uri) {
+  Host host;
+  if (!host.Open(uri)) return 1;
+  LilvNode* presetClass = lilv_new_uri(host.world, LV2_PRESETS__Preset);
+  LilvNode* label = lilv_new_uri(host.world, LILV_NS_RDFS "label");
+  LilvNodes* presets = lilv_plugin_get_related(host.plugin, presetClass);
+  LILV_FOREACH (nodes, i, presets) {
+    const LilvNode* preset = lilv_nodes_get(presets, i);
+    lilv_world_load_resource(host.world, preset);
+    LilvNodes* labels = lilv_world_find_nodes(host.world, preset, label, nullptr);
+    const LilvNode* first = labels != nullptr ? lilv_nodes_get_first(labels) : nullptr;
+    std::printf("%s\t%s\n", lilv_node_as_uri(preset),
+                first != nullptr ? lilv_node_as_string(first) : "(no label)");
+    lilv_nodes_free(labels);
+  }
+  lilv_nodes_free(presets);
+  lilv_node_free(label);
+  lilv_node_free(presetClass);
+  return 0;
+}
+
+int LoadPreset(const char* uri, const char* presetUri, const char* scaleArg) {
+  Host host;
+  if (!host.Open(uri)) return 1;
+  if (scaleArg != nullptr) {
+    if (std::strncmp(scaleArg, "scale=", 6) != 0) return 2;
+    if (!SetNameAndScale(host, "Before", std::strtof(scaleArg + 6, nullptr))) return 1;
+  }
+  LilvNode* preset = lilv_new_uri(host.world, presetUri);
+  lilv_world_load_resource(host.world, preset);
+  LilvState* state = lilv_state_new_from_world(host.world, &host.map, preset);
+  lilv_node_free(preset);
+  if (state == nullptr) {
+    std::fprintf(stderr, "lv2_state_tool: no preset %s\n", presetUri);
+    return 1;
+  }
+  lilv_state_restore(state, host.instance, Host::SetPort, &host, 0, host.features);
+  lilv_state_free(state);
+  std::printf("ports");
+  for (const char* symbol : {"gain", "output_trim", "_48v", "bypass"}) {
+    std::printf(" %s=%g", symbol, static_cast<double>(host.controls[host.portBySymbol[symbol]]));
+  }
+  std::printf("\n");
+  return PrintChunk(host);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   if (argc >= 4 && std::strcmp(argv[1], "save") == 0)
     return Save(argv[2], argv[3], argc - 4, argv + 4);
   if (argc == 4 && std::strcmp(argv[1], "show") == 0) return Show(argv[2], argv[3]);
+  if (argc == 3 && std::strcmp(argv[1], "presets") == 0) return Presets(argv[2]);
+  if ((argc == 4 || argc == 5) && std::strcmp(argv[1], "preset") == 0)
+    return LoadPreset(argv[2], argv[3], argc == 5 ? argv[4] : nullptr);
   std::fprintf(stderr,
                "usage: lv2_state_tool save DIR URI [name=TEXT] [scale=S] [SYM=VAL ...]\n"
-               "       lv2_state_tool show DIR URI\n");
+               "       lv2_state_tool show DIR URI\n"
+               "       lv2_state_tool presets URI\n"
+               "       lv2_state_tool preset URI PRESET-URI [scale=S]\n");
   return 2;
 }

@@ -46,7 +46,19 @@ TEST(Lv2TurtleText, SymbolsNumbersStringsAndBase64) {
                   {-0.0, "0.0"},  {1e-7, "0.000000100"}, {12.5, "12.5"}};
   for (const auto& d : decimals) EXPECT_EQ(Lv2Turtle::Decimal(d.value), d.text) << d.value;
 
-  EXPECT_EQ(Lv2Turtle::Quoted("a \"b\" \\ c\nd"), "\"a \\\"b\\\" \\\\ c\\nd\"");
+  // Names come from file names too: any byte must give Turtle a parser accepts. Valid UTF-8
+  // stays, every other byte becomes U+FFFD; other control characters are escaped.
+  const struct {
+    std::string text;
+    const char* quoted;
+  } strings[] = {
+      {"a \"b\" \\ c\nd", "\"a \\\"b\\\" \\\\ c\\nd\""},
+      {"\t\r\x01\x7f", "\"\\t\\r\\u0001\\u007F\""},
+      {"\xc3\xbc \xe2\x82\xac \xf0\x9f\x8e\xb8", "\"\xc3\xbc \xe2\x82\xac \xf0\x9f\x8e\xb8\""},
+      {"\xff\xc3", "\"\\uFFFD\\uFFFD\""},              // a stray byte, a cut sequence
+      {"\xc0\xaf\xed\xa0\x80", "\"\\uFFFD\\uFFFD\\uFFFD\\uFFFD\\uFFFD\""},  // overlong, surrogate
+  };
+  for (const auto& q : strings) EXPECT_EQ(Lv2Turtle::Quoted(q.text), q.quoted) << q.text;
 
   const unsigned char bytes[] = {'M', 'a', 'n'};
   EXPECT_EQ(Lv2Turtle::Base64(bytes, 3), "TWFu");

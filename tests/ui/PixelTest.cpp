@@ -189,6 +189,40 @@ TEST_F(EditorPixels, FrameAt175PercentMatchesTheOneAt100AfterScaling) {
   RecordProperty("far_share", std::to_string(farShare));
 }
 
+// The widest name the bar shows whole (22 wide letters) is wider than the space between the
+// arrows: around that space the bar must look exactly as with no name at all, and the name must
+// still fill the space up to both of its edges.
+TEST_F(EditorPixels, ALongPresetNameStaysBetweenTheArrows) {
+  for (const float scale : {1.f, 1.75f}) {
+    SCOPED_TRACE(scale);
+    auto render = [&](const std::string& name) {
+      auto plugin = MakePlugin();
+      plugin->mPresetName = name;
+      RGBAImage img = Render(*plugin, scale);
+      plugin->CloseWindow();
+      return img;
+    };
+    const RGBAImage blank = render("");
+    const RGBAImage wide = render(std::string(22, 'W'));
+    // Plate units: the bar spans 143 to 523, its label 44 units inside its 2-unit inset.
+    const float px = s * scale;
+    const int labelL = int(std::floor(189.f * px)), labelR = int(std::ceil(477.f * px));
+    const int top = int(1808.f * px), bottom = int(std::ceil(1864.f * px));
+    int outside = 0, nearLeftEdge = 0, nearRightEdge = 0;
+    for (int y = top; y < bottom; ++y) {
+      for (int x = int(143.f * px) - 2; x < int(std::ceil(523.f * px)) + 2; ++x) {
+        const bool differs = Distance(blank.Pixel(x, y), wide.Pixel(x, y)) > 0;
+        if (x < labelL || x > labelR) outside += differs;
+        if (x >= labelL && x < labelL + int(4 * scale)) nearLeftEdge += differs;
+        if (x <= labelR && x > labelR - int(4 * scale)) nearRightEdge += differs;
+      }
+    }
+    EXPECT_EQ(outside, 0) << "pixels of the name over the arrows or the border";
+    EXPECT_GT(nearLeftEdge, 0) << "the name is cut at the label's edge, not shortened further";
+    EXPECT_GT(nearRightEdge, 0);
+  }
+}
+
 TEST_F(EditorPixels, MissingOrBrokenResourcesDrawAPlainEditor) {
   TempDir bare;
   std::ofstream(bare / "tovra_plate.png") << "not a PNG";  // unreadable

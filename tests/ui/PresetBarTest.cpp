@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -188,6 +189,44 @@ TEST_F(PresetBarTest, DeletingTheCurrentPresetAppliesDefault) {
   EXPECT_TRUE(Phat());
   EXPECT_EQ(OpenMenu(), (std::vector<std::string>{"Default *", "-", "Save as new preset..."}));
   ed->G().CompletePopupMenu(-1);
+}
+
+// Copies of the presets kept for hosts follow the folder: the bar announces every change it
+// makes, after the change, and every fresh reading of the folder.
+TEST_F(PresetBarTest, EveryChangeToTheFolderIsAnnouncedAfterItIsMade) {
+  std::vector<std::string> seen;  // the folder as it was at each announcement
+  Plug().mUserPresetsChanged = [&] {
+    std::string folder;
+    for (const std::string& name : tovrapresets::List()) {
+      tovrapresets::Values v;
+      tovrapresets::Load(name, v);
+      folder += name + "=" + std::to_string(int(v.gain)) + ";";
+    }
+    seen.push_back(folder);
+  };
+  ASSERT_TRUE(tovrapresets::Save("Hand", {10, 0, true}));  // made outside the bar
+  OpenMenu();
+  ed->G().CompletePopupMenu(-1);
+  ASSERT_EQ(seen, (std::vector<std::string>{"Hand=10;"})) << "reading the folder announces it";
+
+  struct Step {
+    const char* what;
+    std::function<void()> act;
+    const char* folder;
+  };
+  const Step steps[] = {
+      {"save as new", [&] { Plug().GetParam(TovraSat::kGain)->Set(40.0); Type("New"); },
+       "Hand=10;New=40;"},
+      {"overwrite", [&] { Plug().GetParam(TovraSat::kGain)->Set(50.0); Choose("Overwrite \"New\""); },
+       "Hand=10;New=50;"},
+      {"delete", [&] { Delete("Hand"); }, "New=50;"},
+  };
+  for (const Step& step : steps) {
+    const std::size_t before = seen.size();
+    step.act();
+    ASSERT_GT(seen.size(), before + 1) << step.what << ": the menu reading and the change";
+    EXPECT_EQ(seen.back(), step.folder) << step.what;
+  }
 }
 
 TEST_F(PresetBarTest, TypedNamesAreCleanedAndReservedOrEmptyOnesDropped) {
