@@ -62,11 +62,11 @@ void TruePeakMeter::Add(const float* const* channels, size_t frames) {
     x.insert(x.end(), channels[c], channels[c] + frames);
     for (size_t at = kTaps - 1; at < x.size(); at += kStretch) {
       const size_t end = std::min(at + kStretch, x.size());
-      float most = 0.0f;
-      for (size_t i = at + 1 - kTaps; i < end; ++i) most = std::max(most, std::fabs(x[i]));
       // Phase 0 is the samples: their peak counts as it is.
       float samples = 0.0f;
       for (size_t i = at; i < end; ++i) samples = std::max(samples, std::fabs(x[i]));
+      float most = samples;
+      for (size_t i = at + 1 - kTaps; i < at; ++i) most = std::max(most, std::fabs(x[i]));
       mPeak = std::max(mPeak, static_cast<double>(samples));
       if (static_cast<double>(most) * filter.gain > mPeak) Interpolate(x.data(), at, end);
     }
