@@ -4,18 +4,20 @@
 #include <pthread.h>
 #include <signal.h>
 
+#include <algorithm>
 #include <utility>
 
 namespace tools {
 namespace {
 
-// Blocks waiting to be measured before the render waits: a couple of seconds of audio.
-constexpr size_t kMostQueued = 8;
+// Blocks waiting to be measured before the render waits: a couple of seconds of audio per stream.
+constexpr size_t kMostQueued = 16;
 
 }  // namespace
 
-MeterThread::MeterThread(LoudnessMeter& meter) : mMeter(meter) {
-  if (!mMeter.IsOpen()) return;
+MeterThread::MeterThread(std::vector<LoudnessMeter*> meters) {
+  if (std::none_of(meters.begin(), meters.end(), [](LoudnessMeter* m) { return m->IsOpen(); }))
+    return;
   // The new thread starts with the signal mask of its creator: block everything around its start.
   sigset_t all, old;
   sigfillset(&all);
@@ -26,8 +28,8 @@ MeterThread::MeterThread(LoudnessMeter& meter) : mMeter(meter) {
 
 MeterThread::~MeterThread() { Finish(); }
 
-void MeterThread::Add(const float* const* channels, size_t frames) {
-  if (frames == 0 || !mThread.joinable()) return;
+void MeterThread::Add(LoudnessMeter& meter, const float* const* channels, size_t frames) {
+  if (frames == 0 || !meter.IsOpen() || !mThread.joinable()) return;
   std::unique_lock<std::mutex> lock(mMutex);
   mChanged.wait(lock, [this] { return mQueue.size() < kMostQueued; });
   Job job;
@@ -36,8 +38,9 @@ void MeterThread::Add(const float* const* channels, size_t frames) {
     mSpare.pop_back();
   }
   lock.unlock();
+  job.meter = &meter;
   job.frames = frames;
-  job.channels.resize(static_cast<size_t>(mMeter.NChannels()));
+  job.channels.resize(static_cast<size_t>(meter.NChannels()));
   for (size_t c = 0; c < job.channels.size(); ++c)
     job.channels[c].assign(channels[c], channels[c] + frames);
   lock.lock();
@@ -57,7 +60,7 @@ void MeterThread::Measure() {
     lock.unlock();
     pointers.clear();
     for (const std::vector<float>& channel : job.channels) pointers.push_back(channel.data());
-    mMeter.Add(pointers.data(), job.frames);
+    job.meter->Add(pointers.data(), job.frames);
     lock.lock();
     mSpare.push_back(std::move(job));
   }

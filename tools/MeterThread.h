@@ -1,4 +1,4 @@
-// MeterThread.h: a loudness meter fed beside a render, on a thread of its own.
+// MeterThread.h: loudness meters fed beside a render, on a thread of their own.
 #pragma once
 
 #include "tools/LoudnessMeter.h"
@@ -12,34 +12,35 @@
 
 namespace tools {
 
-// A meter costs about as much as the render itself; on a thread of its own (one for the input,
-// one for the output) it takes almost nothing from the render's time where cores are free. The audio is copied into a queue of a
-// few blocks, so memory stays bounded: the render waits when the meters fall that far behind.
+// The input's and the output's meters together cost about a quarter of the render; on one thread
+// beside it they take nothing from the render's time where a second core is free (on one core,
+// measuring inline would cost the same). The audio is copied into a queue of a few blocks, so
+// memory stays bounded: the render waits when the meters fall that far behind.
 // The thread blocks every signal, so the command's handlers always run on the main thread.
 // Threads: Add and Finish from one thread (the render's); the meter is read after Finish.
 class MeterThread {
  public:
-  // A closed meter (not measured) starts no thread, and Add does nothing.
-  explicit MeterThread(LoudnessMeter& meter);
+  // With every meter closed (nothing measured) no thread starts, and Add does nothing.
+  explicit MeterThread(std::vector<LoudnessMeter*> meters);
   ~MeterThread();  // Finish
   MeterThread(const MeterThread&) = delete;
   MeterThread& operator=(const MeterThread&) = delete;
 
-  // frames from channels[c][0..frames), copied.
-  void Add(const float* const* channels, size_t frames);
+  // frames from channels[c][0..frames), copied, for meter (one of those given; closed: ignored).
+  void Add(LoudnessMeter& meter, const float* const* channels, size_t frames);
 
   // Waits until everything added is measured.
   void Finish();
 
  private:
   struct Job {
+    LoudnessMeter* meter = nullptr;
     size_t frames = 0;
     std::vector<std::vector<float>> channels;
   };
 
   void Measure();
 
-  LoudnessMeter& mMeter;
   std::mutex mMutex;
   std::condition_variable mChanged;
   std::deque<Job> mQueue;

@@ -36,11 +36,11 @@ std::vector<float*> Pointers(Channels& channels) {
 class Oversampled {
  public:
   Oversampled(PluginHost& plugin, AudioWriter& out, size_t channels, RenderTotals& totals,
-              MeterThread& meter)
+              MeterThread& meters)
       : mPlugin(plugin),
         mOut(out),
         mTotals(totals),
-        mMeter(meter),
+        mMeters(meters),
         mHigh(channels),
         mRendered(channels),
         mLow(channels) {}
@@ -89,7 +89,7 @@ class Oversampled {
     if (n > 0) {
       mTotals.peakOut = Peak(mLow, 0, n, mTotals.peakOut);
       const std::vector<const float*> low = Pointers(std::as_const(mLow));
-      mMeter.Add(low.data(), n);
+      mMeters.Add(mTotals.loudnessOut, low.data(), n);
       if (!mOut.Write(low.data(), n, error)) return false;
       mWritten += n;
     }
@@ -100,7 +100,7 @@ class Oversampled {
   PluginHost& mPlugin;
   AudioWriter& mOut;
   RenderTotals& mTotals;
-  MeterThread& mMeter;
+  MeterThread& mMeters;
   Resampler mUp, mDown;
   Channels mHigh;      // up-sampled input not yet rendered (less than a block between calls)
   Channels mRendered;  // the plug-in's output at the high rate
@@ -128,8 +128,8 @@ bool RenderPipeline::Run(PluginHost& plugin, AudioReader& in, AudioWriter& out,
   const size_t total = hint > 0 ? static_cast<size_t>(hint) : 0;
   Channels input(nc, std::vector<float>(chunk));
   Channels output(oversample > 1 ? 0 : nc, std::vector<float>(chunk));
-  MeterThread meterIn(totals.loudnessIn), meterOut(totals.loudnessOut);
-  Oversampled high(plugin, out, nc, totals, meterOut);
+  MeterThread meters({&totals.loudnessIn, &totals.loudnessOut});
+  Oversampled high(plugin, out, nc, totals, meters);
   if (oversample > 1 && !high.Open(in.SampleRate(), oversample, error)) return false;
   if (!plugin.Start(report, error)) return false;
   bool ok = true;
@@ -140,7 +140,7 @@ bool RenderPipeline::Run(PluginHost& plugin, AudioReader& in, AudioWriter& out,
     totals.peakIn = Peak(input, 0, got, totals.peakIn);
     totals.frames += got;
     const std::vector<const float*> from = Pointers(std::as_const(input));
-    meterIn.Add(from.data(), got);
+    meters.Add(totals.loudnessIn, from.data(), got);
     if (options.inGain != 1.0f)
       for (std::vector<float>& channel : input)
         for (size_t i = 0; i < got; ++i) channel[i] *= options.inGain;
@@ -151,7 +151,7 @@ bool RenderPipeline::Run(PluginHost& plugin, AudioReader& in, AudioWriter& out,
       if (ok) {
         totals.peakOut = Peak(output, 0, got, totals.peakOut);
         const std::vector<const float*> rendered = Pointers(std::as_const(output));
-        meterOut.Add(rendered.data(), got);
+        meters.Add(totals.loudnessOut, rendered.data(), got);
         ok = out.Write(rendered.data(), got, error);
       }
     }
@@ -162,8 +162,7 @@ bool RenderPipeline::Run(PluginHost& plugin, AudioReader& in, AudioWriter& out,
   }
   if (ok && oversample > 1) ok = high.Finish(error);
   plugin.Finish();
-  meterIn.Finish();
-  meterOut.Finish();
+  meters.Finish();
   return ok;
 }
 

@@ -25,14 +25,14 @@ struct RenderTotals {
 struct PipelineOptions {
   int oversample = 1;      // 1, or the factor the plug-in's rate is above the file's
   float inGain = 1.0f;     // linear gain on the input before the plug-in, like a host's clip gain
-  // Integrated loudness and true peak of the input and of the output: they cost more than the
-  // render itself, so only what will be shown is measured.
+  // Integrated loudness and true peak of the input and of the output: together about a quarter of
+  // the render's CPU time, so only what will be shown is measured.
   bool measureIn = true;
   bool measureOut = true;
 };
 
 // Memory holds a quarter of a second of audio per stage, whatever the file's length.
-// Threads: main only (input and output loudness are measured on a thread each, MeterThread,
+// Threads: main only (input and output loudness are measured on one thread beside it, MeterThread,
 // that end before Run returns).
 class RenderPipeline {
  public:

@@ -1,7 +1,10 @@
 // ToolsBench.cpp: ten minutes of the demo mix (48 kHz stereo float) read, rendered through
 // TovraSat at its defaults and written as WAV, as tovrasat render does it, once without and once
-// with the integrated loudness and true peak of input and output.
+// with the integrated loudness and true peak of input and output; and the loudness meters alone
+// on the same ten minutes, the command's beside libebur128's.
 #include <benchmark/benchmark.h>
+#include <ebur128.h>
+#include <time.h>
 
 #include <cstdlib>
 #include <string>
@@ -11,6 +14,8 @@
 #include "tools/AudioReader.h"
 #include "tools/AudioWriter.h"
 #include "tools/DemoSignal.h"
+#include "tools/IntegratedLoudness.h"
+#include "tools/LoudnessMeter.h"
 #include "tools/PluginHost.h"
 #include "tools/RenderPipeline.h"
 
@@ -37,6 +42,13 @@ const std::string& TenMinutes() {
   return path;
 }
 
+double ProcessCpuSeconds() {
+  timespec t{};
+  ::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+  return static_cast<double>(t.tv_sec) + 1e-9 * static_cast<double>(t.tv_nsec);
+}
+
+// The benchmark's CPU time is the render thread's; process_cpu adds the meters' threads.
 void BM_RenderTenMinutes(benchmark::State& state) {
   const std::string& input = TenMinutes();
   std::string error;
@@ -47,6 +59,7 @@ void BM_RenderTenMinutes(benchmark::State& state) {
   }
   tools::PipelineOptions options;
   options.measureIn = options.measureOut = state.range(0) != 0;
+  const double cpuBefore = ProcessCpuSeconds();
   for (auto _ : state) {
     tools::AudioReader in;
     auto plugin = tools::PluginHost::Open(bundle, error);
@@ -64,9 +77,79 @@ void BM_RenderTenMinutes(benchmark::State& state) {
     }
     benchmark::DoNotOptimize(totals.loudnessOut.IntegratedLufs());
   }
+  state.counters["process_cpu"] = ProcessCpuSeconds() - cpuBefore;
   state.SetLabel(options.measureIn ? "with loudness" : "without loudness");
 }
-BENCHMARK(BM_RenderTenMinutes)->Arg(0)->Arg(1)->Unit(benchmark::kSecond)->Iterations(1);
+BENCHMARK(BM_RenderTenMinutes)->Arg(0)->Arg(1)->Unit(benchmark::kSecond)->Iterations(1)->UseRealTime();
+
+// Ten minutes of the demo mix in memory, 48 kHz stereo.
+const std::vector<std::vector<float>>& TenMinutesInMemory() {
+  static const std::vector<std::vector<float>> channels = [] {
+    const tools::AudioFile loop = tools::DemoSignal::Make(kRate);
+    std::vector<std::vector<float>> c(2);
+    const auto loops = static_cast<int>(kMinutes * 60 / tools::DemoSignal::kSeconds);
+    for (int i = 0; i < loops; ++i)
+      for (size_t k = 0; k < 2; ++k)
+        c[k].insert(c[k].end(), loop.channels[k].begin(), loop.channels[k].end());
+    return c;
+  }();
+  return channels;
+}
+
+// In quarter-second chunks, as the render passes them.
+template <typename Meter>
+void Feed(Meter& meter, const std::vector<std::vector<float>>& x) {
+  constexpr size_t kChunk = 12288;
+  for (size_t at = 0; at < x[0].size(); at += kChunk) {
+    const float* data[] = {x[0].data() + at, x[1].data() + at};
+    meter.Add(data, std::min(kChunk, x[0].size() - at));
+  }
+}
+
+void BM_IntegratedLoudnessTenMinutes(benchmark::State& state) {
+  const auto& x = TenMinutesInMemory();
+  for (auto _ : state) {
+    tools::IntegratedLoudness meter;
+    meter.Open(2, kRate);
+    Feed(meter, x);
+    benchmark::DoNotOptimize(meter.Lufs());
+  }
+  state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * x[0].size()));
+}
+BENCHMARK(BM_IntegratedLoudnessTenMinutes)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+// Integrated loudness and true peak, as each stream of the render is measured.
+void BM_LoudnessMeterTenMinutes(benchmark::State& state) {
+  const auto& x = TenMinutesInMemory();
+  for (auto _ : state) {
+    tools::LoudnessMeter meter;
+    meter.Open(2, kRate);
+    Feed(meter, x);
+    benchmark::DoNotOptimize(meter.IntegratedLufs());
+  }
+  state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * x[0].size()));
+}
+BENCHMARK(BM_LoudnessMeterTenMinutes)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+// The integrated loudness the command used before its own, for comparison.
+void BM_Libebur128TenMinutes(benchmark::State& state) {
+  const auto& x = TenMinutesInMemory();
+  std::vector<float> interleaved(2 * x[0].size());
+  for (size_t i = 0; i < x[0].size(); ++i) {
+    interleaved[2 * i] = x[0][i];
+    interleaved[2 * i + 1] = x[1][i];
+  }
+  for (auto _ : state) {
+    ebur128_state* meter = ebur128_init(2, 48000, EBUR128_MODE_I | EBUR128_MODE_HISTOGRAM);
+    ebur128_add_frames_float(meter, interleaved.data(), x[0].size());
+    double lufs = 0.0;
+    ebur128_loudness_global(meter, &lufs);
+    benchmark::DoNotOptimize(lufs);
+    ebur128_destroy(&meter);
+  }
+  state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * x[0].size()));
+}
+BENCHMARK(BM_Libebur128TenMinutes)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 }  // namespace
 
