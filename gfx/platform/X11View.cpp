@@ -151,6 +151,7 @@ float X11View::ScreenScale(_XDisplay* display) {
 bool X11View::Create(unsigned long parent) {
   const int screen = DefaultScreen(mDisplay);
   mRoot = RootWindow(mDisplay, screen);
+  mParent = parent;
   mGfx.SetScreenScale(ScreenScale(mDisplay));
 
   XSetWindowAttributes attrs{};
@@ -427,6 +428,17 @@ void X11View::Handle(XEvent& event) {
         mTextEntry.reset();
         mTooltip.reset();
         RequestClose();
+      }
+      break;
+    case ConfigureNotify:
+      // A host whose area stays smaller than the editor (one that does not follow a size
+      // change) centres it and cuts off its top, with the SIZE menu that would make it fit
+      // again: keep the top-left corner inside the host's area instead.
+      if (event.xconfigure.window == mWindow && !event.xconfigure.send_event && mParent != mRoot &&
+          (event.xconfigure.x < 0 || event.xconfigure.y < 0)) {
+        XMoveWindow(mDisplay, mWindow, std::max(event.xconfigure.x, 0),
+                    std::max(event.xconfigure.y, 0));
+        XFlush(mDisplay);
       }
       break;
     case ClientMessage:

@@ -89,6 +89,7 @@ class X11View {
   _XDisplay* mDisplay;
   unsigned long mWindow = 0;
   unsigned long mRoot = 0;
+  unsigned long mParent = 0;
   unsigned long mBlankCursor = 0;
   unsigned long mDeleteAtom = 0;
   unsigned long mProtocolsAtom = 0;

@@ -389,6 +389,46 @@ TEST_F(X11Window, PopupsAndSizeHintsFollowTheDrawScale) {
   }
 }
 
+// A host that keeps its area smaller than the editor and centres it would cut off its top (with
+// the SIZE menu): the editor keeps its top-left corner inside the host's area. A window of its
+// own on the screen may go wherever it is put.
+TEST_F(X11Window, EditorLargerThanItsHostsAreaKeepsItsTopLeftInside) {
+  auto positionAfterMove = [&](Window parent, int x, int y) {
+    dlg.CloseWindow();
+    window = reinterpret_cast<Window>(dlg.OpenWindow(reinterpret_cast<void*>(parent)));
+    EXPECT_TRUE(WaitForFrames(1));
+    // An expose after the move: its frame tells that the editor has seen the move before it.
+    const long frames = Frames();
+    XMoveWindow(xs.Get(), window, x, y);
+    XClearArea(xs.Get(), window, 0, 0, 0, 0, True);  // all of it: a part is visible
+    XSync(xs.Get(), False);
+    EXPECT_TRUE(WaitForFrames(frames + 1));
+    XSync(xs.Get(), False);
+    XWindowAttributes wa{};
+    XGetWindowAttributes(xs.Get(), window, &wa);
+    return std::make_pair(wa.x, wa.y);
+  };
+  const Window host = XCreateSimpleWindow(xs.Get(), xs.Root(), 0, 0, 120, 80, 0, 0, 0);
+  XMapWindow(xs.Get(), host);
+  XSync(xs.Get(), False);  // the editor's connection creates its window in it
+  const struct {
+    Window parent;
+    int x, y, wantX, wantY;
+  } cases[] = {
+      {host, -20, -30, 0, 0},           // centred, cut on every side
+      {host, 10, -30, 10, 0},           // only its top above the area
+      {host, -15, 5, 0, 5},             // only its left side
+      {xs.Root(), -20, -30, -20, -30},  // a window on the screen, partly off it
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(positionAfterMove(c.parent, c.x, c.y), std::make_pair(c.wantX, c.wantY))
+        << "moved to " << c.x << ", " << c.y
+        << (c.parent == host ? " in the host" : " on the screen");
+  }
+  XDestroyWindow(xs.Get(), host);
+  XSync(xs.Get(), False);
+}
+
 TEST_F(X11Window, ClosingTheWindowClosesTheEditor) {
   xs.Close(window);
   ASSERT_TRUE(PumpUntil([&] { return dlg.GetUI() == nullptr; }));
