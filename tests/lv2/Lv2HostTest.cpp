@@ -82,7 +82,7 @@ TEST_F(Lv2Host, Lv2infoListsThePluginItsPortsRangesAndPreset) {
   }
 }
 
-// Only the LV2 specification's own bundles (those lv2-dev installs) are the schemas: other
+// Only the LV2 schema bundles that lv2-dev installs are the schemas: other
 // plug-ins installed on the machine bring their own extension properties, which the schemas do
 // not define, and their errors would fail a check of our files.
 TEST_F(Lv2Host, TurtleValidatesAgainstTheLv2Schemas) {
