@@ -238,11 +238,13 @@ void X11View::Resize(int w, int h) {
 
 void X11View::SetSizeHints(int w, int h) {
   // A fixed size: the editor resizes itself through its size menu, not by its frame. A window
-  // manager reads minimum and maximum; an embedding host (GTK's socket through suil) reads
-  // minimum and base size as what the child needs and wants, and complains when the base is
-  // below the minimum, or keeps its old size, unless both follow every change.
+  // manager reads minimum and maximum. An embedding host reads base size as the size wanted and
+  // maximum as the size not to stretch past (GTK's socket through suil centres the editor then).
+  // Embedded, no minimum: suil's GTK 2 embedding (Ardour 7) turns a minimum into a size request
+  // it never updates again, so the host's window could follow no later change.
   if (XSizeHints* hints = XAllocSizeHints()) {
-    hints->flags = PMinSize | PMaxSize | PBaseSize;
+    hints->flags = PMaxSize | PBaseSize;
+    if (mParent == mRoot) hints->flags |= PMinSize;
     hints->min_width = hints->max_width = hints->base_width = w;
     hints->min_height = hints->max_height = hints->base_height = h;
     XSetWMNormalHints(mDisplay, mWindow, hints);

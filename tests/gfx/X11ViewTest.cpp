@@ -144,6 +144,20 @@ class X11Window : public ::testing::Test {
   }
 
   static bool PumpUntil(const std::function<bool()>& done) { return XSession::PumpUntil(done); }
+
+  // The window's size hints: base and maximum are its size, and so is the minimum if it has one.
+  void ExpectFixedSizeHints(int w, int h, bool withMinimum) {
+    XSizeHints hints{};
+    long supplied = 0;
+    ASSERT_TRUE(XGetWMNormalHints(xs.Get(), window, &hints, &supplied));
+    EXPECT_EQ(hints.flags & (PMinSize | PMaxSize | PBaseSize),
+              PMaxSize | PBaseSize | (withMinimum ? PMinSize : 0));
+    if (withMinimum) {
+      EXPECT_EQ(std::make_pair(hints.min_width, hints.min_height), std::make_pair(w, h));
+    }
+    EXPECT_EQ(std::make_pair(hints.max_width, hints.max_height), std::make_pair(w, h));
+    EXPECT_EQ(std::make_pair(hints.base_width, hints.base_height), std::make_pair(w, h));
+  }
   long Frames() const { return xs.Frames(window); }
   bool WaitForFrames(long atLeast) const { return xs.WaitForFrames(window, atLeast); }
   void Xdo(const std::string& args) { ASSERT_TRUE(XSession::Xdo(args)) << args; }
@@ -343,8 +357,8 @@ TEST_F(X11Window, ScreenshotEqualsTheOffscreenImageAndResizeFollows) {
   }));
 }
 
-// At a larger size the menu and the tooltip grow with the editor; and the window tells an
-// embedding host its new size in the size hints it reads (minimum, maximum and base alike).
+// At a larger size the menu and the tooltip grow with the editor; and a window of its own tells
+// the window manager its new size as minimum, maximum and base alike.
 TEST_F(X11Window, PopupsAndSizeHintsFollowTheDrawScale) {
   struct Seen {
     XSession::Geometry menu, tooltip;
@@ -373,13 +387,7 @@ TEST_F(X11Window, PopupsAndSizeHintsFollowTheDrawScale) {
     XGetWindowAttributes(xs.Get(), window, &wa);
     return wa.width == w && wa.height == h;
   }));
-  XSizeHints hints{};
-  long supplied = 0;
-  ASSERT_TRUE(XGetWMNormalHints(xs.Get(), window, &hints, &supplied));
-  ASSERT_EQ(hints.flags & (PMinSize | PMaxSize | PBaseSize), PMinSize | PMaxSize | PBaseSize);
-  EXPECT_EQ(std::make_pair(hints.min_width, hints.min_height), std::make_pair(w, h));
-  EXPECT_EQ(std::make_pair(hints.max_width, hints.max_height), std::make_pair(w, h));
-  EXPECT_EQ(std::make_pair(hints.base_width, hints.base_height), std::make_pair(w, h));
+  ExpectFixedSizeHints(w, h, true);
 
   const Seen large = look(1.75f);
   for (const auto& [a, b, what] : {std::tuple{small.menu, large.menu, "menu"},
@@ -387,6 +395,31 @@ TEST_F(X11Window, PopupsAndSizeHintsFollowTheDrawScale) {
     EXPECT_NEAR(b.w, a.w * 1.75, 2.0) << what;
     EXPECT_NEAR(b.h, a.h * 1.75, 2.0) << what;
   }
+}
+
+// Embedded, the window asks for its size without a minimum: GTK 2's embedding through suil would
+// hold a minimum as the host window's size for good, and follow no later change of size.
+TEST_F(X11Window, EmbeddedWindowGivesItsSizeWithoutAMinimum) {
+  const Window host = XCreateSimpleWindow(xs.Get(), xs.Root(), 0, 0, 400, 300, 0, 0, 0);
+  XMapWindow(xs.Get(), host);
+  XSync(xs.Get(), False);
+  dlg.CloseWindow();
+  window = reinterpret_cast<Window>(dlg.OpenWindow(reinterpret_cast<void*>(host)));
+  ASSERT_TRUE(WaitForFrames(1));
+  IGfx& g = *dlg.GetUI();
+  for (const float scale : {1.f, 1.5f, 1.f}) {
+    g.Resize(g.Width(), g.Height(), scale, true);
+    const int w = g.WindowWidth(), h = g.WindowHeight();
+    XWindowAttributes wa{};
+    ASSERT_TRUE(PumpUntil([&] {
+      XGetWindowAttributes(xs.Get(), window, &wa);
+      return wa.width == w && wa.height == h;
+    })) << "at " << scale;
+    ExpectFixedSizeHints(w, h, false);
+  }
+  dlg.CloseWindow();
+  XDestroyWindow(xs.Get(), host);
+  XSync(xs.Get(), False);
 }
 
 // A host that keeps its area smaller than the editor and centres it would cut off its top (with
