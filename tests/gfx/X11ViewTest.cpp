@@ -414,7 +414,8 @@ TEST_F(X11Window, EmbeddedWindowGivesItsSizeWithoutAMinimum) {
     ASSERT_TRUE(PumpUntil([&] {
       XGetWindowAttributes(xs.Get(), window, &wa);
       return wa.width == w && wa.height == h;
-    })) << "at " << scale;
+    })) << "at "
+        << scale;
     ExpectFixedSizeHints(w, h, false);
   }
   dlg.CloseWindow();

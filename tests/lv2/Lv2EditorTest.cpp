@@ -1,15 +1,19 @@
-// Lv2EditorTest: under a private Xvfb, the editor embedded by jalv's GTK build (through suil)
-// draws inside the host's window; and in a small host of ours, which sees the UI's port writes
-// (jalv prints none), a click on Bypass is a port write, the size is told through ui:resize and
-// closing gives the idle tick back to the instance.
+// Lv2EditorTest: under a private Xvfb, the editor embedded by jalv's GTK build and by Ardour 7's
+// GUI (both through suil) draws inside the host's window, which follows its SIZE; Ardour marks
+// the session modified by a size chosen and saves it; and in a small host of ours, which sees the
+// UI's port writes (jalv prints none), a click on Bypass is a port write, the size is told
+// through ui:resize and closing gives the idle tick back to the instance.
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
-#include <csignal>
+#include <fstream>
 #include <functional>
+#include <iterator>
 #include <memory>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -21,6 +25,7 @@
 #include "tests/lv2/JackServer.h"
 #include "tests/lv2/Lv2TestHost.h"
 #include "tests/lv2/PrivateHome.h"
+#include "tests/support/TempDir.h"
 #include "tests/support/XvfbServer.h"
 
 // Last: Xlib defines None, Status and more as macros.
@@ -33,6 +38,7 @@ using lv2test::HostEnvironment;
 using lv2test::HostProcess;
 using lv2test::JackServer;
 using namespace std::chrono_literals;
+namespace fs = std::filesystem;
 
 constexpr const char* kUri = "http://morvika.com/plugins/tovrasat";
 
@@ -147,6 +153,64 @@ std::pair<int, int> SizeOf(Display* display, Window window) {
   return {attributes.width, attributes.height};
 }
 
+// Polls until done or the limit. Meanwhile it reads what the host prints, if given one, so that a
+// chatty host never blocks on a full pipe.
+bool WaitUntil(const std::function<bool()>& done, std::chrono::seconds limit,
+               HostProcess* host = nullptr) {
+  const auto deadline = std::chrono::steady_clock::now() + limit;
+  while (!done() && std::chrono::steady_clock::now() < deadline) {
+    if (host != nullptr) {
+      host->WaitFor(std::string(1, '\0'), 50ms);  // never printed: reads for 50 ms
+    } else {
+      std::this_thread::sleep_for(50ms);  // polling another process's windows
+    }
+  }
+  return done();
+}
+
+// A mapped override-redirect window: the editor's menu is open.
+bool MenuOpen(Display* display) {
+  Window root = 0;
+  Window rootParent = 0;
+  Window* children = nullptr;
+  unsigned n = 0;
+  bool open = false;
+  XQueryTree(display, DefaultRootWindow(display), &root, &rootParent, &children, &n);
+  for (unsigned i = 0; i < n; ++i) {
+    XWindowAttributes attributes{};
+    if (XGetWindowAttributes(display, children[i], &attributes) && attributes.override_redirect &&
+        attributes.map_state == IsViewable) {
+      open = true;
+    }
+  }
+  if (children != nullptr) XFree(children);
+  return open;
+}
+
+// Opens the editor's SIZE menu (the editor now drawn at scale) and chooses with the keys given:
+// "Down" k + 1 times and "Return" chooses the k-th size, 100 % first.
+bool ChooseSize(Display* display, Window editor, double scale, const std::string& keys,
+                HostProcess* host = nullptr) {
+  const std::string click = "xdotool mousemove --window " + std::to_string(editor) + " " +
+                            std::to_string(std::lround(Plate(530) * scale)) + " " +
+                            std::to_string(std::lround(Plate(123) * scale)) + " click 1";
+  return std::system(click.c_str()) == 0 &&
+         WaitUntil([&] { return MenuOpen(display); }, 20s, host) &&
+         std::system(("xdotool key " + keys).c_str()) == 0 &&
+         WaitUntil([&] { return !MenuOpen(display); }, 20s, host);
+}
+
+// The editor lies whole inside the host's top-level window.
+bool WholeInside(Display* display, Window editor, Window top) {
+  int x = 0;
+  int y = 0;
+  Window child = 0;
+  if (!XTranslateCoordinates(display, editor, top, 0, 0, &x, &y, &child)) return false;
+  const auto [w, h] = SizeOf(display, editor);
+  const auto [topW, topH] = SizeOf(display, top);
+  return x >= 0 && y >= 0 && x + w <= topW && y + h <= topH;
+}
+
 // The SIZE menu chosen with the keyboard, in jalv.gtk3's window: its window grows to hold the
 // editor at 150 % and shrinks back with it to 100 %, and suil never complains about the sizes
 // the editor's window gives.
@@ -169,16 +233,9 @@ TEST(Lv2Editor, JalvWindowFollowsTheEditorSizeBothWaysWithoutAWarning) {
   const DisplayPtr connection(XOpenDisplay(nullptr));
   Display* display = connection.get();
   ASSERT_NE(display, nullptr);
-  auto waitFor = [](const std::function<bool()>& done, std::chrono::seconds limit) {
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    while (!done() && std::chrono::steady_clock::now() < deadline) {
-      std::this_thread::sleep_for(50ms);  // polling another process's windows
-    }
-    return done();
-  };
   Window parent = 0;
   Window editor = 0;
-  ASSERT_TRUE(waitFor(
+  ASSERT_TRUE(WaitUntil(
       [&] { return (editor = FindDrawnEditor(display, DefaultRootWindow(display), &parent)) != 0; },
       90s))
       << jalv.Output();
@@ -186,7 +243,7 @@ TEST(Lv2Editor, JalvWindowFollowsTheEditorSizeBothWaysWithoutAWarning) {
   ASSERT_NE(top, editor) << "the editor is embedded";
   // The host's window settles around the editor at 100 %.
   std::pair<int, int> small{0, 0};
-  ASSERT_TRUE(waitFor(
+  ASSERT_TRUE(WaitUntil(
       [&] {
         const auto before = SizeOf(display, top);
         std::this_thread::sleep_for(300ms);
@@ -195,35 +252,9 @@ TEST(Lv2Editor, JalvWindowFollowsTheEditorSizeBothWaysWithoutAWarning) {
       },
       30s));
 
-  // A mapped override-redirect window: the editor's menu is open.
-  auto menuOpen = [&] {
-    Window root = 0;
-    Window rootParent = 0;
-    Window* children = nullptr;
-    unsigned n = 0;
-    bool open = false;
-    XQueryTree(display, DefaultRootWindow(display), &root, &rootParent, &children, &n);
-    for (unsigned i = 0; i < n; ++i) {
-      XWindowAttributes attributes{};
-      if (XGetWindowAttributes(display, children[i], &attributes) &&
-          attributes.override_redirect && attributes.map_state == IsViewable) {
-        open = true;
-      }
-    }
-    if (children != nullptr) XFree(children);
-    return open;
-  };
-  auto chooseSize = [&](double scale, const std::string& keys) {
-    const std::string click = "xdotool mousemove --window " + std::to_string(editor) + " " +
-                              std::to_string(std::lround(Plate(530) * scale)) + " " +
-                              std::to_string(std::lround(Plate(123) * scale)) + " click 1";
-    return std::system(click.c_str()) == 0 && waitFor(menuOpen, 20s) &&
-           std::system(("xdotool key " + keys).c_str()) == 0 &&
-           waitFor([&] { return !menuOpen(); }, 20s);
-  };
-  ASSERT_TRUE(chooseSize(1.0, "Down Down Down Return")) << "150 %";
-  EXPECT_TRUE(waitFor([&] { return SizeOf(display, editor) == std::make_pair(333, 999); }, 20s));
-  EXPECT_TRUE(waitFor(
+  ASSERT_TRUE(ChooseSize(display, editor, 1.0, "Down Down Down Return")) << "150 %";
+  EXPECT_TRUE(WaitUntil([&] { return SizeOf(display, editor) == std::make_pair(333, 999); }, 20s));
+  EXPECT_TRUE(WaitUntil(
       [&] {
         const auto size = SizeOf(display, top);
         return size.first >= 333 && size.second >= 999;
@@ -231,9 +262,9 @@ TEST(Lv2Editor, JalvWindowFollowsTheEditorSizeBothWaysWithoutAWarning) {
       20s))
       << "the host's window holds the whole editor at 150 %";
 
-  ASSERT_TRUE(chooseSize(1.5, "Down Return")) << "100 %";
-  EXPECT_TRUE(waitFor([&] { return SizeOf(display, editor) == std::make_pair(222, 666); }, 20s));
-  EXPECT_TRUE(waitFor([&] { return SizeOf(display, top) == small; }, 20s))
+  ASSERT_TRUE(ChooseSize(display, editor, 1.5, "Down Return")) << "100 %";
+  EXPECT_TRUE(WaitUntil([&] { return SizeOf(display, editor) == std::make_pair(222, 666); }, 20s));
+  EXPECT_TRUE(WaitUntil([&] { return SizeOf(display, top) == small; }, 20s))
       << "back to 100 % the host's window is as small as before, not " << SizeOf(display, top).first
       << " x " << SizeOf(display, top).second;
 
@@ -241,6 +272,207 @@ TEST(Lv2Editor, JalvWindowFollowsTheEditorSizeBothWaysWithoutAWarning) {
   jalv.Finish(30s);
   EXPECT_EQ(jalv.Output().find("natural size"), std::string::npos) << jalv.Output();
   EXPECT_EQ(jalv.Output().find("min size"), std::string::npos) << jalv.Output();
+}
+
+// ------------------------------------------------------------------------------------ Ardour
+
+// The name of a window, "" when it has none.
+std::string NameOf(Display* display, Window window) {
+  char* name = nullptr;
+  std::string text;
+  if (XFetchName(display, window, &name) && name != nullptr) text = name;
+  if (name != nullptr) XFree(name);
+  return text;
+}
+
+// The first top-level window whose name ends with suffix, or 0.
+Window TopLevelNamed(Display* display, const std::string& suffix) {
+  Window root = 0;
+  Window parent = 0;
+  Window* children = nullptr;
+  unsigned n = 0;
+  Window found = 0;
+  XQueryTree(display, DefaultRootWindow(display), &root, &parent, &children, &n);
+  for (unsigned i = 0; i < n && found == 0; ++i) {
+    if (NameOf(display, children[i]).ends_with(suffix)) found = children[i];
+  }
+  if (children != nullptr) XFree(children);
+  return found;
+}
+
+// Ardour's answers for a first start: the marker of a finished first-run wizard, and its dummy
+// engine started at once (no Audio/MIDI set-up dialog).
+void WriteArdourConfig(const fs::path& home) {
+  const fs::path dir = home / ".config" / "ardour7";
+  fs::create_directories(dir);
+  std::ofstream(dir / ".a7").flush();
+  std::ofstream(dir / "config") << R"xml(<?xml version="1.0" encoding="UTF-8"?>
+<Ardour>
+  <Config>
+    <Option name="try-autostart-engine" value="1"/>
+    <Option name="hide-dummy-backend" value="0"/>
+  </Config>
+  <Extra>
+    <AudioMIDISetup>
+      <EngineStates>
+        <State backend="None (Dummy)" driver="Normal Speed" device="Silence" input-device=""
+               output-device="" sample-rate="48000" buffer-size="1024" n-periods="0"
+               input-latency="0" output-latency="0" lm-input="" lm-output="" active="1"
+               use-buffered-io="0" midi-option="1 in, 1 out, Silence" lru="1">
+          <MIDIDevices/>
+        </State>
+      </EngineStates>
+    </AudioMIDISetup>
+  </Extra>
+</Ardour>
+)xml";
+}
+
+// The session made by ardour7-lua, changed so that Ardour opens TovraSat's editor as it loads it
+// (as it does for a session saved with the editor open): no clicks through the mixer needed.
+// The engine hints go, since the GUI's dummy engine names its devices otherwise and would ask
+// about a changed device. False when the session has no TovraSat.
+bool OpenEditorOnLoad(const fs::path& sessionFile) {
+  std::ifstream in(sessionFile);
+  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  const std::size_t plugin = text.find("name=\"TovraSat\"");
+  const std::size_t processor = text.rfind("<Processor id=\"", plugin);
+  const std::size_t route = text.rfind("<Route ", plugin);
+  const std::size_t routeId = text.find(" id=\"", route);
+  const std::size_t end = text.rfind("</Session>");
+  if (plugin == std::string::npos || processor == std::string::npos || route == std::string::npos ||
+      routeId > processor || end == std::string::npos) {
+    return false;
+  }
+  auto idAt = [&](std::size_t quote) {
+    return text.substr(quote + 1, text.find('"', quote + 1) - quote - 1);
+  };
+  const std::string window = "P-" + idAt(routeId + 4) + "-" + idAt(processor + 14);
+  text.insert(end, "<Extra><UI><Window name=\"" + window +
+                       "\" visible=\"1\" x-off=\"0\" y-off=\"0\" x-size=\"-1\" y-size=\"-1\" "
+                       "custom-ui=\"1\"/></UI></Extra>\n");
+  const std::size_t hints = text.find("<EngineHints");
+  if (hints != std::string::npos) text.erase(hints, text.find('>', hints) + 1 - hints);
+  std::ofstream(sessionFile) << text;
+  return true;
+}
+
+// In Ardour 7's GUI: the plug-in window grows and shrinks with the editor's SIZE; a size chosen
+// marks the session modified (its title starts with "*"); saved, the session reopens with the
+// editor at that size, whole in its window.
+TEST(Lv2Editor, ArdourWindowFollowsTheEditorSizeWhichTheSessionSaves) {
+  if (!TOVRASAT_HOSTS_LOAD_MODULE)
+    GTEST_SKIP() << "a ThreadSanitizer module cannot be loaded by this host";
+  if (std::string(TOVRASAT_HOST_PRELOAD) != "")
+    GTEST_SKIP() << "Ardour does not start with the sanitizer runtimes preloaded";
+  testsupport::XvfbServer xvfb;
+  ASSERT_TRUE(xvfb.Started()) << "Xvfb could not be started";
+  const HostEnvironment hostEnv;
+  ASSERT_TRUE(hostEnv.Ready());
+  std::map<std::string, std::string> env = hostEnv.Variables();
+  env["NO_AT_BRIDGE"] = "1";
+  WriteArdourConfig(env["HOME"]);
+  const testsupport::TempDir scratch;
+  ASSERT_FALSE(scratch.Path().empty());
+  const fs::path sessionFile = scratch.Path() / "session" / "session.ardour";
+  std::string lua = R"lua(
+ARDOUR.config():set_hide_dummy_backend(false)
+AudioEngine:set_backend("None (Dummy)", "", "")
+local s = create_session("@SESSION@", "session", 48000)
+assert(s, "no session")
+local track = s:new_audio_track(2, 2, nil, 1, "T", ARDOUR.PresentationInfo.max_order,
+                                ARDOUR.TrackMode.Normal, true):front()
+local plugin = ARDOUR.LuaAPI.new_plugin(s, "@URI@", ARDOUR.PluginType.LV2, "")
+assert(not plugin:isnil(), "TovraSat not found")
+assert(track:add_processor_by_index(plugin, 0, nil, true) == 0, "TovraSat not added")
+s:save_state("", false, false, false, false, false)
+close_session()
+print("session saved")
+)lua";
+  lua.replace(lua.find("@SESSION@"), 9, scratch / "session");
+  lua.replace(lua.find("@URI@"), 5, kUri);
+  std::ofstream(scratch / "make.lua") << lua;
+  {
+    HostProcess make({"ardour7-lua", scratch / "make.lua"}, env);
+    ASSERT_EQ(make.Finish(120s), 0) << make.Output();
+    ASSERT_NE(make.Output().find("session saved"), std::string::npos) << make.Output();
+  }
+  ASSERT_TRUE(OpenEditorOnLoad(sessionFile));
+
+  const DisplayPtr connection(XOpenDisplay(nullptr));
+  Display* display = connection.get();
+  ASSERT_NE(display, nullptr);
+  // Ardour with the session, its editor found and the plug-in window settled around it.
+  struct Opened {
+    Window editor = 0, top = 0, main = 0;
+    std::pair<int, int> topSize;
+  };
+  auto open = [&](HostProcess& ardour, Opened& o) {
+    Window parent = 0;
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+          o.editor = FindDrawnEditor(display, DefaultRootWindow(display), &parent);
+          return o.editor != 0;
+        },
+        180s, &ardour))
+        << ardour.Output();
+    o.top = TopLevel(display, o.editor);
+    ASSERT_NE(o.top, o.editor) << "the editor is embedded";
+    ASSERT_TRUE(WaitUntil(
+        [&] { return (o.main = TopLevelNamed(display, "session - Ardour")) != 0; }, 60s, &ardour));
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+          const auto before = SizeOf(display, o.top);
+          ardour.WaitFor(std::string(1, '\0'), 300ms);
+          o.topSize = SizeOf(display, o.top);
+          return o.topSize == before && WholeInside(display, o.editor, o.top);
+        },
+        30s, &ardour))
+        << "the plug-in window holds the editor whole";
+  };
+  auto title = [&](Window main) { return NameOf(display, main); };
+
+  {
+    HostProcess ardour({"ardour", "-n", "-a", sessionFile.string()}, env);
+    ASSERT_TRUE(ardour.Started());
+    Opened o;
+    ASSERT_NO_FATAL_FAILURE(open(ardour, o));
+    EXPECT_EQ(SizeOf(display, o.editor), std::make_pair(222, 666));
+    EXPECT_EQ(title(o.main), "session - Ardour") << "unmodified as loaded";
+
+    ASSERT_TRUE(ChooseSize(display, o.editor, 1.0, "Down Down Down Return", &ardour)) << "150 %";
+    EXPECT_TRUE(WaitUntil(
+        [&] {
+          return SizeOf(display, o.editor) == std::make_pair(333, 999) &&
+                 WholeInside(display, o.editor, o.top);
+        },
+        20s, &ardour))
+        << "the plug-in window grows to hold the editor at 150 %, not "
+        << SizeOf(display, o.top).first << " x " << SizeOf(display, o.top).second;
+    EXPECT_TRUE(WaitUntil([&] { return title(o.main) == "*session - Ardour"; }, 20s, &ardour))
+        << "the session is marked modified: " << title(o.main);
+
+    ASSERT_TRUE(ChooseSize(display, o.editor, 1.5, "Down Return", &ardour)) << "100 %";
+    EXPECT_TRUE(WaitUntil([&] { return SizeOf(display, o.top) == o.topSize; }, 20s, &ardour))
+        << "back to 100 % the window is as small as before, not " << SizeOf(display, o.top).first
+        << " x " << SizeOf(display, o.top).second;
+
+    ASSERT_TRUE(ChooseSize(display, o.editor, 1.0, "Down Down Down Return", &ardour)) << "150 %";
+    ASSERT_TRUE(WaitUntil([&] { return SizeOf(display, o.editor).second == 999; }, 20s, &ardour));
+    const std::string main = std::to_string(o.main);
+    ASSERT_EQ(std::system(("xdotool key --window " + main + " ctrl+s").c_str()), 0);
+    EXPECT_TRUE(WaitUntil([&] { return title(o.main) == "session - Ardour"; }, 30s, &ardour))
+        << "saved: " << title(o.main);
+    ASSERT_EQ(std::system(("xdotool key --window " + main + " ctrl+q").c_str()), 0);
+    EXPECT_EQ(ardour.Finish(60s), 0) << "quits without asking, all saved\n" << ardour.Output();
+  }
+  {
+    HostProcess ardour({"ardour", "-n", "-a", sessionFile.string()}, env);
+    Opened o;
+    ASSERT_NO_FATAL_FAILURE(open(ardour, o));
+    EXPECT_EQ(SizeOf(display, o.editor), std::make_pair(333, 999)) << "reopened at 150 %";
+    EXPECT_EQ(title(o.main), "session - Ardour");
+  }
 }
 
 // The host side of one UI: a parent window of its own, every port write and touch recorded.
