@@ -389,6 +389,51 @@ print("listed")
   }
 }
 
+// A preset saved by `tovrasat presets` is one of Ardour's presets for the plug-in: Ardour finds
+// it by its name and loading it sets the preset's values (Bypass off) and shows its name.
+TEST_F(Lv2Host, ArdourLoadsAUserPresetByItsName) {
+  if (!TOVRASAT_HOSTS_LOAD_MODULE)
+    GTEST_SKIP() << "a ThreadSanitizer module cannot be loaded by this host";
+  if (std::string(TOVRASAT_HOST_PRELOAD) != "")
+    GTEST_SKIP() << "ardour7-lua hangs at start-up with the sanitizer runtimes preloaded";
+  std::string out;
+  ASSERT_EQ(Run({TOVRASAT_BINARY, "--component", TOVRASAT_COMPONENT, "presets", "save", "Warm Tape",
+                 "--gain", "60", "--trim", "-1.5", "--48v", "off"},
+                out),
+            0)
+      << out;
+  std::string lua = R"lua(
+ARDOUR.config():set_hide_dummy_backend(false)
+AudioEngine:set_backend("None (Dummy)", "", "")
+local s = create_session("@SESSION@", "session", 48000)
+assert(s, "no session")
+local track = s:new_audio_track(2, 2, nil, 1, "T", ARDOUR.PresentationInfo.max_order,
+                                ARDOUR.TrackMode.Normal, true):front()
+local proc = ARDOUR.LuaAPI.new_plugin(s, "@URI@", ARDOUR.PluginType.LV2, "")
+assert(not proc:isnil(), "TovraSat not found")
+assert(track:add_processor_by_index(proc, 0, nil, true) == 0, "TovraSat not added")
+local plug = proc:to_insert():plugin(0)
+local preset = plug:preset_by_label("Warm Tape")
+assert(preset, "Ardour lists no preset Warm Tape")
+assert(plug:load_preset(preset), "Warm Tape not loaded")
+for i = 0, 3 do
+  print(string.format("value|%s|%g", plug:parameter_label(i),
+                      ARDOUR.LuaAPI.get_processor_param(proc, i, true)))
+end
+print("shown|" .. plug:last_preset().label)
+close_session()
+)lua";
+  lua.replace(lua.find("@SESSION@"), 9, scratch / "session");
+  lua.replace(lua.find("@URI@"), 5, kUri);
+  const std::string script = scratch / "load-preset.lua";
+  std::ofstream(script) << lua;
+  ASSERT_EQ(Run({"ardour7-lua", script}, out), 0) << out;
+  for (const char* line : {"value|Gain|60\n", "value|Output Trim|-1.5\n", "value|48V|0\n",
+                           "value|Bypass|0\n", "shown|Warm Tape\n"}) {
+    EXPECT_NE(out.find(line), std::string::npos) << line << "\n" << out;
+  }
+}
+
 // A stereo take of Ardour's own, joined from the mono files Ardour records one per channel.
 std::vector<float> ReadTake(const fs::path& audioFiles) {
   fs::path left;
