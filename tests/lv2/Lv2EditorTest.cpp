@@ -20,6 +20,7 @@
 #include "lv2/instance-access/instance-access.h"
 #include "lv2/ui/ui.h"
 
+#include "tests/lv2/ArdourScript.h"
 #include "tests/lv2/HostEnvironment.h"
 #include "tests/lv2/HostProcess.h"
 #include "tests/lv2/JackServer.h"
@@ -397,23 +398,12 @@ TEST(Lv2Editor, ArdourWindowFollowsTheEditorSizeWhichTheSessionSaves) {
   const testsupport::TempDir scratch;
   ASSERT_FALSE(scratch.Path().empty());
   const fs::path sessionFile = scratch.Path() / "session" / "session.ardour";
-  std::string lua = R"lua(
-ARDOUR.config():set_hide_dummy_backend(false)
-AudioEngine:set_backend("None (Dummy)", "", "")
-local s = create_session("@SESSION@", "session", 48000)
-assert(s, "no session")
-local track = s:new_audio_track(2, 2, nil, 1, "T", ARDOUR.PresentationInfo.max_order,
-                                ARDOUR.TrackMode.Normal, true):front()
-local plugin = ARDOUR.LuaAPI.new_plugin(s, "@URI@", ARDOUR.PluginType.LV2, "")
-assert(not plugin:isnil(), "TovraSat not found")
-assert(track:add_processor_by_index(plugin, 0, nil, true) == 0, "TovraSat not added")
+  std::ofstream(scratch / "make.lua")
+      << lv2test::ArdourSessionScript(scratch / "session", kUri, R"lua(
 s:save_state("", false, false, false, false, false)
 close_session()
 print("session saved")
-)lua";
-  lua.replace(lua.find("@SESSION@"), 9, scratch / "session");
-  lua.replace(lua.find("@URI@"), 5, kUri);
-  std::ofstream(scratch / "make.lua") << lua;
+)lua");
   {
     HostProcess make({"ardour7-lua", scratch / "make.lua"}, env);
     ASSERT_EQ(make.Finish(120s), 0) << make.Output();

@@ -12,6 +12,7 @@
 #include <map>
 #include <sstream>
 
+#include "tests/lv2/ArdourScript.h"
 #include "tests/lv2/DebuggedHost.h"
 #include "tests/lv2/HostEnvironment.h"
 #include "tests/lv2/HostProcess.h"
@@ -340,17 +341,7 @@ TEST_F(Lv2Host, ArdourShowsEachControlWithItsUnitAndComment) {
     GTEST_SKIP() << "ardour7-lua hangs at start-up with the sanitizer runtimes preloaded";
   const std::string lv2Path = env["LV2_PATH"];
   env["LV2_PATH"] = lv2Path.substr(0, lv2Path.find(':'));  // the bundle alone
-  std::string lua = R"lua(
-ARDOUR.config():set_hide_dummy_backend(false)
-AudioEngine:set_backend("None (Dummy)", "", "")
-local s = create_session("@SESSION@", "session", 48000)
-assert(s, "no session")
-local track = s:new_audio_track(2, 2, nil, 1, "T", ARDOUR.PresentationInfo.max_order,
-                                ARDOUR.TrackMode.Normal, true):front()
-local proc = ARDOUR.LuaAPI.new_plugin(s, "@URI@", ARDOUR.PluginType.LV2, "")
-assert(not proc:isnil(), "TovraSat not found")
-assert(track:add_processor_by_index(proc, 0, nil, true) == 0, "TovraSat not added")
-local plug = proc:to_insert():plugin(0)
+  const std::string lua = lv2test::ArdourSessionScript(scratch / "session", kUri, R"lua(
 -- Values to show, by port: Gain, Output Trim and the meter.
 local shownAt = {[0] = 10, [1] = -3.5, [9] = -12.25}
 for i = 0, plug:parameter_count() - 1 do
@@ -362,9 +353,7 @@ for i = 0, plug:parameter_count() - 1 do
 end
 close_session()
 print("listed")
-)lua";
-  lua.replace(lua.find("@SESSION@"), 9, scratch / "session");
-  lua.replace(lua.find("@URI@"), 5, kUri);
+)lua");
   const std::string script = scratch / "show-controls.lua";
   std::ofstream(script) << lua;
   std::string out;
@@ -402,17 +391,7 @@ TEST_F(Lv2Host, ArdourLoadsAUserPresetByItsName) {
                 out),
             0)
       << out;
-  std::string lua = R"lua(
-ARDOUR.config():set_hide_dummy_backend(false)
-AudioEngine:set_backend("None (Dummy)", "", "")
-local s = create_session("@SESSION@", "session", 48000)
-assert(s, "no session")
-local track = s:new_audio_track(2, 2, nil, 1, "T", ARDOUR.PresentationInfo.max_order,
-                                ARDOUR.TrackMode.Normal, true):front()
-local proc = ARDOUR.LuaAPI.new_plugin(s, "@URI@", ARDOUR.PluginType.LV2, "")
-assert(not proc:isnil(), "TovraSat not found")
-assert(track:add_processor_by_index(proc, 0, nil, true) == 0, "TovraSat not added")
-local plug = proc:to_insert():plugin(0)
+  const std::string lua = lv2test::ArdourSessionScript(scratch / "session", kUri, R"lua(
 local preset = plug:preset_by_label("Warm Tape")
 assert(preset, "Ardour lists no preset Warm Tape")
 assert(plug:load_preset(preset), "Warm Tape not loaded")
@@ -422,9 +401,7 @@ for i = 0, 3 do
 end
 print("shown|" .. plug:last_preset().label)
 close_session()
-)lua";
-  lua.replace(lua.find("@SESSION@"), 9, scratch / "session");
-  lua.replace(lua.find("@URI@"), 5, kUri);
+)lua");
   const std::string script = scratch / "load-preset.lua";
   std::ofstream(script) << lua;
   ASSERT_EQ(Run({"ardour7-lua", script}, out), 0) << out;
