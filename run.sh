@@ -12,8 +12,18 @@ PACKAGES=(
   locales
   clang-14 libclang-rt-14-dev llvm-14
   lv2-dev liblilv-dev lilv-utils sordi jalv jackd2 ardour gdb
-  dpkg-dev file lintian man-db bash-completion
+  dpkg-dev file lintian man-db bash-completion ccache
 )
+
+# A compiler cache where the machine has one. Paths are hashed relative to the checkout, so every
+# clone on a machine (a developer's, CI's) shares what the others compiled.
+compiler_cache() {
+  command -v ccache >/dev/null 2>&1 || return 0
+  export CMAKE_C_COMPILER_LAUNCHER=ccache CMAKE_CXX_COMPILER_LAUNCHER=ccache
+  export CCACHE_BASEDIR=$PWD CCACHE_NOHASHDIR=1
+  export CCACHE_MAXSIZE=${CCACHE_MAXSIZE:-20G}
+}
+compiler_cache
 
 jobs() { nproc 2>/dev/null || echo 2; }
 
@@ -28,6 +38,7 @@ comma_locale() {
 setup() {
   setup_packages
   comma_locale
+  compiler_cache
 }
 
 setup_packages() { # [package...] (default: PACKAGES)
