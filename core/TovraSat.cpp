@@ -125,6 +125,16 @@ void TovraSat::OnIdle() {
   }
 }
 
+void TovraSat::OnRestoreState() {
+  IPluginAU::OnRestoreState();
+  if (plug::gfx::IGfx* ui = GetUI()) {
+    // The name is no parameter, so nothing else tells the bar that it changed.
+    if (plug::gfx::IControl* bar = ui->GetControlWithTag(kPresetBarCtrlTag)) {
+      bar->SetDirty(false, plug::gfx::IControl::kNoValIdx);
+    }
+  }
+}
+
 void TovraSat::ProcessBlock(double** inputs, double** outputs, int nFrames) noexcept {
   HandParamsToChain();
   const int nIn = NInChansConnected();

@@ -24,8 +24,9 @@ class TovraSat final : public plug::IPluginAU {
  public:
   enum EParams : int { kGain = 0, kOutputTrim = 1, k48V = 2, kBypass = 3, kNumParams = 4 };
 
-  // The editor's output meter is attached with this tag.
+  // The editor's output meter and its preset bar are attached with these tags.
   static constexpr int kMeterCtrlTag = 0;
+  static constexpr int kPresetBarCtrlTag = 1;
   static constexpr int kEditorWidth = 222;
   static constexpr int kEditorHeight = 666;
   static constexpr int kEditorFps = 60;
@@ -51,6 +52,9 @@ class TovraSat final : public plug::IPluginAU {
   // Meter fall-off and clip-lamp fade from the chain's readings; redraws an open meter.
   // Threads: main.
   void OnIdle() override;
+  // After a state restore or a preset load by the host: the restored values and the preset name
+  // to an open editor, whose preset bar shows the name at its next frame. Threads: main.
+  void OnRestoreState() override;
   // One meter tick: the level of peak (dBFS) where it is above meterDb, else meterDb falling by
   // at most 3 dB; the clip lamp lit by a clip, else fading by 0.15. The editor's idle tick and
   // meters that follow the audio share it. Threads: any; no allocation, no system call.

@@ -132,6 +132,14 @@ class IControl {
   virtual void SetDirty(bool triggerAction = true, int valIdx = kNoValIdx);
   virtual void SetClean();
   virtual bool IsDirty();
+  /** A control that keeps a picture of what lies under it: when it alone is dirty, the context
+   *  paints that picture and the control (with what lies over it), not the controls beneath. */
+  void SetCachesUnderlay(bool caches) { mCachesUnderlay = caches; }
+  bool CachesUnderlay() const { return mCachesUnderlay; }
+  /** Set by the context as it draws: false when the region drawn cut the control's rectangle,
+   *  so part of what shows is older than its last Draw. */
+  void SetDrawnWhole(bool whole) { mDrawnWhole = whole; }
+  bool DrawnWhole() const { return mDrawnWhole; }
   virtual void OnGUIIdle();
   virtual bool GetWantsGestures() const;
   virtual void SnapToMouse(float x, float y, int direction, const IRECT& bounds,
@@ -215,6 +223,8 @@ class IControl {
   bool mMouseEventsWhenDisabled = false;
   bool mIgnoreMouse = false;
   bool mMouseIsOver = false;
+  bool mCachesUnderlay = false;
+  bool mDrawnWhole = false;
 
  private:
   std::vector<std::pair<int, double>> mVals;  // (parameter index, normalised value)

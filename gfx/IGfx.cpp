@@ -99,6 +99,7 @@ void IGfx::RemoveAllControls() {
   mPendingMenu = nullptr;
   mMenuControl = nullptr;
   mTextEntryControl = nullptr;
+  mUnderlayOwner = nullptr;
   mCtrlTags.clear();
   mControls.clear();
 }
@@ -410,6 +411,7 @@ void IGfx::Resize(int w, int h, float scale, bool needsPlatformResize) {
   mStaleAreas.clear();
   for (auto& c : mControls) c->OnResize();
   SetAllControlsDirty();
+  mUnderlayOwner = nullptr;  // its picture was of the old surface
   DrawResize();
   if (mLayoutOnResize) mDelegate.LayoutUI(this);
 }
@@ -439,7 +441,35 @@ bool IGfx::IsDirty(std::vector<IRECT>& rects) const {
   return !rects.empty();
 }
 
+IControl* IGfx::LoneUnderlayCacher() const {
+  if (!mStaleAreas.empty()) return nullptr;
+  IControl* lone = nullptr;
+  for (const auto& c : mControls) {
+    if (!c->IsDirty()) continue;
+    if (lone != nullptr || !c->CachesUnderlay() || c->IsHidden()) return nullptr;
+    lone = c.get();
+  }
+  return lone;
+}
+
+void IGfx::DrawControls(std::size_t first, std::size_t last, const IRECT& area) {
+  for (std::size_t i = first; i < last; ++i) {
+    IControl& c = *mControls[i];
+    if (c.IsHidden()) continue;
+    const IRECT clip = c.GetRECT().Intersect(area);
+    if (clip.Degenerate()) continue;
+    c.SetDrawnWhole(clip == c.GetRECT());
+    PushControlClip(clip);
+    PathTransformReset();
+    PathClear();
+    c.Draw(*this);
+    PopControlClip();
+    ++mDrawStats.controlDraws;
+  }
+}
+
 void IGfx::Draw(const std::vector<IRECT>& rects) {
+  IControl* overlay = LoneUnderlayCacher();
   SetAllControlsClean();
   mStaleAreas.clear();
   IRECT area;
@@ -450,18 +480,32 @@ void IGfx::Draw(const std::vector<IRECT>& rects) {
              .GetScaled(1.f / mDrawScale)
              .GetConstrainedTo(GetBounds());
   if (area.Degenerate()) return;
+  ++mDrawStats.frames;
+  mDrawStats.area = mDrawStats.area.Union(area);
 
   BeginFrame();
-  PrepareRegion(area);
-  for (auto& c : mControls) {
-    if (c->IsHidden()) continue;
-    const IRECT clip = c->GetRECT().Intersect(area);
-    if (clip.Degenerate()) continue;
-    PushControlClip(clip);
-    PathTransformReset();
-    PathClear();
-    c->Draw(*this);
-    PopControlClip();
+  if (overlay != nullptr) {
+    // What lies under the control does not change while it alone is dirty (a meter that moves):
+    // its picture is put back instead of being drawn again.
+    const auto at = static_cast<std::size_t>(
+        std::find_if(mControls.begin(), mControls.end(),
+                     [overlay](const auto& c) { return c.get() == overlay; }) -
+        mControls.begin());
+    const bool kept = mUnderlayOwner == overlay && mUnderlayRegion == area;
+    if (!kept || !RestoreUnderlay(area)) {
+      PrepareRegion(area);
+      DrawControls(0, at, area);
+      mUnderlayOwner = SaveUnderlay(area) ? overlay : nullptr;
+      mUnderlayRegion = area;
+    }
+    DrawControls(at, mControls.size(), area);
+  } else {
+    PrepareRegion(area);
+    DrawControls(0, mControls.size(), area);
+    // Anything beneath may have changed where this frame drew.
+    if (mUnderlayOwner != nullptr && !mUnderlayRegion.Intersect(area).Degenerate()) {
+      mUnderlayOwner = nullptr;
+    }
   }
   PathTransformReset();
   EndFrame();

@@ -170,6 +170,17 @@ class IGfx {
   /** Marks every control clean, then paints the pixel-aligned union of rects:
    *  every visible control meeting it, in attachment order, clipped to the overlap. */
   void Draw(const std::vector<IRECT>& rects);
+  /** What drawing cost since the context was made or the last ResetDrawStats: frames drawn,
+   *  controls drawn, the backend's painting operations (fills, strokes, images, texts, region
+   *  clears and pictures put back) and the union of the regions drawn. */
+  struct DrawStats {
+    unsigned long frames = 0;
+    unsigned long controlDraws = 0;
+    unsigned long backendCalls = 0;
+    IRECT area;
+  };
+  const DrawStats& GetDrawStats() const { return mDrawStats; }
+  void ResetDrawStats() { mDrawStats = {}; }
   /** One frame of the frame timer: IsDirty, then Draw. True when something was drawn. */
   bool DrawFrame();
   /** Gives every control its per-frame idle call (animations); the view calls it before DrawFrame.
@@ -284,6 +295,13 @@ class IGfx {
   virtual void PushControlClip(const IRECT& clip) = 0;
   virtual void PopControlClip() = 0;
   virtual void EndFrame() = 0;
+  /** The picture of a region (device-pixel aligned, logical units) as the frame
+   *  has drawn it so far is kept, or put back (and clipped to, like PrepareRegion).
+   *  False when the backend keeps none, or none of exactly that region. */
+  virtual bool SaveUnderlay(const IRECT&) { return false; }
+  virtual bool RestoreUnderlay(const IRECT&) { return false; }
+  /** The backend counts each painting operation here. */
+  void CountBackendCall() { ++mDrawStats.backendCalls; }
   /** The draw scale or logical size changed: the backend adapts its surface. */
   virtual void DrawResize() = 0;
   /** Asks the platform window to become w x h pixels. */
@@ -293,6 +311,10 @@ class IGfx {
   void BeginGestures(IControl& control);
   void EndGestures(IControl& control);
   void ShowContextMenu(IControl& control, float x, float y);
+  /** Draws controls [first, last) that meet area, each clipped to its overlap. */
+  void DrawControls(std::size_t first, std::size_t last, const IRECT& area);
+  /** The only dirty thing when it is a control that caches its underlay, else null. */
+  IControl* LoneUnderlayCacher() const;
   static bool MenuReaches(const IPopupMenu& root, const IPopupMenu* menu);
 
   IGfxEditorDelegate& mDelegate;
@@ -330,6 +352,10 @@ class IGfx {
 
   IMatrix mTransform;
   std::vector<IMatrix> mTransformStack;
+  DrawStats mDrawStats;
+  // The control whose underlay the backend keeps, and the region it covers.
+  const IControl* mUnderlayOwner = nullptr;
+  IRECT mUnderlayRegion;
 };
 
 }  // namespace plug::gfx

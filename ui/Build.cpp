@@ -35,7 +35,7 @@ void Build(IGfx* g, TovraSat* plugin) {
   g->AttachControl(new SizeButton(s, plugin));
   g->AttachControl(new TrimTicks(plate(194, 1545, 464, 1815), TovraSat::kOutputTrim, s));
   g->AttachControl(new TrimReadout(plate(214, 1768, 444, 1812), TovraSat::kOutputTrim, s));
-  g->AttachControl(new PresetBar(s, plugin));
+  g->AttachControl(new PresetBar(s, plugin), TovraSat::kPresetBarCtrlTag);
   g->AttachControl(new GainDisplay(plate(188, 188, 478, 388), TovraSat::kGain, s));
   g->AttachControl(new Headroom(s, plugin), TovraSat::kMeterCtrlTag);
   g->AttachControl(new Toggle(s, 575.f, 570.f, TovraSat::k48V, kLampRed, "48V"));

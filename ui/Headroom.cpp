@@ -27,16 +27,25 @@ Headroom::Headroom(float scale, const TovraSat* plugin)
   }
   SetTooltip(
       "Output meter: 0 = signal, + = near full scale, OL = the output is hitting full scale");
+  SetCachesUnderlay(true);
+}
+
+Headroom::Lamps Headroom::Current() const {
+  const float peakDb = mPlug->mMeterDb;
+  return {mPlug->mClipLed, std::clamp((peakDb + 6.f) / 3.f, 0.f, 1.f),
+          std::clamp((peakDb + 30.f) / 12.f, 0.f, 1.f)};
+}
+
+bool Headroom::IsDirty() {
+  return IControl::IsDirty() && !(DrawnWhole() && Current() == mDrawn);
 }
 
 void Headroom::Draw(IGfx& g) {
-  const float peakDb = mPlug->mMeterDb;
-  const float overload = mPlug->mClipLed;
-  const float green = std::clamp((peakDb + 30.f) / 12.f, 0.f, 1.f);
-  const float amber = std::clamp((peakDb + 6.f) / 3.f, 0.f, 1.f);
-  LedLit(g, mScale, kLampX, kOverloadY, IColor(255, 255, 40, 25), overload);
-  LedLit(g, mScale, kLampX, kAmberY, IColor(255, 255, 150, 20), amber);
-  LedLit(g, mScale, kLampX, kGreenY, IColor(255, 40, 220, 60), green);
+  const Lamps lamps = Current();
+  LedLit(g, mScale, kLampX, kOverloadY, IColor(255, 255, 40, 25), lamps.overload);
+  LedLit(g, mScale, kLampX, kAmberY, IColor(255, 255, 150, 20), lamps.amber);
+  LedLit(g, mScale, kLampX, kGreenY, IColor(255, 40, 220, 60), lamps.green);
+  mDrawn = lamps;
 }
 
 }  // namespace TovraUI

@@ -119,6 +119,8 @@ void IGfxCairo::CreateSurface() {
 }
 
 void IGfxCairo::DestroySurface() {
+  if (mUnderlay) cairo_surface_destroy(mUnderlay);
+  mUnderlay = nullptr;
   if (mCR) cairo_destroy(mCR);
   if (mSurface) cairo_surface_destroy(mSurface);
   mCR = nullptr;
@@ -206,6 +208,7 @@ void IGfxCairo::BeginFrame() {
 }
 
 void IGfxCairo::PrepareRegion(const IRECT& r) {
+  CountBackendCall();
   SetBaseTransform();
   cairo_rectangle(mCR, r.L, r.T, r.W(), r.H());
   cairo_clip(mCR);
@@ -232,6 +235,47 @@ void IGfxCairo::EndFrame() {
   cairo_reset_clip(mCR);
   SetBaseTransform();
   cairo_surface_flush(mSurface);
+}
+
+bool IGfxCairo::SaveUnderlay(const IRECT& r) {
+  const IRECT px = r.GetScaled(GetDrawScale()).GetPixelAligned();
+  const int w = int(px.W()), h = int(px.H());
+  if (w <= 0 || h <= 0) return false;
+  if (mUnderlay) cairo_surface_destroy(mUnderlay);
+  mUnderlay = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, w, h);
+  if (cairo_surface_status(mUnderlay) != CAIRO_STATUS_SUCCESS) {
+    cairo_surface_destroy(mUnderlay);
+    mUnderlay = nullptr;
+    return false;
+  }
+  mUnderlayX = int(px.L);
+  mUnderlayY = int(px.T);
+  mUnderlayRegion = r;
+  cairo_surface_flush(mSurface);
+  cairo_t* copy = cairo_create(mUnderlay);
+  cairo_set_operator(copy, CAIRO_OPERATOR_SOURCE);
+  cairo_set_source_surface(copy, mSurface, -mUnderlayX, -mUnderlayY);
+  cairo_paint(copy);
+  cairo_destroy(copy);
+  return true;
+}
+
+bool IGfxCairo::RestoreUnderlay(const IRECT& r) {
+  if (!mUnderlay || !(r == mUnderlayRegion)) return false;
+  CountBackendCall();
+  // Device pixels: the copy goes back one to one, then the region is clipped as a cleared one is.
+  cairo_identity_matrix(mCR);
+  cairo_save(mCR);
+  cairo_set_operator(mCR, CAIRO_OPERATOR_SOURCE);
+  cairo_set_source_surface(mCR, mUnderlay, mUnderlayX, mUnderlayY);
+  cairo_rectangle(mCR, mUnderlayX, mUnderlayY, cairo_image_surface_get_width(mUnderlay),
+                  cairo_image_surface_get_height(mUnderlay));
+  cairo_fill(mCR);
+  cairo_restore(mCR);
+  SetBaseTransform();
+  cairo_rectangle(mCR, r.L, r.T, r.W(), r.H());
+  cairo_clip(mCR);
+  return true;
 }
 
 // ---------------------------------------------------------------- paths
@@ -297,6 +341,7 @@ void IGfxCairo::SetSource(const IPattern& pattern) {
 }
 
 void IGfxCairo::Paint(bool stroke, bool preserve, const IBlend* blend) {
+  CountBackendCall();
   const double weight = DrawArgs::Weight(blend);
   cairo_set_operator(mCR, Operator(blend));
   if (weight < 1.0) {
@@ -353,6 +398,7 @@ void IGfxCairo::PathStroke(const IPattern& pattern, float thickness, const IStro
 
 void IGfxCairo::DrawBitmap(const IBitmap& bitmap, const IRECT& dest, float srcX, float srcY,
                            const IBlend* blend) {
+  CountBackendCall();
   const auto* api = static_cast<const CairoBitmap*>(bitmap.GetAPIBitmap());
   if (!api || !mTransformValid || dest.Degenerate() ||
       !DrawArgs::Finite({dest.L, dest.T, dest.R, dest.B, srcX, srcY}))
@@ -405,6 +451,7 @@ IRECT IGfxCairo::MeasureText(const IText& text, const char* str, const IRECT& bo
 
 void IGfxCairo::DrawText(const IText& text, const char* str, const IRECT& bounds,
                          const IBlend* blend) {
+  CountBackendCall();
   StbTextLayout layout;
   if (!mTransformValid ||
       !layout.Layout(std::static_pointer_cast<const StbFont>(FindFont(text.mFont)), text, str,

@@ -69,6 +69,8 @@ class IGfxCairo : public IGfx {
   void PushControlClip(const IRECT& clip) override;
   void PopControlClip() override;
   void EndFrame() override;
+  bool SaveUnderlay(const IRECT& region) override;
+  bool RestoreUnderlay(const IRECT& region) override;
   void DrawResize() override;
   void PlatformResize(int w, int h) override;
 
@@ -82,6 +84,10 @@ class IGfxCairo : public IGfx {
 
   _cairo_surface* mSurface = nullptr;
   _cairo* mCR = nullptr;
+  // A copy of one region of mSurface (SaveUnderlay), at its device-pixel origin.
+  _cairo_surface* mUnderlay = nullptr;
+  int mUnderlayX = 0, mUnderlayY = 0;
+  IRECT mUnderlayRegion;
   bool mTransformValid = true;  // a singular path transform draws nothing until it is valid again
   std::unique_ptr<OffscreenTarget> mView;
   std::unique_ptr<X11View> mWindowView;

@@ -246,3 +246,63 @@ TEST_F(EditorPixels, MissingOrBrokenResourcesDrawAPlainEditor) {
 }
 
 }  // namespace
+
+// An idle editor (the idle tick marks the meter dirty every 20 ms, the lamps do not change) draws
+// nothing at all. A moving meter draws only itself, over the kept picture of what lies beneath
+// it, and the result is the very picture a full redraw gives, at every size.
+TEST_F(EditorPixels, AnIdleMeterDrawsNothingAndAMovingOneOnlyItself) {
+  for (const float scale : {1.f, 1.25f}) {
+    SCOPED_TRACE(scale);
+    auto plugin = MakePlugin();
+    Render(*plugin, scale);
+    IGfx& g = *plugin->GetUI();
+    g.ResetDrawStats();
+    for (int tick = 0; tick < 50; ++tick) {  // one second of idle ticks and frames
+      plugin->OnIdle();
+      g.DrawFrame();
+    }
+    EXPECT_EQ(g.GetDrawStats().frames, 0u);
+    EXPECT_EQ(g.GetDrawStats().backendCalls, 0u);
+
+    const IRECT meter = g.GetControl(kHeadroom)->GetRECT().GetPadded(IGfx::kDirtyPadding);
+    const IRECT meterPixels = meter.GetScaled(g.GetDrawScale()).GetPixelAligned();
+    // A hot peak, then the fall of about 3 dB a tick and the overload lamp fading.
+    plugin->mCrusher.peak.store(1.2f);
+    plugin->mCrusher.clip.store(true);
+    // The first frame draws what lies beneath once and keeps its picture.
+    plugin->OnIdle();
+    ASSERT_TRUE(g.DrawFrame());
+    g.ResetDrawStats();
+    int lastFrame = 0;
+    for (int tick = 1; tick < 50; ++tick) {
+      plugin->OnIdle();
+      if (g.DrawFrame()) lastFrame = tick;
+    }
+    const IGfx::DrawStats stats = g.GetDrawStats();
+    EXPECT_GE(stats.frames, 10u);
+    EXPECT_GT(lastFrame, 8) << "the lamps go dark over several ticks";
+    EXPECT_EQ(stats.controlDraws, stats.frames) << "only the meter itself is drawn";
+    const IRECT drawnPixels = stats.area.GetScaled(g.GetDrawScale()).GetPixelAligned();
+    EXPECT_TRUE(drawnPixels.L >= meterPixels.L && drawnPixels.T >= meterPixels.T &&
+                drawnPixels.R <= meterPixels.R && drawnPixels.B <= meterPixels.B)
+        << drawnPixels.L << " " << drawnPixels.T << " " << drawnPixels.R << " " << drawnPixels.B;
+    // Putting the picture back is one call, the three lamps at most nine.
+    EXPECT_LE(stats.backendCalls, 10u * stats.frames);
+
+    // Halfway down and lit: the picture equals a full redraw's.
+    plugin->mCrusher.peak.store(0.4f);
+    plugin->OnIdle();
+    ASSERT_TRUE(g.DrawFrame());
+    auto* view = static_cast<OffscreenTarget*>(plugin->OpenWindow(nullptr));
+    const RGBAImage partly = view->Capture();
+    view->RenderAll();
+    const RGBAImage whole = view->Capture();
+    int differing = 0;
+    for (int y = 0; y < whole.Height(); ++y) {
+      for (int x = 0; x < whole.Width(); ++x)
+        differing += Distance(partly.Pixel(x, y), whole.Pixel(x, y)) > 0;
+    }
+    EXPECT_EQ(differing, 0);
+    plugin->CloseWindow();
+  }
+}

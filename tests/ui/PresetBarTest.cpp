@@ -2,6 +2,7 @@
 // menus' lifetime. Every test works in a private preset folder.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -9,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "state/IByteChunk.h"
 #include "state/TovraPresets.h"
 #include "tests/ui/UiTestSupport.h"
 #include "ui/PresetBar.h"
@@ -215,9 +217,17 @@ TEST_F(PresetBarTest, EveryChangeToTheFolderIsAnnouncedAfterItIsMade) {
     const char* folder;
   };
   const Step steps[] = {
-      {"save as new", [&] { Plug().GetParam(TovraSat::kGain)->Set(40.0); Type("New"); },
+      {"save as new",
+       [&] {
+         Plug().GetParam(TovraSat::kGain)->Set(40.0);
+         Type("New");
+       },
        "Hand=10;New=40;"},
-      {"overwrite", [&] { Plug().GetParam(TovraSat::kGain)->Set(50.0); Choose("Overwrite \"New\""); },
+      {"overwrite",
+       [&] {
+         Plug().GetParam(TovraSat::kGain)->Set(50.0);
+         Choose("Overwrite \"New\"");
+       },
        "Hand=10;New=50;"},
       {"delete", [&] { Delete("Hand"); }, "New=50;"},
   };
@@ -296,6 +306,56 @@ TEST_F(PresetBarTest, MenusAreReleasedOnceWhateverWasOpen) {
   ed = std::make_unique<RecordedEditor>();
   OpenMenu();
   ed->G().CompletePopupMenu(-1);
+}
+
+}  // namespace
+
+namespace {
+
+// Whether the next frame of the recording editor redraws the bar whole (a frame that only
+// touches its edge, under a control above it, leaves the old name showing).
+bool NextFrameRedrawsTheBar(RecordingGfx& g) {
+  std::vector<IRECT> rects;
+  IRECT area;
+  if (g.IsDirty(rects)) {
+    for (const IRECT& r : rects) area = area.Union(r);
+    g.Draw(rects);
+  }
+  const IRECT bar = g.GetControl(kPresetBar)->GetRECT();
+  return area.L <= bar.L && area.T <= bar.T && area.R >= bar.R && area.B >= bar.B;
+}
+
+// A host that loads a preset or a saved state while the editor is open: the bar shows its name
+// at the next frame, whichever way the state came (the Audio Unit's class info, its present
+// preset, the restore an LV2 host calls).
+TEST_F(PresetBarTest, TheNameOfAStateTheHostLoadsShowsAtTheNextFrame) {
+  auto source = MakePlugin();
+  source->mPresetName = "Warm Tape";
+  source->GetParam(TovraSat::kGain)->Set(60.0);
+  CFPropertyListRef warmTape = nullptr;
+  ASSERT_EQ(source->GetState(&warmTape), noErr);
+  plug::IByteChunk chunk;
+  source->SerializeState(chunk);
+
+  const std::vector<std::pair<std::string, std::function<void()>>> loads = {
+      {"class info", [&] { EXPECT_EQ(Plug().SetState(warmTape), noErr); }},
+      {"chunk restore",
+       [&] {
+         EXPECT_GT(Plug().UnserializeState(chunk, 0), 0);
+         Plug().OnRestoreState();
+       }},
+      {"factory preset", [&] { EXPECT_TRUE(Plug().RestorePreset(0)); }},
+  };
+  for (const auto& [how, load] : loads) {
+    SCOPED_TRACE(how);
+    Plug().mPresetName = "Something Else";
+    NextFrameRedrawsTheBar(ed->G());
+    ASSERT_FALSE(NextFrameRedrawsTheBar(ed->G())) << "settled: nothing left to draw";
+    load();
+    EXPECT_EQ(Plug().mPresetName, how == "factory preset" ? "Default" : "Warm Tape");
+    EXPECT_TRUE(NextFrameRedrawsTheBar(ed->G()));
+  }
+  CFRelease(warmTape);
 }
 
 }  // namespace
