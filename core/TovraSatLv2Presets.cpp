@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <set>
 #include <system_error>
 
@@ -20,6 +21,9 @@ namespace fs = std::filesystem;
 
 constexpr const char* kBundleName = "TovraSat-presets.lv2";
 constexpr const char* kManifest = "manifest.ttl";
+// What the last sync wrote: one line per preset file, "NAME.ttl<TAB>hash of its text". No host
+// reads it (it is no .ttl file).
+constexpr const char* kRecord = ".written-presets";
 // Port symbols of the four parameters, in index order, as the plug-in's Turtle names them.
 constexpr const char* kPortSymbols[] = {"gain", "output_trim", "_48v", "bypass"};
 // Room left in a file name (at most 255 bytes) for ".ttl" and the temporary name's additions.
@@ -63,6 +67,26 @@ bool HasText(const fs::path& path, const std::string& text) {
 
 bool WriteIfChanged(const fs::path& path, const std::string& text) {
   return HasText(path, text) || tovrapresets::WriteFileSafely(path, text);
+}
+
+std::string Hash(const std::string& text) {
+  std::uint64_t hash = 0xcbf29ce484222325ull;
+  for (const char c : text) hash = (hash ^ static_cast<unsigned char>(c)) * 0x100000001b3ull;
+  char hex[20];
+  std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(hash));
+  return hex;
+}
+
+// File name to the hash of the text the last sync wrote into it.
+std::map<std::string, std::string> ReadRecord(const fs::path& bundle) {
+  std::map<std::string, std::string> written;
+  std::ifstream in(bundle / kRecord);
+  std::string line;
+  while (std::getline(in, line)) {
+    const std::size_t tab = line.find('\t');
+    if (tab != std::string::npos) written[line.substr(0, tab)] = line.substr(tab + 1);
+  }
+  return written;
 }
 
 }  // namespace
@@ -109,11 +133,16 @@ bool SyncLv2UserPresets(const fs::path& bundle) {
     if (name != "Default" && tovrapresets::Load(name, values)) presets.emplace_back(name, values);
   }
   std::error_code ec;
-  if (presets.empty() && !fs::exists(bundle / kManifest, ec)) return true;
+  // A bundle without its manifest is rebuilt whole: a missing file there is no deletion.
+  const bool bundleThere = fs::exists(bundle / kManifest, ec);
+  if (presets.empty() && !bundleThere) return true;
+  const std::map<std::string, std::string> written =
+      bundleThere ? ReadRecord(bundle) : std::map<std::string, std::string>{};
   fs::create_directories(bundle, ec);
 
   bool ok = true;
   std::set<std::string> files;
+  std::string record;
   std::string manifest = plug::Lv2Turtle::PresetPrefixes();
   manifest += "<" + Lv2KeepEditorSizeUri() +
               ">\n    a <http://www.w3.org/1999/02/22-rdf-syntax-ns#Property> ;\n"
@@ -130,17 +159,31 @@ bool SyncLv2UserPresets(const fs::path& bundle) {
     preset.chunk = Lv2PresetChunk(name, values);
     preset.moreState = {"<" + Lv2KeepEditorSizeUri() + "> true"};
     const std::string file = Lv2UserPresetFile(name);
-    if (!WriteIfChanged(bundle / file,
-                        plug::Lv2Turtle::PresetPrefixes() +
-                            plug::Lv2Turtle::PresetStatements(preset))) {
+    const std::string text =
+        plug::Lv2Turtle::PresetPrefixes() + plug::Lv2Turtle::PresetStatements(preset);
+    const auto wrote = written.find(file);
+    std::error_code gone;
+    if (wrote != written.end() && wrote->second == Hash(text) &&
+        !fs::exists(fs::symlink_status(bundle / file, gone))) {
+      // This very preset was written here and a host removed it: the user deleted it there. It
+      // is kept where it can be restored from, and not listed again.
+      if (!tovrapresets::MoveToDeleted(name)) {
+        ok = false;
+        record += file + "\t" + wrote->second + "\n";  // tried again at the next sync
+      }
+      continue;
+    }
+    if (!WriteIfChanged(bundle / file, text)) {
       ok = false;
       continue;  // not listed: a host must not look for a file that is not there
     }
     files.insert(file);
+    record += file + "\t" + Hash(text) + "\n";
     manifest += "<" + preset.uri + ">\n    a pset:Preset ;\n    lv2:appliesTo <" +
                 std::string(kLv2PluginUri) + "> ;\n    rdfs:seeAlso <" + file + "> .\n\n";
   }
   ok = WriteIfChanged(bundle / kManifest, manifest) && ok;
+  ok = WriteIfChanged(bundle / kRecord, record) && ok;
 
   // What the manifest no longer names goes; only the .ttl files of this bundle are looked at.
   for (fs::directory_iterator it(bundle, ec), end; !ec && it != end; it.increment(ec)) {

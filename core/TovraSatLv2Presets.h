@@ -19,10 +19,13 @@ namespace tovrasat {
 //
 // Sync makes the bundle match the folder: it writes each file whose text changed (through a
 // temporary file renamed over it), then the manifest, then removes the .ttl files of presets that
-// are gone. With no user presets and no bundle yet, it creates nothing. Names are kept as they
-// are in the label and the chunk; in URIs and file names every byte other than an ASCII letter,
-// digit or '-' is written as _XX (hex), and a name too long for a file name is cut and
-// completed by a hash of the whole name.
+// are gone. It remembers what it wrote: a preset whose .ttl it wrote and a host then removed (a
+// host's "delete preset") was deleted by the user there, so its file goes to the preset folder's
+// deleted presets (tovrapresets::MoveToDeleted), from which it can be restored, and is not
+// written again. A bundle without its manifest (removed as a whole) is simply rebuilt. With no user
+// presets and no bundle yet, it creates nothing. Names are kept as they are in the label and the
+// chunk; in URIs and file names every byte other than an ASCII letter, digit or '-' is written as
+// _XX (hex), and a name too long for a file name is cut and completed by a hash of the whole name.
 //
 // Threads: main (the plug-in's instantiation and its editor, or the command); concurrent syncs
 // leave whole files.

@@ -277,10 +277,13 @@ bool NameLess(const std::string& a, const std::string& b) {
   return a.size() < b.size();
 }
 
-std::vector<std::string> List() {
+namespace {
+
+// The preset files in folder, sorted as List sorts.
+std::vector<std::string> ListIn(const fs::path& folder) {
   std::vector<std::string> names;
   std::error_code ec;
-  fs::directory_iterator it(Dir(), ec);
+  fs::directory_iterator it(folder, ec);
   if (ec) return names;
   for (const fs::directory_iterator end; it != end; it.increment(ec)) {
     if (ec) break;
@@ -297,6 +300,44 @@ std::vector<std::string> List() {
     return a < b;
   });
   return names;
+}
+
+}  // namespace
+
+std::vector<std::string> List() {
+  return ListIn(Dir());
+}
+
+fs::path DeletedDir() {
+  return Dir() / kDeletedFolder;
+}
+
+std::vector<std::string> ListDeleted() {
+  return ListIn(DeletedDir());
+}
+
+bool MoveToDeleted(const std::string& name) {
+  if (!IsSafeName(name)) return false;
+  std::error_code ec;
+  if (!fs::is_regular_file(PathFor(name), ec)) return false;
+  fs::create_directories(DeletedDir(), ec);
+  // An older deletion of the same name gives way to this one.
+  fs::rename(PathFor(name), DeletedDir() / (name + kExtension), ec);
+  return !ec;
+}
+
+bool Restore(const std::string& name) {
+  if (!IsSafeName(name)) return false;
+  const fs::path from = DeletedDir() / (name + kExtension);
+  std::error_code ec;
+  if (!fs::is_regular_file(from, ec) || fs::exists(fs::symlink_status(PathFor(name), ec))) {
+    return false;
+  }
+  // A hard link fails where a preset of the name appeared meanwhile, instead of replacing it.
+  fs::create_hard_link(from, PathFor(name), ec);
+  if (ec) return false;
+  fs::remove(from, ec);
+  return true;
 }
 
 }  // namespace tovrapresets

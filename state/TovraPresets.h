@@ -84,6 +84,22 @@ bool Remove(const std::string& name);
 // come out in byte order. Empty when the folder is missing or unreadable.
 std::vector<std::string> List();
 
+// Presets that a host deleted from its own list wait in a folder of Dir() from which they can be
+// restored; List does not show them.
+inline constexpr const char* kDeletedFolder = "Deleted";
+std::filesystem::path DeletedDir();
+
+// The names of the presets in DeletedDir(), sorted as List sorts.
+std::vector<std::string> ListDeleted();
+
+// Moves the preset file into DeletedDir(), replacing an older deleted preset of that name. False
+// when the name is unsafe, there is no such preset or it could not be moved (it then stays).
+bool MoveToDeleted(const std::string& name);
+
+// Moves a deleted preset back into Dir(). False when the name is unsafe, no deleted preset has
+// that name, or a preset of that name exists (it is never replaced).
+bool Restore(const std::string& name);
+
 // The ordering List sorts by: true when a comes before b (a strict weak order).
 bool NameLess(const std::string& a, const std::string& b);
 

@@ -83,8 +83,7 @@ TEST_F(Lv2UserPresets, PortSymbolsAreThoseOfThePlugin) {
   ASSERT_TRUE(tovrasat::SyncLv2UserPresets());
   const std::string text = Read(bundle / tovrasat::Lv2UserPresetFile("P"));
   for (int i = 0; i < TovraSat::kNumParams; ++i) {
-    const std::string symbol =
-        plug::Lv2Turtle::Symbol(instance.Plug().GetParam(i)->GetName());
+    const std::string symbol = plug::Lv2Turtle::Symbol(instance.Plug().GetParam(i)->GetName());
     EXPECT_NE(text.find("lv2:symbol \"" + symbol + "\""), std::string::npos) << symbol;
   }
 }
@@ -92,12 +91,9 @@ TEST_F(Lv2UserPresets, PortSymbolsAreThoseOfThePlugin) {
 TEST_F(Lv2UserPresets, BundleFollowsTheFolderWithSafeFileNames) {
   ASSERT_TRUE(tovrapresets::Save("Warm Tape", {60.0, -1.5, false}));
   ASSERT_TRUE(tovrapresets::Save("Vox", {35.0, 0.0, true}));
-  const std::vector<std::string> handMade = {"Odd \"one\" two\t#3 > \xc3\xbc",
-                                             "latin1 \xe9\xff",
-                                             ".hidden",
-                                             "a_2F",
-                                             std::string(240, 'x'),
-                                             std::string(240, 'x') + "y"};
+  const std::vector<std::string> handMade = {
+      "Odd \"one\" two\t#3 > \xc3\xbc", "latin1 \xe9\xff", ".hidden", "a_2F", std::string(240, 'x'),
+      std::string(240, 'x') + "y"};
   for (const std::string& name : handMade) HandMade(name, "gain=12.5\ntrim=-6\nphat=0\n");
   // Left out: the factory preset hides a file of its name, a name the preset files refuse (it
   // could name another folder) and a folder.
@@ -210,8 +206,60 @@ TEST_F(Lv2UserPresets, AnInstanceAndItsPresetBarKeepTheBundleInStep) {
   ASSERT_TRUE(tovrapresets::Save("B", {20.0, 0.0, true}));
   ASSERT_TRUE(tovrapresets::Remove("A"));
   instance.Plug().UserPresetsChanged();  // what the preset bar calls
-  EXPECT_EQ(TtlFiles(bundle), (std::set<std::string>{"manifest.ttl",
-                                                     tovrasat::Lv2UserPresetFile("B")}));
+  EXPECT_EQ(TtlFiles(bundle),
+            (std::set<std::string>{"manifest.ttl", tovrasat::Lv2UserPresetFile("B")}));
+}
+
+}  // namespace
+
+namespace {
+
+// A host's "delete preset" removes the .ttl the sync wrote: that is the user's deletion. The
+// preset file goes to the deleted presets, whence it can be restored, and is not listed again; a
+// bundle removed as a whole is rebuilt instead; a preset saved anew after the host removed it is
+// listed again.
+TEST_F(Lv2UserPresets, APresetAHostDeletedStaysDeletedAndCanBeRestored) {
+  ASSERT_TRUE(tovrapresets::Save("Warm Tape", {60.0, -1.5, false}));
+  ASSERT_TRUE(tovrapresets::Save("Vox", {35.0, 0.0, true}));
+  ASSERT_TRUE(tovrasat::SyncLv2UserPresets(bundle));
+  const fs::path warm = bundle / tovrasat::Lv2UserPresetFile("Warm Tape");
+  const fs::path vox = bundle / tovrasat::Lv2UserPresetFile("Vox");
+
+  ASSERT_TRUE(fs::remove(warm));  // as the host deletes it
+  for (int sync = 0; sync < 2; ++sync) {
+    SCOPED_TRACE(sync);
+    ASSERT_TRUE(tovrasat::SyncLv2UserPresets(bundle));
+    EXPECT_FALSE(fs::exists(warm)) << "written again";
+    EXPECT_EQ(Read(bundle / "manifest.ttl").find(tovrasat::Lv2UserPresetUri("Warm Tape")),
+              std::string::npos);
+    EXPECT_EQ(tovrapresets::List(), std::vector<std::string>{"Vox"});
+    EXPECT_EQ(tovrapresets::ListDeleted(), std::vector<std::string>{"Warm Tape"});
+  }
+  EXPECT_EQ(Read(tovrapresets::DeletedDir() / "Warm Tape.tovrapreset"),
+            "gain=60.00\ntrim=-1.50\nphat=0\n")
+      << "nothing lost";
+
+  // Restored, it is listed again, and a preset of the name is never replaced by a restore.
+  ASSERT_TRUE(tovrapresets::Restore("Warm Tape"));
+  EXPECT_FALSE(tovrapresets::Restore("Warm Tape")) << "nothing left to restore";
+  ASSERT_TRUE(tovrasat::SyncLv2UserPresets(bundle));
+  EXPECT_TRUE(fs::exists(warm));
+  EXPECT_TRUE(tovrapresets::ListDeleted().empty());
+  ASSERT_TRUE(fs::remove(warm));
+  ASSERT_TRUE(tovrasat::SyncLv2UserPresets(bundle));
+  ASSERT_TRUE(tovrapresets::Save("Warm Tape", {10.0, 0.0, true}));
+  EXPECT_FALSE(tovrapresets::Restore("Warm Tape"));
+  EXPECT_EQ(tovrapresets::ListDeleted(), std::vector<std::string>{"Warm Tape"});
+  // A preset saved anew under that name is listed again.
+  ASSERT_TRUE(tovrasat::SyncLv2UserPresets(bundle));
+  EXPECT_NE(Read(warm).find("pset:value 10.0"), std::string::npos);
+
+  // A user cleaning the LV2 folder: the bundle comes back whole, and nothing is deleted.
+  fs::remove_all(bundle);
+  ASSERT_TRUE(tovrasat::SyncLv2UserPresets(bundle));
+  EXPECT_TRUE(fs::exists(warm));
+  EXPECT_TRUE(fs::exists(vox));
+  EXPECT_EQ(tovrapresets::List(), (std::vector<std::string>{"Vox", "Warm Tape"}));
 }
 
 }  // namespace
