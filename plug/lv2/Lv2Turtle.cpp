@@ -39,6 +39,10 @@ std::string Uri(const std::string& uri) {
   return "<" + uri + ">";
 }
 
+std::string MeterUnitUri(const std::string& pluginUri) {
+  return pluginUri + "#wholeDecibels";
+}
+
 // An LV2 unit and how hosts show a value in it. Hosts take the rendering from the units
 // vocabulary, which many machines lack (it comes with the LV2 development files): without it
 // Ardour shows Gain as "10.00" with no "%". The bundle therefore states the same rendering itself.
@@ -249,7 +253,7 @@ std::string Lv2Turtle::Plugin(const Names& names, const IPluginAU& plug) {
   out += "    lv2:default " + Decimal(kMeterMinDb) + " ;\n";
   out += "    lv2:minimum " + Decimal(kMeterMinDb) + " ;\n";
   out += "    lv2:maximum " + Decimal(kMeterMaxDb) + " ;\n";
-  AppendUnit(out, kDecibels, units);
+  out += "    units:unit " + Uri(MeterUnitUri(names.pluginUri)) + " ;\n";
   close();
   open(ports.Lamp());
   out += "    a lv2:OutputPort, lv2:ControlPort ;\n";
@@ -276,6 +280,13 @@ std::string Lv2Turtle::Plugin(const Names& names, const IPluginAU& plug) {
     out += "    units:render " + Quoted(unit->render) + " ;\n";
     out += "    units:symbol " + Quoted(unit->symbol) + " .\n";
   }
+
+  // The meter's readout in whole decibels: hosts show an output port in a narrow field, which
+  // cuts "-13.99 dB" to "-13.99 d"; "-120 dB" at rest fits, and so does every reading above it.
+  out += "\n" + Uri(MeterUnitUri(names.pluginUri)) + "\n    a units:Unit ;\n";
+  out += "    rdfs:label \"decibels, whole\" ;\n";
+  out += "    units:render \"%.0f dB\" ;\n";
+  out += "    units:symbol \"dB\" .\n";
 
   // The one state property: the plug-in's state chunk, as saved sessions and the presets hold it.
   out += "\n" + Uri(StateKeyUri(names.pluginUri)) + "\n    a rdf:Property ;\n";

@@ -55,7 +55,7 @@ TEST(Lv2TurtleText, SymbolsNumbersStringsAndBase64) {
       {"a \"b\" \\ c\nd", "\"a \\\"b\\\" \\\\ c\\nd\""},
       {"\t\r\x01\x7f", "\"\\t\\r\\u0001\\u007F\""},
       {"\xc3\xbc \xe2\x82\xac \xf0\x9f\x8e\xb8", "\"\xc3\xbc \xe2\x82\xac \xf0\x9f\x8e\xb8\""},
-      {"\xff\xc3", "\"\\uFFFD\\uFFFD\""},              // a stray byte, a cut sequence
+      {"\xff\xc3", "\"\\uFFFD\\uFFFD\""},  // a stray byte, a cut sequence
       {"\xc0\xaf\xed\xa0\x80", "\"\\uFFFD\\uFFFD\\uFFFD\\uFFFD\\uFFFD\""},  // overlong, surrogate
   };
   for (const auto& q : strings) EXPECT_EQ(Lv2Turtle::Quoted(q.text), q.quoted) << q.text;
@@ -88,7 +88,12 @@ TEST_F(FreshTovraSat, PortsCarryTheParametersRangesDefaultsAndUnits) {
   EXPECT_NE(PortBlock(ttl, "_48v").find("lv2:default 1.0 ;"), std::string::npos);
 
   EXPECT_NE(PortBlock(ttl, "latency").find("lv2:reportsLatency"), std::string::npos);
-  EXPECT_NE(PortBlock(ttl, "meter").find("units:unit units:db"), std::string::npos);
+  // The meter's readout in whole decibels, which fits a host's narrow field at every reading.
+  const std::string meterUnit = "<" + std::string(tovrasat::kLv2PluginUri) + "#wholeDecibels>";
+  EXPECT_NE(PortBlock(ttl, "meter").find("units:unit " + meterUnit), std::string::npos);
+  EXPECT_NE(ttl.find(meterUnit + "\n    a units:Unit ;\n    rdfs:label \"decibels, whole\" ;\n"
+                                 "    units:render \"%.0f dB\" ;"),
+            std::string::npos);
   EXPECT_NE(PortBlock(ttl, "overload").find("lv2:index 10 ;"), std::string::npos);
   EXPECT_NE(PortBlock(ttl, "in_r").find("lv2:AudioPort"), std::string::npos);
   EXPECT_NE(PortBlock(ttl, "out_l").find("lv2:OutputPort"), std::string::npos);
