@@ -61,8 +61,9 @@ class AudioWriter {
   // Starts OUT ("-": standard output). A regular or missing OUT is written to a temporary file
   // renamed over it by Finish (a replaced file's mode, and as root its owner, carry over; one
   // without a write bit for the user is refused, left as it is); OUT that is a symbolic link
-  // replaces the file it points to; any other existing OUT (a device, a FIFO) is written directly. dither adds TPDF dither of one
-  // least significant bit to 16-bit samples. False, with a one-line text.
+  // replaces the file it points to; any other existing OUT (a device, a FIFO) is written directly.
+  // dither adds TPDF dither of one least significant bit to 16-bit samples. False, with a one-line
+  // text.
   bool Open(const std::string& path, int format, double sampleRate, int channels, bool dither,
             std::string& error);
 

@@ -29,7 +29,8 @@ class File {
   File& operator=(const File&) = delete;
 
   bool Read(uint64_t at, void* to, size_t bytes) const {
-    return mFd >= 0 && ::pread(mFd, to, bytes, static_cast<off_t>(at)) == static_cast<ssize_t>(bytes);
+    return mFd >= 0 &&
+           ::pread(mFd, to, bytes, static_cast<off_t>(at)) == static_cast<ssize_t>(bytes);
   }
 
  private:
@@ -40,14 +41,20 @@ uint32_t Le32(const uint8_t* p) {
   return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
          static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
 }
-uint64_t Le64(const uint8_t* p) { return Le32(p) | static_cast<uint64_t>(Le32(p + 4)) << 32; }
+uint64_t Le64(const uint8_t* p) {
+  return Le32(p) | static_cast<uint64_t>(Le32(p + 4)) << 32;
+}
 uint32_t Be32(const uint8_t* p) {
   return static_cast<uint32_t>(p[0]) << 24 | static_cast<uint32_t>(p[1]) << 16 |
          static_cast<uint32_t>(p[2]) << 8 | static_cast<uint32_t>(p[3]);
 }
-uint16_t Le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
+uint16_t Le16(const uint8_t* p) {
+  return static_cast<uint16_t>(p[0] | p[1] << 8);
+}
 
-bool Is(const uint8_t* p, const char* tag) { return std::memcmp(p, tag, 4) == 0; }
+bool Is(const uint8_t* p, const char* tag) {
+  return std::memcmp(p, tag, 4) == 0;
+}
 
 // The bytes of a frame from a WAVE format chunk's first 16 bytes; 0 for a compressed encoding,
 // whose data size says nothing exact about frames.
@@ -125,12 +132,26 @@ long long AuFrames(const uint8_t* h) {
   const uint32_t channels = Be32(h + 20);
   uint32_t sampleBytes = 0;
   switch (encoding) {
-    case 1: case 2: case 27: sampleBytes = 1; break;  // mu-law, 8-bit, A-law
-    case 3: sampleBytes = 2; break;
-    case 4: sampleBytes = 3; break;
-    case 5: case 6: sampleBytes = 4; break;  // 32-bit integer, float
-    case 7: sampleBytes = 8; break;
-    default: return -1;
+    case 1:
+    case 2:
+    case 27:
+      sampleBytes = 1;
+      break;  // mu-law, 8-bit, A-law
+    case 3:
+      sampleBytes = 2;
+      break;
+    case 4:
+      sampleBytes = 3;
+      break;
+    case 5:
+    case 6:
+      sampleBytes = 4;
+      break;  // 32-bit integer, float
+    case 7:
+      sampleBytes = 8;
+      break;
+    default:
+      return -1;
   }
   if (size == 0xFFFFFFFFu || channels == 0 || channels > 1024) return -1;
   return Divide(size, sampleBytes * channels);

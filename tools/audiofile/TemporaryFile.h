@@ -7,9 +7,10 @@
 namespace tools {
 
 // The file is made with mkstemp as ".NAME.XXXXXX" in the destination's folder (so the final
-// rename stays on one file system; NAME cut short when that would pass the name length limit) and removed by Discard, the destructor, or the signal handlers
-// that InstallSignalHandlers sets up for SIGINT, SIGTERM, SIGHUP and SIGPIPE: these remove the
-// file and then die of the same signal, so the shell still reports 130 or 143.
+// rename stays on one file system; NAME cut short when that would pass the name length limit) and
+// removed by Discard, the destructor, or the signal handlers that InstallSignalHandlers sets up for
+// SIGINT, SIGTERM, SIGHUP and SIGPIPE: these remove the file and then die of the same signal, so
+// the shell still reports 130 or 143.
 //
 // Threads: main only. At most one TemporaryFile exists at a time (the command writes one output
 // at a time); Create refuses a second, since the handlers know of a single path.

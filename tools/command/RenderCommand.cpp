@@ -1,24 +1,19 @@
-// Commands.cpp: render, info, presets and demo, each on the host library and the preset files.
+// RenderCommand.cpp: tovrasat render: audio files through the plug-in, one IN OUT or a batch
+// into a folder, with a summary of what each became.
 #include "tools/command/Commands.h"
 
-#include "core/TovraSatLv2Presets.h"
-#include "host/ComponentEntry.h"
 #include "state/TovraPresets.h"
 #include "tools/audiofile/AudioReader.h"
 #include "tools/audiofile/AudioWriter.h"
-#include "tools/command/DemoSignal.h"
-#include "tools/command/PresetCheck.h"
 #include "tools/command/Printable.h"
 #include "tools/command/ProgressBar.h"
-#include "tools/pluginhost/RenderPipeline.h"
 #include "tools/meters/SignalStats.h"
+#include "tools/pluginhost/RenderPipeline.h"
 
 #include <sndfile.h>
-#include <soxr.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <cinttypes>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
@@ -30,71 +25,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const char* kBuiltInPreset = "Default";
-
-std::string Db(double linear) {
-  if (!(linear > 0.0)) return "-inf";
-  char text[32];
-  std::snprintf(text, sizeof text, "%.2f", SignalStats::Db(linear));
-  return text;
-}
-
-std::string Fixed(double value, int decimals) {
-  char text[64];
-  std::snprintf(text, sizeof text, "%.*f", decimals, value);
-  return text;
-}
-
-// Integrated loudness, LUFS: -inf for silence or audio shorter than a gating block.
-std::string Lufs(double lufs) { return std::isfinite(lufs) ? Fixed(lufs, 2) : "-inf"; }
-
-std::string Describe(const tovrapresets::Values& v) {
-  return "gain " + Fixed(v.gain, 2) + " %, trim " + Fixed(v.trim, 2) + " dB, 48V " +
-         (v.phat ? "on" : "off");
-}
-
-// The bundle and a fresh unit from it, or the failure's text.
-std::unique_ptr<PluginHost> OpenPlugin(const CommandOptions& options, std::string& error) {
-  const std::string path = PluginHost::LocateBundle(options.component);
-  auto bundle = PluginHost::LoadBundle(path, error);
-  if (!bundle) return nullptr;
-  return PluginHost::Open(std::move(bundle), error);
-}
-
-// The file a typed preset name means: the name as typed when such a preset exists, else the name
-// cleaned as save cleans it, so the name a preset was saved under finds it again.
-std::string PresetFileName(const std::string& typed) {
-  if (tovrapresets::IsSafeName(typed) && fs::exists(tovrapresets::PathFor(typed))) return typed;
-  const std::string clean = tovrapresets::Sanitize(typed);
-  return clean.empty() ? typed : clean;
-}
-
-// A preset's values by name: the built-in "Default" or a file, whose questionable fields are
-// warned about. False with a text when unknown.
-bool FindPreset(const std::string& typed, tovrapresets::Values& values, std::string& error) {
-  if (typed == kBuiltInPreset) {
-    values = tovrapresets::Values{};
-    return true;
-  }
-  const std::string name = PresetFileName(typed);
-  if (!tovrapresets::IsSafeName(name)) {
-    error = "'" + typed + "' is not a preset name";
-    return false;
-  }
-  const fs::path path = tovrapresets::PathFor(name);
-  std::error_code ec;
-  if (fs::exists(path, ec) && !PresetCheck::IsRegularFile(path)) {
-    error = path.string() + ": is not a regular file";
-    return false;
-  }
-  if (!tovrapresets::Load(name, values)) {
-    error = "no preset named '" + typed + "' in " + tovrapresets::Dir().string();
-    return false;
-  }
-  for (const std::string& warning : PresetCheck::Warnings(path)) Warn(warning);
-  return true;
-}
-
 bool SamePath(const std::string& a, const std::string& b) {
   if (a == "-" || b == "-") return false;  // standard input and output
   std::error_code ec;
@@ -105,109 +35,12 @@ bool SamePath(const std::string& a, const std::string& b) {
   return !ec && ca == cb;
 }
 
-std::string UnitName(const host::ParameterInfo& p) {
-  switch (p.unit) {
-    case kAudioUnitParameterUnit_Generic:
-      return "generic";
-    case kAudioUnitParameterUnit_Indexed:
-      return "indexed";
-    case kAudioUnitParameterUnit_Boolean:
-      return "boolean";
-    case kAudioUnitParameterUnit_Percent:
-      return "percent";
-    case kAudioUnitParameterUnit_Seconds:
-      return "seconds";
-    case kAudioUnitParameterUnit_Hertz:
-      return "hertz";
-    case kAudioUnitParameterUnit_Decibels:
-      return "decibels";
-    case kAudioUnitParameterUnit_LinearGain:
-      return "linear gain";
-    case kAudioUnitParameterUnit_Milliseconds:
-      return "milliseconds";
-    case kAudioUnitParameterUnit_CustomUnit:
-      return "custom \"" + p.unitName + "\"";
-    default:
-      return "unit " + std::to_string(p.unit);
-  }
-}
-
-std::string FlagNames(AudioUnitParameterOptions flags) {
-  const std::pair<AudioUnitParameterOptions, const char*> names[] = {
-      {kAudioUnitParameterFlag_IsReadable, "readable"},
-      {kAudioUnitParameterFlag_IsWritable, "writable"},
-      {kAudioUnitParameterFlag_CanRamp, "can-ramp"},
-      {kAudioUnitParameterFlag_IsHighResolution, "high-resolution"},
-      {kAudioUnitParameterFlag_NonRealTime, "non-real-time"},
-      {kAudioUnitParameterFlag_ValuesHaveStrings, "values-have-strings"},
-      {kAudioUnitParameterFlag_HasClump, "has-clump"},
-      {kAudioUnitParameterFlag_HasCFNameString, "cf-name"},
-      {kAudioUnitParameterFlag_MeterReadOnly, "meter"},
-      {kAudioUnitParameterFlag_ExpertMode, "expert"},
-      {kAudioUnitParameterFlag_OmitFromPresets, "omit-from-presets"},
-      {kAudioUnitParameterFlag_DisplayLogarithmic, "display-log"},
-  };
-  std::string text;
-  for (const auto& [bit, name] : names)
-    if ((flags & bit) != 0) text += std::string(text.empty() ? "" : " ") + name;
-  char hex[16];
-  std::snprintf(hex, sizeof hex, "0x%08" PRIX32, static_cast<uint32_t>(flags));
-  return std::string(hex) + (text.empty() ? "" : " (" + text + ")");
-}
-
-template <typename T>
-std::optional<T> GetProperty(AudioUnit unit, AudioUnitPropertyID id) {
-  T value{};
-  UInt32 size = sizeof value;
-  if (AudioUnitGetProperty(unit, id, kAudioUnitScope_Global, 0, &value, &size) != noErr)
-    return std::nullopt;
-  return value;
-}
-
-std::vector<AUChannelInfo> ChannelConfigurations(AudioUnit unit) {
-  UInt32 size = 0;
-  Boolean writable = false;
-  if (AudioUnitGetPropertyInfo(unit, kAudioUnitProperty_SupportedNumChannels,
-                               kAudioUnitScope_Global, 0, &size, &writable) != noErr)
-    return {};
-  std::vector<AUChannelInfo> configs(size / sizeof(AUChannelInfo));
-  if (configs.empty() ||
-      AudioUnitGetProperty(unit, kAudioUnitProperty_SupportedNumChannels, kAudioUnitScope_Global, 0,
-                           configs.data(), &size) != noErr)
-    return {};
-  configs.resize(size / sizeof(AUChannelInfo));
-  return configs;
-}
-
-std::string Seconds(const std::optional<Float64>& value) {
-  return value ? Fixed(*value, 6) + " s" : std::string("n/a");
-}
-
 // The summary's meter figures: unknown rather than invented when the plug-in cannot say.
 std::string MeterText(const RenderReport& r) {
   if (!r.meterAvailable) return "meter max n/a, overload lamp n/a";
   return "meter max " + Fixed(r.maxMeterDb, 2) + " dBFS, overload lamp lit on " +
          std::to_string(r.lampTicks) + " of " + std::to_string(r.idleTicks) + " idle ticks";
 }
-
-// Opens, prepares, applies and renders one file's worth; the failure's exit code, or kExitOk.
-int RenderWith(const std::shared_ptr<host::ComponentBundle>& bundle, const AudioFile& in,
-               const RenderSettings& settings, AudioFile& out, RenderReport& report,
-               ProgressBar* bar) {
-  std::string error;
-  auto plugin = PluginHost::Open(bundle, error);
-  if (!plugin) return Fail(kExitFailure, error);
-  if (!plugin->Prepare(in.sampleRate, in.NChannels(), settings.block, error) ||
-      !plugin->Apply(settings, error))
-    return Fail(kExitFailure, error);
-  const PluginHost::Progress progress = [bar](size_t done, size_t total) {
-    if (bar != nullptr) bar->Update(done, total);
-  };
-  const bool ok = plugin->Render(in, out, progress, report, error);
-  if (bar != nullptr) bar->Finish();
-  return ok ? kExitOk : Fail(kExitFailure, error);
-}
-
 struct Job {
   std::string in, out;
 };
@@ -329,14 +162,6 @@ void WarnOverFullScale(const std::string& path, const AudioWriter& out, double t
   Warn(text + (lossy ? " (lower --trim)" : " (lower --trim, or write --format f32)"));
 }
 
-// A whole file through a meter of its own shape.
-void Measure(const AudioFile& file, LoudnessMeter& meter) {
-  if (!meter.Open(file.NChannels(), file.sampleRate)) return;
-  std::vector<const float*> data;
-  for (const std::vector<float>& channel : file.channels) data.push_back(channel.data());
-  meter.Add(data.data(), file.Frames());
-}
-
 struct BatchTotals {
   double audioSeconds = 0.0;
 };
@@ -416,16 +241,66 @@ int RenderOne(const std::shared_ptr<host::ComponentBundle>& bundle, const Job& j
 
 }  // namespace
 
-int Fail(int code, const std::string& text) {
-  std::fprintf(stderr, "tovrasat: %s\n", Printable(text).c_str());
-  return code;
+CLI::App* AddRenderCommand(CLI::App& app, CommandOptions& o, ParsedOptions& parsed) {
+  CLI::App* render = app.add_subcommand(
+      "render", "render audio files through the plug-in: IN OUT, or IN... --out-dir DIR");
+  render
+      ->add_option("FILES", o.inputs,
+                   "IN OUT: an audio file (mono or stereo, - for standard input) and the file to "
+                   "write (- for standard output); with --out-dir, every argument is an input, "
+                   "a folder standing for the audio files in it")
+      ->required();
+  render->add_option("--out-dir", o.outDir,
+                     "render each input to this folder under its own name (made if missing)");
+  render->add_option("--suffix", o.suffix,
+                     "with --out-dir, appended to each output's name before the extension");
+  AddPresetOptions(*render, parsed.preset);
+  AddBypassOption(*render, parsed.bypass);
+  render->add_option("--preset", o.preset,
+                     "start from this user preset (or Default); other options override it");
+  render->add_option("--block", parsed.block, "host block size in frames (1 to 8192, default 512)")
+      ->check(InRange(1, 8192, "frames"));
+  render
+      ->add_option("--format", parsed.format,
+                   "output samples: f32, s24 or s16 (default: the input's, as far as the output "
+                   "format holds them)")
+      ->check(CLI::IsMember({"f32", "s24", "s16"}));
+  render
+      ->add_option("--type", o.type,
+                   "output file type instead of OUT's extension (for - it is wav by default)")
+      ->check(CLI::IsMember({"wav", "flac", "ogg", "aiff", "caf", "w64", "rf64", "au"}));
+  render->add_flag("--no-dither", parsed.noDither, "no TPDF dither on 16-bit output");
+  render
+      ->add_option("--oversample", o.oversample,
+                   "render at 2, 4 or 8 times the file's rate, resampled with libsoxr (less "
+                   "aliasing; default 1)")
+      ->check(CLI::IsMember({1, 2, 4, 8}));
+  render
+      ->add_option("--in-gain", o.inGainDb,
+                   "gain before the plug-in, dB (-24 to 24), like a host's clip gain: brings hot "
+                   "material under full scale before the chain")
+      ->check(InRange(-24.0, 24.0, "dB"));
+  render->add_flag("--quiet,-q", o.quiet, "no progress bar and no summary");
+  return render;
 }
 
-void Warn(const std::string& text) {
-  std::fprintf(stderr, "tovrasat: warning: %s\n", Printable(text).c_str());
-}
+int Render(CommandOptions options, const ParsedOptions& parsed) {
+  parsed.preset.ApplyTo(options.settings);
+  if (parsed.bypass) options.settings.bypass = *parsed.bypass == "on";
+  options.settings.block = static_cast<UInt32>(parsed.block);
+  if (!parsed.format.empty())
+    options.format = parsed.format == "s24"   ? ESampleFormat::kInt24
+                     : parsed.format == "s16" ? ESampleFormat::kInt16
+                                              : ESampleFormat::kFloat32;
+  options.dither = !parsed.noDither;
+  // IN OUT: the last argument is the output.
+  if (options.outDir.empty() && options.inputs.size() == 2) {
+    options.out = options.inputs.back();
+    options.inputs.pop_back();
+  }
+  if (options.outDir.empty() && !options.suffix.empty())
+    return Fail(kExitUsage, "--suffix names the outputs of --out-dir (see tovrasat render --help)");
 
-int Render(const CommandOptions& options) {
   std::vector<Job> jobs;
   std::string error;
   if (const int code = PlanJobs(options, jobs, error); code != kExitOk) return Fail(code, error);
@@ -463,230 +338,6 @@ int Render(const CommandOptions& options) {
     std::fprintf(stderr, "%s\n", Printable(text).c_str());
   }
   return code;
-}
-
-int Info(const CommandOptions& options) {
-  std::string error;
-  auto plugin = OpenPlugin(options, error);
-  if (!plugin) return Fail(kExitFailure, error);
-  host::HostedUnit& unit = plugin->Unit();
-  const host::ComponentEntry& entry = unit.Entry();
-  const AudioComponentDescription& d = entry.description;
-  std::printf("component    %s\n", PluginHost::LocateBundle(options.component).c_str());
-  std::printf("codes        %s %s %s\n", host::FourCCText(d.componentType).c_str(),
-              host::FourCCText(d.componentSubType).c_str(),
-              host::FourCCText(d.componentManufacturer).c_str());
-  std::printf("name         %s\n", entry.name.c_str());
-  std::printf("version      %u.%u.%u (0x%08X)\n", entry.version >> 16, (entry.version >> 8) & 0xFF,
-              entry.version & 0xFF, entry.version);
-
-  const std::vector<AudioUnitParameterID> ids = unit.ParameterList();
-  std::printf("parameters   %zu\n", ids.size());
-  for (const AudioUnitParameterID id : ids) {
-    const std::optional<host::ParameterInfo> p = unit.GetParameterInfo(id);
-    if (!p) {
-      std::printf("  %u  (no parameter info)\n", id);
-      continue;
-    }
-    std::printf("  %u  %-12s %s, range %g .. %g, default %g\n", id, ("\"" + p->name + "\"").c_str(),
-                UnitName(*p).c_str(), p->minValue, p->maxValue, p->defaultValue);
-    std::printf("       flags %s\n", FlagNames(p->flags).c_str());
-    if (const auto strings = unit.ParameterValueStrings(id)) {
-      // Indexed by value from the minimum; a parameter with fewer texts than values leaves the
-      // rest empty, and those are not texts the parameter shows.
-      std::string list;
-      for (size_t i = 0; i < strings->size(); ++i) {
-        if ((*strings)[i].empty()) continue;
-        list += std::string(list.empty() ? "" : ", ") +
-                Fixed(p->minValue + static_cast<double>(i), 0) + " \"" + (*strings)[i] + "\"";
-      }
-      if (!list.empty()) std::printf("       value strings %s\n", list.c_str());
-    }
-    if (const auto shown = unit.ParameterStringFromValue(id, std::nullopt))
-      std::printf("       shows \"%s\" now\n", shown->c_str());
-  }
-
-  const std::vector<AUChannelInfo> configs = ChannelConfigurations(unit.Unit());
-  std::string channels;
-  for (const AUChannelInfo& c : configs) {
-    if (!channels.empty()) channels += ' ';
-    channels += std::to_string(c.inChannels);
-    channels += '-';
-    channels += std::to_string(c.outChannels);
-  }
-  std::printf("channels     %s\n", channels.empty() ? "n/a" : channels.c_str());
-  std::printf("latency      %s\n",
-              Seconds(GetProperty<Float64>(unit.Unit(), kAudioUnitProperty_Latency)).c_str());
-  std::printf("tail         %s\n",
-              Seconds(GetProperty<Float64>(unit.Unit(), kAudioUnitProperty_TailTime)).c_str());
-
-  const std::vector<host::Preset> presets = unit.FactoryPresets();
-  std::printf("factory presets %zu\n", presets.size());
-  for (const host::Preset& p : presets) std::printf("  %d  \"%s\"\n", p.number, p.name.c_str());
-
-  OSStatus status = noErr;
-  const host::CFRef<CFPropertyListRef> state = unit.SaveClassInfo(&status);
-  std::string stateText = "n/a (status " + std::to_string(status) + ")";
-  if (state && CFGetTypeID(state.Get()) == CFDictionaryGetTypeID()) {
-    const void* data =
-        CFDictionaryGetValue(static_cast<CFDictionaryRef>(state.Get()), CFSTR("data"));
-    if (data != nullptr && CFGetTypeID(data) == CFDataGetTypeID())
-      stateText = std::to_string(CFDataGetLength(static_cast<CFDataRef>(data))) +
-                  " bytes (class-info data)";
-    else
-      stateText = "no data entry";
-  }
-  std::printf("saved state  %s\n", stateText.c_str());
-  return kExitOk;
-}
-
-int PresetsList(const CommandOptions&) {
-  std::printf("preset folder %s\n", tovrapresets::Dir().string().c_str());
-  std::printf("  %-32s  %s (built in)\n", kBuiltInPreset, Describe(tovrapresets::Values{}).c_str());
-  for (const std::string& name : tovrapresets::List()) {
-    if (name == kBuiltInPreset) continue;  // the built-in preset hides a file of its name
-    tovrapresets::Values values;
-    if (tovrapresets::Load(name, values))
-      std::printf("  %-32s  %s\n", name.c_str(), Describe(values).c_str());
-    else
-      std::printf("  %-32s  (unreadable)\n", name.c_str());
-  }
-  return kExitOk;
-}
-
-int PresetsShow(const CommandOptions& options) {
-  tovrapresets::Values values;
-  std::string error;
-  if (!FindPreset(options.presetName, values, error)) return Fail(kExitFailure, error);
-  std::printf("%s: %s\n", Printable(options.presetName).c_str(), Describe(values).c_str());
-  return kExitOk;
-}
-
-// LV2 hosts list the user presets from a bundle of their own, kept in step with the folder; the
-// preset itself is saved or deleted whatever happens there.
-void SyncHostPresets() {
-  if (!tovrasat::SyncLv2UserPresets())
-    Warn("could not bring the LV2 user presets in " + tovrasat::Lv2UserPresetBundle().string() +
-         " up to date");
-}
-
-int PresetsSave(const CommandOptions& options) {
-  const std::string name = tovrapresets::Sanitize(options.presetName);
-  if (name.empty())
-    return Fail(kExitUsage,
-                "'" + options.presetName +
-                    "' has no character a preset name may hold (letters, digits, space + - . _)");
-  if (name == kBuiltInPreset)
-    return Fail(kExitUsage, "'Default' is the built-in preset; choose another name");
-  // The plug-in takes the settings as a host would set them, and the preset is what it then holds.
-  std::string error;
-  auto plugin = OpenPlugin(options, error);
-  if (!plugin) return Fail(kExitFailure, error);
-  if (!plugin->Apply(options.settings, error)) return Fail(kExitFailure, error);
-  const auto gain = plugin->Unit().GetParameter(kParamGain);
-  const auto trim = plugin->Unit().GetParameter(kParamTrim);
-  const auto phantom = plugin->Unit().GetParameter(kParam48V);
-  if (!gain || !trim || !phantom)
-    return Fail(kExitFailure, "the plug-in has no Gain, Output Trim or 48V parameter");
-  const tovrapresets::Values values{*gain, *trim, *phantom >= 0.5f};
-  if (!tovrapresets::Save(name, values))
-    return Fail(kExitFailure, "cannot write " + tovrapresets::PathFor(name).string());
-  std::printf("saved '%s' (%s) to %s\n", name.c_str(), Describe(values).c_str(),
-              tovrapresets::PathFor(name).string().c_str());
-  SyncHostPresets();
-  return kExitOk;
-}
-
-int PresetsDelete(const CommandOptions& options) {
-  if (options.presetName == kBuiltInPreset)
-    return Fail(kExitUsage, "'Default' is the built-in preset and cannot be deleted");
-  const std::string name = PresetFileName(options.presetName);
-  if (!tovrapresets::Remove(name))
-    return Fail(kExitFailure,
-                "no preset named '" + options.presetName + "' in " + tovrapresets::Dir().string());
-  std::printf("deleted '%s'\n", Printable(name).c_str());
-  SyncHostPresets();
-  return kExitOk;
-}
-
-int Demo(const CommandOptions& options) {
-  std::string error;
-  auto bundle = PluginHost::LoadBundle(PluginHost::LocateBundle(options.component), error);
-  if (!bundle) return Fail(kExitFailure, error);
-  const fs::path dir(options.demoDir);
-  std::error_code ec;
-  fs::create_directories(dir, ec);
-  if (!fs::is_directory(dir, ec))
-    return Fail(kExitFailure, "cannot create the folder " + dir.string());
-
-  const AudioFile in = DemoSignal::Make(48000.0);
-  const std::string inPath = (dir / "demo-input.wav").string();
-  if (!in.Write(inPath, ESampleFormat::kFloat32, error)) return Fail(kExitFailure, error);
-  const SignalStats inStats = SignalStats::Measure(in);
-  LoudnessMeter inLoudness;
-  Measure(in, inLoudness);
-
-  struct Setting {
-    const char* file;
-    const char* label;
-    RenderSettings settings;
-  };
-  const Setting settings[] = {
-      {"gain0", "Gain 0 %", {0.0, 0.0, true, false, 512}},
-      {"gain24", "Gain 24 % (default)", {24.0, 0.0, true, false, 512}},
-      {"gain60", "Gain 60 %", {60.0, 0.0, true, false, 512}},
-      {"gain100", "Gain 100 %", {100.0, 0.0, true, false, 512}},
-      {"gain100-48v-off", "Gain 100 %, 48V off", {100.0, 0.0, false, false, 512}},
-      {"gain60-trim-6", "Gain 60 %, trim -6 dB", {60.0, -6.0, true, false, 512}},
-      {"gain100-bypass", "Gain 100 %, bypass", {100.0, 0.0, true, true, 512}},
-  };
-  std::printf("demo signal %s: %.1f s of drums, bass and chords, stereo, 48000 Hz\n",
-              inPath.c_str(), in.Seconds());
-  std::printf("%-22s | %8s %8s %6s %8s %8s | %8s %8s %6s %8s %8s | %s\n", "setting", "in peak",
-              "in RMS", "crest", "in loud", "in TP", "out peak", "out RMS", "crest", "out loud",
-              "out TP", "file");
-  std::printf("%-22s | %8s %8s %6s %8s %8s | %8s %8s %6s %8s %8s |\n", "", "dBFS", "dBFS", "dB",
-              "LUFS", "dBTP", "dBFS", "dBFS", "dB", "LUFS", "dBTP");
-  for (const Setting& s : settings) {
-    AudioFile out;
-    RenderReport report;
-    if (const int code = RenderWith(bundle, in, s.settings, out, report, nullptr); code != kExitOk)
-      return code;
-    const std::string outPath = (dir / (std::string(s.file) + ".wav")).string();
-    if (!out.Write(outPath, ESampleFormat::kFloat32, error)) return Fail(kExitFailure, error);
-    const SignalStats o = SignalStats::Measure(out);
-    LoudnessMeter outLoudness;
-    Measure(out, outLoudness);
-    std::printf("%-22s | %8s %8s %6.2f %8s %8s | %8s %8s %6.2f %8s %8s | %s\n", s.label,
-                Db(inStats.peak).c_str(), Db(inStats.rms).c_str(), inStats.CrestDb(),
-                Lufs(inLoudness.IntegratedLufs()).c_str(), Db(inLoudness.TruePeak()).c_str(),
-                Db(o.peak).c_str(), Db(o.rms).c_str(), o.CrestDb(),
-                Lufs(outLoudness.IntegratedLufs()).c_str(), Db(outLoudness.TruePeak()).c_str(),
-                outPath.c_str());
-  }
-  return kExitOk;
-}
-
-std::string VersionText(const CommandOptions& options) {
-#if defined(__clang__)
-  const std::string compiler = std::string("clang ") + __clang_version__;
-#elif defined(__GNUC__)
-  const std::string compiler = std::string("g++ ") + __VERSION__;
-#else
-  const std::string compiler = "an unknown compiler";
-#endif
-  std::string text = std::string("tovrasat ") + TOVRASAT_VERSION + " (" + TOVRASAT_BUILD_KIND +
-                     " build, " + compiler + ", " + sf_version_string() + ", " + soxr_version() +
-                     ")\n";
-  std::string error;
-  const auto plugin = OpenPlugin(options, error);
-  if (!plugin) return text + "plug-in: n/a (" + error + ")";
-  const host::ComponentEntry& entry = plugin->Unit().Entry();
-  char version[32];
-  std::snprintf(version, sizeof version, "%u.%u.%u", entry.version >> 16,
-                (entry.version >> 8) & 0xFF, entry.version & 0xFF);
-  return text + "plug-in " + entry.name + " " + version + " from " +
-         PluginHost::LocateBundle(options.component);
 }
 
 }  // namespace tools

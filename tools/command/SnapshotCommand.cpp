@@ -5,9 +5,8 @@
 #include "gfx/platform/OffscreenTarget.h"
 #include "host/CFRef.h"
 #include "state/TovraPresets.h"
-#include "tools/command/Commands.h"
-#include "tools/pluginhost/PluginHost.h"
 #include "tools/audiofile/TemporaryFile.h"
+#include "tools/pluginhost/PluginHost.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -96,13 +95,6 @@ class MeterFeed {
   double mPhase = 0.0;
   double mOverloadAmplitude = 1.0;
 };
-
-std::string Fixed(double value, int decimals) {
-  if (std::abs(value) < 0.5 * std::pow(10.0, -decimals)) value = 0.0;  // no "-0.00"
-  char text[64];
-  std::snprintf(text, sizeof text, "%.*f", decimals, value);
-  return text;
-}
 
 // What a host restores from a saved project: the plug-in's own state with another editor size and
 // preset name. Only the plug-in's state can carry those two.
@@ -237,20 +229,32 @@ bool WriteAtomically(const plug::gfx::RGBAImage& image, const std::string& path,
 
 }  // namespace
 
-bool IsEditorScale(double scale) {
-  return scale == 1.0 || scale == 1.25 || scale == 1.5 || scale == 1.75;
+CLI::App* AddSnapshotCommand(CLI::App& app, SnapshotOptions& options) {
+  CLI::App* snapshot =
+      app.add_subcommand("snapshot", "draw the plug-in's editor in a given state into a PNG file");
+  snapshot->add_option("OUT", options.out, "output PNG file")->required();
+  AddScaleOption(*snapshot, options.scale, "editor size: 1, 1.25, 1.5 or 1.75 (default 1)");
+  AddPresetOptions(*snapshot, options.parameters);
+  AddBypassOption(*snapshot, options.bypass);
+  snapshot->add_option("--preset", options.preset,
+                       "the current preset (or Default); its values fill what is not given");
+  snapshot->add_option("--meter-db", options.meterDb, "the output level the meter shows, dBFS")
+      ->check(InRange(-120.0, 12.0, "dBFS"));
+  snapshot->add_option("--clip", options.clip, "the overload lamp's brightness (0 to 1)")
+      ->check(InRange(0.0, 1.0, ""));
+  return snapshot;
 }
 
 int Snapshot(const SnapshotOptions& options) {
-  if (!IsEditorScale(options.scale))
-    return Fail(kExitUsage, "--scale must be 1, 1.25, 1.5 or 1.75");
   // PNG bytes under another image type's name would mislead every program that trusts the name.
   std::string extension = fs::path(options.out).extension().string();
   std::transform(extension.begin(), extension.end(), extension.begin(),
                  [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
   if (extension != ".png")
     return Fail(kExitUsage, options.out + ": snapshot writes PNG files only; name it .png");
-  RenderSettings settings{options.gain, options.trimDb, options.phantom, options.bypass, 512};
+  RenderSettings settings;
+  options.parameters.ApplyTo(settings);
+  if (options.bypass) settings.bypass = *options.bypass == "on";
   std::string presetName = "Default";
   if (!options.preset.empty()) {
     tovrapresets::Values values;  // the built-in "Default" is the defaults

@@ -1,6 +1,8 @@
 // SnapshotCommand.h: tovrasat snapshot: the plug-in's own editor, drawn offscreen, as a PNG file.
 #pragma once
 
+#include "tools/command/Commands.h"
+
 #include <optional>
 #include <string>
 
@@ -10,18 +12,16 @@ namespace tools {
 struct SnapshotOptions {
   std::string component;  // --component PATH, empty: PluginHost::LocateBundle's search
   std::string out;
-  double scale = 1.0;  // the editor's size: 1, 1.25, 1.5 or 1.75
-  std::optional<double> gain;
-  std::optional<double> trimDb;
-  std::optional<bool> phantom;
-  std::optional<bool> bypass;
-  std::string preset;             // empty: none; its values fill what is not given
-  std::optional<double> meterDb;  // the output level the meter is to show, dBFS
-  std::optional<double> clip;     // the overload lamp's brightness, 0 to 1
+  double scale = 1.0;                 // the editor's size: 1, 1.25, 1.5 or 1.75
+  PresetOptions parameters;           // --gain, --trim, --48v
+  std::optional<std::string> bypass;  // on|off
+  std::string preset;                 // empty: none; its values fill what is not given
+  std::optional<double> meterDb;      // the output level the meter is to show, dBFS
+  std::optional<double> clip;         // the overload lamp's brightness, 0 to 1
 };
 
-// The editor's sizes: its 222 x 666 logical pixels times one of these.
-bool IsEditorScale(double scale);
+// Adds the snapshot subcommand to app, binding its options.
+CLI::App* AddSnapshotCommand(CLI::App& app, SnapshotOptions& options);
 
 // Loads the bundle as a host does, restores a project state holding the editor size and the preset
 // name, sets the parameters, plays audio through the plug-in until its meter shows what was asked,

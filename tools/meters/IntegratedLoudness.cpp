@@ -13,7 +13,9 @@ constexpr double kBinWidth = 0.01;       // LU
 constexpr double kHighestBin = 30.0;     // LUFS; louder blocks share the top bin, sums still exact
 constexpr size_t kStepsPerBlock = 4;
 
-double Loudness(double power) { return -0.691 + 10.0 * std::log10(power); }
+double Loudness(double power) {
+  return -0.691 + 10.0 * std::log10(power);
+}
 
 // Filter history this small only decays further; zeroed, it never turns subnormal in a silence.
 tovrasat::StereoDouble Flushed(tovrasat::StereoDouble v) {
@@ -84,8 +86,7 @@ void IntegratedLoudness::Filter(const float* left, const float* right, size_t fr
 }
 
 void IntegratedLoudness::EndStep() {
-  const double step =
-      mSquareScale * (mSquares.left() + (mChannels == 2 ? mSquares.right() : 0.0));
+  const double step = mSquareScale * (mSquares.left() + (mChannels == 2 ? mSquares.right() : 0.0));
   mSquares = Lanes();
   mInStep = 0;
   for (Lanes* v : {&mX1, &mX2, &mY1, &mY2, &mD1, &mZ1, &mZ2}) *v = Flushed(*v);

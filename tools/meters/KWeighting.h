@@ -11,10 +11,10 @@ struct Biquad {
 
 // ITU-R BS.1770 gives the K-weighting only as coefficients at 48 kHz. Each biquad is taken back to
 // its analogue prototype, H(s') = (n2 s'^2 + n1 s' + n0) / (s'^2 + s'/Q + 1) with s' = s / w0,
-// through the bilinear transform prewarped at its own corner w0 (that is, s' = (z - 1) / (K (z + 1))
-// with K = tan(w0 / 2 fs)), and brought forward again at the rate asked for. At 48 kHz that gives
-// the standard's figures back; at other rates the corners and gains stay where the analogue filter
-// has them (shelf near 1682 Hz, +4 dB; high-pass near 38 Hz, Q 0.5).
+// through the bilinear transform prewarped at its own corner w0 (that is, s' = (z - 1) / (K (z +
+// 1)) with K = tan(w0 / 2 fs)), and brought forward again at the rate asked for. At 48 kHz that
+// gives the standard's figures back; at other rates the corners and gains stay where the analogue
+// filter has them (shelf near 1682 Hz, +4 dB; high-pass near 38 Hz, Q 0.5).
 class KWeighting {
  public:
   static Biquad Shelf(double sampleRate);

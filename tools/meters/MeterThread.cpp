@@ -26,7 +26,9 @@ MeterThread::MeterThread(std::vector<LoudnessMeter*> meters) {
   ::pthread_sigmask(SIG_SETMASK, &old, nullptr);
 }
 
-MeterThread::~MeterThread() { Finish(); }
+MeterThread::~MeterThread() {
+  Finish();
+}
 
 void MeterThread::Add(LoudnessMeter& meter, const float* const* channels, size_t frames) {
   if (frames == 0 || !meter.IsOpen() || !mThread.joinable()) return;

@@ -1,10 +1,10 @@
 // SignalStats.h: peak, RMS and crest factor of a whole multichannel signal.
 #pragma once
 
-#include "tools/audiofile/AudioFile.h"
-
 #include <algorithm>
 #include <cmath>
+#include <cstddef>
+#include <vector>
 
 namespace tools {
 
@@ -13,11 +13,16 @@ struct SignalStats {
   double peak = 0.0;
   double rms = 0.0;
 
-  static SignalStats Measure(const AudioFile& file) {
+  // signal: anything holding its samples as channels, a vector of float vectors (an AudioFile).
+  template <typename Signal>
+  static SignalStats Measure(const Signal& signal) {
+    return MeasureChannels(signal.channels);
+  }
+  static SignalStats MeasureChannels(const std::vector<std::vector<float>>& channels) {
     SignalStats s;
     double sum = 0.0;
-    size_t count = 0;
-    for (const std::vector<float>& channel : file.channels) {
+    std::size_t count = 0;
+    for (const std::vector<float>& channel : channels) {
       for (const float x : channel) {
         const double v = x;
         s.peak = std::max(s.peak, std::fabs(v));

@@ -26,7 +26,8 @@ class TruePeakMeter {
  private:
   void Interpolate(const float* x, size_t from, size_t to);
 
-  std::vector<std::vector<float>> mHistory;  // per channel: the last kTaps - 1 samples, then the block
+  std::vector<std::vector<float>>
+      mHistory;  // per channel: the last kTaps - 1 samples, then the block
   double mPeak = 0.0;
 };
 

@@ -1,4 +1,4 @@
-// EditorCommand.cpp: the editor window, the audio thread that plays through the plug-in, OUT.
+// EditorPlayer.cpp: the editor window, the audio thread that plays through the plug-in, OUT.
 #include "tools/player/EditorPlayer.h"
 
 #include <dlfcn.h>
@@ -19,7 +19,6 @@
 #include <TovraSdk/RunLoopClock.h>
 
 #include "tools/audiofile/AudioFile.h"
-#include "tools/command/Commands.h"
 #include "tools/pluginhost/PluginHost.h"
 
 // Xlib's macros come after every other header.
@@ -191,6 +190,12 @@ void OnInterrupt(int) {
   gInterrupted = 1;
 }
 
+// Sets error to text (kept when text is the error itself) and says the session failed.
+bool Failed(std::string& error, const std::string& text) {
+  if (&text != &error) error = text;
+  return false;
+}
+
 const char* ParamName(AudioUnitParameterID id) {
   switch (id) {
     case kParamGain:
@@ -214,18 +219,17 @@ void* OpenEditorView(const host::ComponentBundle& bundle, host::HostedUnit& unit
   return createView ? createView(unit.Unit(), reinterpret_cast<void*>(parent)) : nullptr;
 }
 
-int Editor(const EditorOptions& options) {
+bool PlayInEditor(const EditorOptions& options, std::string& error) {
   Display* display = XOpenDisplay(nullptr);
   if (!display)
-    return Fail(kExitFailure,
-                "no display to open the editor on (DISPLAY is not set or cannot be reached)");
+    return Failed(error,
+                  "no display to open the editor on (DISPLAY is not set or cannot be reached)");
 
   AudioFile in;
-  std::string error;
   if (!options.in.empty()) {
     if (!AudioFile::Read(options.in, in, error)) {
       XCloseDisplay(display);
-      return Fail(kExitFailure, error);
+      return false;
     }
   } else {
     in.sampleRate = 48000.0;
@@ -236,14 +240,14 @@ int Editor(const EditorOptions& options) {
   if (!plugin || !plugin->Prepare(in.sampleRate, in.NChannels(), kBlock, error) ||
       plugin->Unit().Reset() != noErr) {
     XCloseDisplay(display);
-    return Fail(kExitFailure, error.empty() ? "the plug-in could not be prepared" : error);
+    return Failed(error, error.empty() ? "the plug-in could not be prepared" : error);
   }
   // The editor and the idle timer run on the wall clock here, not at the pace of an offline render.
   TovraSdkRunLoopUseSystemClock();
   host::HostedUnit& unit = plugin->Unit();
-  if (options.scale > 0.f && !SetEditorScale(unit, options.scale, error)) {
+  if (options.scale > 0.0 && !SetEditorScale(unit, static_cast<float>(options.scale), error)) {
     XCloseDisplay(display);
-    return Fail(kExitFailure, error);
+    return false;
   }
   unit.ListenToParameters([&unit](const AudioUnitEvent& event, AudioUnitParameterValue value) {
     if (event.mEventType != kAudioUnitEvent_ParameterValueChange) return;
@@ -256,7 +260,7 @@ int Editor(const EditorOptions& options) {
   void* view = OpenEditorView(*bundle, unit, DefaultRootWindow(display));
   if (!view) {
     XCloseDisplay(display);
-    return Fail(kExitFailure, "the plug-in opened no editor window");
+    return Failed(error, "the plug-in opened no editor window");
   }
   const Window window = reinterpret_cast<Window>(view);
   const std::string title =
@@ -292,9 +296,9 @@ int Editor(const EditorOptions& options) {
     AudioFile out;
     out.sampleRate = in.sampleRate;
     out.channels = player.Played();
-    if (!out.Write(options.out, ESampleFormat::kFloat32, error)) return Fail(kExitFailure, error);
+    if (!out.Write(options.out, ESampleFormat::kFloat32, error)) return false;
   }
-  return 0;
+  return true;
 }
 
 }  // namespace tools

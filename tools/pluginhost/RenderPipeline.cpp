@@ -1,8 +1,8 @@
 // RenderPipeline.cpp: the chunk loop, with a FIFO of whole blocks at the oversampled rate.
 #include "tools/pluginhost/RenderPipeline.h"
 
-#include "tools/meters/MeterThread.h"
 #include "tools/audiofile/Resampler.h"
+#include "tools/meters/MeterThread.h"
 
 #include <algorithm>
 #include <cmath>

@@ -23,8 +23,8 @@ struct RenderTotals {
 
 // How a file goes through.
 struct PipelineOptions {
-  int oversample = 1;      // 1, or the factor the plug-in's rate is above the file's
-  float inGain = 1.0f;     // linear gain on the input before the plug-in, like a host's clip gain
+  int oversample = 1;   // 1, or the factor the plug-in's rate is above the file's
+  float inGain = 1.0f;  // linear gain on the input before the plug-in, like a host's clip gain
   // Integrated loudness and true peak of the input and of the output: together about a quarter of
   // the render's CPU time, so only what will be shown is measured.
   bool measureIn = true;
