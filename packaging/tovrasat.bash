@@ -8,7 +8,9 @@ _tovrasat_presets() {
     else
         dir=$HOME/.local/share/TovraSat/Presets
     fi
+    # restore offers the presets deleted in a host, the others the folder's own
     local f names=(Default)
+    [[ ${1-} == deleted ]] && dir=$dir/Deleted names=()
     for f in "$dir"/*.tovrapreset; do
         [[ -f $f ]] || continue
         f=${f##*/}
@@ -121,9 +123,11 @@ _tovrasat() {
             ;;
         presets)
             if [[ -z $sub ]]; then
-                COMPREPLY=($(compgen -W 'list show save delete' -- "$cur"))
+                COMPREPLY=($(compgen -W 'list show save delete restore' -- "$cur"))
             elif [[ $sub == show || $sub == delete || $sub == save ]] && ((args == 0)); then
                 _tovrasat_presets
+            elif [[ $sub == restore ]] && ((args == 0)); then
+                _tovrasat_presets deleted
             fi
             ;;
         snapshot) ((args == 0)) && _filedir png ;;

@@ -10,11 +10,11 @@ source "$completion" || exit 1
 
 scratch=$(mktemp -d "${TMPDIR:-/tmp}/tovrasat-completion-XXXXXX")
 trap 'rm -rf "$scratch"' EXIT
-mkdir -p "$scratch/data/TovraSat/Presets" "$scratch/files/songs"
+mkdir -p "$scratch/data/TovraSat/Presets/Deleted" "$scratch/files/songs"
 touch "$scratch/data/TovraSat/Presets/Warm.tovrapreset" \
   "$scratch/data/TovraSat/Presets/Warm Bus.tovrapreset" \
   "$scratch/files/mix.wav" "$scratch/files/take.flac" "$scratch/files/notes.txt" \
-  "$scratch/files/shot.png"
+  "$scratch/files/shot.png" "$scratch/data/TovraSat/Presets/Deleted/Old Tape.tovrapreset"
 export XDG_DATA_HOME=$scratch/data
 cd "$scratch/files" || exit 1
 
@@ -44,9 +44,10 @@ done <<'EOF'
 tovrasat ;demo|editor|info|presets|render|snapshot
 tovrasat --c;--component
 tovrasat --component /x pr;presets
-tovrasat presets ;delete|list|save|show
+tovrasat presets ;delete|list|restore|save|show
 tovrasat presets show ;Default|Warm|Warm Bus
 tovrasat presets delete W;Warm|Warm Bus
+tovrasat presets restore ;Old Tape
 tovrasat presets save --;--component|--help|--gain|--trim|--48v
 tovrasat presets list --;--component|--help
 tovrasat render --in;--in-gain

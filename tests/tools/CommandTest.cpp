@@ -470,3 +470,36 @@ TEST_F(TovrasatCommand, EditorWithoutADisplaySaysSoInOneLine) {
 }
 
 }  // namespace
+
+namespace {
+
+// A preset deleted in a host's menu waits in the folder's deleted presets: list shows it, restore
+// brings it back once, and never over a preset of the same name.
+TEST_F(TovrasatCommand, PresetsDeletedInAHostAreListedAndRestored) {
+  ASSERT_TRUE(tovrapresets::Save("Warm Tape", {60.0, -1.5, false}));
+  ASSERT_TRUE(tovrapresets::MoveToDeleted("Warm Tape"));
+  const RunResult listed = Run({"presets", "list"});
+  ASSERT_EQ(listed.exitCode, 0) << listed.err;
+  const size_t heading = listed.out.find("deleted in a host");
+  ASSERT_NE(heading, std::string::npos) << listed.out;
+  EXPECT_NE(listed.out.find("  Warm Tape\n", heading), std::string::npos) << listed.out;
+
+  ASSERT_TRUE(tovrapresets::Save("Warm Tape", {10.0, 0.0, true}));
+  const RunResult blocked = Run({"presets", "restore", "Warm Tape"});
+  EXPECT_EQ(blocked.exitCode, 1);
+  EXPECT_NE(blocked.err.find("exists"), std::string::npos) << blocked.err;
+  ASSERT_TRUE(tovrapresets::Remove("Warm Tape"));
+
+  const RunResult restored = Run({"presets", "restore", "Warm Tape"});
+  EXPECT_EQ(restored.exitCode, 0) << restored.err;
+  EXPECT_EQ(restored.out, "restored 'Warm Tape'\n");
+  tovrapresets::Values values;
+  ASSERT_TRUE(tovrapresets::Load("Warm Tape", values));
+  EXPECT_EQ(values.gain, 60.0);
+  EXPECT_TRUE(tovrapresets::ListDeleted().empty());
+  const RunResult again = Run({"presets", "restore", "Warm Tape"});
+  EXPECT_EQ(again.exitCode, 1);
+  EXPECT_NE(again.err.find("no deleted preset named 'Warm Tape'"), std::string::npos) << again.err;
+}
+
+}  // namespace

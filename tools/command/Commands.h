@@ -74,7 +74,7 @@ CLI::App* AddDemoCommand(CLI::App& app, CommandOptions& options);
 // render: options.inputs holds IN OUT, or the inputs of a batch with --out-dir.
 int Render(CommandOptions options, const ParsedOptions& parsed);
 int Info(const CommandOptions& options);
-// presets list|show|save|delete, whichever of presets' subcommands was parsed.
+// presets list|show|save|delete|restore, whichever of presets' subcommands was parsed.
 int Presets(const CommandOptions& options, const ParsedOptions& parsed, const CLI::App& presets);
 int Demo(const CommandOptions& options);
 

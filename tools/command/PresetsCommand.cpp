@@ -1,5 +1,5 @@
-// PresetsCommand.cpp: tovrasat presets list, show, save and delete, on the user preset folder
-// and the LV2 hosts' copy of it.
+// PresetsCommand.cpp: tovrasat presets list, show, save, delete and restore, on the user preset
+// folder and the LV2 hosts' copy of it.
 #include "tools/command/Commands.h"
 
 #include "core/TovraSatLv2Presets.h"
@@ -7,8 +7,11 @@
 #include "tools/command/PresetCheck.h"
 #include "tools/command/Printable.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <string>
+#include <vector>
 
 namespace tools {
 namespace {
@@ -70,6 +73,9 @@ CLI::App* AddPresetsCommand(CLI::App& app, CommandOptions& o, ParsedOptions& par
   AddPresetOptions(*save, parsed.preset);
   CLI::App* remove = presets->add_subcommand("delete", "delete a user preset");
   remove->add_option("NAME", o.presetName, "preset name")->required();
+  CLI::App* restore =
+      presets->add_subcommand("restore", "bring back a preset deleted in an LV2 host's menu");
+  restore->add_option("NAME", o.presetName, "preset name")->required();
   return presets;
 }
 
@@ -85,6 +91,11 @@ int PresetsList(const CommandOptions&) {
       std::printf("  %-32s  %s\n", name.c_str(), Describe(values).c_str());
     else
       std::printf("  %-32s  (unreadable)\n", name.c_str());
+  }
+  const std::vector<std::string> deleted = tovrapresets::ListDeleted();
+  if (!deleted.empty()) {
+    std::printf("deleted in a host, restorable with 'tovrasat presets restore NAME'\n");
+    for (const std::string& name : deleted) std::printf("  %s\n", Printable(name).c_str());
   }
   return kExitOk;
 }
@@ -144,6 +155,23 @@ int PresetsDelete(const CommandOptions& options) {
   return kExitOk;
 }
 
+int PresetsRestore(const CommandOptions& options) {
+  const std::string& name = options.presetName;
+  const std::vector<std::string> deleted = tovrapresets::ListDeleted();
+  if (std::find(deleted.begin(), deleted.end(), name) == deleted.end())
+    return Fail(kExitFailure, "no deleted preset named '" + Printable(name) + "' in " +
+                                  tovrapresets::DeletedDir().string());
+  std::error_code ec;
+  if (fs::exists(fs::symlink_status(tovrapresets::PathFor(name), ec)))
+    return Fail(kExitFailure, "a preset named '" + Printable(name) +
+                                  "' exists; delete or rename it first, the deleted one is kept");
+  if (!tovrapresets::Restore(name))
+    return Fail(kExitFailure, "cannot move the preset back into " + tovrapresets::Dir().string());
+  std::printf("restored '%s'\n", Printable(name).c_str());
+  SyncHostPresets();
+  return kExitOk;
+}
+
 }  // namespace
 
 int Presets(const CommandOptions& options, const ParsedOptions& parsed, const CLI::App& presets) {
@@ -154,6 +182,7 @@ int Presets(const CommandOptions& options, const ParsedOptions& parsed, const CL
     parsed.preset.ApplyTo(save.settings);
     return PresetsSave(save);
   }
+  if (presets.got_subcommand("restore")) return PresetsRestore(options);
   return PresetsDelete(options);
 }
 

@@ -90,7 +90,7 @@ int Run(int argc, char** argv) {
       for (int i = 1; i + 1 < argc; ++i)
         if (std::string(argv[i]) == "presets" && argv[i + 1][0] != '-')
           text = "unknown presets command '" + std::string(argv[i + 1]) +
-                 "' (list, show, save or delete)";
+                 "' (list, show, save, delete or restore)";
     }
     return tools::Fail(tools::kExitUsage,
                        text + " (see tovrasat " + (path.empty() ? "" : path + " ") + "--help)");
