@@ -20,6 +20,8 @@
 #include "lv2/instance-access/instance-access.h"
 #include "lv2/ui/ui.h"
 
+#include "core/TovraSatLv2Presets.h"
+#include "state/TovraPresets.h"
 #include "tests/lv2/ArdourScript.h"
 #include "tests/lv2/HostEnvironment.h"
 #include "tests/lv2/HostProcess.h"
@@ -32,6 +34,7 @@
 // Last: Xlib defines None, Status and more as macros.
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
+#include <X11/Xutil.h>
 
 namespace {
 
@@ -617,3 +620,297 @@ TEST(Lv2Editor, OurHostSeesAClickOnBypassAsAPortWriteInsideATouch) {
 }
 
 }  // namespace
+
+// ------------------------------------------------------- host presets and an idle editor
+
+namespace {
+
+// The pixels of a rectangle of a window; empty when it cannot be read.
+std::vector<unsigned long> Pixels(Display* display, Window window, int x, int y, int w, int h) {
+  std::vector<unsigned long> pixels;
+  XImage* image = XGetImage(display, window, x, y, w, h, AllPlanes, ZPixmap);
+  if (image == nullptr) return pixels;
+  for (int row = 0; row < h; ++row) {
+    for (int col = 0; col < w; ++col) pixels.push_back(XGetPixel(image, col, row));
+  }
+  XDestroyImage(image);
+  return pixels;
+}
+
+// The preset bar's name and the gain display of an editor at 100 %.
+std::vector<unsigned long> BarName(Display* display, Window editor) {
+  return Pixels(display, editor, Plate(189), Plate(1812), Plate(477) - Plate(189),
+                Plate(1860) - Plate(1812));
+}
+std::vector<unsigned long> GainDigits(Display* display, Window editor) {
+  return Pixels(display, editor, Plate(200), Plate(200), Plate(466) - Plate(200),
+                Plate(376) - Plate(200));
+}
+
+// HOME and XDG_DATA_HOME of a host for the preset files of this process, while it lives.
+class HostsPresetFolder {
+ public:
+  explicit HostsPresetFolder(const HostEnvironment& host) {
+    Swap("HOME", host.Variables().at("HOME"), mHome);
+    Swap("XDG_DATA_HOME", host.Variables().at("XDG_DATA_HOME"), mXdg);
+  }
+  ~HostsPresetFolder() {
+    setenv("HOME", mHome.c_str(), 1);
+    setenv("XDG_DATA_HOME", mXdg.c_str(), 1);
+  }
+  HostsPresetFolder(const HostsPresetFolder&) = delete;
+  HostsPresetFolder& operator=(const HostsPresetFolder&) = delete;
+
+ private:
+  static void Swap(const char* name, const std::string& value, std::string& old) {
+    const char* was = std::getenv(name);
+    old = was != nullptr ? was : "";
+    setenv(name, value.c_str(), 1);
+  }
+  std::string mHome, mXdg;
+};
+
+// "Warm Tape" in the host's preset folder and in its LV2 bundle, so the host lists it at start.
+bool MakeWarmTape(const HostEnvironment& host) {
+  const HostsPresetFolder folder(host);
+  return tovrapresets::Save("Warm Tape", {60.0, -1.5, false}) && tovrasat::SyncLv2UserPresets();
+}
+
+// Mapped override-redirect windows: menus and tooltips.
+int Popups(Display* display) {
+  Window root = 0;
+  Window rootParent = 0;
+  Window* children = nullptr;
+  unsigned n = 0;
+  int popups = 0;
+  XQueryTree(display, DefaultRootWindow(display), &root, &rootParent, &children, &n);
+  for (unsigned i = 0; i < n; ++i) {
+    XWindowAttributes attributes{};
+    if (XGetWindowAttributes(display, children[i], &attributes) && attributes.override_redirect &&
+        attributes.map_state == IsViewable) {
+      ++popups;
+    }
+  }
+  if (children != nullptr) XFree(children);
+  return popups;
+}
+
+// What the editor shows of Default and of Warm Tape: the bar's name and the gain digits, each
+// applied with the bar's own arrows (so drawn by the bar itself). False when they did not show.
+struct Looks {
+  std::vector<unsigned long> defaultName, warmName, defaultGain, warmGain;
+};
+bool LearnLooks(Display* display, Window editor, Looks& looks, HostProcess& host) {
+  looks.defaultName = BarName(display, editor);
+  looks.defaultGain = GainDigits(display, editor);
+  auto click = [&](double x) {
+    const std::string command = "xdotool mousemove --window " + std::to_string(editor) + " " +
+                                std::to_string(Plate(x)) + " " + std::to_string(Plate(1836)) +
+                                " click 1";
+    return std::system(command.c_str()) == 0;
+  };
+  if (!click(500) || !WaitUntil(
+                         [&] {
+                           looks.warmName = BarName(display, editor);
+                           looks.warmGain = GainDigits(display, editor);
+                           return looks.warmName != looks.defaultName &&
+                                  looks.warmGain != looks.defaultGain;
+                         },
+                         20s, &host)) {
+    return false;
+  }
+  return click(166) && WaitUntil(
+                           [&] {
+                             return BarName(display, editor) == looks.defaultName &&
+                                    GainDigits(display, editor) == looks.defaultGain;
+                           },
+                           20s, &host);
+}
+
+// Chooses each of the two rows of a host's preset menu (the order is the host's), opened by a
+// click at menuX, menuY of window top, rows at rowX, rowY. After each choice the bar shows the name
+// of the preset whose values the editor shows; Warm Tape is among them.
+void LoadEachRowAndSeeItsName(Display* display, Window top, Window editor, int menuX, int menuY,
+                              int rowX, const std::vector<int>& rowY, const Looks& looks,
+                              HostProcess& host) {
+  bool sawWarm = false;
+  for (const int y : rowY) {
+    SCOPED_TRACE(y);
+    const std::string open = "xdotool mousemove --window " + std::to_string(top) + " " +
+                             std::to_string(menuX) + " " + std::to_string(menuY) + " click 1";
+    const int popups = Popups(display);
+    ASSERT_EQ(std::system(open.c_str()), 0);
+    // A tooltip is a popup too: the menu is the one more than were there.
+    ASSERT_TRUE(WaitUntil([&] { return Popups(display) > popups; }, 20s, &host))
+        << "no preset menu";
+    const std::string choose = "xdotool mousemove --window " + std::to_string(top) + " " +
+                               std::to_string(rowX) + " " + std::to_string(y) + " click 1";
+    ASSERT_EQ(std::system(choose.c_str()), 0);
+    bool warm = false;
+    EXPECT_TRUE(WaitUntil(
+        [&] {
+          const auto gain = GainDigits(display, editor);
+          const auto name = BarName(display, editor);
+          warm = gain == looks.warmGain;
+          return Popups(display) <= popups &&
+                 ((warm && name == looks.warmName) ||
+                  (gain == looks.defaultGain && name == looks.defaultName));
+        },
+        20s, &host))
+        << "the bar does not show the name of the preset the host loaded";
+    sawWarm = sawWarm || warm;
+  }
+  EXPECT_TRUE(sawWarm) << "Warm Tape was never loaded";
+}
+
+// Frames the editor showed over one second once it is left alone.
+long FramesInASecond(Display* display, Window editor, HostProcess& host) {
+  const long before = Frames(display, editor);
+  host.WaitFor(std::string(1, '\0'), 1000ms);  // the interval measured, reading what it prints
+  return Frames(display, editor) - before;
+}
+
+}  // namespace
+
+// In jalv.gtk3: the bar follows each preset chosen from jalv's Presets menu, and the editor left
+// alone shows no frame (the meter, marked dirty every 20 ms, has nothing new to draw).
+TEST(Lv2Editor, JalvPresetMenuLoadsShowInTheBarAndAnIdleEditorDrawsNothing) {
+  if (!TOVRASAT_HOSTS_LOAD_MODULE)
+    GTEST_SKIP() << "a ThreadSanitizer module cannot be loaded by this host";
+  if (std::string(TOVRASAT_HOST_PRELOAD) != "")
+    GTEST_SKIP() << "jalv.gtk3 does not start with the sanitizer runtimes preloaded";
+  testsupport::XvfbServer xvfb;
+  ASSERT_TRUE(xvfb.Started()) << "Xvfb could not be started";
+  const HostEnvironment hostEnv;
+  ASSERT_TRUE(hostEnv.Ready());
+  ASSERT_TRUE(MakeWarmTape(hostEnv));
+  std::map<std::string, std::string> env = hostEnv.Variables();
+  env["NO_AT_BRIDGE"] = "1";
+  JackServer jack(env);
+  ASSERT_TRUE(jack.Ready()) << "jackd did not start as " << jack.Name();
+  HostProcess jalv({"jalv.gtk3", "-x", "--jack-name=tovrasat-presets", kUri}, env);
+  ASSERT_TRUE(jalv.Started());
+
+  const ForeignDisplay connection;
+  Display* display = connection.get();
+  ASSERT_NE(display, nullptr);
+  Window parent = 0;
+  Window editor = 0;
+  ASSERT_TRUE(WaitUntil(
+      [&] { return (editor = FindDrawnEditor(display, DefaultRootWindow(display), &parent)) != 0; },
+      90s, &jalv))
+      << jalv.Output();
+  const Window top = TopLevel(display, editor);
+  // Settled: no frame for half a second (the first frames and the window's placement are done).
+  ASSERT_TRUE(WaitUntil(
+      [&] {
+        const long before = Frames(display, editor);
+        jalv.WaitFor(std::string(1, '\0'), 500ms);
+        return Frames(display, editor) == before;
+      },
+      30s, &jalv))
+      << "the editor never stops drawing";
+  EXPECT_EQ(FramesInASecond(display, editor, jalv), 0);
+
+  Looks looks;
+  ASSERT_TRUE(LearnLooks(display, editor, looks, jalv));
+  // jalv's menu bar: "Presets" after "File"; its rows after two commands and a separator.
+  LoadEachRowAndSeeItsName(display, top, editor, 70, 12, 100, {88, 113}, looks, jalv);
+}
+
+// In Ardour 7's GUI: the bar follows the plug-in window's preset menu; "Delete the current
+// preset" there stays done after Ardour is restarted, with the preset restorable.
+TEST(Lv2Editor, ArdourPresetMenuLoadsShowInTheBarAndItsDeletionLasts) {
+  if (!TOVRASAT_HOSTS_LOAD_MODULE)
+    GTEST_SKIP() << "a ThreadSanitizer module cannot be loaded by this host";
+  if (std::string(TOVRASAT_HOST_PRELOAD) != "")
+    GTEST_SKIP() << "Ardour does not start with the sanitizer runtimes preloaded";
+  testsupport::XvfbServer xvfb;
+  ASSERT_TRUE(xvfb.Started()) << "Xvfb could not be started";
+  const HostEnvironment hostEnv;
+  ASSERT_TRUE(hostEnv.Ready());
+  ASSERT_TRUE(MakeWarmTape(hostEnv));
+  std::map<std::string, std::string> env = hostEnv.Variables();
+  env["NO_AT_BRIDGE"] = "1";
+  WriteArdourConfig(env["HOME"]);
+  const testsupport::TempDir scratch;
+  ASSERT_FALSE(scratch.Path().empty());
+  const fs::path sessionFile = scratch.Path() / "session" / "session.ardour";
+  std::ofstream(scratch / "make.lua")
+      << lv2test::ArdourSessionScript(scratch / "session", kUri, R"lua(
+s:save_state("", false, false, false, false, false)
+close_session()
+print("session saved")
+)lua");
+  {
+    HostProcess make({"ardour7-lua", scratch / "make.lua"}, env);
+    ASSERT_EQ(make.Finish(120s), 0) << make.Output();
+  }
+  ASSERT_TRUE(OpenEditorOnLoad(sessionFile));
+  const fs::path bundle = hostEnv.UserLv2Dir() / "TovraSat-presets.lv2";
+  const fs::path warmTtl = bundle / tovrasat::Lv2UserPresetFile("Warm Tape");
+
+  const ForeignDisplay connection;
+  Display* display = connection.get();
+  ASSERT_NE(display, nullptr);
+  auto openEditor = [&](HostProcess& ardour, Window& editor, Window& top) {
+    Window parent = 0;
+    ASSERT_TRUE(WaitUntil(
+        [&] { return (editor = FindDrawnEditor(display, DefaultRootWindow(display), &parent)); },
+        180s, &ardour))
+        << ardour.Output();
+    top = TopLevel(display, editor);
+    ASSERT_TRUE(
+        WaitUntil([&] { return TopLevelNamed(display, "session - Ardour") != 0; }, 60s, &ardour));
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+          const long before = Frames(display, editor);
+          ardour.WaitFor(std::string(1, '\0'), 500ms);
+          return Frames(display, editor) == before;
+        },
+        30s, &ardour));
+  };
+  {
+    HostProcess ardour({"ardour", "-n", "-a", sessionFile.string()}, env);
+    ASSERT_TRUE(ardour.Started());
+    Window editor = 0, top = 0;
+    ASSERT_NO_FATAL_FAILURE(openEditor(ardour, editor, top));
+    Looks looks;
+    ASSERT_TRUE(LearnLooks(display, editor, looks, ardour));
+    // The preset list at the top left of the plug-in window, its rows left of its tooltip; with
+    // no preset chosen yet Warm Tape is the second row (once one is chosen, the list opens with
+    // that one under the pointer).
+    LoadEachRowAndSeeItsName(display, top, editor, 140, 16, 125, {57}, looks, ardour);
+    ASSERT_EQ(GainDigits(display, editor), looks.warmGain);
+
+    // "Delete the current preset", the third button after the list.
+    ASSERT_TRUE(fs::exists(warmTtl));
+    const std::string remove = "xdotool mousemove --window " + std::to_string(top) + " 272 16";
+    ASSERT_EQ(std::system((remove + " click 1").c_str()), 0);
+    ASSERT_TRUE(WaitUntil([&] { return !fs::exists(warmTtl); }, 20s, &ardour))
+        << "Ardour did not delete the preset";
+    const std::string main = std::to_string(TopLevelNamed(display, "session - Ardour"));
+    ASSERT_EQ(std::system(("xdotool key --window " + main + " ctrl+s").c_str()), 0);
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+          return NameOf(display, TopLevelNamed(display, "session - Ardour")) == "session - Ardour";
+        },
+        30s, &ardour));
+    ASSERT_EQ(std::system(("xdotool key --window " + main + " ctrl+q").c_str()), 0);
+    EXPECT_EQ(ardour.Finish(60s), 0) << ardour.Output();
+  }
+  {
+    HostProcess ardour({"ardour", "-n", "-a", sessionFile.string()}, env);
+    Window editor = 0, top = 0;
+    ASSERT_NO_FATAL_FAILURE(openEditor(ardour, editor, top));
+    EXPECT_FALSE(fs::exists(warmTtl)) << "the deleted preset came back";
+    EXPECT_FALSE(fs::exists(hostEnv.PresetDir() / "Warm Tape.tovrapreset"));
+    EXPECT_TRUE(fs::exists(hostEnv.PresetDir() / "Deleted" / "Warm Tape.tovrapreset"));
+    ardour.Signal(SIGTERM);
+    ardour.Finish(60s);
+  }
+  const HostsPresetFolder folder(hostEnv);
+  ASSERT_TRUE(tovrapresets::Restore("Warm Tape"));
+  ASSERT_TRUE(tovrasat::SyncLv2UserPresets());
+  EXPECT_TRUE(fs::exists(warmTtl)) << "restored, hosts list it again";
+}
