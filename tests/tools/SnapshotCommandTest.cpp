@@ -153,8 +153,8 @@ TEST_F(SnapshotCommand, BadArgumentsAreRefusedAndOutStaysAsItWas) {
         << "a temporary file was left behind: " << entry.path();
 }
 
-// Issue: "snapshot x.jpg" wrote PNG bytes under a JPEG name. Only a .png name is written (in any
-// case of letters); an older file of the name stays.
+// The snapshot is PNG bytes, so only a .png name is written (in any case of letters): "x.jpg" would
+// hold PNG under a JPEG name. An older file of a refused name stays.
 TEST_F(SnapshotCommand, OnlyAPngNameIsWritten) {
   for (const char* name : {"x.jpg", "x", "x.png.jpg", "x.pngx"}) {
     const std::string out = scratch / name;
