@@ -23,7 +23,7 @@ constexpr const char* kOurRunLoopPoll = R"(Thread 14 (LWP 30089 "ardour7-export"
 #1   tovrasdk::RunLoop::Run(std::basic_string_view<char, std::char_traits<char> >, double, bool) in /b/TovraSat.lv2/lib/libtovrasdk.so
 #2   CFRunLoopRunInMode in /b/TovraSat.lv2/lib/libtovrasdk.so
 #3   plug::IPluginLV2UI::Idle() in /b/TovraSat.lv2/lib/TovraSat.so
-#4   ARDOUR::LV2Plugin::ui_idle() in /usr/lib/ardour7/libardour.so.3
+#4   g_main_context_dispatch in /lib/x86_64-linux-gnu/libglib-2.0.so.0
 #5   ?? in /lib/x86_64-linux-gnu/libglib-2.0.so.0
 #6   start_thread in /lib/x86_64-linux-gnu/libc.so.6
 #7   clone3 in /lib/x86_64-linux-gnu/libc.so.6
