@@ -96,6 +96,30 @@ Window FindDrawnEditor(const XSession& xs, Window root, Window* parent) {
   return found;
 }
 
+// Polls until done or the limit. Meanwhile it reads what the host prints, if given one, so that a
+// chatty host never blocks on a full pipe.
+bool WaitUntil(const std::function<bool()>& done, std::chrono::seconds limit,
+               HostProcess* host = nullptr) {
+  const auto deadline = std::chrono::steady_clock::now() + limit;
+  while (!done() && std::chrono::steady_clock::now() < deadline) {
+    if (host != nullptr) {
+      host->WaitFor(std::string(1, '\0'), 50ms);  // never printed: reads for 50 ms
+    } else {
+      std::this_thread::sleep_for(50ms);  // polling another process's windows
+    }
+  }
+  return done();
+}
+
+// The first drawn editor on the screen and, through parent, the window that holds it, waited for
+// up to limit (reading the host's output meanwhile, if given one); 0 when none came.
+Window WaitForDrawnEditor(const XSession& xs, Window* parent, std::chrono::seconds limit,
+                          HostProcess* host = nullptr) {
+  Window editor = 0;
+  WaitUntil([&] { return (editor = FindDrawnEditor(xs, xs.Root(), parent)) != 0; }, limit, host);
+  return editor;
+}
+
 TEST_F(Lv2Editor, JalvEmbedsTheDrawnEditorInItsWindow) {
   if (const auto why = WhyHostCannotRun(HostKind::kGtkOrArdour)) GTEST_SKIP() << *why;
   ASSERT_TRUE(StartJack());
@@ -109,12 +133,7 @@ TEST_F(Lv2Editor, JalvEmbedsTheDrawnEditorInItsWindow) {
   Display* display = connection.get();
   ASSERT_NE(display, nullptr);
   Window parent = 0;
-  Window editor = 0;
-  const auto deadline = std::chrono::steady_clock::now() + 90s;
-  while (editor == 0 && std::chrono::steady_clock::now() < deadline) {
-    editor = FindDrawnEditor(connection.Session(), DefaultRootWindow(display), &parent);
-    if (editor == 0) std::this_thread::sleep_for(50ms);  // polling another process's window
-  }
+  const Window editor = WaitForDrawnEditor(connection.Session(), &parent, 90s);
   ASSERT_NE(editor, 0u) << "no drawn editor window\n" << jalv.Output();
   EXPECT_NE(parent, DefaultRootWindow(display)) << "the editor is not embedded in the host";
   XWindowAttributes attributes{};
@@ -141,21 +160,6 @@ std::pair<int, int> SizeOf(Display* display, Window window) {
   XWindowAttributes attributes{};
   if (!XGetWindowAttributes(display, window, &attributes)) return {0, 0};
   return {attributes.width, attributes.height};
-}
-
-// Polls until done or the limit. Meanwhile it reads what the host prints, if given one, so that a
-// chatty host never blocks on a full pipe.
-bool WaitUntil(const std::function<bool()>& done, std::chrono::seconds limit,
-               HostProcess* host = nullptr) {
-  const auto deadline = std::chrono::steady_clock::now() + limit;
-  while (!done() && std::chrono::steady_clock::now() < deadline) {
-    if (host != nullptr) {
-      host->WaitFor(std::string(1, '\0'), 50ms);  // never printed: reads for 50 ms
-    } else {
-      std::this_thread::sleep_for(50ms);  // polling another process's windows
-    }
-  }
-  return done();
 }
 
 // Opens the editor's SIZE menu (the editor now drawn at scale) and chooses with the keys given:
@@ -196,14 +200,8 @@ TEST_F(Lv2Editor, JalvWindowFollowsTheEditorSizeBothWaysWithoutAWarning) {
   Display* display = connection.get();
   ASSERT_NE(display, nullptr);
   Window parent = 0;
-  Window editor = 0;
-  ASSERT_TRUE(WaitUntil(
-      [&] {
-        editor = FindDrawnEditor(connection.Session(), DefaultRootWindow(display), &parent);
-        return editor != 0;
-      },
-      90s))
-      << jalv.Output();
+  const Window editor = WaitForDrawnEditor(connection.Session(), &parent, 90s);
+  ASSERT_NE(editor, 0u) << jalv.Output();
   const Window top = TopLevel(display, editor);
   ASSERT_NE(top, editor) << "the editor is embedded";
   // The host's window settles around the editor at 100 %.
@@ -352,13 +350,8 @@ print("session saved")
   };
   auto open = [&](HostProcess& ardour, Opened& o) {
     Window parent = 0;
-    ASSERT_TRUE(WaitUntil(
-        [&] {
-          o.editor = FindDrawnEditor(connection.Session(), DefaultRootWindow(display), &parent);
-          return o.editor != 0;
-        },
-        180s, &ardour))
-        << ardour.Output();
+    o.editor = WaitForDrawnEditor(connection.Session(), &parent, 180s, &ardour);
+    ASSERT_NE(o.editor, 0u) << ardour.Output();
     o.top = TopLevel(display, o.editor);
     ASSERT_NE(o.top, o.editor) << "the editor is embedded";
     ASSERT_TRUE(WaitUntil(
