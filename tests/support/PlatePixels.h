@@ -14,6 +14,10 @@ namespace testsupport {
  *  compute it. */
 inline constexpr float kPlateScale = float(TovraSat::kEditorWidth) / TovraUI::kPlateWidth;
 
+/** The same in double precision: the window's pixels per plate unit at 100 %. */
+inline constexpr double kPixelsPerPlateUnit =
+    double(TovraSat::kEditorWidth) / double(TovraUI::kPlateWidth);
+
 /** A plate length or coordinate in the window's pixels at 100 %, rounded to the nearest. */
 inline int PlatePixels(double units) {
   return int(std::lround(units * TovraSat::kEditorWidth / double(TovraUI::kPlateWidth)));

@@ -2,6 +2,7 @@
 // picture shows of the state it was given, and every bad argument refused without touching OUT.
 #include "gfx/platform/RGBAImage.h"
 #include "state/TovraPresets.h"
+#include "tests/support/PlatePixels.h"
 #include "tests/tools/ToolsTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -45,9 +46,9 @@ class SnapshotCommand : public ::testing::Test {
 };
 
 // The brightest channel of a pixel at a point given in plate units, in a picture of the editor at
-// the scale (plate units times 222 / 667 are logical pixels, times the scale window pixels).
+// the scale (plate units are logical pixels by the plate's factor, times the scale window pixels).
 IColor At(const RGBAImage& image, double scale, double x, double y) {
-  const double k = 222.0 / 667.0 * scale;
+  const double k = testsupport::kPixelsPerPlateUnit * scale;
   return image.Pixel(static_cast<int>(x * k), static_cast<int>(y * k));
 }
 int Red(const IColor& c) {

@@ -121,7 +121,7 @@ TEST_F(EditorWindow, ClickOn48VTogglesItAsTheHostSeesIt) {
 
 TEST_F(EditorWindow, GainKnobFollowsDragDoubleClickAndWheel) {
   // 100 pixels up over the knob's 330-unit target at gearing 4.
-  const double expected = 24.0 + 100.0 * 100.0 / (330.0 * testsupport::kPlateScale) / 4.0;
+  const double expected = 24.0 + 100.0 * 100.0 / (330.0 * testsupport::kPixelsPerPlateUnit) / 4.0;
   MoveTo(332, 1366);
   Xdo("mousedown 1 mousemove_relative -- 0 -100 mouseup 1");
   ASSERT_TRUE(XSession::PumpUntil([&] { return !heard.empty() && heard.back().kind == 'e'; }));
