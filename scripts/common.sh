@@ -1,5 +1,6 @@
 # Shell functions that run.sh and the scripts beside this file share (sourced, from the checkout's
 # root): how many build jobs, packages installed when missing, a preset's build.
+# shellcheck shell=bash
 
 # As many build jobs as the machine has cores (named so as not to hide the shell's `jobs`).
 build_jobs() { nproc 2>/dev/null || echo 2; }

@@ -1,6 +1,7 @@
 # The failure summary (sourced): `./run.sh test` prints it last, so that a reader of CI's output sees
 # first what failed in every build tree, not the next tree's compile output. Keyed by test name,
 # which is why test names are unique across the test binaries.
+# shellcheck shell=bash
 FAILURES=build/failures.txt
 
 # Adds to the summary a title line and the excerpt of the failure in the lines on stdin.
