@@ -156,8 +156,9 @@ TEST_F(RenderCommand, StandardOutputCarriesTheSameAudioAsAFileAndTheSummaryGoesT
   }
 }
 
-// Issue: OUT naming a device or FIFO was replaced by a regular file (as root, /dev/null), and a
-// symbolic link was replaced instead of the file it points to.
+// OUT naming a device or FIFO is written in place, never replaced by a regular file (as root, that
+// would replace /dev/null), and a symbolic link keeps pointing at the file it names, which is
+// replaced instead of the link.
 TEST_F(RenderCommand, AFifoIsWrittenInPlaceAndALinkKeepsPointingAtTheRenderedFile) {
   const std::string fifo = scratch / "pipe.wav";
   ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);

@@ -128,8 +128,8 @@ TEST_F(RenderLoudness, ATruePeakPastFullScaleIsWarnedOfWhereTheFileWouldClipIt) 
   }
 }
 
-// Issue: +6 dBFS float material came out flat-topped at Gain 0, the chain clamping at full scale
-// before its trim. --in-gain brings it under full scale first, as a host's clip gain would.
+// The chain clamps at full scale before its trim, so +6 dBFS float material at Gain 0 would come
+// out flat-topped. --in-gain brings it under full scale first, as a host's clip gain would.
 TEST_F(RenderLoudness, InputGainBringsHotMaterialUnderFullScaleBeforeTheChain) {
   if (!RealBundleBuilt()) GTEST_SKIP() << "needs TovraSat.component's chain";
   Write(Sine(48000.0, 48000, 220.0, 2.0), in, ESampleFormat::kFloat32);
