@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "bench/tools/ShortFilterTruePeakMeter.h"
+#include "dsp/Crusher.h"
 #include "tests/support/TempDir.h"
 #include "tools/AudioReader.h"
 #include "tools/AudioWriter.h"
@@ -18,6 +20,7 @@
 #include "tools/LoudnessMeter.h"
 #include "tools/PluginHost.h"
 #include "tools/RenderPipeline.h"
+#include "tools/TruePeakMeter.h"
 
 namespace {
 
@@ -80,7 +83,12 @@ void BM_RenderTenMinutes(benchmark::State& state) {
   state.counters["process_cpu"] = ProcessCpuSeconds() - cpuBefore;
   state.SetLabel(options.measureIn ? "with loudness" : "without loudness");
 }
-BENCHMARK(BM_RenderTenMinutes)->Arg(0)->Arg(1)->Unit(benchmark::kSecond)->Iterations(1)->UseRealTime();
+BENCHMARK(BM_RenderTenMinutes)
+    ->Arg(0)
+    ->Arg(1)
+    ->Unit(benchmark::kSecond)
+    ->Iterations(1)
+    ->UseRealTime();
 
 // Ten minutes of the demo mix in memory, 48 kHz stereo.
 const std::vector<std::vector<float>>& TenMinutesInMemory() {
@@ -130,6 +138,48 @@ void BM_LoudnessMeterTenMinutes(benchmark::State& state) {
   state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * x[0].size()));
 }
 BENCHMARK(BM_LoudnessMeterTenMinutes)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+// The demo mix through the engine at full Gain: saturated, bright and near full scale all along,
+// the true-peak meter's hardest case (its shortcut skips little of it).
+const std::vector<std::vector<float>>& TenMinutesSaturated() {
+  static const std::vector<std::vector<float>> channels = [] {
+    std::vector<std::vector<float>> c = TenMinutesInMemory();
+    tovrasat::Crusher crusher;
+    crusher.setParams(1.0f, 0.0f, true, false);
+    crusher.prepare(kRate);
+    constexpr size_t kBlock = 4096;
+    for (size_t at = 0; at < c[0].size(); at += kBlock) {
+      float* data[] = {c[0].data() + at, c[1].data() + at};
+      const auto n = static_cast<int>(std::min(kBlock, c[0].size() - at));
+      crusher.process(data, data, n);
+    }
+    return c;
+  }();
+  return channels;
+}
+
+// True peak alone on the ten minutes: Arg 0 the demo mix, 1 the saturated mix.
+template <typename Meter>
+void TruePeakTenMinutes(benchmark::State& state) {
+  const auto& x = state.range(0) == 0 ? TenMinutesInMemory() : TenMinutesSaturated();
+  for (auto _ : state) {
+    Meter meter;
+    meter.Reset(2);
+    Feed(meter, x);
+    benchmark::DoNotOptimize(meter.Peak());
+  }
+  state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * x[0].size()));
+  state.SetLabel(state.range(0) == 0 ? "demo mix" : "saturated");
+}
+void BM_TruePeakTenMinutes(benchmark::State& state) {
+  TruePeakTenMinutes<tools::TruePeakMeter>(state);
+}
+// The 48-tap meter without the parabola, raced beside it.
+void BM_ShortFilterTruePeakTenMinutes(benchmark::State& state) {
+  TruePeakTenMinutes<bench::ShortFilterTruePeakMeter>(state);
+}
+BENCHMARK(BM_TruePeakTenMinutes)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ShortFilterTruePeakTenMinutes)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
 // The integrated loudness the command used before its own, for comparison.
 void BM_Libebur128TenMinutes(benchmark::State& state) {
