@@ -1,8 +1,8 @@
 // TruePeakMeterTest.cpp: the command's true-peak meter against a 16x oversampled reference and
 // libebur128's, and the same result however the audio is cut into blocks.
 #include "dsp/Crusher.h"
-#include "tools/DemoSignal.h"
-#include "tools/TruePeakMeter.h"
+#include "tools/command/DemoSignal.h"
+#include "tools/meters/TruePeakMeter.h"
 
 #include <ebur128.h>
 #include <gtest/gtest.h>
