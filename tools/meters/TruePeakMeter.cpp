@@ -100,9 +100,9 @@ struct Filter {
 };
 
 // Sinc with its zeros on the samples (cut-off at the Nyquist frequency, so phase 0 is the samples
-// themselves), under a Kaiser window of beta 5 over the 24 samples of the span: the half-sample
-// phase is within 0.3 dB up to 0.9 of the Nyquist frequency and within 0.01 dB up to 0.8, and
-// images of content there are rejected where they would add to it.
+// themselves), under a Kaiser window of beta 5 over the 64 samples of the span: every phase is
+// within 0.04 dB up to 0.94 of the Nyquist frequency, and images of content there are rejected
+// where they would add to it.
 Filter Design() {
   Filter f;
   constexpr double kBeta = 5.0;

@@ -7,15 +7,17 @@
 namespace tools {
 
 // The true peak as ITU-R BS.1770 defines it: the largest absolute value of the signal
-// interpolated at four times its rate, here through a 96-tap (24 per phase) Kaiser-windowed sinc
-// whose phase 0 passes the samples themselves, flat within 0.05 dB on average to 0.9 of the
-// Nyquist frequency. A peak that falls between two of the 4x points is read from the parabola
-// through the highest point and its neighbours, so content near the Nyquist frequency is not
-// read up to 0.6 dB low as the 4x grid alone would read it.
+// interpolated at four times its rate, here through a 256-tap (64 per phase) Kaiser-windowed sinc
+// whose phase 0 passes the samples themselves, flat within 0.04 dB to 0.94 of the Nyquist
+// frequency. A peak that falls between two of the 4x points is read from the parabola through
+// the highest point and its neighbours, so content near the Nyquist frequency is not read up to
+// 0.6 dB low as the 4x grid alone would read it. Within 0.1 dB of 16x oversampling with a
+// 129-tap sinc on tones, noise, saturated drums and band-limited pulses.
 //
-// Only stretches whose samples, times the filter's and the parabola's largest gains, could pass
-// the peak found so far are interpolated: the result is that of interpolating everything (and
-// the same however the signal is cut into blocks), at a fraction of the cost.
+// Only stretches whose outputs could pass the peak found so far are interpolated, judged by a
+// bound from the largest sample and the largest first and second differences around them (see
+// the .cpp): the result is that of interpolating everything (and the same however the signal is
+// cut into blocks), at a fraction of the cost.
 // Threads: one caller at a time.
 class TruePeakMeter {
  public:
