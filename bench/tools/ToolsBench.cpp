@@ -1,7 +1,8 @@
 // ToolsBench.cpp: ten minutes of the demo mix (48 kHz stereo float) read, rendered through
 // TovraSat at its defaults and written as WAV, as tovrasat render does it, once without and once
-// with the integrated loudness and true peak of input and output; and the loudness meters alone
-// on the same ten minutes, the command's beside libebur128's.
+// with the integrated loudness and true peak of input and output; the loudness meters alone on
+// the same ten minutes, the command's beside libebur128's; and the true-peak meter beside the
+// 48-tap one without the parabola, on the mix and on the mix saturated.
 #include <benchmark/benchmark.h>
 #include <ebur128.h>
 #include <time.h>
