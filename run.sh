@@ -13,6 +13,7 @@ PACKAGES=(
   clang-14 libclang-rt-14-dev llvm-14
   lv2-dev liblilv-dev lilv-utils sordi jalv jackd2 ardour gdb
   dpkg-dev file lintian man-db bash-completion ccache
+  python3-matplotlib python3-scipy vorbis-tools chromium
 )
 
 # A compiler cache where the machine has one. Paths are hashed relative to the checkout, so every
@@ -255,7 +256,7 @@ print("\n".join(presets["macos-universal"]["cacheVariables"]["CMAKE_OSX_ARCHITEC
 # (dependencies from dpkg-shlibdeps, binaries stripped). Builds only what the package holds.
 package() {
   cmake --preset release >/dev/null
-  cmake --build --preset release -j "$(jobs)" --target tovrasat tovrasat_lv2
+  cmake --build --preset release -j "$(jobs)" --target tovrasat tovrasat_lv2 manual
   rm -rf build/release/package
   rm -f tovrasat_*_*.deb
   if ! cpack --config build/release/CPackConfig.cmake -B build/release/package >build/release/cpack.log 2>&1; then
@@ -391,6 +392,7 @@ case "$cmd" in
     done
     ;;
   demo) setup; demo ;;
+  docs) setup; docs/manual/make-docs.sh ;;
   package) setup; package ;;
   package-test) setup; package_test ;;
   macos-check) macos_check "${2:-}" ;;
@@ -405,7 +407,7 @@ case "$cmd" in
     echo "TovraSat.lv2 installed in $HOME/.lv2"
     ;;
   *)
-    echo "usage: ./run.sh setup|build|test|bench|demo|package|package-test|install-lv2|fuzz [SECONDS]|soak [SECONDS]|macos-check [DIR]" >&2
+    echo "usage: ./run.sh setup|build|test|bench|demo|docs|package|package-test|install-lv2|fuzz [SECONDS]|soak [SECONDS]|macos-check [DIR]" >&2
     exit 2
     ;;
 esac
