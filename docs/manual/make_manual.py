@@ -633,11 +633,11 @@ true peak shows how much headroom the saturation took.</p>
     # -- the editor
     def editor(self):
         controls = [  # name, x, y in plate units, side of the label
-            ("SIZE: window size menu", 600, 123, "right"),
-            ("Gain read-out (drag, wheel)", 470, 300, "right"),
-            ("Meter: OL, near full scale, signal", 139, 292, "left"),
+            ("SIZE menu", 600, 123, "right"),
+            ("Gain read-out", 470, 300, "right"),
+            ("Meter lamps: OL, +, 0", 139, 292, "left"),
             ("48V switch", 337, 575, "right"),
-            ("48V lamp (click toggles too)", 140, 570, "left"),
+            ("48V lamp", 140, 570, "left"),
             ("Bypass switch", 337, 768, "right"),
             ("Bypass lamp", 140, 766, "left"),
             ("Gain knob", 332, 1366, "right"),
@@ -654,7 +654,7 @@ true peak shows how much headroom the saturation took.</p>
             h, w = image.shape[:2]
             shutil.copy(shot, os.path.join(self.img, "editor-%d.png" % pct))
             s = w / 667.0
-            margin = 1.25 * w
+            margin = 200.0  # room for the names, the same at every size
             dpi = 100.0
             fig = plt.figure(figsize=((w + 2 * margin) / dpi, h / dpi), dpi=dpi)
             ax = fig.add_axes([0, 0, 1, 1])
@@ -662,19 +662,21 @@ true peak shows how much headroom the saturation took.</p>
             ax.set_xlim(0, w + 2 * margin)
             ax.set_ylim(h, 0)
             ax.axis("off")
-            font = 8.5 * scale
+            font = 9.0
             for name, x, y, side in controls:
                 px, py = margin + x * s, y * s
-                tx = margin - 0.08 * w if side == "left" else margin + w + 0.08 * w
+                tx = margin - 18 if side == "left" else margin + w + 18
                 ax.annotate(name, xy=(px, py), xytext=(tx, py), fontsize=font,
                             ha="right" if side == "left" else "left", va="center", color="#111",
-                            arrowprops=dict(arrowstyle="-", color="#d0452f", lw=1.0 * scale, shrinkA=2, shrinkB=0))
-                ax.plot([px], [py], "o", color="#d0452f", markersize=3.5 * scale)
+                            arrowprops=dict(arrowstyle="-", color="#d0452f", lw=1.0, shrinkA=2, shrinkB=0))
+                ax.plot([px], [py], "o", color="#d0452f", markersize=4)
             out = os.path.join(self.img, "editor-%d-named.png" % pct)
             fig.savefig(out, dpi=dpi, facecolor="white")
             plt.close(fig)
             figures.append((pct, w, h, int(w + 2 * margin)))
-        pics = "".join("""<figure><img src="img/editor-%d-named.png" width="%d" height="%d"
+        # Shown at their own size (the larger scrolls sideways on a narrow screen), so 175 % looks
+        # 175 % as large as 100 %.
+        pics = "".join("""<figure class="natural"><img src="img/editor-%d-named.png" width="%d" height="%d"
  alt="The TovraSat editor at %d %% (%d by %d pixels), each control named: the SIZE button, the gain read-out, the meter lamps, the 48V and Bypass switches with their lamps, the Gain knob, the Output Trim knob with its read-out, and the preset bar.">
 <figcaption>The editor at %d %% (%d &times; %d pixels), Gain 60 %%, trim -1.5 dB, meter at -4 dBFS. <a href="img/editor-%d.png">The picture alone</a>.</figcaption></figure>"""
                        % (pct, fw, h, pct, w, h, pct, w, h, pct) for pct, w, h, fw in figures)
@@ -710,7 +712,7 @@ rests half a second on a control.</p>
             "none: it adds no delay" if re.match(r"0(\.0+)?\b", m.group(1)) else m.group(1), m.group(1).strip()))
         source = open(self.man_source, encoding="utf-8").read()
         man = textconv.man_to_html(source, {"PROJECT_VERSION": self.version})
-        return textconv.markdown(prose, level_offset=1) + """
+        return textconv.markdown(prose, level_offset=2) + """
 <h3 id="the-command">The command: tovrasat(1)</h3>
 <p>The manual page of the command, as <code>man tovrasat</code> shows it.</p>
 <div class="man">%s</div>""" % man

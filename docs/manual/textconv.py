@@ -134,7 +134,7 @@ def _alternate(macro, rest):
     out = []
     for n, a in enumerate(args):
         tag = tags[macro[n % 2]] if len(macro) == 2 else tags[macro[0]]
-        t = html.escape(_roff_escapes(a), quote=False)
+        t = _fonts(a)
         out.append("<%s>%s</%s>" % (tag, t, tag) if tag else t)
     return "".join(out) if len(macro) == 2 else " ".join(out)
 
@@ -198,7 +198,7 @@ def man_to_html(source, substitutions, id_prefix="man-"):
         if macro in ("SH", "SS"):
             close_dl()
             title = " ".join(_args(rest)).strip()
-            level = 3 if macro == "SH" else 4
+            level = 4 if macro == "SH" else 5
             shown = title.capitalize() if macro == "SH" else title
             out.append('<h%d id="%s%s">%s</h%d>' % (level, id_prefix, slug(title), html.escape(shown), level))
         elif macro in ("PP", "P", "LP"):
