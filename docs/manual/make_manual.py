@@ -717,6 +717,19 @@ rests half a second on a control.</p>
 <p>The manual page of the command, as <code>man tovrasat</code> shows it.</p>
 <div class="man">%s</div>""" % man
 
+    # -- reference
+    def reference(self):
+        """The command, the LV2 plug-in, building and testing in depth. Its pictures are host
+        screenshots kept in docs/ (a host cannot be started for every build of the page)."""
+        def image(path):
+            source = os.path.normpath(os.path.join(HERE, "..", "..", path))
+            shutil.copy(source, os.path.join(self.img, os.path.basename(path)))
+            return "img/" + os.path.basename(path)
+        text = open(os.path.join(HERE, "reference.md"), encoding="utf-8").read()
+        return ("<p>Everything else, for the curious and for developers: the command in depth, "
+                "the LV2 plug-in and its tests, building, testing, the source layout, the Mac build "
+                "and the benchmarks.</p>" + textconv.markdown(text, level_offset=1, image=image))
+
     def sized(self, text):
         """Every picture's width and height attributes made those of its file, so the page
         keeps its layout while pictures load and a picture is never drawn distorted."""
@@ -789,7 +802,8 @@ below was measured on this build by rendering test signals through it.</p>"""
         sections = [("listen", "Listen", m.examples()),
                     ("controls", "What each control does", what),
                     ("editor", "The editor", m.editor()),
-                    ("using", "Using it", m.using())]
+                    ("using", "Using it", m.using()),
+                    ("reference", "Reference", m.reference())]
     except Failure as e:
         print("make_manual: %s" % e, file=sys.stderr)
         return 1

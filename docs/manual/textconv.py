@@ -39,15 +39,24 @@ def _table_cells(line):
     return [c.strip().replace("\\|", "|") for c in cells]
 
 
-def markdown(text, level_offset=0):
+def markdown(text, level_offset=0, image=None):
     """The Markdown subset the manual's sources use: headings, paragraphs, lists, tables, fenced
-    code. Headings get ids from their text, shifted down by level_offset."""
+    code, pictures on a line of their own, HTML comments. Headings get ids from their text,
+    shifted down by level_offset; image(path) gives the page's path of a picture."""
     out = []
     lines = text.splitlines()
     i = 0
     while i < len(lines):
         line = lines[i]
-        if not line.strip():
+        if not line.strip() or line.startswith("<!--"):
+            i += 1
+            continue
+        m = re.fullmatch(r"!\[([^\]]*)\]\(([^)\s]+)\)\s*", line)
+        if m:
+            if image is None:
+                raise ValueError("a picture where none is expected: " + line)
+            out.append('<figure><img src="%s" width="0" height="0" alt="%s"><figcaption>%s</figcaption></figure>'
+                       % (html.escape(image(m.group(2))), html.escape(m.group(1)), html.escape(m.group(1))))
             i += 1
             continue
         if line.startswith("```"):
@@ -88,7 +97,8 @@ def markdown(text, level_offset=0):
             out.append("<ul>%s</ul>" % "".join("<li>%s</li>" % inline(t) for t in items))
             continue
         para = []
-        while i < len(lines) and lines[i].strip() and not lines[i].startswith(("```", "#", "|")):
+        while (i < len(lines) and lines[i].strip() and not lines[i].startswith(("```", "#", "|"))
+               and not re.match(r"\s*[-*] ", lines[i])):
             para.append(lines[i].strip())
             i += 1
         out.append("<p>%s</p>" % inline(" ".join(para)))

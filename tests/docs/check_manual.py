@@ -6,7 +6,7 @@
 # a desktop and at a phone width.
 #
 #   check_manual.py --tovrasat BIN --probe BIN --out DIR [--shots DIR]   make the page, then check it
-#   check_manual.py --page DIR [--shots DIR]                              check a page as it is
+#   check_manual.py --page DIR [--shots DIR [--full]]                     check a page as it is
 #   check_manual.py --self-test --page DIR                                break a copy, expect each fault
 #
 # Exit 77 (a skip for CTest) when no chromium is installed.
@@ -175,7 +175,7 @@ PAGE_FACTS = r"""
 WIDTH = "JSON.stringify({page: document.documentElement.scrollWidth})"
 
 
-def check_page(chromium, page_dir, shots):
+def check_page(chromium, page_dir, shots, full=False):
     """Every fault found, as one line each."""
     faults = []
     index = os.path.join(page_dir, "index.html")
@@ -252,10 +252,10 @@ def check_page(chromium, page_dir, shots):
             os.makedirs(shots, exist_ok=True)
             for name, size, mobile, scale in (("desktop", DESKTOP, False, 1), ("phone", PHONE, True, 2)):
                 viewport(size, mobile, scale)
-                for full in (False, True):
-                    params = {"format": "png", "captureBeyondViewport": full}
+                for whole in (False, True) if full else (False,):
+                    params = {"format": "png", "captureBeyondViewport": whole}
                     data = browser.send("Page.captureScreenshot", params, session=session)["data"]
-                    path = os.path.join(shots, "manual-%s%s.png" % (name, "-full" if full else ""))
+                    path = os.path.join(shots, "manual-%s%s.png" % (name, "-full" if whole else ""))
                     with open(path, "wb") as f:
                         f.write(base64.b64decode(data))
 
@@ -328,6 +328,7 @@ def main():
     parser.add_argument("--out")
     parser.add_argument("--page")
     parser.add_argument("--shots")
+    parser.add_argument("--full", action="store_true", help="also screenshots of the whole page")
     parser.add_argument("--self-test", action="store_true")
     args = parser.parse_args()
     chromium = shutil.which("chromium") or shutil.which("chromium-browser")
@@ -345,7 +346,7 @@ def main():
         page = args.out
     if args.self_test:
         return self_test(chromium, page)
-    faults = check_page(chromium, page, args.shots)
+    faults = check_page(chromium, page, args.shots, args.full)
     for fault in faults:
         print("check_manual: " + fault, file=sys.stderr)
     if args.shots:
