@@ -287,14 +287,14 @@ class Manual:
 <p>A 1 kHz tone stepped from -40 to +6 dBFS in 1 dB steps, each step rendered at four Gain
 settings; the plot shows the level that comes out against the level that went in. At Gain 0 %%
 the line is the dashed one: the plug-in passes the input unchanged. More Gain lifts quiet
-material (the saturated path has about +8 dB of small-signal gain) and bends loud material
+material (at Gain 100 %% a tone at -40 dBFS comes out %.1f dB louder) and bends loud material
 smoothly towards a ceiling just below full scale: input above 0 dBFS is held there too.</p>
 <figure><img src="img/transfer.png" width="704" height="506"
  alt="Transfer curves: output level against input level for Gain 0, 24, 60 and 100 percent. Gain 0 follows the diagonal; higher Gain lifts low levels and flattens towards 0 dBFS at the top.">
 <figcaption>Output against input level, 1 kHz tone, 48V on, trim 0 dB.</figcaption></figure>
 <div class="scroll"><table><caption>Output level (dBFS) for an input at</caption>
 <thead><tr><th>Gain</th><th>-30 dBFS</th><th>-18 dBFS</th><th>-6 dBFS</th><th>0 dBFS</th><th>+6 dBFS</th></tr></thead>
-<tbody>%s</tbody></table></div>""" % rows
+<tbody>%s</tbody></table></div>""" % (at[100][-40.0] + 40.0, rows)
 
     # -- harmonic spectra
     def spectra(self):
@@ -594,13 +594,13 @@ every peak that is not a multiple of 5 kHz is an alias.</p>
 <tbody>%s</tbody></table></div>""" % (key, html.escape(title), "\n".join(rows)))
         return """
 <p>Louder almost always sounds better at first, and saturation makes a signal louder: at full
-Gain the demo mix comes out about 7 LU louder. So that you hear what the saturation does to the
+Gain the demo mix comes out %.1f LU louder. So that you hear what the saturation does to the
 sound and not that it is louder, every processed example here is brought back to the
 integrated loudness of its dry source, measured with the <code>tovrasat</code> command's own
 BS.1770 meter (within %.1f LU; the figures beside each player are those of the Ogg Vorbis file
 you hear). Listen to the dry and the processed example of a row one after the other; the
 true peak shows how much headroom the saturation took.</p>
-%s""" % (MATCH_LU, "\n".join(blocks))
+%s""" % (-done[("mix", "g100")][2], MATCH_LU, "\n".join(blocks))
 
     def audio_tag(self, name, caption):
         return ('<figure class="audio"><audio controls preload="metadata" src="audio/%s"></audio>'
