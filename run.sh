@@ -14,6 +14,7 @@ PACKAGES=(
   clang-14 libclang-rt-14-dev llvm-14
   lv2-dev liblilv-dev lilv-utils sordi jalv jackd2 ardour gdb
   dpkg-dev file lintian man-db bash-completion ccache
+  python3-matplotlib python3-scipy vorbis-tools chromium
 )
 
 # A compiler cache where the machine has one. Paths are hashed relative to the checkout, so every
@@ -64,12 +65,13 @@ case "${1:-}" in
   soak) setup; scripts/soak.sh "${2:-60}" tsan asan-ubsan ;;
   bench) setup; build release; scripts/bench.sh "${@:2}" ;;
   demo) setup; demo ;;
+  docs) setup; docs/manual/make-docs.sh ;;
   package) setup; scripts/package.sh ;;
   package-test) setup; scripts/package.sh --test ;;
   macos-check) scripts/macos-check.sh "${2:-}" ;;
   install-lv2) setup; scripts/install-lv2.sh ;;
   *)
-    echo "usage: ./run.sh setup|build|test|bench|demo|package|package-test|install-lv2|fuzz [SECONDS]|soak [SECONDS]|macos-check [DIR]" >&2
+    echo "usage: ./run.sh setup|build|test|bench|demo|docs|package|package-test|install-lv2|fuzz [SECONDS]|soak [SECONDS]|macos-check [DIR]" >&2
     exit 2
     ;;
 esac

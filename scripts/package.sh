@@ -8,7 +8,7 @@ cd "$(dirname "$0")/.."
 source scripts/common.sh
 
 cmake --preset release >/dev/null
-cmake --build --preset release -j "$(build_jobs)" --target tovrasat tovrasat_lv2
+cmake --build --preset release -j "$(build_jobs)" --target tovrasat tovrasat_lv2 manual
 rm -rf build/release/package
 rm -f tovrasat_*_*.deb
 if ! cpack --config build/release/CPackConfig.cmake -B build/release/package >build/release/cpack.log 2>&1; then
