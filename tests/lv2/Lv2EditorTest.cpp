@@ -561,18 +561,18 @@ std::vector<unsigned long> Pixels(Display* display, Window window, int x, int y,
 
 // The preset bar's name and the gain display of an editor at 100 %.
 std::vector<unsigned long> BarName(Display* display, Window editor) {
-  return Pixels(display, editor, Plate(189), Plate(1812), Plate(477) - Plate(189),
-                Plate(1860) - Plate(1812));
+  return Pixels(display, editor, PlatePixels(189), PlatePixels(1812),
+                PlatePixels(477) - PlatePixels(189), PlatePixels(1860) - PlatePixels(1812));
 }
 std::vector<unsigned long> GainDigits(Display* display, Window editor) {
-  return Pixels(display, editor, Plate(200), Plate(200), Plate(466) - Plate(200),
-                Plate(376) - Plate(200));
+  return Pixels(display, editor, PlatePixels(200), PlatePixels(200),
+                PlatePixels(466) - PlatePixels(200), PlatePixels(376) - PlatePixels(200));
 }
 
 // HOME and XDG_DATA_HOME of a host for the preset files of this process, while it lives.
 class HostsPresetFolder {
  public:
-  explicit HostsPresetFolder(const HostEnvironment& host) {
+  explicit HostsPresetFolder(const lv2test::HostEnvironment& host) {
     Swap("HOME", host.Variables().at("HOME"), mHome);
     Swap("XDG_DATA_HOME", host.Variables().at("XDG_DATA_HOME"), mXdg);
   }
@@ -593,7 +593,7 @@ class HostsPresetFolder {
 };
 
 // "Warm Tape" in the host's preset folder and in its LV2 bundle, so the host lists it at start.
-bool MakeWarmTape(const HostEnvironment& host) {
+bool MakeWarmTape(const lv2test::HostEnvironment& host) {
   const HostsPresetFolder folder(host);
   return tovrapresets::Save("Warm Tape", {60.0, -1.5, false}) && tovrasat::SyncLv2UserPresets();
 }
@@ -627,8 +627,8 @@ bool LearnLooks(Display* display, Window editor, Looks& looks, HostProcess& host
   looks.defaultGain = GainDigits(display, editor);
   auto click = [&](double x) {
     const std::string command = "xdotool mousemove --window " + std::to_string(editor) + " " +
-                                std::to_string(Plate(x)) + " " + std::to_string(Plate(1836)) +
-                                " click 1";
+                                std::to_string(PlatePixels(x)) + " " +
+                                std::to_string(PlatePixels(1836)) + " click 1";
     return std::system(command.c_str()) == 0;
   };
   if (!click(500) || !WaitUntil(
@@ -686,53 +686,41 @@ void LoadEachRowAndSeeItsName(Display* display, Window top, Window editor, int m
 }
 
 // Frames the editor showed over one second once it is left alone.
-long FramesInASecond(Display* display, Window editor, HostProcess& host) {
-  const long before = Frames(display, editor);
+long FramesInASecond(const XSession& xs, Window editor, HostProcess& host) {
+  const long before = xs.Frames(editor);
   host.WaitFor(std::string(1, '\0'), 1000ms);  // the interval measured, reading what it prints
-  return Frames(display, editor) - before;
+  return xs.Frames(editor) - before;
 }
 
 }  // namespace
 
 // In jalv.gtk3: the bar follows each preset chosen from jalv's Presets menu, and the editor left
 // alone shows no frame (the meter, marked dirty every 20 ms, has nothing new to draw).
-TEST(Lv2Editor, JalvPresetMenuLoadsShowInTheBarAndAnIdleEditorDrawsNothing) {
-  if (!TOVRASAT_HOSTS_LOAD_MODULE)
-    GTEST_SKIP() << "a ThreadSanitizer module cannot be loaded by this host";
-  if (std::string(TOVRASAT_HOST_PRELOAD) != "")
-    GTEST_SKIP() << "jalv.gtk3 does not start with the sanitizer runtimes preloaded";
-  testsupport::XvfbServer xvfb;
-  ASSERT_TRUE(xvfb.Started()) << "Xvfb could not be started";
-  const HostEnvironment hostEnv;
-  ASSERT_TRUE(hostEnv.Ready());
+TEST_F(Lv2Editor, JalvPresetMenuLoadsShowInTheBarAndAnIdleEditorDrawsNothing) {
+  if (const auto why = WhyHostCannotRun(HostKind::kGtkOrArdour)) GTEST_SKIP() << *why;
   ASSERT_TRUE(MakeWarmTape(hostEnv));
-  std::map<std::string, std::string> env = hostEnv.Variables();
-  env["NO_AT_BRIDGE"] = "1";
-  JackServer jack(env);
-  ASSERT_TRUE(jack.Ready()) << "jackd did not start as " << jack.Name();
+  ASSERT_TRUE(StartJack());
   HostProcess jalv({"jalv.gtk3", "-x", "--jack-name=tovrasat-presets", kUri}, env);
   ASSERT_TRUE(jalv.Started());
 
   const ForeignDisplay connection;
   Display* display = connection.get();
   ASSERT_NE(display, nullptr);
+  const XSession& xs = connection.Session();
   Window parent = 0;
-  Window editor = 0;
-  ASSERT_TRUE(WaitUntil(
-      [&] { return (editor = FindDrawnEditor(display, DefaultRootWindow(display), &parent)) != 0; },
-      90s, &jalv))
-      << jalv.Output();
+  const Window editor = WaitForDrawnEditor(xs, &parent, 90s, &jalv);
+  ASSERT_NE(editor, 0u) << jalv.Output();
   const Window top = TopLevel(display, editor);
   // Settled: no frame for half a second (the first frames and the window's placement are done).
   ASSERT_TRUE(WaitUntil(
       [&] {
-        const long before = Frames(display, editor);
+        const long before = xs.Frames(editor);
         jalv.WaitFor(std::string(1, '\0'), 500ms);
-        return Frames(display, editor) == before;
+        return xs.Frames(editor) == before;
       },
       30s, &jalv))
       << "the editor never stops drawing";
-  EXPECT_EQ(FramesInASecond(display, editor, jalv), 0);
+  EXPECT_EQ(FramesInASecond(xs, editor, jalv), 0);
 
   Looks looks;
   ASSERT_TRUE(LearnLooks(display, editor, looks, jalv));
@@ -742,21 +730,10 @@ TEST(Lv2Editor, JalvPresetMenuLoadsShowInTheBarAndAnIdleEditorDrawsNothing) {
 
 // In Ardour 7's GUI: the bar follows the plug-in window's preset menu; "Delete the current
 // preset" there stays done after Ardour is restarted, with the preset restorable.
-TEST(Lv2Editor, ArdourPresetMenuLoadsShowInTheBarAndItsDeletionLasts) {
-  if (!TOVRASAT_HOSTS_LOAD_MODULE)
-    GTEST_SKIP() << "a ThreadSanitizer module cannot be loaded by this host";
-  if (std::string(TOVRASAT_HOST_PRELOAD) != "")
-    GTEST_SKIP() << "Ardour does not start with the sanitizer runtimes preloaded";
-  testsupport::XvfbServer xvfb;
-  ASSERT_TRUE(xvfb.Started()) << "Xvfb could not be started";
-  const HostEnvironment hostEnv;
-  ASSERT_TRUE(hostEnv.Ready());
+TEST_F(Lv2Editor, ArdourPresetMenuLoadsShowInTheBarAndItsDeletionLasts) {
+  if (const auto why = WhyHostCannotRun(HostKind::kGtkOrArdour)) GTEST_SKIP() << *why;
   ASSERT_TRUE(MakeWarmTape(hostEnv));
-  std::map<std::string, std::string> env = hostEnv.Variables();
-  env["NO_AT_BRIDGE"] = "1";
   WriteArdourConfig(env["HOME"]);
-  const testsupport::TempDir scratch;
-  ASSERT_FALSE(scratch.Path().empty());
   const fs::path sessionFile = scratch.Path() / "session" / "session.ardour";
   std::ofstream(scratch / "make.lua")
       << lv2test::ArdourSessionScript(scratch / "session", kUri, R"lua(
@@ -775,20 +752,20 @@ print("session saved")
   const ForeignDisplay connection;
   Display* display = connection.get();
   ASSERT_NE(display, nullptr);
+  const XSession& xs = connection.Session();
   auto openEditor = [&](HostProcess& ardour, Window& editor, Window& top) {
     Window parent = 0;
-    ASSERT_TRUE(WaitUntil(
-        [&] { return (editor = FindDrawnEditor(display, DefaultRootWindow(display), &parent)); },
-        180s, &ardour))
-        << ardour.Output();
+    editor = WaitForDrawnEditor(xs, &parent, 180s, &ardour);
+    ASSERT_NE(editor, 0u) << ardour.Output();
     top = TopLevel(display, editor);
     ASSERT_TRUE(
         WaitUntil([&] { return TopLevelNamed(display, "session - Ardour") != 0; }, 60s, &ardour));
+    // Settled: the editor's picture stays the same for half a second.
     ASSERT_TRUE(WaitUntil(
         [&] {
-          const long before = Frames(display, editor);
+          const auto before = Pixels(display, editor, 0, 0, 222, 666);
           ardour.WaitFor(std::string(1, '\0'), 500ms);
-          return Frames(display, editor) == before;
+          return !before.empty() && Pixels(display, editor, 0, 0, 222, 666) == before;
         },
         30s, &ardour));
   };
