@@ -1,7 +1,7 @@
 // Commands.cpp: render, info, presets and demo, each on the host library and the preset files.
 #include "tools/Commands.h"
 
-#include "core/TovraSatLv2Presets.h"
+#include "core/lv2/presets/TovraSatLv2Presets.h"
 #include "host/ComponentEntry.h"
 #include "state/TovraPresets.h"
 #include "tools/AudioReader.h"

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "core/TovraSat.h"
-#include "core/TovraSatLv2.h"
+#include "core/lv2/TovraSatLv2.h"
 #include "plug/lv2/Lv2Turtle.h"
 
 namespace {
@@ -55,7 +55,7 @@ TEST(Lv2TurtleText, SymbolsNumbersStringsAndBase64) {
       {"a \"b\" \\ c\nd", "\"a \\\"b\\\" \\\\ c\\nd\""},
       {"\t\r\x01\x7f", "\"\\t\\r\\u0001\\u007F\""},
       {"\xc3\xbc \xe2\x82\xac \xf0\x9f\x8e\xb8", "\"\xc3\xbc \xe2\x82\xac \xf0\x9f\x8e\xb8\""},
-      {"\xff\xc3", "\"\\uFFFD\\uFFFD\""},              // a stray byte, a cut sequence
+      {"\xff\xc3", "\"\\uFFFD\\uFFFD\""},  // a stray byte, a cut sequence
       {"\xc0\xaf\xed\xa0\x80", "\"\\uFFFD\\uFFFD\\uFFFD\\uFFFD\\uFFFD\""},  // overlong, surrogate
   };
   for (const auto& q : strings) EXPECT_EQ(Lv2Turtle::Quoted(q.text), q.quoted) << q.text;

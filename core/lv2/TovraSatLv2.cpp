@@ -1,13 +1,13 @@
 // TovraSatLv2: binds TovraSat to the LV2 wrapper: made by its Audio Unit factory, its meter
 // ports ticked by the audio it processed, its user presets listed by hosts.
-#include "core/TovraSatLv2.h"
+#include "core/lv2/TovraSatLv2.h"
 
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include "core/TovraSat.h"
-#include "core/TovraSatLv2Presets.h"
+#include "core/lv2/presets/TovraSatLv2Presets.h"
 #include "lv2/state/state.h"
 #include "plug/au/IPluginAUFactory.h"
 #include "plug/lv2/IPluginLV2.h"

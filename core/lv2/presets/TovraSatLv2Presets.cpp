@@ -1,5 +1,5 @@
 // TovraSatLv2Presets: writes the bundle of user presets that LV2 hosts list, from the folder.
-#include "core/TovraSatLv2Presets.h"
+#include "core/lv2/presets/TovraSatLv2Presets.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -9,7 +9,7 @@
 #include <set>
 #include <system_error>
 
-#include "core/TovraSatLv2.h"
+#include "core/lv2/TovraSatLv2.h"
 #include "plug/lv2/Lv2Turtle.h"
 #include "state/IByteChunk.h"
 
