@@ -38,10 +38,14 @@ function(tovrasat_check_layout library)
                         "${folder}/: one folder per library, one library per folder")
   endif()
   get_property(allowed GLOBAL PROPERTY TOVRASAT_LINKS_${library})
+  set(allowed_text "${allowed}")
+  if(NOT allowed)
+    set(allowed_text "no project library")
+  endif()
   foreach(link IN LISTS ARGN)
     if(link IN_LIST libraries AND NOT link IN_LIST allowed)
       message(FATAL_ERROR "Library ${library} (${here}/) may not link ${link}: ${table} allows "
-                          "it only [${allowed}]. Arrows between folders run downwards; change the "
+                          "it [${allowed_text}]. Arrows between folders run downwards; change the "
                           "table only with a reason stated there")
     endif()
   endforeach()

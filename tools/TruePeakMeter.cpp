@@ -6,6 +6,7 @@
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
+#include <numbers>
 #endif
 
 namespace tools {
@@ -39,17 +40,17 @@ struct Filter {
 
 Filter Design() {
   Filter f;
-  constexpr double kPi = 3.14159265358979323846;
   constexpr double kCentre = static_cast<double>(kPhases * TruePeakMeter::kTaps / 2);  // 24 of 48
   for (size_t p = 0; p < kPhases; ++p) {
     double sum = 0.0;
     for (size_t j = 0; j < TruePeakMeter::kTaps; ++j) {
       const double k = static_cast<double>(kPhases * j + (kPhases - p) % kPhases);
       const double t = (k - kCentre) / static_cast<double>(kPhases);  // in input samples
-      const double sinc = t == 0.0 ? 1.0 : std::sin(kPi * t) / (kPi * t);
+      const double sinc = t == 0.0 ? 1.0 : std::sin(std::numbers::pi * t) / (std::numbers::pi * t);
       // Blackman over the 48 taps and one more, so the window is symmetric about the centre.
       const double n = k / (2.0 * kCentre);
-      const double window = 0.42 - 0.5 * std::cos(2.0 * kPi * n) + 0.08 * std::cos(4.0 * kPi * n);
+      const double window = 0.42 - 0.5 * std::cos(2.0 * std::numbers::pi * n) +
+                            0.08 * std::cos(4.0 * std::numbers::pi * n);
       f.taps[p][j] = sinc * window;
       sum += f.taps[p][j];
     }
