@@ -10,6 +10,7 @@
 #include "gfx/IGfx.h"
 #include "gfx/platform/MakeGfx.h"
 #include "plug/FourCC.h"
+#include "state/TovraStateChunk.h"
 #include "ui/Build.h"
 
 namespace {
@@ -19,12 +20,10 @@ constexpr float kMeterFallDbPerTick = 3.0f;
 constexpr float kClipLedFadePerTick = 0.15f;
 // A peak at or below this shows as the floor (it is -120 dBFS).
 constexpr float kSilentPeak = 1e-6f;
-constexpr float kEditorScales[] = {1.0f, 1.25f, 1.5f, 1.75f};
 
-bool IsEditorScale(float s) {
-  return std::find(std::begin(kEditorScales), std::end(kEditorScales), s) !=
-         std::end(kEditorScales);
-}
+namespace statechunk = tovrasat::statechunk;
+static_assert(TovraSat::kNumParams == statechunk::kNumParams,
+              "the state chunk holds every parameter, in index order");
 
 }  // namespace
 
@@ -60,13 +59,14 @@ plug::Config TovraSat::MakeConfig() {
 
 TovraSat::TovraSat(const plug::InstanceInfo& info) : plug::IPluginAU(MakeConfig(), info) {
   using plug::IParam;
-  GetParam(kGain)->InitDouble("Gain", 24.0, 0.0, 100.0, 1.0, "%", 0, "", IParam::ShapeLinear{},
-                              IParam::kUnitCustom);
+  const auto& names = statechunk::kParamNames;
+  GetParam(kGain)->InitDouble(names[kGain], 24.0, 0.0, 100.0, 1.0, "%", 0, "",
+                              IParam::ShapeLinear{}, IParam::kUnitCustom);
   GetParam(kOutputTrim)
-      ->InitDouble("Output Trim", 0.0, -24.0, 12.0, 0.1, "dB", 0, "", IParam::ShapeLinear{},
+      ->InitDouble(names[kOutputTrim], 0.0, -24.0, 12.0, 0.1, "dB", 0, "", IParam::ShapeLinear{},
                    IParam::kUnitCustom);
-  GetParam(k48V)->InitBool("48V", true, "", 0, "", "off", "on");
-  GetParam(kBypass)->InitBool("Bypass", false, "", 0, "", "off", "on");
+  GetParam(k48V)->InitBool(names[k48V], true, "", 0, "", "off", "on");
+  GetParam(kBypass)->InitBool(names[kBypass], false, "", 0, "", "off", "on");
   // Typed text is matched against all four; the first two stay the ones shown.
   GetParam(k48V)->SetDisplayText(0.0, "Off");
   GetParam(k48V)->SetDisplayText(1.0, "On");
@@ -185,29 +185,22 @@ void TovraSat::ProcessBlock(double** inputs, double** outputs, int nFrames) noex
 
 bool TovraSat::SerializeState(plug::IByteChunk& chunk) const {
   const bool ok = SerializeParams(chunk);
-  chunk.Put(mEditorScale);
-  chunk.PutStr(mPresetName.c_str());
+  statechunk::PutEditorState(chunk, mEditorScale, mPresetName);
   return ok;
 }
 
 int TovraSat::UnserializeState(const plug::IByteChunk& chunk, int startPos) {
   const int pos = UnserializeParams(chunk, startPos);
   if (pos < 0) return pos;
-  if (static_cast<long long>(pos) + 4 > chunk.Size()) return pos;
-  float scale = 0.0f;
-  if (chunk.Get(&scale, pos) < 0 || !IsEditorScale(scale)) return pos;  // NaN equals none
-  mEditorScale = scale;
-  int result = pos + 4;
-  std::string name;
-  const int end = chunk.GetStr(name, pos + 4);
-  if (end > pos + 4) {
-    mPresetName = name;
-    result = end;
-  }
+  statechunk::EditorState editor;
+  const int result = statechunk::GetEditorState(chunk, pos, editor);
+  if (result == pos) return pos;
+  mEditorScale = editor.scale;
+  if (editor.hasName) mPresetName = editor.presetName;
   if (plug::gfx::IGfx* ui = GetUI()) {
-    ui->Resize(kEditorWidth, kEditorHeight, scale, true);
+    ui->Resize(kEditorWidth, kEditorHeight, editor.scale, true);
   } else {
-    SetSavedScale(scale);  // or the next opening would return to the zoom it was closed at
+    SetSavedScale(editor.scale);  // or the next opening would return to the zoom it was closed at
   }
   return result;
 }

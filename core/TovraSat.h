@@ -11,12 +11,7 @@
 // One object per Audio Unit instance, made by the component factory. It owns the processing chain
 // (the crusher and its engine), hands the parameters to it once per block, turns the chain's
 // published peak and clip flag into the meter values on the idle tick, and writes and reads its
-// state chunk:
-//
-//   offset  0  double x 4  Gain, Output Trim, 48V, Bypass (real values, index order)
-//   offset 32  float       mEditorScale: 1.0, 1.25, 1.5 or 1.75
-//   offset 36  int32       L, the byte length of mPresetName
-//   offset 40  L bytes     mPresetName, no terminator
+// state chunk (parameters, mEditorScale, mPresetName: state/TovraStateChunk.h has the layout).
 //
 // Threads: ProcessBlock on the render thread; everything else on the main thread. Values cross
 // only through the parameters' atomics and the crusher's peak and clip atomics.

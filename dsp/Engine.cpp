@@ -4,13 +4,13 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <numbers>
 
 #include "dsp/EngineSettledLoop.h"
 
 namespace cc {
 namespace {
 
-constexpr double kPi = 3.14159265358979323846;
 constexpr double kCeiling = 0.9999;
 constexpr double kOutputExponent = 2.737;
 constexpr int kCoefCheckInterval = 16;
@@ -135,7 +135,7 @@ std::int64_t Engine::samplesIn(double seconds, double rate) noexcept {
 void Engine::setLowpass(double cutoffControl, double resonanceControl) noexcept {
   const double f = cutoffHz(cutoffControl, sampleRate);
   const double q = 1.0 + 6.0 * resonanceControl;
-  const double w = 2.0 * kPi * f / sampleRate;
+  const double w = 2.0 * std::numbers::pi * f / sampleRate;
   const double cosW = std::cos(w);
   const double alpha = std::sin(w) / (2.0 * q);
   const double a0 = 1.0 + alpha;

@@ -1,17 +1,14 @@
 # bash completion for tovrasat: commands, options, their values, preset names and file names.
 
-# The user presets' names, from the folder the command keeps them in.
+# The user presets' names, from the folder the command keeps them in: the first line of
+# 'tovrasat presets list' names it.
 _tovrasat_presets() {
     local dir
-    if [[ ${XDG_DATA_HOME-} == /* ]]; then
-        dir=$XDG_DATA_HOME/TovraSat/Presets
-    else
-        dir=$HOME/.local/share/TovraSat/Presets
-    fi
+    dir=$("${words[0]}" presets list 2>/dev/null | sed -n '1s/^preset folder //p')
     # restore offers the presets deleted in a host, the others the folder's own
     local f names=(Default)
-    [[ ${1-} == deleted ]] && dir=$dir/Deleted names=()
-    for f in "$dir"/*.tovrapreset; do
+    [[ ${1-} == deleted ]] && dir=${dir:+$dir/Deleted} names=()
+    [[ $dir ]] && for f in "$dir"/*.tovrapreset; do
         [[ -f $f ]] || continue
         f=${f##*/}
         names+=("${f%.tovrapreset}")

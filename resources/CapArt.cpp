@@ -10,11 +10,10 @@ namespace resources {
 namespace {
 
 constexpr double kCentre = 50.0;
-constexpr double kPi = std::numbers::pi;
 
 void Disc(cairo_t* cr, double r) {
   cairo_new_path(cr);
-  cairo_arc(cr, kCentre, kCentre, r, 0, 2 * kPi);
+  cairo_arc(cr, kCentre, kCentre, r, 0, 2 * std::numbers::pi);
   cairo_close_path(cr);
 }
 
@@ -47,8 +46,8 @@ void DrawCap(Artwork& art, ECap cap) {
   Disc(cr, outer);
   cairo_clip(cr);
   for (int i = 0; i < ridges; ++i) {
-    const double a = 2 * kPi * i / ridges;
-    const double half = kPi / ridges * 0.5;
+    const double a = 2 * std::numbers::pi * i / ridges;
+    const double half = std::numbers::pi / ridges * 0.5;
     cairo_new_path(cr);
     cairo_move_to(cr, kCentre + top * std::cos(a - half), kCentre + top * std::sin(a - half));
     cairo_arc(cr, kCentre, kCentre, kCentre, a - half, a + half);
@@ -99,7 +98,7 @@ void DrawCap(Artwork& art, ECap cap) {
   // It stands where the knob's angle offset expects it, so the drawn cap points at the value.
   cairo_save(cr);
   cairo_translate(cr, kCentre, kCentre);
-  cairo_rotate(cr, PointerAngle(cap) * kPi / 180.0);
+  cairo_rotate(cr, PointerAngle(cap) * std::numbers::pi / 180.0);
   cairo_translate(cr, -kCentre, -kCentre);
   const double width = cap == ECap::kBig ? 3.6 : 5.0;
   const double inner = cap == ECap::kBig ? 12.0 : 8.0;

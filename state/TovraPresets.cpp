@@ -118,14 +118,18 @@ FileCalls& FileCalls::Active() {
 }
 
 fs::path Dir() {
-  const std::string home = Getenv("HOME");
+  return DirFor(Getenv("HOME"), Getenv("XDG_DATA_HOME"));
+}
+
+fs::path DirFor(const std::string& home, [[maybe_unused]] const std::string& xdgDataHome) {
   const fs::path base = home.empty() ? fs::path(".") : fs::path(home);
 #ifdef __APPLE__
   return base / "Library" / "Application Support" / "TovraSat" / "Presets";
 #else
   // The XDG base-directory rules ignore a relative XDG_DATA_HOME.
-  const std::string xdg = Getenv("XDG_DATA_HOME");
-  if (!xdg.empty() && xdg.front() == '/') return fs::path(xdg) / "TovraSat" / "Presets";
+  if (!xdgDataHome.empty() && xdgDataHome.front() == '/') {
+    return fs::path(xdgDataHome) / "TovraSat" / "Presets";
+  }
   return base / ".local" / "share" / "TovraSat" / "Presets";
 #endif
 }

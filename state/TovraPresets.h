@@ -39,6 +39,8 @@ inline constexpr std::size_t kMaxNameBytes = 32;
 //          $HOME/.local/share/TovraSat/Presets
 // Without HOME (unset or empty) the chain starts at ".", relative to the current directory.
 std::filesystem::path Dir();
+// The same folder for the given values of HOME and XDG_DATA_HOME (empty: unset).
+std::filesystem::path DirFor(const std::string& home, const std::string& xdgDataHome);
 
 // Dir() joined with name + ".tovrapreset". The name is used unchanged: cleaning is the caller's
 // business (Sanitize), and a name that IsSafeName refuses is refused by Save, Load and Remove.

@@ -12,9 +12,9 @@
 #include "dsp/Crusher.h"
 #include "host/ComponentBundle.h"
 #include "host/HostedUnit.h"
-#include "plug/IPluginAPIBase.h"
 #include "plug/IPluginProcessor.h"
 #include "plug/Timer.h"
+#include "plug/api/IPluginAPIBase.h"
 #include "tests/dsp/StraightCrusher.h"
 #include "tests/dsp/TestSignals.h"
 

@@ -13,7 +13,6 @@
 #include "gfx/platform/ResourceFolder.h"
 #include "gfx/platform/StbFont.h"
 #include "gfx/platform/StbTextLayout.h"
-#include "gfx/platform/X11View.h"
 
 namespace plug::gfx {
 
@@ -134,7 +133,9 @@ void IGfxCairo::DrawResize() {
 
 void* IGfxCairo::OpenWindow(void* parent) {
   if (parent) {
-    if (!mWindowView) mWindowView = X11View::Open(*this, reinterpret_cast<unsigned long>(parent));
+    if (!mWindowView && mWindowOpener != nullptr) {
+      mWindowView = mWindowOpener(*this, reinterpret_cast<unsigned long>(parent));
+    }
     return GetWindow();
   }
   if (!mView) mView = std::make_unique<OffscreenTarget>(*this);

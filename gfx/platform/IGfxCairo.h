@@ -13,14 +13,25 @@ struct _cairo_surface;
 namespace plug::gfx {
 
 class OffscreenTarget;
-class X11View;
+
+/** A window of the platform's display that shows a context's backing image. */
+class IWindowView {
+ public:
+  virtual ~IWindowView() = default;
+  /** The window's native handle (an X11 XID). */
+  virtual unsigned long Window() const = 0;
+  /** The window takes the context's new window size. */
+  virtual void Resize(int w, int h) = 0;
+  virtual void HideCursor(bool hide) = 0;
+};
 
 /** Everything is drawn into a backing image of the window's pixel size (logical
  *  size times draw scale); the rasteriser's transform is the draw scale times
  *  the path transform, so paths, patterns and bitmaps map one to one.
  *
- *  OpenWindow(parent) with an X11 window as parent (its XID cast to a pointer;
- *  the root window gives a top-level window) opens an X11View, which shows the
+ *  OpenWindow(parent) with a native window as parent (an X11 XID cast to a
+ *  pointer; the root window gives a top-level window) opens a window view through
+ *  the opener the platform's MakeGfx installs (none: no window), which shows the
  *  backing image; with a null parent it gives an offscreen target that hands the
  *  image out as RGBA pixels or a PNG file (snapshots, tests, hosts without a
  *  display). */
@@ -28,6 +39,10 @@ class IGfxCairo : public IGfx {
  public:
   IGfxCairo(IGfxEditorDelegate& dlg, int w, int h, int fps = 60, float scale = 1.f);
   ~IGfxCairo() override;
+
+  /** Opens the window view of a context in the given parent; null when it cannot. */
+  using WindowOpener = std::unique_ptr<IWindowView> (*)(IGfxCairo& gfx, unsigned long parent);
+  void SetWindowOpener(WindowOpener opener) { mWindowOpener = opener; }
 
   void* OpenWindow(void* parent) override;
   void CloseWindow() override;
@@ -90,7 +105,8 @@ class IGfxCairo : public IGfx {
   IRECT mUnderlayRegion;
   bool mTransformValid = true;  // a singular path transform draws nothing until it is valid again
   std::unique_ptr<OffscreenTarget> mView;
-  std::unique_ptr<X11View> mWindowView;
+  WindowOpener mWindowOpener = nullptr;
+  std::unique_ptr<IWindowView> mWindowView;
 };
 
 }  // namespace plug::gfx

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "plug/IPluginAPIBase.h"
 #include "plug/IPluginProcessor.h"
+#include "plug/api/IPluginAPIBase.h"
 #include "plug/au/InstanceInfo.h"
 
 // The Cocoa view factory class's name, set by the build (TOVRASAT_VIEW_CLASS), as a string.

@@ -18,7 +18,7 @@
 #include "gfx/platform/IGfxCairo.h"
 #include "gfx/platform/RGBAImage.h"
 #include "gfx/platform/ResourceFolder.h"
-#include "gfx/platform/X11View.h"
+#include "gfx/platform/x11/X11View.h"
 #include "tests/gfx/GfxTestSupport.h"
 #include "tests/support/XSession.h"
 #include "tests/support/XvfbEnvironment.h"

@@ -6,6 +6,7 @@
 #include <string>
 #include <system_error>
 
+#include "state/TovraPresets.h"
 #include "tests/lv2/HostProcess.h"
 
 namespace lv2test {
@@ -37,7 +38,8 @@ class HostEnvironment {
   /** The hosts' HOME/.lv2 and the plug-in's user preset folder. */
   std::filesystem::path UserLv2Dir() const { return mHome.Path() / ".lv2"; }
   std::filesystem::path PresetDir() const {
-    return mHome.Path() / ".local" / "share" / "TovraSat" / "Presets";
+    return tovrapresets::DirFor(mHome.Path().string(),
+                                (mHome.Path() / ".local" / "share").string());
   }
 
   /** False when the folders or the link could not be made. */

@@ -20,7 +20,7 @@
 #include "lv2/instance-access/instance-access.h"
 #include "lv2/ui/ui.h"
 
-#include "core/TovraSatLv2Presets.h"
+#include "core/lv2/presets/TovraSatLv2Presets.h"
 #include "state/TovraPresets.h"
 #include "tests/lv2/ArdourScript.h"
 #include "tests/lv2/HostFixture.h"

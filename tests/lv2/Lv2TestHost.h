@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "core/TovraSat.h"
-#include "core/TovraSatLv2.h"
+#include "core/lv2/TovraSatLv2.h"
 #include "lv2/atom/atom.h"
 #include "lv2/atom/util.h"
 #include "lv2/buf-size/buf-size.h"

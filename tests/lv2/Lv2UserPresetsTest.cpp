@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "core/TovraSatLv2Presets.h"
+#include "core/lv2/presets/TovraSatLv2Presets.h"
 #include "plug/lv2/Lv2Turtle.h"
 #include "state/TovraPresets.h"
 #include "tests/lv2/Lv2TestHost.h"

@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # The bash completion of tovrasat: what a Tab offers after each command line of a table, with user
-# presets and files of a scratch folder.
-# usage: completion-test.sh COMPLETION_SCRIPT
+# presets and files of a scratch folder. The completion asks the command for the preset folder, so
+# the built command comes first on PATH.
+# usage: completion-test.sh COMPLETION_SCRIPT TOVRASAT
 set -uo pipefail
 
 completion=$1
+PATH=$(dirname "$2"):$PATH
 source /usr/share/bash-completion/bash_completion || exit 1
 source "$completion" || exit 1
 

@@ -1,5 +1,5 @@
 // IPluginAPIBase and IEditorDelegate: parameter routes, queues, idle tick, host, versions, sizing.
-#include "plug/IPluginAPIBase.h"
+#include "plug/api/IPluginAPIBase.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // IPluginBase state: the parameter block, factory presets and their restore path.
-#include "plug/IPluginBase.h"
+#include "plug/api/IPluginBase.h"
 
 #include <gtest/gtest.h>
 

@@ -7,8 +7,8 @@
 
 #include "plug/Config.h"
 #include "plug/FourCC.h"
-#include "plug/IPluginAPIBase.h"
 #include "plug/IPluginProcessor.h"
+#include "plug/api/IPluginAPIBase.h"
 
 namespace plugtest {
 

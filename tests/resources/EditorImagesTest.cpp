@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <numbers>
 #include <string>
 
 namespace {
@@ -92,7 +93,6 @@ TEST(EditorImages, ThePlateIsOpaqueMetalWithItsPrintingInPlace) {
 // The pointer mark stands where the knob's angle offset expects it: the gain cap at 12 o'clock,
 // the trim cap at half past one (drawn turned by -45 degrees, it then points at the value's tick).
 TEST(EditorImages, CapsAreRoundWithThePointerWhereTheKnobTurnsIt) {
-  constexpr double kPi = 3.14159265358979323846;
   const struct {
     const char* name;
     double pointerDeg;
@@ -107,7 +107,7 @@ TEST(EditorImages, CapsAreRoundWithThePointerWhereTheKnobTurnsIt) {
     EXPECT_LT(cap.Pixel(w / 2, 0).A, 255) << name << ": the edge is anti-aliased, not cut";
     // Bright at the pointer's angle, clearly darker a quarter, a half and three quarters round.
     const auto lumaAt = [&](double deg) {
-      const double a = deg * kPi / 180.0;
+      const double a = deg * std::numbers::pi / 180.0;
       return MeanLuma(cap, 0.5 + 0.24 * std::sin(a), 0.5 - 0.24 * std::cos(a));
     };
     const double pointer = lumaAt(pointerDeg);

@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <map>
+#include <numbers>
 #include <string>
 #include <vector>
 
@@ -18,12 +19,11 @@ namespace {
 
 using namespace uitest;
 
-constexpr double kPi = 3.14159265358979323846;
 const float s = RecordedEditor::S();
 
 // Where a plate point at radius r and angle deg from (cx, cy) lands, in logical pixels.
 std::pair<float, float> Dial(float cx, float cy, float r, double deg) {
-  const double rad = deg * kPi / 180.0;
+  const double rad = deg * std::numbers::pi / 180.0;
   return {float((cx + r * std::sin(rad)) * s), float((cy - r * std::cos(rad)) * s)};
 }
 

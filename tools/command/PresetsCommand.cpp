@@ -2,7 +2,7 @@
 // folder and the LV2 hosts' copy of it.
 #include "tools/command/Commands.h"
 
-#include "core/TovraSatLv2Presets.h"
+#include "core/lv2/presets/TovraSatLv2Presets.h"
 #include "state/TovraPresets.h"
 #include "tools/command/PresetCheck.h"
 #include "tools/command/Printable.h"

@@ -2,11 +2,11 @@
 #include "tools/meters/KWeighting.h"
 
 #include <cmath>
+#include <numbers>
 
 namespace tools {
 namespace {
 
-constexpr double kPi = 3.14159265358979323846;
 constexpr double kStandardRate = 48000.0;
 
 // The analogue section in s' = s / w0, with its corner in Hz.
@@ -24,7 +24,7 @@ Prototype Analogue(const Biquad& d, double rate) {
   const double a0 = 4.0 / (1.0 - d.a1 + d.a2);
   const double k = std::sqrt((1.0 + d.a1 + d.a2) / (1.0 - d.a1 + d.a2));
   Prototype p;
-  p.corner = rate / kPi * std::atan(k);
+  p.corner = rate / std::numbers::pi * std::atan(k);
   p.inverseQ = (1.0 - d.a2) * a0 / (2.0 * k);
   p.n2 = (d.b0 - d.b1 + d.b2) * a0 / 4.0;
   p.n1 = (d.b0 - d.b2) * a0 / (2.0 * k);
@@ -33,7 +33,7 @@ Prototype Analogue(const Biquad& d, double rate) {
 }
 
 Biquad Digital(const Prototype& p, double rate) {
-  const double k = std::tan(kPi * p.corner / rate);
+  const double k = std::tan(std::numbers::pi * p.corner / rate);
   const double kk = k * k;
   const double a0 = 1.0 + k * p.inverseQ + kk;
   return {(p.n2 + p.n1 * k + p.n0 * kk) / a0, 2.0 * (p.n0 * kk - p.n2) / a0,

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <numbers>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -23,11 +24,11 @@ constexpr size_t kStretch = 64;                      // outputs decided on toget
 // three samples the bound's differences reach back to.
 constexpr size_t kHistory = TruePeakMeter::kTaps + 3;
 constexpr double kRounding = 1.0001;
-constexpr double kPi = 3.14159265358979323846;
+
 // Between two 4x points a band-limited signal rises at most as a full-scale sine at the Nyquist
 // frequency does between points π/4 apart: by 1 / cos(π/8). The parabola is held to that, which
 // also bounds what it can add for the stretch test.
-const double kBetweenPoints = 1.0 / std::cos(kPi / 8.0);
+const double kBetweenPoints = 1.0 / std::cos(std::numbers::pi / 8.0);
 
 // The largest |x| of n samples; a NaN is passed over, as std::max passes it over.
 float AbsMax(const float* x, size_t n) {
@@ -113,7 +114,7 @@ Filter Design() {
     for (size_t j = 0; j < TruePeakMeter::kTaps; ++j) {
       const double t = static_cast<double>(j) - static_cast<double>(kDelay) +
                        static_cast<double>(p) / static_cast<double>(kPhases);
-      const double sinc = std::sin(kPi * t) / (kPi * t);
+      const double sinc = std::sin(std::numbers::pi * t) / (std::numbers::pi * t);
       const double r = t / static_cast<double>(kDelay);
       const double window =
           std::cyl_bessel_i(0.0, kBeta * std::sqrt(std::max(0.0, 1.0 - r * r))) / i0Beta;

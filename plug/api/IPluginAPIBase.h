@@ -7,11 +7,11 @@
 #include "plug/Config.h"
 #include "plug/EAPI.h"
 #include "plug/IMidiMsg.h"
-#include "plug/IPluginBase.h"
 #include "plug/ISysEx.h"
 #include "plug/SpscQueue.h"
 #include "plug/SysExData.h"
 #include "plug/Timer.h"
+#include "plug/api/IPluginBase.h"
 
 namespace plug {
 

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "core/TovraSat.h"
-#include "core/TovraSatLv2.h"
+#include "core/lv2/TovraSatLv2.h"
 
 namespace {
 

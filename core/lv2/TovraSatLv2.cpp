@@ -1,20 +1,29 @@
 // TovraSatLv2: binds TovraSat to the LV2 wrapper: made by its Audio Unit factory, its meter
 // ports ticked by the audio it processed, its user presets listed by hosts.
-#include "core/TovraSatLv2.h"
+#include "core/lv2/TovraSatLv2.h"
 
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include "core/TovraSat.h"
-#include "core/TovraSatLv2Presets.h"
+#include "core/lv2/presets/TovraSatLv2Presets.h"
 #include "lv2/state/state.h"
 #include "plug/au/IPluginAUFactory.h"
 #include "plug/lv2/IPluginLV2.h"
 #include "plug/lv2/IPluginLV2UI.h"
+#include "state/TovraStateChunk.h"
 
 namespace tovrasat {
 namespace {
+
+static_assert(plug::IPluginLV2::kParamBytes * TovraSat::kNumParams == statechunk::kScaleOffset,
+              "the wrapper's parameter block is the state chunk's");
+
+// The LV2 port symbol of a parameter.
+std::string Symbol(int param) {
+  return plug::Lv2Turtle::Symbol(statechunk::kParamNames[param]);
+}
 
 // The render thread's own readings, so the editor's meter keeps the shared ones.
 void TickMeter(plug::IPluginAU& plug, float& meterDb, float& lamp) noexcept {
@@ -57,15 +66,14 @@ struct KeepingSize {
   std::vector<unsigned char> chunk;
 };
 
-const void* RetrieveKeepingSize(LV2_State_Handle handle, uint32_t key, size_t* size,
-                                uint32_t* type, uint32_t* flags) {
+const void* RetrieveKeepingSize(LV2_State_Handle handle, uint32_t key, size_t* size, uint32_t* type,
+                                uint32_t* flags) {
   auto* keeping = static_cast<KeepingSize*>(handle);
   const void* data = keeping->retrieve(keeping->handle, key, size, type, flags);
-  constexpr std::size_t kScaleAt = plug::IPluginLV2::kParamBytes * TovraSat::kNumParams;
-  if (data == nullptr || key != keeping->chunkKey || *size < kScaleAt + sizeof(float)) return data;
+  if (data == nullptr || key != keeping->chunkKey) return data;
   const auto* bytes = static_cast<const unsigned char*>(data);
   keeping->chunk.assign(bytes, bytes + *size);
-  std::memcpy(keeping->chunk.data() + kScaleAt, &keeping->scale, sizeof(float));
+  if (!statechunk::ReplaceEditorScale(keeping->chunk, keeping->scale)) return data;
   return keeping->chunk.data();
 }
 
@@ -86,8 +94,11 @@ LV2_State_Status RestoreWithPresets(LV2_Handle instance, LV2_State_Retrieve_Func
     uint32_t valueFlags = 0;
     if (retrieve(handle, map->map(map->handle, keepUri.c_str()), &size, &type, &valueFlags) !=
         nullptr) {
-      KeepingSize keeping{retrieve, handle, map->map(map->handle, self->StateKeyUri()),
-                          static_cast<TovraSat&>(self->Plug()).mEditorScale, {}};
+      KeepingSize keeping{retrieve,
+                          handle,
+                          map->map(map->handle, self->StateKeyUri()),
+                          static_cast<TovraSat&>(self->Plug()).mEditorScale,
+                          {}};
       return WrapperState()->restore(instance, RetrieveKeepingSize, &keeping, flags, features);
     }
   }
@@ -110,17 +121,17 @@ plug::Lv2Turtle::Names Lv2Names() {
   names.pluginClass = "lv2:DistortionPlugin";
   names.presetName = "Default";
   names.comments = {
-      {"gain",
+      {Symbol(TovraSat::kGain),
        "How much of the saturated signal is mixed with the unprocessed input: 0 % is the input "
        "untouched, 100 % all saturation. Changes glide over 10 ms."},
-      {"output_trim",
+      {Symbol(TovraSat::kOutputTrim),
        "Output level after the saturation, -24 to +12 dB, gliding to a new setting over about "
        "25 ms. The meter shows the level after it."},
-      {"_48v",
+      {Symbol(TovraSat::k48V),
        "How the final limiter reacts. On: it grabs every peak the instant it comes and lets go "
        "quickly (tight, snappy transients with a little edge). Off: it follows a smoothed "
        "envelope (rounder, softer attacks)."},
-      {"bypass",
+      {Symbol(TovraSat::kBypass),
        "On: the output cross-fades to the unprocessed input in about 12 ms, without a click, and "
        "fades back when switched off. The meter and the overload lamp keep showing the processed "
        "signal."},

@@ -1,6 +1,7 @@
 // TovraSatLv2Presets: writes the bundle of user presets that LV2 hosts list, from the folder.
-#include "core/TovraSatLv2Presets.h"
+#include "core/lv2/presets/TovraSatLv2Presets.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -10,22 +11,21 @@
 #include <set>
 #include <system_error>
 
-#include "core/TovraSatLv2.h"
+#include "core/lv2/presets/TovraSatLv2Uris.h"
 #include "plug/lv2/Lv2Turtle.h"
-#include "state/IByteChunk.h"
+#include "state/TovraStateChunk.h"
 
 namespace tovrasat {
 namespace {
 
 namespace fs = std::filesystem;
+namespace statechunk = tovrasat::statechunk;
 
 constexpr const char* kBundleName = "TovraSat-presets.lv2";
 constexpr const char* kManifest = "manifest.ttl";
 // What the last sync wrote: one line per preset file, "NAME.ttl<TAB>hash of its text". No host
 // reads it (it is no .ttl file).
 constexpr const char* kRecord = ".written-presets";
-// Port symbols of the four parameters, in index order, as the plug-in's Turtle names them.
-constexpr const char* kPortSymbols[] = {"gain", "output_trim", "_48v", "bypass"};
 // Room left in a file name (at most 255 bytes) for ".ttl" and the temporary name's additions.
 constexpr std::size_t kMaxEncodedBytes = 180;
 
@@ -63,6 +63,13 @@ bool HasText(const fs::path& path, const std::string& text) {
   if (!file) return false;
   const std::string held((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
   return held == text;
+}
+
+// The parameter values of a preset, in index order: Bypass off.
+void PresetParams(const tovrapresets::Values& values, double (&params)[statechunk::kNumParams]) {
+  const double ordered[statechunk::kNumParams] = {values.gain, values.trim, values.phat ? 1.0 : 0.0,
+                                                  0.0};
+  std::copy(std::begin(ordered), std::end(ordered), std::begin(params));
 }
 
 bool WriteIfChanged(const fs::path& path, const std::string& text) {
@@ -111,14 +118,10 @@ std::string Lv2UserPresetFile(const std::string& name) {
 
 std::vector<unsigned char> Lv2PresetChunk(const std::string& name,
                                           const tovrapresets::Values& values) {
-  plug::IByteChunk chunk;
-  chunk.Put(values.gain);
-  chunk.Put(values.trim);
-  chunk.Put(values.phat ? 1.0 : 0.0);
-  chunk.Put(0.0);   // Bypass off
-  chunk.Put(1.0f);  // the editor at 100 %: the name is read only after a valid size
-  chunk.PutStr(name.c_str());
-  return {chunk.GetData(), chunk.GetData() + chunk.Size()};
+  double params[statechunk::kNumParams];
+  PresetParams(values, params);
+  // The editor at 100 %: the name is read only after a valid size.
+  return statechunk::Make(params, 1.0f, name);
 }
 
 bool SyncLv2UserPresets() {
@@ -152,10 +155,11 @@ bool SyncLv2UserPresets(const fs::path& bundle) {
     preset.uri = Lv2UserPresetUri(name);
     preset.pluginUri = kLv2PluginUri;
     preset.label = name;
-    preset.ports = {{kPortSymbols[0], values.gain},
-                    {kPortSymbols[1], values.trim},
-                    {kPortSymbols[2], values.phat ? 1.0 : 0.0},
-                    {kPortSymbols[3], 0.0}};
+    double params[statechunk::kNumParams];
+    PresetParams(values, params);
+    for (int i = 0; i < statechunk::kNumParams; ++i) {
+      preset.ports.emplace_back(plug::Lv2Turtle::Symbol(statechunk::kParamNames[i]), params[i]);
+    }
     preset.chunk = Lv2PresetChunk(name, values);
     preset.moreState = {"<" + Lv2KeepEditorSizeUri() + "> true"};
     const std::string file = Lv2UserPresetFile(name);

@@ -1,10 +1,10 @@
 // X11PopupWindow: window creation, painting through a one-control context, blitting.
-#include "gfx/platform/X11PopupWindow.h"
+#include "gfx/platform/x11/X11PopupWindow.h"
 
 #include <algorithm>
 
 #include "gfx/platform/IGfxCairo.h"
-#include "gfx/platform/X11Surface.h"
+#include "gfx/platform/x11/X11Surface.h"
 
 // Xlib defines macros (None, Bool, Status) that would clash with names in the headers above.
 #include <X11/Xlib.h>

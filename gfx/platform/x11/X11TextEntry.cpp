@@ -1,11 +1,11 @@
 // X11TextEntry: editing, input method, painting of the field.
-#include "gfx/platform/X11TextEntry.h"
+#include "gfx/platform/x11/X11TextEntry.h"
 
 #include <algorithm>
 #include <cmath>
 
 #include "gfx/IGfx.h"
-#include "gfx/platform/X11PopupWindow.h"
+#include "gfx/platform/x11/X11PopupWindow.h"
 
 // Xlib defines macros (None, Bool, Status) that would clash with names in the headers above.
 #include <X11/Xlib.h>

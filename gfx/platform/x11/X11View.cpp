@@ -1,5 +1,5 @@
 // X11View: window, events, frame timer, cursor and popups of the editor on X11.
-#include "gfx/platform/X11View.h"
+#include "gfx/platform/x11/X11View.h"
 
 #include <algorithm>
 #include <charconv>
@@ -12,10 +12,10 @@
 
 #include "gfx/IGfxEditorDelegate.h"
 #include "gfx/platform/IGfxCairo.h"
-#include "gfx/platform/X11Menu.h"
-#include "gfx/platform/X11PopupWindow.h"
-#include "gfx/platform/X11Surface.h"
-#include "gfx/platform/X11TextEntry.h"
+#include "gfx/platform/x11/X11Menu.h"
+#include "gfx/platform/x11/X11PopupWindow.h"
+#include "gfx/platform/x11/X11Surface.h"
+#include "gfx/platform/x11/X11TextEntry.h"
 
 // Xlib defines macros (None, Bool, Status) that would clash with names in the headers above.
 #include <X11/Xatom.h>

@@ -1,5 +1,5 @@
 // IPluginBase: identity, parameter hooks, the parameter block of the state and factory presets.
-#include "plug/IPluginBase.h"
+#include "plug/api/IPluginBase.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -1,12 +1,12 @@
 // X11Menu: layout, painting, pointer and keyboard handling of the menu levels.
-#include "gfx/platform/X11Menu.h"
+#include "gfx/platform/x11/X11Menu.h"
 
 #include <algorithm>
 
 #include "gfx/IGfx.h"
 #include "gfx/IGfxEditorDelegate.h"
 #include "gfx/platform/MakeGfx.h"
-#include "gfx/platform/X11PopupWindow.h"
+#include "gfx/platform/x11/X11PopupWindow.h"
 
 // Xlib defines macros (None, Bool, Status) that would clash with names in the headers above.
 #include <X11/Xlib.h>

@@ -1,5 +1,5 @@
 // X11Surface: XPutImage of the image surface's rows, or Cairo's Xlib surface for other visuals.
-#include "gfx/platform/X11Surface.h"
+#include "gfx/platform/x11/X11Surface.h"
 
 #include <algorithm>
 

@@ -1,5 +1,5 @@
 // IPluginAPIBase: parameter routes, the rings to and from the editor, the idle tick, host look-up.
-#include "plug/IPluginAPIBase.h"
+#include "plug/api/IPluginAPIBase.h"
 
 #include <cctype>
 #include <cstring>

@@ -1,5 +1,5 @@
 // TovraSatLv2Entry: the two C entry points of TovraSat.lv2/TovraSat.so (everything else hidden).
-#include "core/TovraSatLv2.h"
+#include "core/lv2/TovraSatLv2.h"
 
 extern "C" {
 

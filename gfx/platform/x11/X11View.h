@@ -5,6 +5,7 @@
 #include <string>
 
 #include "gfx/IRECT.h"
+#include "gfx/platform/IGfxCairo.h"
 
 struct _XDisplay;
 struct __CFRunLoopTimer;
@@ -14,7 +15,6 @@ union _XEvent;
 
 namespace plug::gfx {
 
-class IGfxCairo;
 class X11Menu;
 class X11PopupWindow;
 class X11Surface;
@@ -41,7 +41,7 @@ class X11TextEntry;
  *  After each frame it shows, it counts it in the window's property
  *  _TOVRASAT_FRAMES (CARDINAL), so that a test or a host can wait for a drawn
  *  window. Threads: main. */
-class X11View {
+class X11View final : public IWindowView {
  public:
   static constexpr double kDoubleClickSeconds = 0.4;
   static constexpr int kDoubleClickPixels = 4;
@@ -49,14 +49,13 @@ class X11View {
 
   /** Null when the display cannot be opened. */
   static std::unique_ptr<X11View> Open(IGfxCairo& gfx, unsigned long parent);
-  ~X11View();
+  ~X11View() override;
   X11View(const X11View&) = delete;
   X11View& operator=(const X11View&) = delete;
 
-  unsigned long Window() const { return mWindow; }
-  /** The window takes the context's new window size. */
-  void Resize(int w, int h);
-  void HideCursor(bool hide);
+  unsigned long Window() const override { return mWindow; }
+  void Resize(int w, int h) override;
+  void HideCursor(bool hide) override;
   /** The screen scale of the display: Xft.dpi, else the screen's own DPI, over 96,
    *  in quarter steps, at least 1. */
   static float ScreenScale(_XDisplay* display);
