@@ -7,9 +7,10 @@
 namespace tools {
 
 // The file is made with mkstemp as ".NAME.XXXXXX" in the destination's folder (so the final
-// rename stays on one file system; NAME cut short when that would pass the name length limit) and removed by Discard, the destructor, or the signal handlers
-// that InstallSignalHandlers sets up for SIGINT, SIGTERM, SIGHUP and SIGPIPE: these remove the
-// file and then die of the same signal, so the shell still reports 130 or 143.
+// rename stays on one file system; NAME cut short when that would pass the name length limit) and
+// removed by Discard, the destructor, or the signal handlers that InstallSignalHandlers sets up for
+// SIGINT, SIGTERM, SIGHUP and SIGPIPE: these remove the file and then die of the same signal, so
+// the shell still reports 130 or 143.
 //
 // Threads: main only. At most one TemporaryFile exists at a time (the command writes one output
 // at a time); Create refuses a second, since the handlers know of a single path.
@@ -30,6 +31,10 @@ class TemporaryFile {
 
   int Fd() const { return mFd; }
   const std::string& Path() const { return mPath; }
+
+  // Starts writing what the file holds so far to the disk without waiting for it, so that
+  // Commit's flush finds little left to wait for.
+  void StartWriteback();
 
   // Flushes the file to the disk, closes it and renames it over destination. False with a text,
   // the file then removed.
