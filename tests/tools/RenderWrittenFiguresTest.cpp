@@ -2,7 +2,7 @@
 // about full scale, describe the file as written: read back here with libsndfile and measured.
 #include "tests/tools/RenderFixture.h"
 #include "tests/tools/ToolsTestSupport.h"
-#include "tools/LoudnessMeter.h"
+#include "tools/meters/LoudnessMeter.h"
 
 #include <gtest/gtest.h>
 #include <sndfile.h>
