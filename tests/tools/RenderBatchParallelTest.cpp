@@ -46,8 +46,8 @@ TEST_F(RenderBatchParallel, EveryWorkerCountWritesTheSameFilesAndLinesAsOneAtATi
                                        "f-tiny.wav"};
 
   const std::string serialDir = scratch / "serial";
-  const RunResult serial =
-      Run({"render", src.string(), "--out-dir", serialDir, "-j", "1", "--format", "s16", "--trim", "6"});
+  const RunResult serial = Run({"render", src.string(), "--out-dir", serialDir, "-j", "1",
+                                "--format", "s16", "--trim", "6"});
   ASSERT_EQ(serial.exitCode, 1) << serial.err;
   ASSERT_NE(serial.err.find("c-broken.wav"), std::string::npos) << serial.err;
   ASSERT_NE(serial.err.find("6 files: 5 rendered"), std::string::npos) << serial.err;
@@ -63,8 +63,8 @@ TEST_F(RenderBatchParallel, EveryWorkerCountWritesTheSameFilesAndLinesAsOneAtATi
   };
   for (const Case& k : cases) {
     const std::string outDir = scratch / ("parallel" + std::to_string(&k - cases));
-    std::vector<std::string> args{"render", src.string(), "--out-dir", outDir,
-                                  "--format", "s16", "--trim",      "6"};
+    std::vector<std::string> args{"render",   src.string(), "--out-dir", outDir,
+                                  "--format", "s16",        "--trim",    "6"};
     args.insert(args.end(), k.workers.begin(), k.workers.end());
     const RunResult r = Run(args);
     EXPECT_EQ(r.exitCode, serial.exitCode) << k.what << ": " << r.err;

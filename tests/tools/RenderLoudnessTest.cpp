@@ -105,7 +105,9 @@ TEST_F(RenderLoudness, ATruePeakPastFullScaleIsWarnedOfWhereTheFileWouldClipIt) 
   };
   const Case cases[] = {
       {"24-bit", "o.wav", {"--format", "s24"}, "(lower --trim, or write --format f32)"},
-      {"16-bit FLAC, quiet", "o.flac", {"--format", "s16", "-q"},
+      {"16-bit FLAC, quiet",
+       "o.flac",
+       {"--format", "s16", "-q"},
        "(lower --trim, or write --format f32)"},
       {"Ogg Vorbis", "o.ogg", {}, "(lower --trim)"},
       {"float holds it", "o.wav", {"--format", "f32"}, ""},

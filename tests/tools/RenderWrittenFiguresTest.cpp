@@ -26,7 +26,9 @@ struct FileFigures {
   double peakDb = NAN, lufs = NAN, truePeakDb = NAN;
 };
 
-double Db(double linear) { return linear > 0.0 ? 20.0 * std::log10(linear) : -INFINITY; }
+double Db(double linear) {
+  return linear > 0.0 ? 20.0 * std::log10(linear) : -INFINITY;
+}
 
 // The file as a player decodes it, through libsndfile, measured with the command's own meter (so
 // a difference is in the samples measured, not in the meter).
@@ -95,14 +97,26 @@ TEST_F(RenderWrittenFigures, SummaryAndWarningsDescribeTheSamplesInTheFile) {
   };
   const Case cases[] = {
       // The render is 11 dB past full scale before the integer samples clip it.
-      {"16-bit, driven past full scale", in, "o.wav", {"--format", "s16", "--gain", "60", "--trim",
-                                                       "12"}, true},
-      {"24-bit FLAC, driven past full scale", in, "o.flac", {"--format", "s24", "--trim", "12"},
+      {"16-bit, driven past full scale",
+       in,
+       "o.wav",
+       {"--format", "s16", "--gain", "60", "--trim", "12"},
+       true},
+      {"24-bit FLAC, driven past full scale",
+       in,
+       "o.flac",
+       {"--format", "s24", "--trim", "12"},
        true},
       // The file holds the dither, one step either way: not -inf.
-      {"silence to 16 bits with dither", scratch / "silence.wav", "o.wav", {"--format", "s16"},
+      {"silence to 16 bits with dither",
+       scratch / "silence.wav",
+       "o.wav",
+       {"--format", "s16"},
        false},
-      {"float holds what passes full scale", in, "o.wav", {"--format", "f32", "--trim", "12"},
+      {"float holds what passes full scale",
+       in,
+       "o.wav",
+       {"--format", "f32", "--trim", "12"},
        false},
       {"Ogg Vorbis, decoded", scratch / "between.wav", "o.ogg", {"--bypass", "on"}, false},
   };
@@ -119,8 +133,8 @@ TEST_F(RenderWrittenFigures, SummaryAndWarningsDescribeTheSamplesInTheFile) {
     EXPECT_TRUE(std::isfinite(file.peakDb)) << k.what;
     // The warning speaks exactly when the file's own true peak passes full scale (float holds
     // it), with that figure.
-    const bool integerOrLossy = k.options != std::vector<std::string>{"--format", "f32", "--trim",
-                                                                      "12"};
+    const bool integerOrLossy =
+        k.options != std::vector<std::string>{"--format", "f32", "--trim", "12"};
     const double warned = Figure(r.err, "true peak \\+([0-9.]+) dBTP passes full scale");
     if (integerOrLossy && file.truePeakDb > 0.0)
       ExpectSame(warned, file.truePeakDb, std::string(k.what) + " warning: " + r.err);
