@@ -78,7 +78,8 @@ void ExpectSame(double printed, double measured, const std::string& what) {
 TEST_F(RenderWrittenFigures, SummaryAndWarningsDescribeTheSamplesInTheFile) {
   if (!RealBundleBuilt()) GTEST_SKIP() << "needs TovraSat.component's chain";
   Write(Sine(48000.0, 2 * 48000, 997.0, 0.5), in, ESampleFormat::kFloat32);
-  Write(Sine(48000.0, 2 * 48000, 997.0, 0.0), scratch / "silence.wav", ESampleFormat::kFloat32);
+  // -100 dBFS: under one 16-bit step, so the file holds mostly dither.
+  Write(Sine(48000.0, 2 * 48000, 997.0, 1e-5), scratch / "faint.wav", ESampleFormat::kFloat32);
   // A sine at a quarter of the rate, 45 degrees off its crests, near full scale: the peaks
   // between the samples are where a lossy codec's changes show.
   AudioFile between;
@@ -107,11 +108,11 @@ TEST_F(RenderWrittenFigures, SummaryAndWarningsDescribeTheSamplesInTheFile) {
        "o.flac",
        {"--format", "s24", "--trim", "12"},
        true},
-      // The file holds the dither, one step either way: not -inf.
-      {"silence to 16 bits with dither",
-       scratch / "silence.wav",
+      // The file holds the dither, a step either way, not the -100 dBFS tone.
+      {"a tone under one step to 16 bits with dither",
+       scratch / "faint.wav",
        "o.wav",
-       {"--format", "s16"},
+       {"--format", "s16", "--bypass", "on"},
        false},
       {"float holds what passes full scale",
        in,
