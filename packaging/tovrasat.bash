@@ -42,7 +42,7 @@ _tovrasat() {
                 --) ended=1 && continue ;;
                 --component | --gain | --trim | --48v | --bypass | --in-gain | --preset | \
                     --block | --format | --type | --oversample | --out-dir | --suffix | --scale | \
-                    --meter-db | --clip | --out)
+                    --meter-db | --clip | --out | --jobs | -j)
                     ((i++)) && continue ;;
                 -*) continue ;;
             esac
@@ -94,7 +94,7 @@ _tovrasat() {
                 _filedir wav
                 return
                 ;;
-            --gain | --trim | --in-gain | --block | --suffix | --meter-db | --clip)
+            --gain | --trim | --in-gain | --block | --suffix | --meter-db | --clip | --jobs | -j)
                 return # a number or a text: nothing to offer
                 ;;
         esac
@@ -107,7 +107,7 @@ _tovrasat() {
             '') options+=' --version' ;;
             render)
                 options+=' --gain --trim --48v --bypass --in-gain --preset --block --format
-                    --no-dither --type --oversample --out-dir --suffix --quiet -q --'
+                    --no-dither --type --oversample --out-dir --suffix --jobs -j --quiet -q --'
                 ;;
             presets) [[ $sub == save ]] && options+=' --gain --trim --48v' ;;
             snapshot)

@@ -126,7 +126,12 @@ TEST_F(RenderLoudness, ATruePeakPastFullScaleIsWarnedOfWhereTheFileWouldClipIt) 
       const std::string head = "tovrasat: warning: " + scratch / k.out + ": true peak +";
       const std::string line = r.err.substr(0, r.err.find('\n') + 1);
       EXPECT_EQ(line.rfind(head, 0), 0u) << k.what << ": " << r.err;
-      EXPECT_NEAR(After(line, head), 1.58, 0.2) << k.what << ": " << r.err;  // 20 log10 1.2
+      // 20 log10 1.2; the codec moves an Ogg file's peaks, and its figure is the decoded file's
+      // (RenderWrittenFigures compares it with the file).
+      if (std::string(k.out) != "o.ogg")
+        EXPECT_NEAR(After(line, head), 1.58, 0.2) << k.what << ": " << r.err;
+      else
+        EXPECT_GT(After(line, head), 0.0) << k.what << ": " << r.err;
       EXPECT_NE(line.find(over + k.advice + "\n"), std::string::npos) << k.what << ": " << r.err;
     }
   }

@@ -23,6 +23,9 @@ namespace fs = std::filesystem;
 // Frames per libsndfile call: bounds the interleaving scratch, not the file.
 constexpr size_t kChunkFrames = 8192;
 
+// About how much of a file is written before its writing to the disk is started.
+constexpr uint64_t kWritebackBytes = 8u << 20;
+
 struct Container {
   const char* extension;
   int format;  // major format; for a compressed container with its codec
@@ -288,9 +291,11 @@ bool AudioWriter::Open(const std::string& path, int format, double sampleRate, i
   if (channels <= 0 || !(sampleRate >= 1.0 && sampleRate <= 1e9))
     return Fail("nothing to write", error);
   mChannels = channels;
+  mRereadable = false;
   mDither = dither && (format & SF_FORMAT_SUBMASK) == SF_FORMAT_PCM_16;
   mClipped = 0;
   mFrames = 0;
+  mUnflushedFrames = 0;
   if (!CheckStreamable(path, format, error)) return false;
   int fd = STDOUT_FILENO;
   if (path != "-") {
@@ -314,6 +319,7 @@ bool AudioWriter::Open(const std::string& path, int format, double sampleRate, i
       std::string text;
       if (!mTemp.Create(target.string(), text)) return Fail(text, error);
       fd = mTemp.Fd();
+      mRereadable = true;
     }
   }
   mFormat = format;
@@ -337,6 +343,12 @@ bool AudioWriter::Open(const std::string& path, int format, double sampleRate, i
   }
   const auto scratch = kChunkFrames * static_cast<size_t>(channels);
   mBlock.assign(static_cast<size_t>(channels), nullptr);
+  mWrittenChannels.assign(static_cast<size_t>(channels), nullptr);
+  mWrittenSamples.assign((format & SF_FORMAT_SUBMASK) == SF_FORMAT_PCM_16 ||
+                                 (format & SF_FORMAT_SUBMASK) == SF_FORMAT_PCM_24
+                             ? static_cast<size_t>(channels)
+                             : 0,
+                         {});
   if ((format & SF_FORMAT_SUBMASK) == SF_FORMAT_PCM_16 ||
       (format & SF_FORMAT_SUBMASK) == SF_FORMAT_PCM_24)
     mInts.assign(scratch, 0);
@@ -349,7 +361,7 @@ template <typename Quantize>
 void AudioWriter::Interleave(const float* const* channels, size_t frames, Quantize quantize) {
   const auto nc = static_cast<size_t>(mChannels);
   for (size_t i = 0; i < frames; ++i)
-    for (size_t c = 0; c < nc; ++c) quantize(channels[c][i], i * nc + c);
+    for (size_t c = 0; c < nc; ++c) quantize(channels[c][i], i * nc + c, i, c);
 }
 
 bool AudioWriter::Write(const float* const* channels, size_t frames, std::string& error) {
@@ -364,6 +376,15 @@ bool AudioWriter::Write(const float* const* channels, size_t frames, std::string
   const double hi = scale - 1.0;
   const double lo = -scale;
   const int shift = 32 - bits;
+  const double step = 1.0 / scale;
+  if (integer) {
+    for (size_t c = 0; c < mWrittenSamples.size(); ++c) {
+      if (mWrittenSamples[c].size() < frames) mWrittenSamples[c].resize(frames);
+      mWrittenChannels[c] = mWrittenSamples[c].data();
+    }
+  } else {
+    for (size_t c = 0; c < mWrittenChannels.size(); ++c) mWrittenChannels[c] = channels[c];
+  }
   for (size_t done = 0; done < frames;) {
     const size_t n = std::min(kChunkFrames, frames - done);
     for (size_t c = 0; c < mBlock.size(); ++c) mBlock[c] = channels[c] + done;
@@ -371,7 +392,7 @@ bool AudioWriter::Write(const float* const* channels, size_t frames, std::string
     sf_count_t written = 0;
     errno = 0;  // what the system says of a failed write is the failure's reason
     if (integer) {
-      Interleave(block, n, [&](float x, size_t index) {
+      Interleave(block, n, [&](float x, size_t index, size_t frame, size_t channel) {
         double v = static_cast<double>(x) * scale;
         // A sample already on the output's grid (bypassed or untouched audio of the same depth)
         // has no rounding error to decorrelate: it is written as it is, so such audio nulls.
@@ -397,6 +418,8 @@ bool AudioWriter::Write(const float* const* channels, size_t frames, std::string
           v = 0.0;
         }
         mInts[index] = static_cast<int>(v) * (1 << shift);
+        // A power-of-two scale: the file's value exactly, as a reader divides it back.
+        mWrittenSamples[channel][done + frame] = static_cast<float>(v * step);
       });
       if (mWav) {
         std::string text;
@@ -406,7 +429,7 @@ bool AudioWriter::Write(const float* const* channels, size_t frames, std::string
         written = sf_writef_int(mFile.get(), mInts.data(), static_cast<sf_count_t>(n));
       }
     } else {
-      Interleave(block, n, [&](float x, size_t index) { mFloats[index] = x; });
+      Interleave(block, n, [&](float x, size_t index, size_t, size_t) { mFloats[index] = x; });
       if (mWav) {
         std::string text;
         if (!mWav->WriteFloat(mFloats.data(), n, text)) return Fail(text, error);
@@ -419,7 +442,19 @@ bool AudioWriter::Write(const float* const* channels, size_t frames, std::string
     done += n;
     mFrames += n;
   }
+  // The disk writes the file while the render goes on, rather than all of it at the end.
+  mUnflushedFrames += frames;
+  if (mTemp.Fd() >= 0 &&
+      mUnflushedFrames * static_cast<uint64_t>(mChannels) * 4 >= kWritebackBytes) {
+    mTemp.StartWriteback();
+    mUnflushedFrames = 0;
+  }
   return true;
+}
+
+bool AudioWriter::IsLossy() const {
+  const Container* container = ContainerOf(mFormat);
+  return container != nullptr && container->lossy;
 }
 
 bool AudioWriter::Finish(std::string& error) {

@@ -73,9 +73,19 @@ class AudioWriter {
   // Completes the file (and, for a temporary file, renames it over OUT).
   bool Finish(std::string& error);
 
+  // The samples of the last Write as the file holds them, one pointer per channel, valid until
+  // the next Write: integer samples after dither and clipping, scaled back as a reader of the file
+  // gets them; float samples as given. A lossy codec's output is known only by decoding the
+  // file: IsLossy files give the samples before encoding here.
+  const float* const* Written() const { return mWrittenChannels.data(); }
+
   // Integer samples that lay beyond full scale and were set to it.
   uint64_t ClippedSamples() const { return mClipped; }
   int Format() const { return mFormat; }
+  bool IsLossy() const;
+  // Whether OUT is a file that can be read back once finished (not standard output, a FIFO or a
+  // device).
+  bool IsRereadable() const { return mRereadable; }
 
  private:
   bool Fail(const std::string& text, std::string& error);
@@ -96,10 +106,14 @@ class AudioWriter {
   bool mDither = false;
   uint64_t mClipped = 0;
   uint64_t mFrames = 0;
+  uint64_t mUnflushedFrames = 0;            // written since the disk was last asked to write
   uint64_t mNoise = 0x9E3779B97F4A7C15ull;  // dither's generator state: the same noise every run
   std::vector<const float*> mBlock;         // the channels at the current chunk
   std::vector<float> mFloats;
   std::vector<int> mInts;
+  std::vector<std::vector<float>> mWrittenSamples;  // integer formats: what Written shows
+  std::vector<const float*> mWrittenChannels;
+  bool mRereadable = false;
 };
 
 }  // namespace tools

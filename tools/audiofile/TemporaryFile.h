@@ -32,6 +32,10 @@ class TemporaryFile {
   int Fd() const { return mFd; }
   const std::string& Path() const { return mPath; }
 
+  // Starts writing what the file holds so far to the disk without waiting for it, so that
+  // Commit's flush finds little left to wait for.
+  void StartWriteback();
+
   // Flushes the file to the disk, closes it and renames it over destination. False with a text,
   // the file then removed.
   bool Commit(std::string& error);

@@ -49,6 +49,7 @@ struct CommandOptions {
   int oversample = 1;                   // --oversample 1|2|4|8
   double inGainDb = 0.0;                // --in-gain DB: before the plug-in
   bool quiet = false;
+  int jobs = 0;  // -j N: the files of a batch rendered at once; 0: one per processor
   // presets
   std::string presetName;
   // demo

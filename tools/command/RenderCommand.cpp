@@ -5,6 +5,7 @@
 #include "state/TovraPresets.h"
 #include "tools/audiofile/AudioReader.h"
 #include "tools/audiofile/AudioWriter.h"
+#include "tools/command/ParallelJobs.h"
 #include "tools/command/Printable.h"
 #include "tools/command/ProgressBar.h"
 #include "tools/meters/SignalStats.h"
@@ -276,10 +277,18 @@ int RenderOne(const std::shared_ptr<host::ComponentBundle>& bundle, const Job& j
   // Quiet, only the warning about peaks past full scale needs a figure, and a float file has none.
   pipeline.measureIn = !o.quiet;
   pipeline.measureOut = !o.quiet || (format & SF_FORMAT_SUBMASK) != SF_FORMAT_FLOAT;
+  // A lossy file is measured once written, as a player decodes it; a lossy stream cannot be read
+  // back, so its figures are those of the samples before encoding, and say so.
+  const bool decodeOut = pipeline.measureOut && out.IsLossy() && out.IsRereadable();
+  const bool beforeEncoding = pipeline.measureOut && out.IsLossy() && !out.IsRereadable();
+  if (decodeOut) pipeline.measureOut = false;
+  pipeline.idleTicks = !o.quiet;  // the meter's figures are only shown in the summary
   const bool rendered =
       RenderPipeline::Run(*plugin, in, out, pipeline, progress, report, totals, error);
   bar.Finish();
   if (!rendered || !out.Finish(error)) return Fail(kExitFailure, error);
+  if (decodeOut && !RenderPipeline::MeasureFile(job.out, totals, error))
+    Warn(error + "; the output's figures are unknown");
   const double seconds = bar.Elapsed();
   const double audioSeconds = static_cast<double>(totals.frames) / in.SampleRate();
   batch.audioSeconds += audioSeconds;
@@ -292,9 +301,10 @@ int RenderOne(const std::shared_ptr<host::ComponentBundle>& bundle, const Job& j
   WarnOverFullScale(job.out, out, totals.loudnessOut.TruePeak());
   if (!o.quiet) {
     const std::string name = job.out == "-" ? std::string("standard output") : job.out;
-    const std::string text = batch.oneLine
-                                 ? SummaryLine(name, audioSeconds, totals)
-                                 : SummaryBlock(name, audioSeconds, in, seconds, totals, report);
+    std::string text = batch.oneLine
+                           ? SummaryLine(name, audioSeconds, totals)
+                           : SummaryBlock(name, audioSeconds, in, seconds, totals, report);
+    if (beforeEncoding) text += "\n  out: the samples before encoding (a stream is not read back)";
     std::fprintf(stderr, "%s\n", text.c_str());  // Printable already
   }
   return kExitOk;
@@ -341,6 +351,11 @@ CLI::App* AddRenderCommand(CLI::App& app, CommandOptions& o, ParsedOptions& pars
                    "gain before the plug-in, dB (-24 to 24), like a host's clip gain: brings hot "
                    "material under full scale before the chain")
       ->check(InRange(-24.0, 24.0, "dB"));
+  render
+      ->add_option("-j,--jobs", o.jobs,
+                   "with --out-dir, how many files render at once, each in a process of its own "
+                   "(default: one per processor)")
+      ->check(InRange(1, 1024, "files"));
   render->add_flag("--quiet,-q", o.quiet, "no progress bar and no summary");
   return render;
 }
@@ -385,10 +400,34 @@ int Render(CommandOptions options, const ParsedOptions& parsed) {
   batch.oneLine = jobs.size() > 1;
   std::vector<std::string> failed;
   int code = kExitOk;
-  for (const Job& job : jobs) {
-    if (const int c = RenderOne(bundle, job, options, settings, batch); c != kExitOk) {
-      failed.push_back(job.in);
-      code = jobs.size() == 1 ? c : kExitFailure;
+  const int workers = options.jobs > 0 ? options.jobs : ParallelJobs::Processors();
+  if (jobs.size() > 1 && workers > 1) {
+    // Each file in a process of its own, a few at once: the files and lines are those of one
+    // at a time.
+    std::vector<std::string> inputs;
+    for (const Job& job : jobs) inputs.push_back(job.in);
+    const std::vector<JobResult> results = ParallelJobs::Run(
+        jobs.size(), workers,
+        [&](size_t i) {
+          BatchTotals one;
+          one.oneLine = batch.oneLine;
+          const int c = RenderOne(bundle, jobs[i], options, settings, one);
+          return JobResult{c, one.audioSeconds};
+        },
+        inputs, kExitFailure);
+    for (size_t i = 0; i < jobs.size(); ++i) {
+      batch.audioSeconds += results[i].audioSeconds;
+      if (results[i].code != kExitOk) {
+        failed.push_back(jobs[i].in);
+        code = kExitFailure;
+      }
+    }
+  } else {
+    for (const Job& job : jobs) {
+      if (const int c = RenderOne(bundle, job, options, settings, batch); c != kExitOk) {
+        failed.push_back(job.in);
+        code = jobs.size() == 1 ? c : kExitFailure;
+      }
     }
   }
   if (jobs.size() > 1 && !options.quiet) {

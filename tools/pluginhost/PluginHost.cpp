@@ -147,16 +147,22 @@ bool PluginHost::Start(RenderReport& report, std::string& error) {
   mAnswered = ReadMeter().has_value();
   mMoved = false;
   mOutPeak = 0.0f;
-  // The clock goes forward block by block, but stops at every idle tick on the way, so each
-  // tick's reading is taken, also when one block spans several ticks. Positions are counted in
-  // frames, so that a second of audio holds exactly fifty ticks.
+  if (!mIdleTicks) {
+    mUnit->SetPump(nullptr);
+    return true;
+  }
+  // The clock goes forward from idle tick to idle tick as the audio passes them, so each tick's
+  // reading is taken, also when one block spans several ticks. Between ticks the clock waits: a
+  // pump of the run loop costs a system call, and nothing but the ticks happens on it while
+  // rendering. Positions are counted in frames, so that a second of audio holds exactly fifty
+  // ticks.
   const double rate = mUnit->Config().sampleRate;
-  mUnit->SetPump([this, rate, framesPumped = 0.0](double seconds) mutable {
+  mUnit->SetPump([this, rate, framesRendered = 0.0, framesPumped = 0.0](double seconds) mutable {
     RenderReport& r = *mReport;
-    const double blockEnd = framesPumped + std::round(seconds * rate);
+    framesRendered += std::round(seconds * rate);
     for (;;) {
       const double tick = r.idleTicks + 1.0;
-      if (blockEnd * kTicksPerSecond < tick * rate) break;  // whole numbers: exact
+      if (framesRendered * kTicksPerSecond < tick * rate) break;  // whole numbers: exact
       const double tickFrame = tick * rate / kTicksPerSecond;
       mAdvance((tickFrame - framesPumped) / rate);
       framesPumped = tickFrame;
@@ -170,8 +176,6 @@ bool PluginHost::Start(RenderReport& report, std::string& error) {
       r.maxMeterDb = std::max(r.maxMeterDb, reading->meterDb);
       if (reading->clipLed >= 1.0f) ++r.lampTicks;
     }
-    if (blockEnd > framesPumped) mAdvance((blockEnd - framesPumped) / rate);
-    framesPumped = blockEnd;
   });
   return true;
 }
@@ -196,15 +200,17 @@ bool PluginHost::Process(const float* const* inputs, float* const* outputs, size
     }
     done += n;
   }
-  for (size_t c = 0; c < nc; ++c)
-    for (size_t i = 0; i < frames; ++i) mOutPeak = std::max(mOutPeak, std::fabs(outputs[c][i]));
+  if (mIdleTicks)
+    for (size_t c = 0; c < nc; ++c)
+      for (size_t i = 0; i < frames; ++i) mOutPeak = std::max(mOutPeak, std::fabs(outputs[c][i]));
   return true;
 }
 
 void PluginHost::Finish() {
   mUnit->SetPump(nullptr);
   // Sound came out but the meter never left rest: the idle timer is not ours to pump.
-  if (mReport != nullptr) mReport->meterAvailable = mAnswered && (mMoved || mOutPeak <= 1e-6f);
+  if (mReport != nullptr)
+    mReport->meterAvailable = mIdleTicks && mAnswered && (mMoved || mOutPeak <= 1e-6f);
   mReport = nullptr;
 }
 

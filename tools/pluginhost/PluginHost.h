@@ -98,6 +98,10 @@ class PluginHost {
                std::string& error);
   void Finish();
   UInt32 Block() const { return mBlock; }
+  // Whether the idle timer is pumped while rendering (the default). Off, the render makes no
+  // system call for it and the report's figures are unknown (meterAvailable false): for a render
+  // whose report nobody reads.
+  void SetIdleTicks(bool on) { mIdleTicks = on; }
 
   // The meter property; nullopt for a unit that is not TovraSat or does not answer it.
   std::optional<tovrasat::MeterReading> ReadMeter() const;
@@ -110,6 +114,7 @@ class PluginHost {
   UInt32 mBlock = 512;
   // The running render's report and what Finish needs to complete it.
   RenderReport* mReport = nullptr;
+  bool mIdleTicks = true;
   bool mAnswered = false;  // the unit answered the meter property at every tick
   bool mMoved = false;     // the meter left rest
   float mOutPeak = 0.0f;

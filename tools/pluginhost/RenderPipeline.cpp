@@ -1,6 +1,7 @@
 // RenderPipeline.cpp: the chunk loop, with a FIFO of whole blocks at the oversampled rate.
 #include "tools/pluginhost/RenderPipeline.h"
 
+#include "tools/audiofile/AudioReader.h"
 #include "tools/audiofile/Resampler.h"
 #include "tools/meters/MeterThread.h"
 
@@ -17,6 +18,12 @@ using Channels = std::vector<std::vector<float>>;
 float Peak(const Channels& channels, size_t from, size_t frames, float peak) {
   for (const std::vector<float>& channel : channels)
     for (size_t i = from; i < from + frames; ++i) peak = std::max(peak, std::fabs(channel[i]));
+  return peak;
+}
+
+float Peak(const float* const* channels, size_t nc, size_t frames, float peak) {
+  for (size_t c = 0; c < nc; ++c)
+    for (size_t i = 0; i < frames; ++i) peak = std::max(peak, std::fabs(channels[c][i]));
   return peak;
 }
 
@@ -87,10 +94,10 @@ class Oversampled {
   bool Emit(std::string& error) {
     const size_t n = std::min(mLow[0].size(), mTotals.frames - mWritten);
     if (n > 0) {
-      mTotals.peakOut = Peak(mLow, 0, n, mTotals.peakOut);
       const std::vector<const float*> low = Pointers(std::as_const(mLow));
-      mMeters.Add(mTotals.loudnessOut, low.data(), n);
       if (!mOut.Write(low.data(), n, error)) return false;
+      mTotals.peakOut = Peak(mOut.Written(), mLow.size(), n, mTotals.peakOut);
+      mMeters.Add(mTotals.loudnessOut, mOut.Written(), n);
       mWritten += n;
     }
     for (std::vector<float>& channel : mLow) channel.clear();
@@ -131,6 +138,7 @@ bool RenderPipeline::Run(PluginHost& plugin, AudioReader& in, AudioWriter& out,
   MeterThread meters({&totals.loudnessIn, &totals.loudnessOut});
   Oversampled high(plugin, out, nc, totals, meters);
   if (oversample > 1 && !high.Open(in.SampleRate(), oversample, error)) return false;
+  plugin.SetIdleTicks(options.idleTicks);
   if (!plugin.Start(report, error)) return false;
   bool ok = true;
   for (;;) {
@@ -148,11 +156,10 @@ bool RenderPipeline::Run(PluginHost& plugin, AudioReader& in, AudioWriter& out,
       ok = high.Push(from.data(), got, error);
     } else {
       ok = plugin.Process(from.data(), Pointers(output).data(), got, error);
+      if (ok) ok = out.Write(Pointers(std::as_const(output)).data(), got, error);
       if (ok) {
-        totals.peakOut = Peak(output, 0, got, totals.peakOut);
-        const std::vector<const float*> rendered = Pointers(std::as_const(output));
-        meters.Add(totals.loudnessOut, rendered.data(), got);
-        ok = out.Write(rendered.data(), got, error);
+        totals.peakOut = Peak(out.Written(), nc, got, totals.peakOut);
+        meters.Add(totals.loudnessOut, out.Written(), got);
       }
     }
     if (!ok) break;
@@ -164,6 +171,27 @@ bool RenderPipeline::Run(PluginHost& plugin, AudioReader& in, AudioWriter& out,
   plugin.Finish();
   meters.Finish();
   return ok;
+}
+
+bool RenderPipeline::MeasureFile(const std::string& path, RenderTotals& totals,
+                                 std::string& error) {
+  AudioReader file;
+  if (!file.Open(path, error)) return false;
+  const auto nc = static_cast<size_t>(file.NChannels());
+  totals.peakOut = 0.0f;
+  totals.loudnessOut = LoudnessMeter();
+  totals.loudnessOut.Open(file.NChannels(), file.SampleRate());
+  const auto chunk = static_cast<size_t>(std::max(1.0, file.SampleRate() / 4.0));
+  Channels samples(nc, std::vector<float>(chunk));
+  for (;;) {
+    size_t got = 0;
+    if (!file.Read(Pointers(samples).data(), chunk, got, error)) return false;
+    if (got == 0) break;
+    totals.peakOut = Peak(samples, 0, got, totals.peakOut);
+    totals.loudnessOut.Add(Pointers(std::as_const(samples)).data(), got);
+    if (got < chunk) break;
+  }
+  return true;
 }
 
 }  // namespace tools

@@ -15,9 +15,10 @@ namespace tools {
 struct RenderTotals {
   size_t frames = 0;     // at the file's rate, in and out alike
   float peakIn = 0.0f;   // max |x| over every input sample
-  float peakOut = 0.0f;  // max |x| over every written sample (before quantisation)
-  // Loudness of the file as read (before --in-gain) and of what was written (before
-  // quantisation); unmeasured, both meters stay closed.
+  float peakOut = 0.0f;  // max |x| over every sample as the output file holds it
+  // Loudness of the file as read (before --in-gain) and of the samples as the output file holds
+  // them (AudioWriter::Written: after dither and clipping; for a lossy file, before encoding
+  // until MeasureFile decodes it); unmeasured, both meters stay closed.
   LoudnessMeter loudnessIn, loudnessOut;
 };
 
@@ -29,6 +30,9 @@ struct PipelineOptions {
   // the render's CPU time, so only what will be shown is measured.
   bool measureIn = true;
   bool measureOut = true;
+  // The plug-in's idle timer pumped for the meter figures of the report (off: they are unknown,
+  // and the render saves a system call per tick).
+  bool idleTicks = true;
 };
 
 // Memory holds a quarter of a second of audio per stage, whatever the file's length.
@@ -46,6 +50,11 @@ class RenderPipeline {
   static bool Run(PluginHost& plugin, AudioReader& in, AudioWriter& out,
                   const PipelineOptions& options, const Progress& progress, RenderReport& report,
                   RenderTotals& totals, std::string& error);
+
+  // The output's figures (peakOut, loudnessOut) taken again from the finished file at path, as a
+  // player decodes it: for a lossy file, whose codec changes the samples Run measured. False,
+  // with a text, when it cannot be read; the figures are then incomplete.
+  static bool MeasureFile(const std::string& path, RenderTotals& totals, std::string& error);
 };
 
 }  // namespace tools
