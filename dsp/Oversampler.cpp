@@ -13,7 +13,7 @@ struct StageDesign {
 
 // Kaiser beta 0.1102 · (A − 8.7) for A = 100 dB; the lengths set each stage's transition band.
 constexpr StageDesign kDesigns[Oversampler::kMaxStages] = {
-    {67, 10.06}, {31, 10.06}, {19, 10.06}, {15, 10.06}, {15, 10.06}};
+    {67, 10.06}, {31, 10.06}, {23, 10.06}, {19, 10.06}, {19, 10.06}};
 
 }  // namespace
 

@@ -13,7 +13,7 @@ namespace tovrasat {
 // only have to reject what lies near multiples of the base rate and are short:
 //
 //   stage (rate)   1 (2x)  2 (4x)  3 (8x)  4 (16x)  5 (32x)
-//   taps              67      31      19      15       15
+//   taps              67      31      23       19       19
 //
 // Latency: the stages delay by c_k (up) and c_k − 1 (down) samples of their higher rate; a
 // delay at the highest rate pads the sum to a whole number of base-rate frames, so a host can
@@ -21,7 +21,7 @@ namespace tovrasat {
 //
 //   latency = ceil(Σ (2 c_k − 1) · 2^(K − k) / N)   frames,   c_k = (taps_k − 1) / 2
 //
-// which is 43 frames at K = 4 and 44 at K = 5 (under 1 ms at 44.1 kHz and above).
+// which is 44 frames at K = 4 and at K = 5 (under 1 ms at 44.1 kHz and above).
 //
 // `up` and `down` take runs of at most kMaxRun base-rate frames and allocate, lock, call into
 // the system and throw nothing. Threads: render (reset: not while rendering).
