@@ -58,7 +58,7 @@ std::unique_ptr<PluginHost> OpenPlugin(const CommandOptions& options, std::strin
   const std::string path = PluginHost::LocateBundle(options.component);
   auto bundle = PluginHost::LoadBundle(path, error);
   if (!bundle) return nullptr;
-  return PluginHost::Open(std::move(bundle), error);
+  return PluginHost::Open(std::move(bundle), error, options.hq);
 }
 
 // The file a typed preset name means: the name as typed when such a preset exists, else the name
@@ -366,7 +366,7 @@ int RenderOne(const std::shared_ptr<host::ComponentBundle>& bundle, const Job& j
       !AudioWriter::CheckStreamable(job.out, format, error))
     return Fail(kExitUsage, error);
 
-  auto plugin = PluginHost::Open(bundle, error);
+  auto plugin = PluginHost::Open(bundle, error, o.hq);
   if (!plugin) return Fail(kExitFailure, error);
   if (!plugin->Prepare(in.SampleRate() * o.oversample, in.NChannels(), settings.block, error) ||
       !plugin->Apply(settings, error))

@@ -30,6 +30,7 @@ struct CommandOptions {
   int oversample = 1;                   // --oversample 1|2|4|8
   double inGainDb = 0.0;                // --in-gain DB: before the plug-in
   bool quiet = false;
+  bool hq = false;                      // --hq: TovraSat HQ
   // presets
   std::string presetName;
   // demo

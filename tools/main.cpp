@@ -109,6 +109,8 @@ int Run(int argc, char** argv) {
   app.add_option("--component", o.component,
                  "the TovraSat.component bundle to load (default: $TOVRASAT_COMPONENT, else the "
                  "one built beside this program)");
+  app.add_flag("--hq", o.hq, "TovraSat HQ, the oversampled plug-in of the bundle, for render, info "
+               "and snapshot");
   app.add_flag_callback(
       "--version", [&o] { throw CLI::CallForVersion(tools::VersionText(o), 0); },
       "the command's and the plug-in's versions");
@@ -228,6 +230,7 @@ int Run(int argc, char** argv) {
 
   if (snapshot->parsed()) {
     shot.component = o.component;
+    shot.hq = o.hq;
     if (shotPhantom) shot.phantom = *shotPhantom == "on";
     if (shotBypass) shot.bypass = *shotBypass == "on";
     return tools::Snapshot(shot);
