@@ -61,8 +61,8 @@ struct KeepingSize {
   std::vector<unsigned char> chunk;
 };
 
-const void* RetrieveKeepingSize(LV2_State_Handle handle, uint32_t key, size_t* size,
-                                uint32_t* type, uint32_t* flags) {
+const void* RetrieveKeepingSize(LV2_State_Handle handle, uint32_t key, size_t* size, uint32_t* type,
+                                uint32_t* flags) {
   auto* keeping = static_cast<KeepingSize*>(handle);
   const void* data = keeping->retrieve(keeping->handle, key, size, type, flags);
   constexpr std::size_t kScaleAt = plug::IPluginLV2::kParamBytes * TovraSat::kNumParams;
@@ -90,8 +90,11 @@ LV2_State_Status RestoreWithPresets(LV2_Handle instance, LV2_State_Retrieve_Func
     uint32_t valueFlags = 0;
     if (retrieve(handle, map->map(map->handle, keepUri.c_str()), &size, &type, &valueFlags) !=
         nullptr) {
-      KeepingSize keeping{retrieve, handle, map->map(map->handle, self->StateKeyUri()),
-                          static_cast<TovraSat&>(self->Plug()).mEditorScale, {}};
+      KeepingSize keeping{retrieve,
+                          handle,
+                          map->map(map->handle, self->StateKeyUri()),
+                          static_cast<TovraSat&>(self->Plug()).mEditorScale,
+                          {}};
       return WrapperState()->restore(instance, RetrieveKeepingSize, &keeping, flags, features);
     }
   }

@@ -131,9 +131,8 @@ bool SyncLv2UserPresets(const fs::path& bundle) {
     preset.chunk = Lv2PresetChunk(name, values);
     preset.moreState = {"<" + Lv2KeepEditorSizeUri() + "> true"};
     const std::string file = Lv2UserPresetFile(name);
-    if (!WriteIfChanged(bundle / file,
-                        plug::Lv2Turtle::PresetPrefixes() +
-                            plug::Lv2Turtle::PresetStatements(preset))) {
+    if (!WriteIfChanged(bundle / file, plug::Lv2Turtle::PresetPrefixes() +
+                                           plug::Lv2Turtle::PresetStatements(preset))) {
       ok = false;
       continue;  // not listed: a host must not look for a file that is not there
     }

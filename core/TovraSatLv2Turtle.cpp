@@ -33,14 +33,13 @@ int main(int argc, char** argv) {
   hq.PruneUninitializedPresets();
   const plug::Lv2Turtle::Names names = tovrasat::Lv2Names();
   const plug::Lv2Turtle::Names hqNames = tovrasat::Lv2Names(true);
-  const bool ok =
-      Write(dir + "/manifest.ttl",
-            plug::Lv2Turtle::Manifest(names) + "\n" + plug::Lv2Turtle::Manifest(hqNames)) &&
-      Write(dir + "/" + plug::Lv2Turtle::PluginFileName(names),
-            plug::Lv2Turtle::Plugin(names, plug)) &&
-      Write(dir + "/" + names.presetsFile, plug::Lv2Turtle::Presets(names, plug)) &&
-      Write(dir + "/" + plug::Lv2Turtle::PluginFileName(hqNames),
-            plug::Lv2Turtle::Plugin(hqNames, hq)) &&
-      Write(dir + "/" + hqNames.presetsFile, plug::Lv2Turtle::Presets(hqNames, hq));
+  const bool ok = Write(dir + "/manifest.ttl", plug::Lv2Turtle::Manifest(names) + "\n" +
+                                                   plug::Lv2Turtle::Manifest(hqNames)) &&
+                  Write(dir + "/" + plug::Lv2Turtle::PluginFileName(names),
+                        plug::Lv2Turtle::Plugin(names, plug)) &&
+                  Write(dir + "/" + names.presetsFile, plug::Lv2Turtle::Presets(names, plug)) &&
+                  Write(dir + "/" + plug::Lv2Turtle::PluginFileName(hqNames),
+                        plug::Lv2Turtle::Plugin(hqNames, hq)) &&
+                  Write(dir + "/" + hqNames.presetsFile, plug::Lv2Turtle::Presets(hqNames, hq));
   return ok ? 0 : 1;
 }

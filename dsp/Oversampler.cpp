@@ -19,8 +19,10 @@ constexpr StageDesign kDesigns[Oversampler::kMaxStages] = {
 
 Oversampler::Oversampler(int stages) noexcept
     : mStages(std::clamp(stages, 1, kMaxStages)),
-      mUp{HalfBand(kDesigns[0].taps, kDesigns[0].beta), HalfBand(kDesigns[1].taps, kDesigns[1].beta),
-          HalfBand(kDesigns[2].taps, kDesigns[2].beta), HalfBand(kDesigns[3].taps, kDesigns[3].beta),
+      mUp{HalfBand(kDesigns[0].taps, kDesigns[0].beta),
+          HalfBand(kDesigns[1].taps, kDesigns[1].beta),
+          HalfBand(kDesigns[2].taps, kDesigns[2].beta),
+          HalfBand(kDesigns[3].taps, kDesigns[3].beta),
           HalfBand(kDesigns[4].taps, kDesigns[4].beta)},
       mDown(mUp) {
   int delay = 0;  // at the highest rate

@@ -11,13 +11,13 @@
 #include <vector>
 
 #include "tests/support/TempDir.h"
-#include "tools/AudioReader.h"
-#include "tools/AudioWriter.h"
-#include "tools/DemoSignal.h"
-#include "tools/IntegratedLoudness.h"
-#include "tools/LoudnessMeter.h"
-#include "tools/PluginHost.h"
-#include "tools/RenderPipeline.h"
+#include "tools/audiofile/AudioReader.h"
+#include "tools/audiofile/AudioWriter.h"
+#include "tools/command/DemoSignal.h"
+#include "tools/meters/IntegratedLoudness.h"
+#include "tools/meters/LoudnessMeter.h"
+#include "tools/pluginhost/PluginHost.h"
+#include "tools/pluginhost/RenderPipeline.h"
 
 namespace {
 

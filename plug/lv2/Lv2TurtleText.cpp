@@ -153,7 +153,8 @@ std::string Lv2Turtle::PresetStatements(const Preset& preset) {
     }
     out += " ;\n";
   }
-  out += "    state:state [\n        <" + StateKeyUri(preset.stateUri.empty() ? preset.pluginUri : preset.stateUri) + "> \"" +
+  out += "    state:state [\n        <" +
+         StateKeyUri(preset.stateUri.empty() ? preset.pluginUri : preset.stateUri) + "> \"" +
          Base64(preset.chunk.data(), static_cast<int>(preset.chunk.size())) +
          "\"^^xsd:base64Binary";
   for (const std::string& property : preset.moreState) out += " ;\n        " + property;

@@ -19,9 +19,9 @@ std::unique_ptr<TovraSat> MakeHq() {
   return std::make_unique<TovraSatHQ>(info);
 }
 
-// An impulse at Gain 0 (the dry path through the filters) peaks, and centres, exactly where the reported
-// latency says, at every rate; the latency is the same number of frames at each and at most
-// 1 ms at 44.1 kHz.
+// An impulse at Gain 0 (the dry path through the filters) peaks, and centres, exactly where the
+// reported latency says, at every rate; the latency is the same number of frames at each and at
+// most 1 ms at 44.1 kHz.
 TEST(TovraSatHq, ImpulsePeaksAtTheReportedLatency) {
   for (const double rate : {44100.0, 48000.0, 96000.0}) {
     auto hq = MakeHq();
@@ -39,7 +39,9 @@ TEST(TovraSatHq, ImpulsePeaksAtTheReportedLatency) {
     hq->ProcessBlock(ins, outs, 300);
     int peakAt = 0;
     for (int i = 0; i < 300; ++i) {
-      if (std::fabs(outL[static_cast<std::size_t>(i)]) > std::fabs(outL[static_cast<std::size_t>(peakAt)])) peakAt = i;
+      if (std::fabs(outL[static_cast<std::size_t>(i)]) >
+          std::fabs(outL[static_cast<std::size_t>(peakAt)]))
+        peakAt = i;
     }
     EXPECT_EQ(peakAt, 10 + latency) << rate;
     // Linear phase: the response is symmetric about the latency, so that is its true delay.

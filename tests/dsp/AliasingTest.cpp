@@ -34,7 +34,8 @@ std::vector<double> hqSpectrum(const Tone& t) {
   std::vector<float> l(static_cast<std::size_t>(total));
   for (int i = 0; i < total; ++i) {
     l[static_cast<std::size_t>(i)] = static_cast<float>(
-        t.amplitude * std::sin(2.0 * kPi * double(static_cast<long long>(t.hz) * i % t.rate) / t.rate));
+        t.amplitude *
+        std::sin(2.0 * kPi * double(static_cast<long long>(t.hz) * i % t.rate) / t.rate));
   }
   std::vector<float> r = l;
   for (int offset = 0; offset < total; offset += 512) {
@@ -65,9 +66,9 @@ std::vector<double> referenceSpectrum(const Tone& t) {
   return dsptest::magnitudes(l.data() + (total - rate), static_cast<std::size_t>(rate));
 }
 
-// Each alias is judged on its own bin. The aliases counted are those from 20 Hz up to 20 kHz or 0.4 of the rate, whichever is lower:
-// above 0.4 of the rate the first filter's transition band lets harmonics just past Nyquist
-// fold back partly attenuated.
+// Each alias is judged on its own bin. The aliases counted are those from 20 Hz up to 20 kHz or 0.4
+// of the rate, whichever is lower: above 0.4 of the rate the first filter's transition band lets
+// harmonics just past Nyquist fold back partly attenuated.
 int aliasBandTop(int rate) {
   return std::min(20000, static_cast<int>(0.4 * rate));
 }

@@ -31,7 +31,8 @@ std::vector<float> roundTrip(tovrasat::Oversampler& o, const std::vector<float>&
   std::vector<float> high(static_cast<std::size_t>(run * o.factor()));
   std::vector<float> y(x.size());
   for (std::size_t offset = 0; offset < x.size(); offset += static_cast<std::size_t>(run)) {
-    const int m = static_cast<int>(std::min<std::size_t>(static_cast<std::size_t>(run), x.size() - offset));
+    const int m =
+        static_cast<int>(std::min<std::size_t>(static_cast<std::size_t>(run), x.size() - offset));
     o.up(x.data() + offset, high.data(), m);
     o.down(high.data(), y.data() + offset, m);
   }
@@ -50,7 +51,8 @@ TEST(Oversampler, PassbandToneReturnsDelayedByTheReportedLatency) {
         const int latency = o->latency();
         double worst = 0.0;
         for (std::size_t i = 500; i < x.size(); ++i) {
-          worst = std::max(worst, std::fabs(double(y[i]) - double(x[i - static_cast<std::size_t>(latency)])));
+          worst = std::max(
+              worst, std::fabs(double(y[i]) - double(x[i - static_cast<std::size_t>(latency)])));
         }
         EXPECT_LT(worst, 2e-4) << stages << " stages, " << f << " of the rate, runs of " << run;
       }

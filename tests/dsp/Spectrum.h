@@ -23,7 +23,8 @@ inline std::vector<Complex> fft(const std::vector<Complex>& x) {
     std::vector<Complex> out(n);
     for (std::size_t k = 0; k < n; ++k) {
       Complex sum = 0.0;
-      for (std::size_t j = 0; j < n; ++j) sum += x[j] * std::polar(1.0, -2.0 * pi * double(k * j % n) / double(n));
+      for (std::size_t j = 0; j < n; ++j)
+        sum += x[j] * std::polar(1.0, -2.0 * pi * double(k * j % n) / double(n));
       out[k] = sum;
     }
     return out;

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "tests/fuzz/FuzzCheck.h"
-#include "tools/AudioReader.h"
+#include "tools/audiofile/AudioReader.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   static const std::string path = fuzz::ScratchFolder("audio") + "/input";

@@ -89,9 +89,10 @@ TEST_F(Lv2Host, Lv2infoListsThePluginItsPortsRangesAndPreset) {
 TEST_F(Lv2Host, Lv2infoListsTovraSatHqWithItsLatencyPortAndTheSameUi) {
   std::string out;
   ASSERT_EQ(Run({"lv2info", kHqUri}, out), 0) << out;
-  for (const char* expected : {"Name:              TovraSat HQ", "Has latency:       yes, reported by port 8",
-                               "http://morvika.com/plugins/tovrasat#ui", "Default",
-                               "Symbol:      gain", "Symbol:      latency"}) {
+  for (const char* expected :
+       {"Name:              TovraSat HQ", "Has latency:       yes, reported by port 8",
+        "http://morvika.com/plugins/tovrasat#ui", "Default", "Symbol:      gain",
+        "Symbol:      latency"}) {
     EXPECT_NE(out.find(expected), std::string::npos) << expected << "\n" << out;
   }
 }
@@ -108,7 +109,8 @@ TEST_F(Lv2Host, TurtleValidatesAgainstTheLv2Schemas) {
     if (line.starts_with("/usr/lib/lv2/") && line.ends_with(".ttl")) args.push_back(line);
   }
   ASSERT_NE(std::find(args.begin(), args.end(), "/usr/lib/lv2/core.lv2/lv2core.ttl"), args.end())
-      << "lv2-dev installs no LV2 core schema\n" << files;
+      << "lv2-dev installs no LV2 core schema\n"
+      << files;
   for (const char* file :
        {"manifest.ttl", "TovraSat.ttl", "presets.ttl", "TovraSatHQ.ttl", "presets-hq.ttl"}) {
     args.push_back((fs::path(TOVRASAT_LV2_BUNDLE) / file).string());
@@ -177,40 +179,40 @@ TEST_F(Lv2Host, Lv2applyGivesTheSamplesOfTovrasatRender) {
   int n = 0;
   // Both plug-ins of the bundle: TovraSat, and TovraSat HQ against `render --hq`.
   for (const bool hq : {false, true}) {
-  for (const Setting& s : settings) {
-    SCOPED_TRACE(hq ? "TovraSat HQ" : "TovraSat");
-    const std::string lv2Out = scratch / ("lv2-" + std::to_string(n) + ".wav");
-    const std::string auOut = scratch / ("au-" + std::to_string(n++) + ".wav");
-    std::vector<std::string> lv2apply{"lv2apply", "-i", in, "-o", lv2Out};
-    for (std::size_t i = 0; i + 1 < s.controls.size(); i += 2) {
-      lv2apply.insert(lv2apply.end(), {"-c", s.controls[i], s.controls[i + 1]});
-    }
-    lv2apply.push_back(hq ? kHqUri : kUri);
-    std::string out;
-    ASSERT_EQ(Run(lv2apply, out), 0) << s.name << "\n" << out;
+    for (const Setting& s : settings) {
+      SCOPED_TRACE(hq ? "TovraSat HQ" : "TovraSat");
+      const std::string lv2Out = scratch / ("lv2-" + std::to_string(n) + ".wav");
+      const std::string auOut = scratch / ("au-" + std::to_string(n++) + ".wav");
+      std::vector<std::string> lv2apply{"lv2apply", "-i", in, "-o", lv2Out};
+      for (std::size_t i = 0; i + 1 < s.controls.size(); i += 2) {
+        lv2apply.insert(lv2apply.end(), {"-c", s.controls[i], s.controls[i + 1]});
+      }
+      lv2apply.push_back(hq ? kHqUri : kUri);
+      std::string out;
+      ASSERT_EQ(Run(lv2apply, out), 0) << s.name << "\n" << out;
 
-    std::vector<std::string> render{TOVRASAT_BINARY,   "render", in,   auOut,
-                                    "--block",         "1",      "-q", "--component",
-                                    TOVRASAT_COMPONENT};
-    render.insert(render.end(), s.options.begin(), s.options.end());
-    if (hq) render.push_back("--hq");
-    ASSERT_EQ(Run(render, out), 0) << s.name << "\n" << out;
+      std::vector<std::string> render{TOVRASAT_BINARY,   "render", in,   auOut,
+                                      "--block",         "1",      "-q", "--component",
+                                      TOVRASAT_COMPONENT};
+      render.insert(render.end(), s.options.begin(), s.options.end());
+      if (hq) render.push_back("--hq");
+      ASSERT_EQ(Run(render, out), 0) << s.name << "\n" << out;
 
-    int lv2Channels = 0;
-    int auChannels = 0;
-    const std::vector<float> lv2 = ReadAll(lv2Out, lv2Channels);
-    const std::vector<float> au = ReadAll(auOut, auChannels);
-    ASSERT_EQ(lv2Channels, 2) << s.name;
-    ASSERT_EQ(auChannels, 2) << s.name;
-    ASSERT_EQ(lv2.size(), signal.size()) << s.name;
-    ASSERT_EQ(au.size(), signal.size()) << s.name;
-    std::size_t differing = 0;
-    for (std::size_t i = 0; i < au.size(); ++i) differing += lv2[i] != au[i] ? 1 : 0;
-    EXPECT_EQ(differing, 0u) << s.name;
-    if (std::string(s.name) != "gain 100, bypass") {
-      EXPECT_NE(lv2, signal) << s.name << ": the plug-in must have processed";
+      int lv2Channels = 0;
+      int auChannels = 0;
+      const std::vector<float> lv2 = ReadAll(lv2Out, lv2Channels);
+      const std::vector<float> au = ReadAll(auOut, auChannels);
+      ASSERT_EQ(lv2Channels, 2) << s.name;
+      ASSERT_EQ(auChannels, 2) << s.name;
+      ASSERT_EQ(lv2.size(), signal.size()) << s.name;
+      ASSERT_EQ(au.size(), signal.size()) << s.name;
+      std::size_t differing = 0;
+      for (std::size_t i = 0; i < au.size(); ++i) differing += lv2[i] != au[i] ? 1 : 0;
+      EXPECT_EQ(differing, 0u) << s.name;
+      if (std::string(s.name) != "gain 100, bypass") {
+        EXPECT_NE(lv2, signal) << s.name << ": the plug-in must have processed";
+      }
     }
-  }
   }
 }
 
@@ -544,9 +546,9 @@ print("session saved")
     fs::create_directories(copy);
     fs::copy(session, copy / "session", fs::copy_options::recursive);
     const std::string wav = (copy / "export.wav").string();
-    DebuggedHost ardour({"ardour7-export", "-b", "float", "-o", wav, (copy / "session").string(),
-                         "session"},
-                        env, THREAD_STACKS_SCRIPT);
+    DebuggedHost ardour(
+        {"ardour7-export", "-b", "float", "-o", wav, (copy / "session").string(), "session"}, env,
+        THREAD_STACKS_SCRIPT);
     ASSERT_TRUE(ardour.Started()) << "gdb did not start";
     // Loading the session (and gdb reading Ardour's symbols) is slow on a busy machine; the
     // export of a short take that follows is not.
@@ -562,9 +564,8 @@ print("session saved")
     const bool crashed = end == DebuggedHost::End::kCrashed;
     const ThreadStacks stacks = ThreadStacks::Parse(ardour.Output());
     const ThreadStacks::Verdict verdict = crashed ? stacks.TriageCrash() : stacks.TriageStall();
-    const std::string failure = std::string("ardour7-export ") +
-                                (crashed ? "crashed" : "stalled") + " (attempt " +
-                                std::to_string(attempt) + "): " + verdict.reason;
+    const std::string failure = std::string("ardour7-export ") + (crashed ? "crashed" : "stalled") +
+                                " (attempt " + std::to_string(attempt) + "): " + verdict.reason;
     ASSERT_TRUE(verdict.hostFault) << failure << "\n" << ardour.Output();
     ASSERT_LT(attempt, kExportAttempts) << failure << "; no attempt left\n" << ardour.Output();
     ASSERT_LT(std::chrono::steady_clock::now() - started, 150s)

@@ -1,14 +1,16 @@
 #!/usr/bin/env bash
 # Every command and option that the command line parser declares is in the man page and offered
 # by the bash completion, so neither falls behind when the command grows.
-# usage: options-documented.sh MAIN_CPP MAN_PAGE COMPLETION
+# usage: options-documented.sh COMMAND_DIR MAN_PAGE COMPLETION
+# (COMMAND_DIR: the folder whose C++ files declare the commands and their options)
 set -euo pipefail
-main=$1 man=$2 completion=$3
+dir=$1 man=$2 completion=$3
+sources=("$dir"/*.cpp)
 
-options=$(grep -o '"--[a-z0-9][a-z0-9-]*' "$main" | tr -d '"' | sort -u)
+options=$(cat "${sources[@]}" | grep -o '"--[a-z0-9][a-z0-9-]*' | tr -d '"' | sort -u)
 # add_subcommand( and its name may stand on two lines.
-commands=$(tr '\n' ' ' <"$main" | grep -o 'add_subcommand(\s*"[a-z]*"' | sed 's/.*"\(.*\)"/\1/' | sort -u)
-[ -n "$options" ] && [ -n "$commands" ] || { echo "FAIL: nothing parsed from $main" >&2; exit 1; }
+commands=$(cat "${sources[@]}" | tr '\n' ' ' | grep -o 'add_subcommand(\s*"[a-z]*"' | sed 's/.*"\(.*\)"/\1/' | sort -u)
+[ -n "$options" ] && [ -n "$commands" ] || { echo "FAIL: nothing parsed from $dir" >&2; exit 1; }
 
 failures=0
 for o in $options; do

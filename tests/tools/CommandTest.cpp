@@ -4,7 +4,7 @@
 #include "host/HostedUnit.h"
 #include "state/TovraPresets.h"
 #include "tests/tools/ToolsTestSupport.h"
-#include "tools/AudioFile.h"
+#include "tools/audiofile/AudioFile.h"
 
 #include <gtest/gtest.h>
 #include <sndfile.h>

@@ -1,8 +1,8 @@
 // IntegratedLoudnessTest.cpp: the command's loudness meter against libebur128 on a table of
 // signals and rates, the same result however the audio is cut into blocks, and the K-weighting
 // against the coefficients ITU-R BS.1770 gives at 48 kHz.
-#include "tools/IntegratedLoudness.h"
-#include "tools/KWeighting.h"
+#include "tools/meters/IntegratedLoudness.h"
+#include "tools/meters/KWeighting.h"
 
 #include <ebur128.h>
 #include <gtest/gtest.h>

@@ -2,7 +2,7 @@
 // boundaries, the meter's absence.
 #include "plug/Timer.h"
 #include "tests/tools/ToolsTestSupport.h"
-#include "tools/PluginHost.h"
+#include "tools/pluginhost/PluginHost.h"
 
 #include <TovraSdk/RunLoopClock.h>
 #include <gtest/gtest.h>

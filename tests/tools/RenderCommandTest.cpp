@@ -4,9 +4,9 @@
 #include "tests/support/FolderNames.h"
 #include "tests/tools/RenderFixture.h"
 #include "tests/tools/ToolsTestSupport.h"
-#include "tools/AudioFile.h"
-#include "tools/DemoSignal.h"
-#include "tools/SignalStats.h"
+#include "tools/audiofile/AudioFile.h"
+#include "tools/command/DemoSignal.h"
+#include "tools/meters/SignalStats.h"
 
 #include <gtest/gtest.h>
 #include <sndfile.h>

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "tests/tools/ToolsTestSupport.h"
-#include "tools/AudioFile.h"
+#include "tools/audiofile/AudioFile.h"
 
 #include <gtest/gtest.h>
 

@@ -3,7 +3,7 @@
 // the 32-bit size limits, pipes, long names; and the habits of the tools beside it (--, /dev/stdout).
 #include "tests/tools/RenderFixture.h"
 #include "tests/tools/ToolsTestSupport.h"
-#include "tools/AudioWriter.h"
+#include "tools/audiofile/AudioWriter.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>

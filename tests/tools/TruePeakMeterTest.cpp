@@ -1,7 +1,7 @@
 // TruePeakMeterTest.cpp: the command's true-peak meter against libebur128's, and the same result
 // however the audio is cut into blocks.
-#include "tools/DemoSignal.h"
-#include "tools/TruePeakMeter.h"
+#include "tools/command/DemoSignal.h"
+#include "tools/meters/TruePeakMeter.h"
 
 #include <ebur128.h>
 #include <gtest/gtest.h>

@@ -20,7 +20,7 @@
 
 #include "tests/support/XSession.h"
 #include "tests/x11/X11TestSupport.h"
-#include "tools/AudioFile.h"
+#include "tools/audiofile/AudioFile.h"
 
 extern char** environ;
 

@@ -17,8 +17,8 @@
 #include "gfx/platform/RGBAImage.h"
 #include "tests/support/XSession.h"
 #include "tests/x11/X11TestSupport.h"
-#include "tools/EditorCommand.h"
-#include "tools/PluginHost.h"
+#include "tools/player/EditorPlayer.h"
+#include "tools/pluginhost/PluginHost.h"
 
 namespace {
 

@@ -1,0 +1,343 @@
+// RenderCommand.cpp: tovrasat render: audio files through the plug-in, one IN OUT or a batch
+// into a folder, with a summary of what each became.
+#include "tools/command/Commands.h"
+
+#include "state/TovraPresets.h"
+#include "tools/audiofile/AudioReader.h"
+#include "tools/audiofile/AudioWriter.h"
+#include "tools/command/Printable.h"
+#include "tools/command/ProgressBar.h"
+#include "tools/meters/SignalStats.h"
+#include "tools/pluginhost/RenderPipeline.h"
+
+#include <sndfile.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <utility>
+#include <vector>
+
+namespace tools {
+namespace {
+
+namespace fs = std::filesystem;
+
+bool SamePath(const std::string& a, const std::string& b) {
+  if (a == "-" || b == "-") return false;  // standard input and output
+  std::error_code ec;
+  if (fs::equivalent(a, b, ec)) return true;
+  const fs::path ca = fs::weakly_canonical(a, ec);
+  if (ec) return false;
+  const fs::path cb = fs::weakly_canonical(b, ec);
+  return !ec && ca == cb;
+}
+
+// The summary's meter figures: unknown rather than invented when the plug-in cannot say.
+std::string MeterText(const RenderReport& r) {
+  if (!r.meterAvailable) return "meter max n/a, overload lamp n/a";
+  return "meter max " + Fixed(r.maxMeterDb, 2) + " dBFS, overload lamp lit on " +
+         std::to_string(r.lampTicks) + " of " + std::to_string(r.idleTicks) + " idle ticks";
+}
+struct Job {
+  std::string in, out;
+};
+
+// The audio files of a folder, by name, hidden ones (our own temporary files among them) left out.
+std::vector<std::string> AudioFilesIn(const fs::path& dir) {
+  const std::vector<std::string> extensions = AudioWriter::ReadableExtensions();
+  std::vector<std::string> files;
+  std::error_code ec;
+  for (const fs::directory_entry& e : fs::directory_iterator(dir, ec)) {
+    const std::string name = e.path().filename().string();
+    std::string extension = e.path().extension().string();
+    if (name.empty() || name[0] == '.' || extension.empty() || !e.is_regular_file(ec)) continue;
+    std::transform(extension.begin(), extension.end(), extension.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    if (std::binary_search(extensions.begin(), extensions.end(), extension.substr(1)))
+      files.push_back(e.path().string());
+  }
+  std::sort(files.begin(), files.end());
+  return files;
+}
+
+// A batch whose inputs would land on one output (the same name in two folders, or names made
+// equal by --suffix or --type) would keep only the last of them: false, naming each such group.
+bool Clashes(const std::vector<Job>& jobs, std::string& error) {
+  std::vector<std::pair<std::string, std::string>> byOut;  // output, input
+  for (const Job& job : jobs) byOut.emplace_back(fs::path(job.out).lexically_normal(), job.in);
+  std::stable_sort(byOut.begin(), byOut.end(),
+                   [](const auto& a, const auto& b) { return a.first < b.first; });
+  std::string groups;
+  for (size_t i = 0; i < byOut.size();) {
+    size_t end = i + 1;
+    while (end < byOut.size() && byOut[end].first == byOut[i].first) ++end;
+    if (end - i > 1) {
+      std::string inputs;
+      for (size_t k = i; k < end; ++k)
+        inputs += (k == i ? "" : k + 1 == end ? " and " : ", ") + byOut[k].second;
+      groups += (groups.empty() ? "" : "; ") + inputs +
+                (end - i == 2 ? " would both be written to " : " would all be written to ") +
+                byOut[i].first;
+    }
+    i = end;
+  }
+  if (groups.empty()) return true;
+  error = groups + " (rename one, or render them to different folders); nothing was rendered";
+  return false;
+}
+
+// What to render into what: IN OUT, or with --out-dir each input (a folder: each audio file in
+// it) into DIR under its own name, with the suffix before the extension (and --type's extension
+// when given). A usage error's exit code with its text, or kExitOk.
+int PlanJobs(const CommandOptions& o, std::vector<Job>& jobs, std::string& error) {
+  std::error_code ec;
+  if (o.outDir.empty()) {
+    if (o.inputs.size() != 1 || o.out.empty()) {
+      error =
+          "render takes IN and OUT, or several inputs with --out-dir DIR (see tovrasat "
+          "render --help)";
+      return kExitUsage;
+    }
+    if (o.inputs[0] != "-" && fs::is_directory(o.inputs[0], ec)) {
+      error = o.inputs[0] + ": is a folder; to render every audio file in it, give --out-dir DIR";
+      return kExitFailure;
+    }
+    // Standard output under its device name is written as "-" is, not replaced as a file.
+    jobs.push_back({o.inputs[0], o.out == "/dev/stdout" ? std::string("-") : o.out});
+    return kExitOk;
+  }
+  for (const std::string& in : o.inputs) {
+    if (in == "-") {
+      error = "standard input cannot be part of a batch; render it alone as IN OUT";
+      return kExitUsage;
+    }
+    std::vector<std::string> files{in};
+    if (fs::is_directory(in, ec)) files = AudioFilesIn(in);
+    for (const std::string& file : files) {
+      const fs::path p(file);
+      const std::string extension = o.type.empty() ? p.extension().string() : "." + o.type;
+      jobs.push_back(
+          {file, (fs::path(o.outDir) / (p.stem().string() + o.suffix + extension)).string()});
+    }
+  }
+  if (jobs.empty()) {
+    error = "no audio files to render in the inputs given";
+    return kExitFailure;
+  }
+  if (!Clashes(jobs, error)) return kExitUsage;
+  fs::create_directories(o.outDir, ec);
+  if (!fs::is_directory(o.outDir, ec)) {
+    error = o.outDir + ": cannot create the output folder";
+    return kExitFailure;
+  }
+  return kExitOk;
+}
+
+std::string ChannelsText(int channels) {
+  return channels == 1 ? "mono" : channels == 2 ? "stereo" : std::to_string(channels) + " channels";
+}
+
+// "loudness in X LUFS, out Y LUFS; true peak in X dBTP, out Y dBTP".
+std::string LoudnessText(const LoudnessMeter& in, const LoudnessMeter& out) {
+  return "loudness in " + Lufs(in.IntegratedLufs()) + " LUFS, out " + Lufs(out.IntegratedLufs()) +
+         " LUFS; true peak in " + Db(in.TruePeak()) + " dBTP, out " + Db(out.TruePeak()) + " dBTP";
+}
+
+// Integer samples past full scale are clipped, and so are a lossy file's peaks by most decoders:
+// said once, with the true peak between the samples when that passes 0 dBTP. A float file holds
+// either as it is.
+void WarnOverFullScale(const std::string& path, const AudioWriter& out, double truePeak) {
+  const int format = out.Format();
+  const bool lossy = (format & SF_FORMAT_TYPEMASK) == SF_FORMAT_OGG;
+  const bool over = truePeak > 1.0 && (format & SF_FORMAT_SUBMASK) != SF_FORMAT_FLOAT;
+  if (!over && out.ClippedSamples() == 0) return;
+  std::string text = path + ": ";
+  if (over) text += "true peak +" + Fixed(SignalStats::Db(truePeak), 2) + " dBTP passes full scale";
+  if (over && out.ClippedSamples() > 0) text += ", ";
+  if (out.ClippedSamples() > 0)
+    text += std::to_string(out.ClippedSamples()) + " samples clipped at full scale";
+  Warn(text + (lossy ? " (lower --trim)" : " (lower --trim, or write --format f32)"));
+}
+
+struct BatchTotals {
+  double audioSeconds = 0.0;
+};
+
+// One file through a fresh unit; the exit code, with its one line printed when not kExitOk.
+int RenderOne(const std::shared_ptr<host::ComponentBundle>& bundle, const Job& job,
+              const CommandOptions& o, const RenderSettings& settings, BatchTotals& batch) {
+  if (SamePath(job.in, job.out))
+    return Fail(kExitUsage, job.out + ": is the same file as the input " + job.in +
+                                "; choose another output path");
+  std::string error;
+  AudioReader in;
+  if (!in.Open(job.in, error)) return Fail(kExitFailure, error);
+  if (in.NChannels() > 2)
+    return Fail(kExitFailure, job.in + ": has " + std::to_string(in.NChannels()) +
+                                  " channels; only mono and stereo are supported");
+  std::error_code ec;
+  if (job.out != "-" && fs::is_directory(job.out, ec))
+    return Fail(kExitFailure, job.out + ": cannot write: is a folder");
+  int format = 0;
+  // Everything about the output is settled before the first frame: a refusal leaves nothing on
+  // standard output and no render half done.
+  if (!AudioWriter::ChooseFormat(job.out, o.type, o.format, in.Format(), format, error) ||
+      !AudioWriter::FitLength(job.out, in.FramesHint(), in.NChannels(),
+                              AudioWriter::IsPipe(job.out), AudioWriter::kSizeLimit32, format,
+                              error) ||
+      !AudioWriter::CheckStreamable(job.out, format, error))
+    return Fail(kExitUsage, error);
+
+  auto plugin = PluginHost::Open(bundle, error, o.hq);
+  if (!plugin) return Fail(kExitFailure, error);
+  if (!plugin->Prepare(in.SampleRate() * o.oversample, in.NChannels(), settings.block, error) ||
+      !plugin->Apply(settings, error))
+    return Fail(kExitFailure, error);
+
+  AudioWriter out;
+  if (!out.Open(job.out, format, in.SampleRate(), in.NChannels(), o.dither, error))
+    return Fail(kExitFailure, error);
+  const long long hint = in.FramesHint();
+  ProgressBar bar(!o.quiet && ::isatty(STDERR_FILENO) != 0,
+                  hint > 0 ? static_cast<double>(hint) / in.SampleRate() : 0.0);
+  const RenderPipeline::Progress progress = [&bar](size_t done, size_t total) {
+    bar.Update(done, total);
+  };
+  RenderReport report;
+  RenderTotals totals;
+  PipelineOptions pipeline;
+  pipeline.oversample = o.oversample;
+  pipeline.inGain = static_cast<float>(std::pow(10.0, o.inGainDb / 20.0));
+  // Quiet, only the warning about peaks past full scale needs a figure, and a float file has none.
+  pipeline.measureIn = !o.quiet;
+  pipeline.measureOut = !o.quiet || (format & SF_FORMAT_SUBMASK) != SF_FORMAT_FLOAT;
+  const bool rendered =
+      RenderPipeline::Run(*plugin, in, out, pipeline, progress, report, totals, error);
+  bar.Finish();
+  if (!rendered || !out.Finish(error)) return Fail(kExitFailure, error);
+  const double seconds = bar.Elapsed();
+  const double audioSeconds = static_cast<double>(totals.frames) / in.SampleRate();
+  batch.audioSeconds += audioSeconds;
+  if (in.ClaimedFrames() > static_cast<long long>(totals.frames))
+    Warn(job.in + " ends after " + Fixed(audioSeconds, 2) + " s of the " +
+         Fixed(static_cast<double>(in.ClaimedFrames()) / in.SampleRate(), 2) +
+         " s its header gives");
+  WarnOverFullScale(job.out, out, totals.loudnessOut.TruePeak());
+  if (!o.quiet) {
+    const std::string name = job.out == "-" ? std::string("standard output") : job.out;
+    std::fprintf(stderr,
+                 "%s: %.2f s, %s, %.0f Hz, rendered in %.2f s; peak in %s dBFS, out %s dBFS; "
+                 "%s; %s\n",
+                 Printable(name).c_str(), audioSeconds, ChannelsText(in.NChannels()).c_str(),
+                 in.SampleRate(), seconds, Db(totals.peakIn).c_str(), Db(totals.peakOut).c_str(),
+                 LoudnessText(totals.loudnessIn, totals.loudnessOut).c_str(),
+                 MeterText(report).c_str());
+  }
+  return kExitOk;
+}
+
+}  // namespace
+
+CLI::App* AddRenderCommand(CLI::App& app, CommandOptions& o, ParsedOptions& parsed) {
+  CLI::App* render = app.add_subcommand(
+      "render", "render audio files through the plug-in: IN OUT, or IN... --out-dir DIR");
+  render
+      ->add_option("FILES", o.inputs,
+                   "IN OUT: an audio file (mono or stereo, - for standard input) and the file to "
+                   "write (- for standard output); with --out-dir, every argument is an input, "
+                   "a folder standing for the audio files in it")
+      ->required();
+  render->add_option("--out-dir", o.outDir,
+                     "render each input to this folder under its own name (made if missing)");
+  render->add_option("--suffix", o.suffix,
+                     "with --out-dir, appended to each output's name before the extension");
+  AddPresetOptions(*render, parsed.preset);
+  AddBypassOption(*render, parsed.bypass);
+  render->add_option("--preset", o.preset,
+                     "start from this user preset (or Default); other options override it");
+  render->add_option("--block", parsed.block, "host block size in frames (1 to 8192, default 512)")
+      ->check(InRange(1, 8192, "frames"));
+  render
+      ->add_option("--format", parsed.format,
+                   "output samples: f32, s24 or s16 (default: the input's, as far as the output "
+                   "format holds them)")
+      ->check(CLI::IsMember({"f32", "s24", "s16"}));
+  render
+      ->add_option("--type", o.type,
+                   "output file type instead of OUT's extension (for - it is wav by default)")
+      ->check(CLI::IsMember({"wav", "flac", "ogg", "aiff", "caf", "w64", "rf64", "au"}));
+  render->add_flag("--no-dither", parsed.noDither, "no TPDF dither on 16-bit output");
+  render
+      ->add_option("--oversample", o.oversample,
+                   "render at 2, 4 or 8 times the file's rate, resampled with libsoxr (less "
+                   "aliasing; default 1)")
+      ->check(CLI::IsMember({1, 2, 4, 8}));
+  render
+      ->add_option("--in-gain", o.inGainDb,
+                   "gain before the plug-in, dB (-24 to 24), like a host's clip gain: brings hot "
+                   "material under full scale before the chain")
+      ->check(InRange(-24.0, 24.0, "dB"));
+  render->add_flag("--quiet,-q", o.quiet, "no progress bar and no summary");
+  return render;
+}
+
+int Render(CommandOptions options, const ParsedOptions& parsed) {
+  parsed.preset.ApplyTo(options.settings);
+  if (parsed.bypass) options.settings.bypass = *parsed.bypass == "on";
+  options.settings.block = static_cast<UInt32>(parsed.block);
+  if (!parsed.format.empty())
+    options.format = parsed.format == "s24"   ? ESampleFormat::kInt24
+                     : parsed.format == "s16" ? ESampleFormat::kInt16
+                                              : ESampleFormat::kFloat32;
+  options.dither = !parsed.noDither;
+  // IN OUT: the last argument is the output.
+  if (options.outDir.empty() && options.inputs.size() == 2) {
+    options.out = options.inputs.back();
+    options.inputs.pop_back();
+  }
+  if (options.outDir.empty() && !options.suffix.empty())
+    return Fail(kExitUsage, "--suffix names the outputs of --out-dir (see tovrasat render --help)");
+
+  std::vector<Job> jobs;
+  std::string error;
+  if (const int code = PlanJobs(options, jobs, error); code != kExitOk) return Fail(code, error);
+  RenderSettings settings = options.settings;
+  if (!options.preset.empty()) {
+    tovrapresets::Values values;
+    if (!FindPreset(options.preset, values, error)) return Fail(kExitFailure, error);
+    // Options given beside the preset win over its values.
+    if (!settings.gain) settings.gain = values.gain;
+    if (!settings.trimDb) settings.trimDb = values.trim;
+    if (!settings.phantom) settings.phantom = values.phat;
+  }
+  auto bundle = PluginHost::LoadBundle(PluginHost::LocateBundle(options.component), error);
+  if (!bundle) return Fail(kExitFailure, error);
+
+  const ProgressBar clock(false, 0.0);
+  BatchTotals batch;
+  std::vector<std::string> failed;
+  int code = kExitOk;
+  for (const Job& job : jobs) {
+    if (const int c = RenderOne(bundle, job, options, settings, batch); c != kExitOk) {
+      failed.push_back(job.in);
+      code = jobs.size() == 1 ? c : kExitFailure;
+    }
+  }
+  if (jobs.size() > 1 && !options.quiet) {
+    std::string text = std::to_string(jobs.size()) +
+                       " files: " + std::to_string(jobs.size() - failed.size()) + " rendered (" +
+                       Fixed(batch.audioSeconds, 2) + " s of audio in " +
+                       Fixed(clock.Elapsed(), 2) + " s)";
+    if (!failed.empty()) {
+      text += ", " + std::to_string(failed.size()) + " failed:";
+      for (const std::string& f : failed) text += " " + f;
+    }
+    std::fprintf(stderr, "%s\n", Printable(text).c_str());
+  }
+  return code;
+}
+
+}  // namespace tools

@@ -1,0 +1,51 @@
+// RenderPipeline.h: a file streamed through the plug-in a chunk at a time: read, optionally
+// resampled up, rendered, resampled back down, written.
+#pragma once
+
+#include "tools/audiofile/AudioReader.h"
+#include "tools/audiofile/AudioWriter.h"
+#include "tools/meters/LoudnessMeter.h"
+#include "tools/pluginhost/PluginHost.h"
+
+#include <functional>
+
+namespace tools {
+
+// What went through a render.
+struct RenderTotals {
+  size_t frames = 0;     // at the file's rate, in and out alike
+  float peakIn = 0.0f;   // max |x| over every input sample
+  float peakOut = 0.0f;  // max |x| over every written sample (before quantisation)
+  // Loudness of the file as read (before --in-gain) and of what was written (before
+  // quantisation); unmeasured, both meters stay closed.
+  LoudnessMeter loudnessIn, loudnessOut;
+};
+
+// How a file goes through.
+struct PipelineOptions {
+  int oversample = 1;   // 1, or the factor the plug-in's rate is above the file's
+  float inGain = 1.0f;  // linear gain on the input before the plug-in, like a host's clip gain
+  // Integrated loudness and true peak of the input and of the output: together about a quarter of
+  // the render's CPU time, so only what will be shown is measured.
+  bool measureIn = true;
+  bool measureOut = true;
+};
+
+// Memory holds a quarter of a second of audio per stage, whatever the file's length.
+// Threads: main only (input and output loudness are measured on one thread beside it, MeterThread,
+// that end before Run returns).
+class RenderPipeline {
+ public:
+  // framesTotal 0: the length is unknown (a pipe).
+  using Progress = std::function<void(size_t framesDone, size_t framesTotal)>;
+
+  // plugin must be prepared for in's channels at options.oversample times in's rate. With
+  // oversample 1 the plug-in sees the file's own samples (times inGain); above, it runs at the
+  // higher rate between two libsoxr converters, and the output still has exactly as many frames as
+  // the input.
+  static bool Run(PluginHost& plugin, AudioReader& in, AudioWriter& out,
+                  const PipelineOptions& options, const Progress& progress, RenderReport& report,
+                  RenderTotals& totals, std::string& error);
+};
+
+}  // namespace tools
