@@ -49,8 +49,16 @@ double softClip(double x, double k3, double t3) {
   return restoreSign(y, x);
 }
 
+// A NaN or an infinity from upstream reads as silence: left in, it would pass every stage as a
+// NaN and leave at the clamp as a full-scale click, and an infinity would stick in the energy
+// followers. Every finite value, -0.0 included, passes unchanged.
+double finiteOrZero(float x) {
+  return std::fabs(x) <= std::numeric_limits<float>::max() ? static_cast<double>(x) : 0.0;
+}
+
 // fmin(fmax(v, -ceiling), ceiling) without the library calls: the first comparison is false
-// for NaN, which then leaves as -ceiling exactly as IEEE maximum-number does.
+// for NaN (which the stages can only make from NaN parameters), which then leaves as -ceiling
+// exactly as IEEE maximum-number does.
 double clampToCeiling(double v) {
   const double lowered = v > -kCeiling ? v : -kCeiling;
   return lowered < kCeiling ? lowered : kCeiling;
@@ -198,8 +206,8 @@ void Engine::process(float* left, float* right, int n) noexcept {
   double level = 0.0;
 
   for (int i = 0; i < n; ++i) {
-    const double xL = left[i];
-    const double xR = right[i];
+    const double xL = finiteOrZero(left[i]);
+    const double xR = finiteOrZero(right[i]);
 
     cutoffSm.tick();
     resonanceSm.tick();

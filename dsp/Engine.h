@@ -25,7 +25,11 @@ namespace cc {
 //             g·x meets the parabola 1 − k(1 − x)²;
 //             g = 1 / (1 − 0.99·d), k = 1 / (0.83066073 + 0.36946597·d)²
 //   mix       o = P·(x + (w − x)·mix), P = output^2.737, then optional gain compensation
-//   clamp     fmin(fmax(o, −0.9999), 0.9999), so a NaN leaves as −0.9999
+//   clamp     fmin(fmax(o, −0.9999), 0.9999)
+//
+// An input sample that is not a finite number (NaN, ±infinity) is read as 0.0 before any stage,
+// so it leaves as silence (not a full-scale click) and leaves no trace in the state: the frames
+// after it come out as if it had been 0.0. Finite input is untouched.
 //
 // With the crusher's voicing the shaped path has a small-signal gain of
 // 1.9 × 1.2 × 1.0860 ≈ +7.9 dB. Slews and recovery lengths are per-second rates scaled by the

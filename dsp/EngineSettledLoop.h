@@ -12,12 +12,13 @@
 namespace cc {
 
 // A frame as the engine reads it: float samples widened; double samples narrowed to float first,
-// as the float buffers `process` works on would hold them.
+// as the float buffers `process` works on would hold them. A sample that is not a finite number
+// (after the narrowing) reads as silence, as in `process`.
 inline tovrasat::StereoDouble engineFrame(float left, float right) noexcept {
-  return tovrasat::StereoDouble::fromFloats(left, right);
+  return tovrasat::StereoDouble::fromFloats(left, right).finiteOrZero();
 }
 inline tovrasat::StereoDouble engineFrame(double left, double right) noexcept {
-  return tovrasat::StereoDouble(left, right).roundedToFloat();
+  return tovrasat::StereoDouble(left, right).roundedToFloat().finiteOrZero();
 }
 
 template <class Sample, class Sink>

@@ -2,7 +2,9 @@
 #pragma once
 
 #include <bit>
+#include <cmath>
 #include <cstdint>
+#include <limits>
 
 // TOVRASAT_STEREO_PORTABLE selects the plain pair on any processor (the tests build it on x86-64 to
 // check the form that other processors compile).
@@ -25,6 +27,8 @@ namespace tovrasat {
 // order the operands to match the expression they replace: std::min(x, y) is min(y, x).
 class StereoDouble {
  public:
+  static constexpr double kLargest = std::numeric_limits<double>::max();
+
   StereoDouble() noexcept : StereoDouble(0.0) {}
 #if TOVRASAT_STEREO_SSE2
   explicit StereoDouble(double both) noexcept : mV(_mm_set1_pd(both)) {}
@@ -83,6 +87,11 @@ class StereoDouble {
 
   StereoDouble abs() const noexcept {
     return StereoDouble(_mm_andnot_pd(signBits(), mV));
+  }
+  // Each lane as it is when it is a finite number (-0.0 included), +0.0 for a NaN or an infinity.
+  StereoDouble finiteOrZero() const noexcept {
+    const __m128d finite = _mm_cmple_pd(_mm_andnot_pd(signBits(), mV), _mm_set1_pd(kLargest));
+    return StereoDouble(_mm_and_pd(finite, mV));
   }
   // This value negated where x's sign bit is set (x < 0, -0.0, a NaN with the sign set): the
   // shaping stages work on |x| and give the result x's sign, without a branch on it.
@@ -193,6 +202,9 @@ class StereoDouble {
 
   StereoDouble abs() const noexcept {
     return lanes(mL, mR, [](std::uint64_t v) { return v & ~kSign; });
+  }
+  StereoDouble finiteOrZero() const noexcept {
+    return StereoDouble(std::fabs(mL) <= kLargest ? mL : 0.0, std::fabs(mR) <= kLargest ? mR : 0.0);
   }
   StereoDouble withSignOf(StereoDouble x) const noexcept {
     return StereoDouble(std::bit_cast<double>(std::bit_cast<std::uint64_t>(mL) ^

@@ -14,8 +14,18 @@ _tovrasat_presets() {
         f=${f##*/}
         names+=("${f%.tovrapreset}")
     done
-    local IFS=$'\n'
-    COMPREPLY=($(compgen -W "${names[*]}" -- "$cur"))
+    # What is typed may open a quote ('Warm B); a name with a space is offered quoted, so that
+    # it reaches the command as one word.
+    local typed=${cur#[\'\"]} name
+    COMPREPLY=()
+    for name in "${names[@]}"; do
+        [[ $name == "$typed"* ]] || continue
+        if [[ $name == *[^A-Za-z0-9._+-]* ]]; then
+            COMPREPLY+=("'$name'")
+        else
+            COMPREPLY+=("$name")
+        fi
+    done
 }
 
 _tovrasat() {
@@ -88,7 +98,7 @@ _tovrasat() {
         esac
     fi
 
-    local audio='@(wav|WAV|flac|FLAC|ogg|OGG|oga|aif|aiff|AIF|AIFF|aifc|caf|w64|rf64|au|snd)'
+    local audio='@(wav|WAV|flac|FLAC|ogg|OGG|oga|opus|OPUS|mp3|MP3|aif|aiff|AIF|AIFF|aifc|caf|w64|rf64|au|snd)'
     if [[ $cur == -* && ! $ended ]]; then
         local options='--component --help'
         case $command in
@@ -110,7 +120,7 @@ _tovrasat() {
 
     case $command in
         '')
-            COMPREPLY=($(compgen -W 'render info presets snapshot editor demo' -- "$cur"))
+            COMPREPLY=($(compgen -W 'render info presets snapshot editor demo help' -- "$cur"))
             ;;
         render)
             # Inputs are audio files or folders of them; OUT may be any new name.

@@ -1,7 +1,8 @@
 // ToolsBench.cpp: ten minutes of the demo mix (48 kHz stereo float) read, rendered through
 // TovraSat at its defaults and written as WAV, as tovrasat render does it, once without and once
-// with the integrated loudness and true peak of input and output; and the loudness meters alone
-// on the same ten minutes, the command's beside libebur128's.
+// with the integrated loudness and true peak of input and output; the loudness meters alone on
+// the same ten minutes, the command's beside libebur128's; and the true-peak meter beside the
+// 48-tap one without the parabola, on the mix and on the mix saturated.
 #include <benchmark/benchmark.h>
 #include <ebur128.h>
 #include <time.h>
@@ -10,12 +11,15 @@
 #include <string>
 #include <vector>
 
+#include "bench/tools/ShortFilterTruePeakMeter.h"
+#include "dsp/Crusher.h"
 #include "tests/support/TempDir.h"
 #include "tools/audiofile/AudioReader.h"
 #include "tools/audiofile/AudioWriter.h"
 #include "tools/command/DemoSignal.h"
 #include "tools/meters/IntegratedLoudness.h"
 #include "tools/meters/LoudnessMeter.h"
+#include "tools/meters/TruePeakMeter.h"
 #include "tools/pluginhost/PluginHost.h"
 #include "tools/pluginhost/RenderPipeline.h"
 
@@ -80,7 +84,12 @@ void BM_RenderTenMinutes(benchmark::State& state) {
   state.counters["process_cpu"] = ProcessCpuSeconds() - cpuBefore;
   state.SetLabel(options.measureIn ? "with loudness" : "without loudness");
 }
-BENCHMARK(BM_RenderTenMinutes)->Arg(0)->Arg(1)->Unit(benchmark::kSecond)->Iterations(1)->UseRealTime();
+BENCHMARK(BM_RenderTenMinutes)
+    ->Arg(0)
+    ->Arg(1)
+    ->Unit(benchmark::kSecond)
+    ->Iterations(1)
+    ->UseRealTime();
 
 // Ten minutes of the demo mix in memory, 48 kHz stereo.
 const std::vector<std::vector<float>>& TenMinutesInMemory() {
@@ -130,6 +139,48 @@ void BM_LoudnessMeterTenMinutes(benchmark::State& state) {
   state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * x[0].size()));
 }
 BENCHMARK(BM_LoudnessMeterTenMinutes)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+// The demo mix through the engine at full Gain: saturated, bright and near full scale all along,
+// the true-peak meter's hardest case (its shortcut skips little of it).
+const std::vector<std::vector<float>>& TenMinutesSaturated() {
+  static const std::vector<std::vector<float>> channels = [] {
+    std::vector<std::vector<float>> c = TenMinutesInMemory();
+    tovrasat::Crusher crusher;
+    crusher.setParams(1.0f, 0.0f, true, false);
+    crusher.prepare(kRate);
+    constexpr size_t kBlock = 4096;
+    for (size_t at = 0; at < c[0].size(); at += kBlock) {
+      float* data[] = {c[0].data() + at, c[1].data() + at};
+      const auto n = static_cast<int>(std::min(kBlock, c[0].size() - at));
+      crusher.process(data, data, n);
+    }
+    return c;
+  }();
+  return channels;
+}
+
+// True peak alone on the ten minutes: Arg 0 the demo mix, 1 the saturated mix.
+template <typename Meter>
+void TruePeakTenMinutes(benchmark::State& state) {
+  const auto& x = state.range(0) == 0 ? TenMinutesInMemory() : TenMinutesSaturated();
+  for (auto _ : state) {
+    Meter meter;
+    meter.Reset(2);
+    Feed(meter, x);
+    benchmark::DoNotOptimize(meter.Peak());
+  }
+  state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * x[0].size()));
+  state.SetLabel(state.range(0) == 0 ? "demo mix" : "saturated");
+}
+void BM_TruePeakTenMinutes(benchmark::State& state) {
+  TruePeakTenMinutes<tools::TruePeakMeter>(state);
+}
+// The 48-tap meter without the parabola, raced beside it.
+void BM_ShortFilterTruePeakTenMinutes(benchmark::State& state) {
+  TruePeakTenMinutes<bench::ShortFilterTruePeakMeter>(state);
+}
+BENCHMARK(BM_TruePeakTenMinutes)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ShortFilterTruePeakTenMinutes)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
 // The integrated loudness the command used before its own, for comparison.
 void BM_Libebur128TenMinutes(benchmark::State& state) {

@@ -119,9 +119,8 @@ class X11View {
   bool mPointerInside = false;
   bool mTooltipDismissed = false;  // a press hides it until the pointer moves on
   bool mCursorHidden = false;
-  bool mWindowGone = false;
-  bool mHasDrawn = false;  // the backing image has been drawn at least once  // destroyed by
-                           // someone else: no more requests on it
+  bool mWindowGone = false;  // destroyed by someone else: no more requests on it
+  bool mHasDrawn = false;    // the backing image has been drawn at least once
 };
 
 }  // namespace plug::gfx

@@ -1,5 +1,6 @@
-// IPluginAU's property table and the handlers of its session, format, bus, preset and view
-// properties; GetPropertyInfo, GetProperty and SetProperty walk it.
+// IPluginAU's GetPropertyInfo, GetProperty and SetProperty, which walk the property table
+// (IPluginAUPropertyTable.cpp), and the handlers of its session, format, bus, preset and view
+// properties.
 #include "plug/au/IPluginAUProperties.h"
 
 #include <algorithm>

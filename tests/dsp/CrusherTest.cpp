@@ -6,6 +6,7 @@
 #include <cmath>
 #include <limits>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "tests/dsp/DspFixtures.h"
@@ -304,16 +305,16 @@ TEST(Crusher, RenderReadingsAndSharedReadingsAreTakenApart) {
   EXPECT_FALSE(clipped);
 }
 
-// The mend: at bypassMix 0 the output is the wet sample itself, so a NaN input that the engine
-// turns into -0.9999 does not come back through dry × 0. Bypassed, the dry input passes as is.
+// The engine reads a NaN or infinite input as silence, and at bypassMix 0 the output is the wet
+// sample itself, so it does not come back through dry × 0. Bypassed, the dry input passes as is.
 TEST(Crusher, NanOrInfiniteInputDoesNotReachTheOutputUnlessBypassed) {
   const float nan = std::numeric_limits<float>::quiet_NaN();
   const float inf = std::numeric_limits<float>::infinity();
   auto c = prepared(44100.0, 0.24f, 0.0f, true, false);
   const Stereo in{{0.1f, nan, inf, -inf, 0.1f}, {0.1f, nan, 0.1f, nan, 0.1f}};
   const Stereo out = run(*c, in, 0, 5);
-  EXPECT_EQ(out.l[1], -0.9999f);
-  EXPECT_EQ(out.r[1], -0.9999f);
+  EXPECT_EQ(out.l[1], 0.0f);
+  EXPECT_EQ(out.r[1], 0.0f);
   for (std::size_t i = 0; i < 5; ++i) {
     EXPECT_TRUE(std::isfinite(out.l[i])) << i;
     EXPECT_TRUE(std::isfinite(out.r[i])) << i;
@@ -326,6 +327,58 @@ TEST(Crusher, NanOrInfiniteInputDoesNotReachTheOutputUnlessBypassed) {
   const Stereo passed = run(*bypassed, in, 0, 5);
   EXPECT_TRUE(std::isnan(passed.l[1]));
   EXPECT_EQ(passed.l[2], inf);
+}
+
+// Both entry points, settled and while the trim still glides: a NaN, an infinity, or a double
+// too large for a float (it narrows to infinity) gives the output of a zero in its place.
+TEST(Crusher, NonFiniteInputGivesTheOutputOfSilenceThroughFloatAndDoubleChannels) {
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  const double inf = std::numeric_limits<double>::infinity();
+  for (const float trimDb : {0.0f, -6.0f}) {
+    for (const bool doubles : {false, true}) {
+      auto bad = prepared(48000.0, 1.0f, 0.0f, true, false);
+      auto zeroed = prepared(48000.0, 1.0f, 0.0f, true, false);
+      bad->setParams(1.0f, trimDb, true, false);  // -6 dB: the trim glides through the block
+      zeroed->setParams(1.0f, trimDb, true, false);
+      const Stereo noise = stereoNoise(300, 31);
+      std::vector<double> l(noise.l.begin(), noise.l.end());
+      std::vector<double> r(noise.r.begin(), noise.r.end());
+      std::vector<double> lZero = l;
+      std::vector<double> rZero = r;
+      for (const auto& [at, value] : {std::pair{3, nan}, std::pair{150, inf}, std::pair{299, -inf},
+                                      std::pair{200, doubles ? 1e300 : -inf}}) {
+        l[at] = value;
+        r[299 - at] = -value;
+        lZero[at] = 0.0;
+        rZero[299 - at] = 0.0;
+      }
+      std::vector<double> out[2] = {std::vector<double>(300), std::vector<double>(300)};
+      std::vector<double> outZero[2] = {std::vector<double>(300), std::vector<double>(300)};
+      const auto process = [doubles](tovrasat::Crusher& c, const std::vector<double>& inL,
+                                     const std::vector<double>& inR, std::vector<double>* o) {
+        if (doubles) {
+          const double* ins[2] = {inL.data(), inR.data()};
+          double* outs[2] = {o[0].data(), o[1].data()};
+          c.process(ins, outs, 300);
+          return;
+        }
+        std::vector<float> fl(inL.begin(), inL.end());
+        std::vector<float> fr(inR.begin(), inR.end());
+        std::vector<float> ol(300);
+        std::vector<float> orr(300);
+        const float* ins[2] = {fl.data(), fr.data()};
+        float* outs[2] = {ol.data(), orr.data()};
+        c.process(ins, outs, 300);
+        o[0].assign(ol.begin(), ol.end());
+        o[1].assign(orr.begin(), orr.end());
+      };
+      process(*bad, l, r, out);
+      process(*zeroed, lZero, rZero, outZero);
+      EXPECT_EQ(out[0], outZero[0]) << "trim " << trimDb << (doubles ? ", doubles" : ", floats");
+      EXPECT_EQ(out[1], outZero[1]) << "trim " << trimDb << (doubles ? ", doubles" : ", floats");
+      EXPECT_EQ(bad->peak.load(), zeroed->peak.load());
+    }
+  }
 }
 
 // Bad parameter values keep the previous ones, so the ramps never hold a NaN.

@@ -11,13 +11,13 @@
 
 namespace {
 
-TEST(RealTime, CounterSeesAnAllocation) {
+TEST(DspRealTime, CounterSeesAnAllocation) {
   const std::size_t before = testsupport::AllocationCount();
   auto p = std::make_unique<std::vector<int>>(3);
   EXPECT_GT(testsupport::AllocationCount(), before);
 }
 
-TEST(RealTime, RenderPathAllocatesNothing) {
+TEST(DspRealTime, RenderPathAllocatesNothing) {
   auto c = std::make_unique<tovrasat::Crusher>();
   cc::Engine e = dsptest::voicedEngine(48000.0, 0.5, false);
   e.filterOn = 1.0;
@@ -47,7 +47,7 @@ TEST(RealTime, RenderPathAllocatesNothing) {
 
 // The settled loops (both builds, both detectors, wet and bypassed, Gain moving), where the
 // crusher runs engine, trim and meter in one pass.
-TEST(RealTime, SettledLoopsAllocateNothing) {
+TEST(DspRealTime, SettledLoopsAllocateNothing) {
   std::vector<float> inL = dsptest::noise(600, 3, 1.2f);
   std::vector<float> inR = dsptest::noise(600, 4, 1.2f);
   std::vector<float> outL(600);

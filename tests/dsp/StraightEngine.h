@@ -23,8 +23,8 @@ inline void straightEngineProcess(cc::Engine& e, float* left, float* right, int 
   const bool phantom = e.phantom >= 0.5;
 
   for (int i = 0; i < n; ++i) {
-    const double xL = left[i];
-    const double xR = right[i];
+    const double xL = std::isfinite(left[i]) ? left[i] : 0.0;
+    const double xR = std::isfinite(right[i]) ? right[i] : 0.0;
     double v[2] = {xL, xR};
 
     e.cutoffSm.tick();

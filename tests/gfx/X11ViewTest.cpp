@@ -21,7 +21,7 @@
 #include "gfx/platform/X11View.h"
 #include "tests/gfx/GfxTestSupport.h"
 #include "tests/support/XSession.h"
-#include "tests/support/XvfbServer.h"
+#include "tests/support/XvfbEnvironment.h"
 
 // Xlib's macros come after the toolkit's headers.
 #include <X11/Xatom.h>
@@ -32,7 +32,6 @@ namespace {
 
 using namespace gfxtest;
 using testsupport::XSession;
-using testsupport::XvfbServer;
 
 class Background : public IControl {
  public:
@@ -102,22 +101,10 @@ class EntryButton : public IControl {
   std::vector<std::string> texts;
 };
 
-XvfbServer* gServer = nullptr;
-
-class XvfbEnvironment : public ::testing::Environment {
- public:
-  void SetUp() override { gServer = new XvfbServer(); }
-  void TearDown() override {
-    delete gServer;
-    gServer = nullptr;
-  }
-};
-const auto* const kEnvironment = ::testing::AddGlobalTestEnvironment(new XvfbEnvironment);
-
 class X11Window : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(gServer && gServer->Started()) << "Xvfb is needed (Debian package xvfb)";
+    ASSERT_TRUE(testsupport::XvfbRunning());
     ResourceFolder::Set(TOVRASAT_BUILD_RESOURCES);
     ASSERT_NE(xs.Get(), nullptr);
     dlg.mLayoutFunc = [this](IGfx* g) {
@@ -489,7 +476,7 @@ TEST_F(X11Window, AWindowDestroyedByTheHostClosesTheEditorAndEndsNothingElse) {
 namespace {
 
 TEST(X11ScreenScale, ComesFromXftDpiElseTheScreensOwnDpi) {
-  ASSERT_TRUE(gServer && gServer->Started()) << "Xvfb is needed (Debian package xvfb)";
+  ASSERT_TRUE(testsupport::XvfbRunning());
   XSession xs;
   const Atom resources = XInternAtom(xs.Get(), "RESOURCE_MANAGER", False);
   struct Case {

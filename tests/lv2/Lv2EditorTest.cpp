@@ -21,13 +21,13 @@
 #include "lv2/ui/ui.h"
 
 #include "tests/lv2/ArdourScript.h"
-#include "tests/lv2/HostEnvironment.h"
+#include "tests/lv2/HostFixture.h"
 #include "tests/lv2/HostProcess.h"
-#include "tests/lv2/JackServer.h"
 #include "tests/lv2/Lv2TestHost.h"
-#include "tests/lv2/PrivateHome.h"
-#include "tests/support/TempDir.h"
-#include "tests/support/XvfbServer.h"
+#include "tests/support/Environment.h"
+#include "tests/support/PlatePixels.h"
+#include "tests/support/XSession.h"
+#include "tests/support/XvfbEnvironment.h"
 
 // Last: Xlib defines None, Status and more as macros.
 #include <X11/Xatom.h>
@@ -35,64 +35,49 @@
 
 namespace {
 
-using lv2test::HostEnvironment;
+using lv2test::HostKind;
 using lv2test::HostProcess;
-using lv2test::JackServer;
+using lv2test::WhyHostCannotRun;
+using testsupport::PlatePixels;
+using testsupport::XSession;
 using namespace std::chrono_literals;
 namespace fs = std::filesystem;
 
 constexpr const char* kUri = "http://morvika.com/plugins/tovrasat";
 
-const auto* const kHome = ::testing::AddGlobalTestEnvironment(new lv2test::PrivateHome);
-
-// A connection closed however the test ends.
-struct CloseDisplay {
-  void operator()(Display* display) const { XCloseDisplay(display); }
-};
-using DisplayPtr = std::unique_ptr<Display, CloseDisplay>;
+const auto* const kHome =
+    ::testing::AddGlobalTestEnvironment(new testsupport::PrivateHomeEnvironment);
 
 // A connection that looks at another process's windows. They come and go between one query and
 // the next (Ardour makes and drops many as it starts): an error about a window that has gone
 // fails only that query, which says so, instead of ending the test program. The error handler
-// before it comes back when it closes.
+// before it comes back after the connection closes.
 class ForeignDisplay {
  public:
-  ForeignDisplay()
-      : mPrevious(XSetErrorHandler([](Display*, XErrorEvent*) { return 0; })),
-        mDisplay(XOpenDisplay(nullptr)) {}
-  ~ForeignDisplay() {
-    if (mDisplay != nullptr) XCloseDisplay(mDisplay);
-    XSetErrorHandler(mPrevious);
-  }
-  ForeignDisplay(const ForeignDisplay&) = delete;
-  ForeignDisplay& operator=(const ForeignDisplay&) = delete;
-  Display* get() const { return mDisplay; }
+  Display* get() const { return mSession.Get(); }
+  const XSession& Session() const { return mSession; }
 
  private:
-  XErrorHandler mPrevious;
-  Display* mDisplay;
+  struct IgnoreErrors {
+    XErrorHandler previous = XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
+    ~IgnoreErrors() { XSetErrorHandler(previous); }
+  } mIgnoreErrors;
+  XSession mSession;
 };
 
-// Frames the editor's view has shown, from the property it counts them in; -1 without it.
-long Frames(Display* display, Window window) {
-  const Atom atom = XInternAtom(display, "_TOVRASAT_FRAMES", False);
-  Atom type = 0;
-  int format = 0;
-  unsigned long n = 0;
-  unsigned long after = 0;
-  unsigned char* data = nullptr;
-  long frames = -1;
-  if (XGetWindowProperty(display, window, atom, 0, 1, False, XA_CARDINAL, &type, &format, &n,
-                         &after, &data) == Success &&
-      data != nullptr && n == 1) {
-    frames = *reinterpret_cast<long*>(data);
+// The editor and the hosts' windows on the program's Xvfb, with the hosts' environment.
+class Lv2Editor : public lv2test::HostTest {
+ protected:
+  void SetUp() override {
+    ASSERT_NO_FATAL_FAILURE(HostTest::SetUp());
+    ASSERT_TRUE(testsupport::XvfbRunning());
+    env["NO_AT_BRIDGE"] = "1";
   }
-  if (data != nullptr) XFree(data);
-  return frames;
-}
+};
 
 // The first window under root, depth first, that has shown at least one frame; 0 when none has.
-Window FindDrawnEditor(Display* display, Window root, Window* parent) {
+Window FindDrawnEditor(const XSession& xs, Window root, Window* parent) {
+  Display* display = xs.Get();
   Window rootReturn = 0;
   Window parentReturn = 0;
   Window* children = nullptr;
@@ -100,38 +85,44 @@ Window FindDrawnEditor(Display* display, Window root, Window* parent) {
   if (!XQueryTree(display, root, &rootReturn, &parentReturn, &children, &n)) return 0;
   Window found = 0;
   for (unsigned i = 0; i < n && found == 0; ++i) {
-    if (Frames(display, children[i]) >= 1) {
+    if (xs.Frames(children[i]) >= 1) {
       found = children[i];
       *parent = root;
     } else {
-      found = FindDrawnEditor(display, children[i], parent);
+      found = FindDrawnEditor(xs, children[i], parent);
     }
   }
   if (children != nullptr) XFree(children);
   return found;
 }
 
-// Plate units (667 wide) to the window's pixels at 100 % (222 wide).
-int Plate(double units) {
-  return static_cast<int>(std::lround(units * 222.0 / 667.0));
+// Polls until done or the limit. Meanwhile it reads what the host prints, if given one, so that a
+// chatty host never blocks on a full pipe.
+bool WaitUntil(const std::function<bool()>& done, std::chrono::seconds limit,
+               HostProcess* host = nullptr) {
+  const auto deadline = std::chrono::steady_clock::now() + limit;
+  while (!done() && std::chrono::steady_clock::now() < deadline) {
+    if (host != nullptr) {
+      host->WaitFor(std::string(1, '\0'), 50ms);  // never printed: reads for 50 ms
+    } else {
+      std::this_thread::sleep_for(50ms);  // polling another process's windows
+    }
+  }
+  return done();
 }
 
-TEST(Lv2Editor, JalvEmbedsTheDrawnEditorInItsWindow) {
-  if (!TOVRASAT_HOSTS_LOAD_MODULE)
-    GTEST_SKIP() << "a ThreadSanitizer module cannot be loaded by this host";
-  if (std::string(TOVRASAT_HOST_PRELOAD) != "") {
-    // With the sanitizer runtimes preloaded, jalv.gtk3 hangs before it opens a window (GTK's
-    // start-up, not the plug-in: the console jalv and lv2apply run this module fine).
-    GTEST_SKIP() << "jalv.gtk3 does not start with the sanitizer runtimes preloaded";
-  }
-  testsupport::XvfbServer xvfb;  // DISPLAY points at it from here on
-  ASSERT_TRUE(xvfb.Started()) << "Xvfb could not be started";
-  const HostEnvironment hostEnv;
-  ASSERT_TRUE(hostEnv.Ready());
-  std::map<std::string, std::string> env = hostEnv.Variables();
-  env["NO_AT_BRIDGE"] = "1";
-  JackServer jack(env);
-  ASSERT_TRUE(jack.Ready()) << "jackd did not start as " << jack.Name();
+// The first drawn editor on the screen and, through parent, the window that holds it, waited for
+// up to limit (reading the host's output meanwhile, if given one); 0 when none came.
+Window WaitForDrawnEditor(const XSession& xs, Window* parent, std::chrono::seconds limit,
+                          HostProcess* host = nullptr) {
+  Window editor = 0;
+  WaitUntil([&] { return (editor = FindDrawnEditor(xs, xs.Root(), parent)) != 0; }, limit, host);
+  return editor;
+}
+
+TEST_F(Lv2Editor, JalvEmbedsTheDrawnEditorInItsWindow) {
+  if (const auto why = WhyHostCannotRun(HostKind::kGtkOrArdour)) GTEST_SKIP() << *why;
+  ASSERT_TRUE(StartJack());
 
   HostProcess jalv(
       {"stdbuf", "-oL", "jalv.gtk3", "--print-controls", "-x", "--jack-name=tovrasat-ui", kUri},
@@ -142,12 +133,7 @@ TEST(Lv2Editor, JalvEmbedsTheDrawnEditorInItsWindow) {
   Display* display = connection.get();
   ASSERT_NE(display, nullptr);
   Window parent = 0;
-  Window editor = 0;
-  const auto deadline = std::chrono::steady_clock::now() + 90s;
-  while (editor == 0 && std::chrono::steady_clock::now() < deadline) {
-    editor = FindDrawnEditor(display, DefaultRootWindow(display), &parent);
-    if (editor == 0) std::this_thread::sleep_for(50ms);  // polling another process's window
-  }
+  const Window editor = WaitForDrawnEditor(connection.Session(), &parent, 90s);
   ASSERT_NE(editor, 0u) << "no drawn editor window\n" << jalv.Output();
   EXPECT_NE(parent, DefaultRootWindow(display)) << "the editor is not embedded in the host";
   XWindowAttributes attributes{};
@@ -176,51 +162,18 @@ std::pair<int, int> SizeOf(Display* display, Window window) {
   return {attributes.width, attributes.height};
 }
 
-// Polls until done or the limit. Meanwhile it reads what the host prints, if given one, so that a
-// chatty host never blocks on a full pipe.
-bool WaitUntil(const std::function<bool()>& done, std::chrono::seconds limit,
-               HostProcess* host = nullptr) {
-  const auto deadline = std::chrono::steady_clock::now() + limit;
-  while (!done() && std::chrono::steady_clock::now() < deadline) {
-    if (host != nullptr) {
-      host->WaitFor(std::string(1, '\0'), 50ms);  // never printed: reads for 50 ms
-    } else {
-      std::this_thread::sleep_for(50ms);  // polling another process's windows
-    }
-  }
-  return done();
-}
-
-// A mapped override-redirect window: the editor's menu is open.
-bool MenuOpen(Display* display) {
-  Window root = 0;
-  Window rootParent = 0;
-  Window* children = nullptr;
-  unsigned n = 0;
-  bool open = false;
-  XQueryTree(display, DefaultRootWindow(display), &root, &rootParent, &children, &n);
-  for (unsigned i = 0; i < n; ++i) {
-    XWindowAttributes attributes{};
-    if (XGetWindowAttributes(display, children[i], &attributes) && attributes.override_redirect &&
-        attributes.map_state == IsViewable) {
-      open = true;
-    }
-  }
-  if (children != nullptr) XFree(children);
-  return open;
-}
-
 // Opens the editor's SIZE menu (the editor now drawn at scale) and chooses with the keys given:
 // "Down" k + 1 times and "Return" chooses the k-th size, 100 % first.
-bool ChooseSize(Display* display, Window editor, double scale, const std::string& keys,
+bool ChooseSize(const XSession& xs, Window editor, double scale, const std::string& keys,
                 HostProcess* host = nullptr) {
   const std::string click = "xdotool mousemove --window " + std::to_string(editor) + " " +
-                            std::to_string(std::lround(Plate(530) * scale)) + " " +
-                            std::to_string(std::lround(Plate(123) * scale)) + " click 1";
+                            std::to_string(std::lround(PlatePixels(530) * scale)) + " " +
+                            std::to_string(std::lround(PlatePixels(123) * scale)) + " click 1";
+  // A mapped override-redirect window is the editor's menu.
   return std::system(click.c_str()) == 0 &&
-         WaitUntil([&] { return MenuOpen(display); }, 20s, host) &&
+         WaitUntil([&] { return !xs.Popups().empty(); }, 20s, host) &&
          std::system(("xdotool key " + keys).c_str()) == 0 &&
-         WaitUntil([&] { return !MenuOpen(display); }, 20s, host);
+         WaitUntil([&] { return xs.Popups().empty(); }, 20s, host);
 }
 
 // The editor lies whole inside the host's top-level window.
@@ -237,19 +190,9 @@ bool WholeInside(Display* display, Window editor, Window top) {
 // The SIZE menu chosen with the keyboard, in jalv.gtk3's window: its window grows to hold the
 // editor at 150 % and shrinks back with it to 100 %, and suil never complains about the sizes
 // the editor's window gives.
-TEST(Lv2Editor, JalvWindowFollowsTheEditorSizeBothWaysWithoutAWarning) {
-  if (!TOVRASAT_HOSTS_LOAD_MODULE)
-    GTEST_SKIP() << "a ThreadSanitizer module cannot be loaded by this host";
-  if (std::string(TOVRASAT_HOST_PRELOAD) != "")
-    GTEST_SKIP() << "jalv.gtk3 does not start with the sanitizer runtimes preloaded";
-  testsupport::XvfbServer xvfb;
-  ASSERT_TRUE(xvfb.Started()) << "Xvfb could not be started";
-  const HostEnvironment hostEnv;
-  ASSERT_TRUE(hostEnv.Ready());
-  std::map<std::string, std::string> env = hostEnv.Variables();
-  env["NO_AT_BRIDGE"] = "1";
-  JackServer jack(env);
-  ASSERT_TRUE(jack.Ready()) << "jackd did not start as " << jack.Name();
+TEST_F(Lv2Editor, JalvWindowFollowsTheEditorSizeBothWaysWithoutAWarning) {
+  if (const auto why = WhyHostCannotRun(HostKind::kGtkOrArdour)) GTEST_SKIP() << *why;
+  ASSERT_TRUE(StartJack());
   HostProcess jalv({"jalv.gtk3", "-x", "--jack-name=tovrasat-size", kUri}, env);
   ASSERT_TRUE(jalv.Started());
 
@@ -257,11 +200,8 @@ TEST(Lv2Editor, JalvWindowFollowsTheEditorSizeBothWaysWithoutAWarning) {
   Display* display = connection.get();
   ASSERT_NE(display, nullptr);
   Window parent = 0;
-  Window editor = 0;
-  ASSERT_TRUE(WaitUntil(
-      [&] { return (editor = FindDrawnEditor(display, DefaultRootWindow(display), &parent)) != 0; },
-      90s))
-      << jalv.Output();
+  const Window editor = WaitForDrawnEditor(connection.Session(), &parent, 90s);
+  ASSERT_NE(editor, 0u) << jalv.Output();
   const Window top = TopLevel(display, editor);
   ASSERT_NE(top, editor) << "the editor is embedded";
   // The host's window settles around the editor at 100 %.
@@ -275,7 +215,7 @@ TEST(Lv2Editor, JalvWindowFollowsTheEditorSizeBothWaysWithoutAWarning) {
       },
       30s));
 
-  ASSERT_TRUE(ChooseSize(display, editor, 1.0, "Down Down Down Return")) << "150 %";
+  ASSERT_TRUE(ChooseSize(connection.Session(), editor, 1.0, "Down Down Down Return")) << "150 %";
   EXPECT_TRUE(WaitUntil([&] { return SizeOf(display, editor) == std::make_pair(333, 999); }, 20s));
   EXPECT_TRUE(WaitUntil(
       [&] {
@@ -285,7 +225,7 @@ TEST(Lv2Editor, JalvWindowFollowsTheEditorSizeBothWaysWithoutAWarning) {
       20s))
       << "the host's window holds the whole editor at 150 %";
 
-  ASSERT_TRUE(ChooseSize(display, editor, 1.5, "Down Return")) << "100 %";
+  ASSERT_TRUE(ChooseSize(connection.Session(), editor, 1.5, "Down Return")) << "100 %";
   EXPECT_TRUE(WaitUntil([&] { return SizeOf(display, editor) == std::make_pair(222, 666); }, 20s));
   EXPECT_TRUE(WaitUntil([&] { return SizeOf(display, top) == small; }, 20s))
       << "back to 100 % the host's window is as small as before, not " << SizeOf(display, top).first
@@ -383,20 +323,9 @@ bool OpenEditorOnLoad(const fs::path& sessionFile) {
 // In Ardour 7's GUI: the plug-in window grows and shrinks with the editor's SIZE; a size chosen
 // marks the session modified (its title starts with "*"); saved, the session reopens with the
 // editor at that size, whole in its window.
-TEST(Lv2Editor, ArdourWindowFollowsTheEditorSizeWhichTheSessionSaves) {
-  if (!TOVRASAT_HOSTS_LOAD_MODULE)
-    GTEST_SKIP() << "a ThreadSanitizer module cannot be loaded by this host";
-  if (std::string(TOVRASAT_HOST_PRELOAD) != "")
-    GTEST_SKIP() << "Ardour does not start with the sanitizer runtimes preloaded";
-  testsupport::XvfbServer xvfb;
-  ASSERT_TRUE(xvfb.Started()) << "Xvfb could not be started";
-  const HostEnvironment hostEnv;
-  ASSERT_TRUE(hostEnv.Ready());
-  std::map<std::string, std::string> env = hostEnv.Variables();
-  env["NO_AT_BRIDGE"] = "1";
+TEST_F(Lv2Editor, ArdourWindowFollowsTheEditorSizeWhichTheSessionSaves) {
+  if (const auto why = WhyHostCannotRun(HostKind::kGtkOrArdour)) GTEST_SKIP() << *why;
   WriteArdourConfig(env["HOME"]);
-  const testsupport::TempDir scratch;
-  ASSERT_FALSE(scratch.Path().empty());
   const fs::path sessionFile = scratch.Path() / "session" / "session.ardour";
   std::ofstream(scratch / "make.lua")
       << lv2test::ArdourSessionScript(scratch / "session", kUri, R"lua(
@@ -421,13 +350,8 @@ print("session saved")
   };
   auto open = [&](HostProcess& ardour, Opened& o) {
     Window parent = 0;
-    ASSERT_TRUE(WaitUntil(
-        [&] {
-          o.editor = FindDrawnEditor(display, DefaultRootWindow(display), &parent);
-          return o.editor != 0;
-        },
-        180s, &ardour))
-        << ardour.Output();
+    o.editor = WaitForDrawnEditor(connection.Session(), &parent, 180s, &ardour);
+    ASSERT_NE(o.editor, 0u) << ardour.Output();
     o.top = TopLevel(display, o.editor);
     ASSERT_NE(o.top, o.editor) << "the editor is embedded";
     ASSERT_TRUE(WaitUntil(
@@ -452,7 +376,8 @@ print("session saved")
     EXPECT_EQ(SizeOf(display, o.editor), std::make_pair(222, 666));
     EXPECT_EQ(title(o.main), "session - Ardour") << "unmodified as loaded";
 
-    ASSERT_TRUE(ChooseSize(display, o.editor, 1.0, "Down Down Down Return", &ardour)) << "150 %";
+    ASSERT_TRUE(ChooseSize(connection.Session(), o.editor, 1.0, "Down Down Down Return", &ardour))
+        << "150 %";
     EXPECT_TRUE(WaitUntil(
         [&] {
           return SizeOf(display, o.editor) == std::make_pair(333, 999) &&
@@ -464,12 +389,13 @@ print("session saved")
     EXPECT_TRUE(WaitUntil([&] { return title(o.main) == "*session - Ardour"; }, 20s, &ardour))
         << "the session is marked modified: " << title(o.main);
 
-    ASSERT_TRUE(ChooseSize(display, o.editor, 1.5, "Down Return", &ardour)) << "100 %";
+    ASSERT_TRUE(ChooseSize(connection.Session(), o.editor, 1.5, "Down Return", &ardour)) << "100 %";
     EXPECT_TRUE(WaitUntil([&] { return SizeOf(display, o.top) == o.topSize; }, 20s, &ardour))
         << "back to 100 % the window is as small as before, not " << SizeOf(display, o.top).first
         << " x " << SizeOf(display, o.top).second;
 
-    ASSERT_TRUE(ChooseSize(display, o.editor, 1.0, "Down Down Down Return", &ardour)) << "150 %";
+    ASSERT_TRUE(ChooseSize(connection.Session(), o.editor, 1.0, "Down Down Down Return", &ardour))
+        << "150 %";
     ASSERT_TRUE(WaitUntil([&] { return SizeOf(display, o.editor).second == 999; }, 20s, &ardour));
     const std::string main = std::to_string(o.main);
     ASSERT_EQ(std::system(("xdotool key --window " + main + " ctrl+s").c_str()), 0);
@@ -513,11 +439,9 @@ struct UiHost {
   }
 };
 
-TEST(Lv2Editor, OurHostSeesAClickOnBypassAsAPortWriteInsideATouch) {
-  testsupport::XvfbServer xvfb;
-  ASSERT_TRUE(xvfb.Started()) << "Xvfb could not be started";
-  const DisplayPtr connection(XOpenDisplay(nullptr));
-  Display* display = connection.get();
+TEST_F(Lv2Editor, OurHostSeesAClickOnBypassAsAPortWriteInsideATouch) {
+  const XSession xs;
+  Display* display = xs.Get();
   ASSERT_NE(display, nullptr);
   const Window parent =
       XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, 400, 800, 0, 0, 0);
@@ -558,11 +482,10 @@ TEST(Lv2Editor, OurHostSeesAClickOnBypassAsAPortWriteInsideATouch) {
     }
     return done();
   };
-  ASSERT_TRUE(pumpUntil([&] { return Frames(display, editor) >= 1; }));
+  ASSERT_TRUE(pumpUntil([&] { return xs.Frames(editor) >= 1; }));
 
   const std::string click = "xdotool mousemove --window " + std::to_string(editor) + " " +
-                            std::to_string(Plate(337)) + " " + std::to_string(Plate(768)) +
-                            " click 1";
+                            testsupport::PlatePoint(337, 768) + " click 1";
   ASSERT_EQ(std::system(click.c_str()), 0) << click;
   ASSERT_TRUE(pumpUntil([&] { return !host.touches.empty() && !host.touches.back().second; }));
   const auto bypass = static_cast<uint32_t>(TovraSat::kBypass);
@@ -593,8 +516,7 @@ TEST(Lv2Editor, OurHostSeesAClickOnBypassAsAPortWriteInsideATouch) {
   };
   const unsigned windows = topLevelWindows();
   const std::string size = "xdotool mousemove --window " + std::to_string(editor) + " " +
-                           std::to_string(Plate(530)) + " " + std::to_string(Plate(123)) +
-                           " click 1";
+                           testsupport::PlatePoint(530, 123) + " click 1";
   ASSERT_EQ(std::system(size.c_str()), 0) << size;
   ASSERT_TRUE(pumpUntil([&] { return topLevelWindows() > windows; })) << "no size menu";
   ASSERT_EQ(std::system("xdotool key Down Down Down Return"), 0);

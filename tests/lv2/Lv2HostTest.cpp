@@ -1,7 +1,6 @@
 // Lv2HostTest: the built TovraSat.lv2 in real LV2 hosts from Debian: lv2info, sord_validate,
 // lv2apply against `tovrasat render`, and jalv on a JACK dummy server of the test's own.
 #include <gtest/gtest.h>
-#include <sndfile.h>
 
 #include <algorithm>
 #include <atomic>
@@ -14,46 +13,25 @@
 
 #include "tests/lv2/ArdourScript.h"
 #include "tests/lv2/DebuggedHost.h"
-#include "tests/lv2/HostEnvironment.h"
+#include "tests/lv2/HostFixture.h"
 #include "tests/lv2/HostProcess.h"
-#include "tests/lv2/JackServer.h"
 #include "tests/lv2/ThreadStacks.h"
+#include "tools/audiofile/AudioFile.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using lv2test::DebuggedHost;
-using lv2test::HostEnvironment;
+using lv2test::HostKind;
 using lv2test::HostProcess;
-using lv2test::JackServer;
-using lv2test::TempDir;
 using lv2test::ThreadStacks;
+using lv2test::WhyHostCannotRun;
 using namespace std::chrono_literals;
 
 constexpr const char* kUri = "http://morvika.com/plugins/tovrasat";
 constexpr const char* kHqUri = "http://morvika.com/plugins/tovrasat-hq";
 
-class Lv2Host : public ::testing::Test {
- protected:
-  void SetUp() override {
-    ASSERT_TRUE(hostEnv.Ready());
-    ASSERT_TRUE(fs::exists(fs::path(TOVRASAT_LV2_BUNDLE) / "manifest.ttl"));
-  }
-
-  int Run(const std::vector<std::string>& args, std::string& output,
-          std::chrono::milliseconds timeout = 120s) {
-    HostProcess process(args, env);
-    if (!process.Started()) return -1;
-    process.CloseInput();
-    const int status = process.Finish(timeout);
-    output = process.Output();
-    return status;
-  }
-
-  HostEnvironment hostEnv;
-  std::map<std::string, std::string> env = hostEnv.Variables();
-  TempDir scratch;
-};
+using Lv2Host = lv2test::HostTest;
 
 TEST_F(Lv2Host, Lv2infoListsThePluginItsPortsRangesAndPreset) {
   std::string out;
@@ -122,33 +100,35 @@ TEST_F(Lv2Host, TurtleValidatesAgainstTheLv2Schemas) {
 
 // --------------------------------------------------------------------------------- lv2apply
 
+// The hosts' files as interleaved samples, read and written by the command's own file code
+// (float WAV written as given: the comparisons below are bit for bit).
 bool WriteStereo(const std::string& path, const std::vector<float>& interleaved, int rate) {
-  SF_INFO info{};
-  info.samplerate = rate;
-  info.channels = 2;
-  info.format = SF_FORMAT_WAV | SF_FORMAT_FLOAT;
-  SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
-  if (file == nullptr) return false;
-  const auto frames = static_cast<sf_count_t>(interleaved.size() / 2);
-  const bool ok = sf_writef_float(file, interleaved.data(), frames) == frames;
-  sf_close(file);
-  return ok;
+  tools::AudioFile file;
+  file.sampleRate = rate;
+  file.channels.assign(2, std::vector<float>(interleaved.size() / 2));
+  for (std::size_t i = 0; i < interleaved.size() / 2; ++i) {
+    file.channels[0][i] = interleaved[2 * i];
+    file.channels[1][i] = interleaved[2 * i + 1];
+  }
+  std::string error;
+  return file.Write(path, tools::ESampleFormat::kFloat32, error);
 }
 
 std::vector<float> ReadAll(const std::string& path, int& channels) {
-  SF_INFO info{};
-  SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);
-  if (file == nullptr) return {};
-  channels = info.channels;
-  std::vector<float> samples(static_cast<std::size_t>(info.frames * info.channels));
-  sf_readf_float(file, samples.data(), info.frames);
-  sf_close(file);
+  tools::AudioFile file;
+  std::string error;
+  if (!tools::AudioFile::Read(path, file, error)) return {};
+  channels = file.NChannels();
+  std::vector<float> samples;
+  samples.reserve(file.Frames() * file.channels.size());
+  for (std::size_t i = 0; i < file.Frames(); ++i) {
+    for (const std::vector<float>& channel : file.channels) samples.push_back(channel[i]);
+  }
   return samples;
 }
 
 TEST_F(Lv2Host, Lv2applyGivesTheSamplesOfTovrasatRender) {
-  if (!TOVRASAT_HOSTS_LOAD_MODULE)
-    GTEST_SKIP() << "a ThreadSanitizer module cannot be loaded by this host";
+  if (const auto why = WhyHostCannotRun(HostKind::kLoadsModule)) GTEST_SKIP() << *why;
   // Bursts past full scale and quiet passages, so the knee, the clipper, the limiter and the
   // meter all work.
   std::vector<float> signal;
@@ -219,10 +199,8 @@ TEST_F(Lv2Host, Lv2applyGivesTheSamplesOfTovrasatRender) {
 // -------------------------------------------------------------------------------------- jalv
 
 TEST_F(Lv2Host, JalvSetsAControlAndRestoresSavedStateInASecondRun) {
-  if (!TOVRASAT_HOSTS_LOAD_MODULE)
-    GTEST_SKIP() << "a ThreadSanitizer module cannot be loaded by this host";
-  JackServer jack(env);
-  ASSERT_TRUE(jack.Ready()) << "jackd did not start as " << jack.Name();
+  if (const auto why = WhyHostCannotRun(HostKind::kLoadsModule)) GTEST_SKIP() << *why;
+  ASSERT_TRUE(StartJack());
 
   {
     HostProcess jalv({"stdbuf", "-oL", "jalv", "-x", "-n", "tovrasat-a", kUri}, env);
@@ -274,8 +252,7 @@ TEST_F(Lv2Host, JalvSetsAControlAndRestoresSavedStateInASecondRun) {
 // a preset file made by hand, with a name Turtle and file names must be careful with, shows up
 // once an instance of the plug-in has been made; jalv lists and loads them too.
 TEST_F(Lv2Host, UserPresetsAreListedAndLoadedByLilvAndJalv) {
-  if (!TOVRASAT_HOSTS_LOAD_MODULE)
-    GTEST_SKIP() << "a ThreadSanitizer module cannot be loaded by this host";
+  if (const auto why = WhyHostCannotRun(HostKind::kLoadsModule)) GTEST_SKIP() << *why;
   const std::string uri = kUri;
   auto tovrasat = [&](std::vector<std::string> args) {
     args.insert(args.begin(), {TOVRASAT_BINARY, "--component", TOVRASAT_COMPONENT});
@@ -336,8 +313,7 @@ TEST_F(Lv2Host, UserPresetsAreListedAndLoadedByLilvAndJalv) {
   EXPECT_NE(out.find("ports gain=12.5 output_trim=-6 _48v=0 bypass=0"), std::string::npos) << out;
   EXPECT_NE(out.find("name=" + odd + "\n"), std::string::npos) << out;
 
-  JackServer jack(env);
-  ASSERT_TRUE(jack.Ready()) << "jackd did not start as " << jack.Name();
+  ASSERT_TRUE(StartJack());
   HostProcess jalv({"stdbuf", "-oL", "jalv", "-x", "-n", "tovrasat-p", kUri}, env);
   ASSERT_TRUE(jalv.Started());
   ASSERT_TRUE(jalv.WaitFor("bypass = 0.000000", 60s)) << jalv.Output();
@@ -356,10 +332,7 @@ TEST_F(Lv2Host, UserPresetsAreListedAndLoadedByLilvAndJalv) {
 // printf), and the port's comment as its tooltip. The units vocabulary is not on LV2_PATH, as on
 // a machine without the LV2 development files: the bundle's own unit renderings must do.
 TEST_F(Lv2Host, ArdourShowsEachControlWithItsUnitAndComment) {
-  if (!TOVRASAT_HOSTS_LOAD_MODULE)
-    GTEST_SKIP() << "a ThreadSanitizer module cannot be loaded by this host";
-  if (std::string(TOVRASAT_HOST_PRELOAD) != "")
-    GTEST_SKIP() << "ardour7-lua hangs at start-up with the sanitizer runtimes preloaded";
+  if (const auto why = WhyHostCannotRun(HostKind::kGtkOrArdour)) GTEST_SKIP() << *why;
   const std::string lv2Path = env["LV2_PATH"];
   env["LV2_PATH"] = lv2Path.substr(0, lv2Path.find(':'));  // the bundle alone
   const std::string lua = lv2test::ArdourSessionScript(scratch / "session", kUri, R"lua(
@@ -402,10 +375,7 @@ print("listed")
 // A preset saved by `tovrasat presets` is one of Ardour's presets for the plug-in: Ardour finds
 // it by its name and loading it sets the preset's values (Bypass off) and shows its name.
 TEST_F(Lv2Host, ArdourLoadsAUserPresetByItsName) {
-  if (!TOVRASAT_HOSTS_LOAD_MODULE)
-    GTEST_SKIP() << "a ThreadSanitizer module cannot be loaded by this host";
-  if (std::string(TOVRASAT_HOST_PRELOAD) != "")
-    GTEST_SKIP() << "ardour7-lua hangs at start-up with the sanitizer runtimes preloaded";
+  if (const auto why = WhyHostCannotRun(HostKind::kGtkOrArdour)) GTEST_SKIP() << *why;
   std::string out;
   ASSERT_EQ(Run({TOVRASAT_BINARY, "--component", TOVRASAT_COMPONENT, "presets", "save", "Warm Tape",
                  "--gain", "60", "--trim", "-1.5", "--48v", "off"},
@@ -457,13 +427,10 @@ std::vector<float> ReadTake(const fs::path& audioFiles) {
 // saves, and a second Ardour process reopens the session (the plug-in's state included) and
 // exports it.
 TEST_F(Lv2Host, ArdourExportsTheSamplesOfLv2apply) {
-  if (!TOVRASAT_HOSTS_LOAD_MODULE)
-    GTEST_SKIP() << "a ThreadSanitizer module cannot be loaded by this host";
-  if (std::string(TOVRASAT_HOST_PRELOAD) != "")
-    GTEST_SKIP() << "ardour7-lua hangs at start-up, before it reads a script, with the sanitizer "
-                    "runtimes preloaded";
+  if (const auto why = WhyHostCannotRun(HostKind::kGtkOrArdour)) GTEST_SKIP() << *why;
   const fs::path session = scratch / "session";
-  std::string lua = R"lua(
+  // A take of the dummy engine's noise on the track, then TovraSat on it.
+  const std::string lua = lv2test::ArdourSessionStart(session, "Uniform White Noise") + R"lua(
 -- The engine applies transport and control changes in its own thread: wait for each to land.
 local function waitFor(what, done)
   for _ = 1, 600 do
@@ -478,13 +445,6 @@ local function regions(track)
   return n
 end
 
-ARDOUR.config():set_hide_dummy_backend(false)
-local backend = AudioEngine:set_backend("None (Dummy)", "", "")
-assert(backend:set_device_name("Uniform White Noise") == 0)
-local s = create_session("@SESSION@", "session", 48000)
-assert(s, "no session")
-local track = s:new_audio_track(2, 2, nil, 1, "Noise", ARDOUR.PresentationInfo.max_order,
-                                ARDOUR.TrackMode.Normal, true):front()
 track:rec_enable_control():set_value(1, PBD.GroupControlDisposition.NoGroup)
 waitFor("the track to arm", function() return track:rec_enable_control():get_value() == 1 end)
 s:maybe_enable_record(false)
@@ -500,12 +460,11 @@ waitFor("the track to play from disk", function()
   return track:rec_enable_control():get_value() == 0 and
          track:monitoring_control():get_value() == ARDOUR.MonitorChoice.MonitorDisk
 end)
-local plugin = ARDOUR.LuaAPI.new_plugin(s, "@URI@", ARDOUR.PluginType.LV2, "")
-assert(not plugin:isnil(), "TovraSat not found")
-assert(track:add_processor_by_index(plugin, 0, nil, true) == 0, "TovraSat not added")
-assert(ARDOUR.LuaAPI.set_processor_param(plugin, 0, 90))   -- gain
-assert(ARDOUR.LuaAPI.set_processor_param(plugin, 1, 7.5))  -- output trim
-assert(ARDOUR.LuaAPI.set_processor_param(plugin, 2, 0))    -- 48V
+)lua" + lv2test::ArdourAddPlugin(kUri) +
+                          R"lua(
+assert(ARDOUR.LuaAPI.set_processor_param(proc, 0, 90))   -- gain
+assert(ARDOUR.LuaAPI.set_processor_param(proc, 1, 7.5))  -- output trim
+assert(ARDOUR.LuaAPI.set_processor_param(proc, 2, 0))    -- 48V
 -- Regions fade in and out by default; the comparison wants the plug-in's samples alone.
 for region in track:playlist():region_list():iter() do
   region:to_audioregion():set_fade_in_active(false)
@@ -515,8 +474,6 @@ s:save_state("", false, false, false, false, false)
 close_session()
 print("session saved")
 )lua";
-  lua.replace(lua.find("@SESSION@"), 9, session.string());
-  lua.replace(lua.find("@URI@"), 5, kUri);
   const std::string script = scratch / "make-session.lua";
   std::ofstream(script) << lua;
   std::string out;

@@ -14,13 +14,14 @@
 #include "plug/lv2/Lv2Turtle.h"
 #include "state/TovraPresets.h"
 #include "tests/lv2/Lv2TestHost.h"
-#include "tests/lv2/PrivateHome.h"
+#include "tests/support/Environment.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-const auto* const kHome = ::testing::AddGlobalTestEnvironment(new lv2test::PrivateHome);
+const auto* const kHome =
+    ::testing::AddGlobalTestEnvironment(new testsupport::PrivateHomeEnvironment);
 
 std::string Read(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);

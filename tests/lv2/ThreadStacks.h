@@ -74,8 +74,8 @@ class ThreadStacks {
                       ", with no frame of ours"};
   }
 
-  /** A stall is the host's own when no thread waits in our code (our idle thread's timed wait
-   *  for its next tick aside) and Ardour's threads are the ones waiting. */
+  /** A stall is the host's own when no thread waits in our code (the poll of our run loop, which
+   *  a host's idle call pumps, aside) and Ardour's threads are the ones waiting. */
   Verdict TriageStall() const {
     std::size_t ardourThreads = 0;
     for (const Thread& t : mThreads) {
@@ -113,7 +113,7 @@ class ThreadStacks {
     return nullptr;
   }
 
-  // Our idle thread between two ticks: the run loop's poll, inside libc, bounded by the tick.
+  // A thread pumping our run loop between two timers: its poll, inside libc, bounded by the tick.
   static bool IdleWait(const Thread& t) {
     if (t.frames.empty() || !IsLibc(t.frames[0]) ||
         t.frames[0].function.find("poll") == std::string::npos) {

@@ -17,14 +17,14 @@ Thread 1 "ardour7-export" received signal SIGABRT, Aborted.
 thread stacks:
 )";
 
-// Our idle thread between two ticks, as gdb showed it in a real export.
-constexpr const char* kOurIdleThread = R"(Thread 14 (LWP 30089 "ardour7-export"):
+// A host's thread in the editor's idle call, waiting in the poll of our main run loop.
+constexpr const char* kOurRunLoopPoll = R"(Thread 14 (LWP 30089 "ardour7-export"):
 #0   __GI___poll in /lib/x86_64-linux-gnu/libc.so.6
-#1   tovrasdk::RunLoop::Run in /b/TovraSat.lv2/lib/libtovrasdk.so
-#2   operator() in /b/TovraSat.lv2/lib/TovraSat.so
-#3   std::__invoke_impl<void, plug::IPluginLV2::StartIdleThread()::<lambda()> > in /b/TovraSat.lv2/lib/TovraSat.so
-#4   std::thread::_State_impl<std::thread::_Invoker<std::tuple<plug::IPluginLV2::StartIdleThread()::<lambda()> > > >::_M_run(void) in /b/TovraSat.lv2/lib/TovraSat.so
-#5   ?? in /lib/x86_64-linux-gnu/libstdc++.so.6
+#1   tovrasdk::RunLoop::Run(std::basic_string_view<char, std::char_traits<char> >, double, bool) in /b/TovraSat.lv2/lib/libtovrasdk.so
+#2   CFRunLoopRunInMode in /b/TovraSat.lv2/lib/libtovrasdk.so
+#3   plug::IPluginLV2UI::Idle() in /b/TovraSat.lv2/lib/TovraSat.so
+#4   g_main_context_dispatch in /lib/x86_64-linux-gnu/libglib-2.0.so.0
+#5   ?? in /lib/x86_64-linux-gnu/libglib-2.0.so.0
 #6   start_thread in /lib/x86_64-linux-gnu/libc.so.6
 #7   clone3 in /lib/x86_64-linux-gnu/libc.so.6
 )";
@@ -85,7 +85,7 @@ TEST(ThreadStacks, TellsArdoursOwnFaultsFromFaultsThatMayBeOurs) {
 #19  start_thread in /lib/x86_64-linux-gnu/libc.so.6
 #20  clone3 in /lib/x86_64-linux-gnu/libc.so.6
 )",
-               kOurIdleThread}),
+               kOurRunLoopPoll}),
        true, "in AudioGrapherDSP::Limiter::Upsampler::fini() in /usr/lib/ardour7/libaudiographer.so.0"},
       {"a segmentation fault in our render, called by Ardour's process thread", true,
        Stacks({R"(Thread 1 (LWP 4096 "ardour7-export"):
@@ -93,11 +93,11 @@ TEST(ThreadStacks, TellsArdoursOwnFaultsFromFaultsThatMayBeOurs) {
 #1   main in /usr/lib/ardour7/utils/ardour7-export
 )",
                R"(Thread 6 (LWP 4103 "audioengine") stopped:
-#0   plug::Saturator::Process(float const*, float*, int) in /b/TovraSat.lv2/lib/TovraSat.so
+#0   cc::Engine::process(float*, float*, int) in /b/TovraSat.lv2/lib/TovraSat.so
 #1   ARDOUR::LV2Plugin::connect_and_run(ARDOUR::BufferSet&, long, long, double, ARDOUR::ChanMapping const&, ARDOUR::ChanMapping const&, unsigned int, unsigned int) in /usr/lib/ardour7/libardour.so.3
 #2   ARDOUR::PluginInsert::run(ARDOUR::BufferSet&, long, long, double, unsigned int, bool) in /usr/lib/ardour7/libardour.so.3
 )"}),
-       false, "runs our code: plug::Saturator::Process"},
+       false, "runs our code: cc::Engine::process"},
       {"a crash in libc called by our SDK below Ardour's frames", true,
        Stacks({R"(Thread 1 (LWP 4096 "ardour7-export") stopped:
 #0   __memmove_avx_unaligned_erms in /lib/x86_64-linux-gnu/libc.so.6
@@ -114,7 +114,7 @@ TEST(ThreadStacks, TellsArdoursOwnFaultsFromFaultsThatMayBeOurs) {
       {"a crash that gdb printed no stacks of", true, std::string(kPreamble), false,
        "no stack of the crashing thread"},
       {"a crash whose stopped thread is not marked", true,
-       Stacks({kButlerWaitingForTheProcessLock, kOurIdleThread}), false,
+       Stacks({kButlerWaitingForTheProcessLock, kOurRunLoopPoll}), false,
        "no stack of the crashing thread"},
       {"the export starting with the process lock held while the butler waits for it", false,
        Stacks({R"(Thread 1 (LWP 4096 "ardour7-export"):
@@ -125,7 +125,7 @@ TEST(ThreadStacks, TellsArdoursOwnFaultsFromFaultsThatMayBeOurs) {
 #4   ARDOUR::ExportHandler::start_timespan() in /usr/lib/ardour7/libardour.so.3
 #5   main in /usr/lib/ardour7/utils/ardour7-export
 )",
-               kButlerWaitingForTheProcessLock, kOurIdleThread}),
+               kButlerWaitingForTheProcessLock, kOurRunLoopPoll}),
        true, "2 of its threads wait, none inside our code"},
       {"a stall with Ardour's thread waiting on a lock inside our code", false,
        Stacks({kButlerWaitingForTheProcessLock, R"(Thread 6 (LWP 4103 "audioengine"):
@@ -134,22 +134,22 @@ TEST(ThreadStacks, TellsArdoursOwnFaultsFromFaultsThatMayBeOurs) {
 #2   plug::IPluginLV2::Run(unsigned int) in /b/TovraSat.lv2/lib/TovraSat.so
 #3   ARDOUR::LV2Plugin::connect_and_run(ARDOUR::BufferSet&, long, long, double, ARDOUR::ChanMapping const&, ARDOUR::ChanMapping const&, unsigned int, unsigned int) in /usr/lib/ardour7/libardour.so.3
 )",
-               kOurIdleThread}),
+               kOurRunLoopPoll}),
        false, "waits inside our code: plug::IPluginLV2::Run(unsigned int)"},
-      {"a stall with our idle thread stuck in a tick rather than its poll", false,
+      {"a stall with our code stuck in a tick rather than the run loop's poll", false,
        Stacks({kButlerWaitingForTheProcessLock, R"(Thread 9 (LWP 4109 "ardour7-export"):
 #0   futex_wait in /lib/x86_64-linux-gnu/libc.so.6
 #1   ___pthread_mutex_lock in /lib/x86_64-linux-gnu/libc.so.6
-#2   plug::IPluginLV2::Tick(plug::Timer&) in /b/TovraSat.lv2/lib/TovraSat.so
+#2   TovraSat::OnIdle() in /b/TovraSat.lv2/lib/TovraSat.so
 #3   tovrasdk::RunLoop::Run in /b/TovraSat.lv2/lib/libtovrasdk.so
 )"}),
-       false, "waits inside our code: plug::IPluginLV2::Tick"},
+       false, "waits inside our code: TovraSat::OnIdle"},
       {"a stall with a poll of ours that is not the run loop's", false,
        Stacks({kButlerWaitingForTheProcessLock, R"(Thread 9 (LWP 4109 "ardour7-export"):
 #0   __GI___poll in /lib/x86_64-linux-gnu/libc.so.6
-#1   plug::UiPipe::Read() in /b/TovraSat.lv2/lib/TovraSat.so
+#1   plug::gfx::X11View::ProcessEvents() in /b/TovraSat.lv2/lib/TovraSat.so
 )"}),
-       false, "waits inside our code: plug::UiPipe::Read()"},
+       false, "waits inside our code: plug::gfx::X11View::ProcessEvents()"},
       {"a stall that gdb printed no stacks of", false, "* Writing /tmp/x/export.wav\n", false,
        "no stack of Ardour's threads"},
   };
@@ -162,15 +162,17 @@ TEST(ThreadStacks, TellsArdoursOwnFaultsFromFaultsThatMayBeOurs) {
 }
 
 TEST(ThreadStacks, ReadsThreadsAndFramesOfGdbsOutputOnly) {
-  const ThreadStacks stacks = ThreadStacks::Parse(Stacks({kOurIdleThread}) +
+  const ThreadStacks stacks = ThreadStacks::Parse(Stacks({kOurRunLoopPoll}) +
                                                   "[Inferior 1 (process 4096) killed]\n");
   ASSERT_EQ(stacks.Threads().size(), 1u);
   const ThreadStacks::Thread& t = stacks.Threads()[0];
   EXPECT_EQ(t.title, R"(thread 14 (LWP 30089 "ardour7-export"))");
   EXPECT_FALSE(t.stopped);
   ASSERT_EQ(t.frames.size(), 8u);
-  EXPECT_EQ(t.frames[3].function,
-            "std::__invoke_impl<void, plug::IPluginLV2::StartIdleThread()::<lambda()> >");
+  EXPECT_EQ(t.frames[1].function,
+            "tovrasdk::RunLoop::Run(std::basic_string_view<char, std::char_traits<char> >, double, "
+            "bool)");
+  EXPECT_EQ(t.frames[3].function, "plug::IPluginLV2UI::Idle()");
   EXPECT_EQ(t.frames[3].object, "/b/TovraSat.lv2/lib/TovraSat.so");
   EXPECT_TRUE(ThreadStacks::IsOurs(t.frames[1]));
   EXPECT_FALSE(ThreadStacks::IsOurs(t.frames[5]));

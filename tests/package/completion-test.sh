@@ -14,6 +14,7 @@ mkdir -p "$scratch/data/TovraSat/Presets" "$scratch/files/songs"
 touch "$scratch/data/TovraSat/Presets/Warm.tovrapreset" \
   "$scratch/data/TovraSat/Presets/Warm Bus.tovrapreset" \
   "$scratch/files/mix.wav" "$scratch/files/take.flac" "$scratch/files/notes.txt" \
+  "$scratch/files/song.mp3" "$scratch/files/voice.opus" \
   "$scratch/files/shot.png"
 export XDG_DATA_HOME=$scratch/data
 cd "$scratch/files" || exit 1
@@ -41,12 +42,12 @@ while IFS=';' read -r line expected; do
     failures=$((failures + 1))
   fi
 done <<'EOF'
-tovrasat ;demo|editor|info|presets|render|snapshot
+tovrasat ;demo|editor|help|info|presets|render|snapshot
 tovrasat --c;--component
 tovrasat --component /x pr;presets
 tovrasat presets ;delete|list|save|show
-tovrasat presets show ;Default|Warm|Warm Bus
-tovrasat presets delete W;Warm|Warm Bus
+tovrasat presets show ;Default|Warm|'Warm Bus'
+tovrasat presets delete W;Warm|'Warm Bus'
 tovrasat presets save --;--component|--help|--gain|--trim|--48v
 tovrasat presets list --;--component|--help
 tovrasat render --in;--in-gain
@@ -56,15 +57,16 @@ tovrasat render mix.wav --bypass o;off|on
 tovrasat render mix.wav --format ;f32|s16|s24
 tovrasat render mix.wav --type ;aiff|au|caf|flac|ogg|rf64|w64|wav
 tovrasat render mix.wav --oversample ;1|2|4|8
-tovrasat render mix.wav --preset ;Default|Warm|Warm Bus
+tovrasat render mix.wav --preset ;Default|Warm|'Warm Bus'
+tovrasat render mix.wav --preset Wa;Warm|'Warm Bus'
 tovrasat render mix.wav --gain ;
-tovrasat render --in-gain 3 ;mix.wav|songs|take.flac
+tovrasat render --in-gain 3 ;mix.wav|song.mp3|songs|take.flac|voice.opus
 tovrasat render --out-dir ;songs
 tovrasat render -- --g;
 tovrasat snapshot ;shot.png|songs
 tovrasat snapshot shot.png --scale ;1|1.25|1.5|1.75
 tovrasat snapshot shot.png --me;--meter-db
-tovrasat editor ;mix.wav|songs|take.flac
+tovrasat editor ;mix.wav|song.mp3|songs|take.flac|voice.opus
 tovrasat editor mix.wav --;--component|--help|--no-audio|--out|--scale
 tovrasat demo ;songs
 tovrasat info --;--component|--help

@@ -272,8 +272,8 @@ TEST(IParamParse, StringToValueByParameterKind) {
   EXPECT_EQ(gain.StringToValue(nullptr), 0.0);
 }
 
-// Typed text is not the process's business: under a locale with a decimal comma "2.5" read as 2
-// (strtod stopped at the full stop). Both separators now read the same under every locale, while
+// Typed text is not the process's business: under a locale with a decimal comma, strtod would read
+// "2.5" as 2 (stopping at the full stop). Both separators read the same under every locale, while
 // displays keep following the locale.
 TEST(IParamParse, TypedTextReadsTheSameUnderEveryLocale) {
   IParam trim;

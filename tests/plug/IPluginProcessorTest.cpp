@@ -43,7 +43,7 @@ TEST(ChannelIO, ParseChannelIOStr) {
       {"2.0.1-1", 1, 3, 1, 2, 1},       // a 0 item adds no bus
       {"1--1", 1, 1, 0, 1, 0},          // a negative count is no count
       // Beyond the bound of 1024 channels or buses a direction: the configuration is refused
-      // (the sum used to overflow an int).
+      // (summed unchecked, the counts would overflow an int).
       {"2.200200003.2002000035-2 2-2", 1, 2, 2, 1, 1},
       {"1024-1024", 1, 1024, 1024, 1, 1},
       {"1000.24-2", 1, 1024, 2, 2, 1},
@@ -209,7 +209,7 @@ TEST(Channels, LabelsConnectionsAndDefaults) {
                  {"%i and %i", "%i and %i"},
                  {"Plain", "Plain"},
                  {"%", "%"},
-                 // A width beyond the label is refused as plain text: "%2147483647d" used to take
+                 // A width beyond the label is refused as plain text: "%2147483647d" would take
                  // seconds in snprintf.
                  {"%31d", "                              1"},
                  {"%32d", "%32d"},

@@ -15,13 +15,13 @@ using plug::kOutput;
 using plugtest::TestPlugin;
 using testsupport::ScopedAllocationCount;
 
-TEST(RealTime, TheCounterSeesAllocations) {
+TEST(PlugRealTime, TheCounterSeesAllocations) {
   ScopedAllocationCount count;
   auto v = std::make_unique<std::vector<int>>(10);
   EXPECT_EQ(count.Count(), 2);  // the vector object and its storage
 }
 
-TEST(RealTime, RenderPathAllocatesNothing) {
+TEST(PlugRealTime, RenderPathAllocatesNothing) {
   plug::Config config = plugtest::TovraConfig();
   config.latency = 3;
   TestPlugin p(config);

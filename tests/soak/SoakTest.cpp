@@ -40,7 +40,7 @@
 #include "plug/au/IPluginAUFactory.h"
 #include "state/TovraPresets.h"
 #include "tests/support/AllocationCounter.h"
-#include "tests/support/TempDir.h"
+#include "tests/support/Environment.h"
 
 namespace {
 
@@ -198,9 +198,8 @@ bool IsWritten(std::size_t param, double value) {
 
 TEST(Soak, AllThreadsAtOnce) {
   const double seconds = SoakSeconds();
-  testsupport::TempDir home;
+  const testsupport::PrivateDataHome home;
   ASSERT_FALSE(home.Path().empty());
-  ::setenv("XDG_DATA_HOME", home.Path().c_str(), 1);
 
   Component component;
   TovraSat* plugin = component.Plugin();
@@ -410,7 +409,6 @@ TEST(Soak, AllThreadsAtOnce) {
   host.join();
   if (view != nullptr) plugin->CloseWindow();
   CFRelease(base);
-  ::unsetenv("XDG_DATA_HOME");
 
   EXPECT_TRUE(ok) << failure;
   EXPECT_EQ(renderFaults.load(), 0) << "renders that failed or gave samples beyond the clamp";

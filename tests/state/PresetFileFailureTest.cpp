@@ -19,14 +19,13 @@
 
 #include "state/FileCalls.h"
 #include "state/TovraPresets.h"
+#include "tests/support/Environment.h"
 #include "tests/support/FolderNames.h"
-#include "tests/support/TempDir.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using testsupport::FolderNames;
-using testsupport::TempDir;
 using tovrapresets::FileCalls;
 using tovrapresets::Values;
 
@@ -59,11 +58,10 @@ class PresetSaveFailure : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_FALSE(home.Path().empty());
-    ::setenv("XDG_DATA_HOME", (home.Path() / "data").c_str(), 1);
     fs::create_directories(Folder());
     WriteText(Folder() / "p.tovrapreset", kOldText);
   }
-  fs::path Folder() const { return home.Path() / "data/TovraSat/Presets"; }
+  fs::path Folder() const { return home.PresetDir(); }
   // The old preset is whole and nothing else (no temporary file) is left in the folder.
   void ExpectNothingLost(const char* what) const {
     EXPECT_EQ(ReadText(Folder() / "p.tovrapreset"), kOldText) << what;
@@ -73,10 +71,8 @@ class PresetSaveFailure : public ::testing::Test {
     EXPECT_EQ(v.gain, 55.0) << what;
   }
 
-  void TearDown() override { ::unsetenv("XDG_DATA_HOME"); }
-
   // A fresh preset folder for each test, through XDG_DATA_HOME.
-  TempDir home;
+  testsupport::PrivateDataHome home;
 };
 
 // Stand-ins that fail the way the kernel does when the disk is full or the device breaks.

@@ -51,8 +51,8 @@ bool HaveProgram(const std::string& name) {
   return std::system(("command -v " + name + " >/dev/null 2>&1").c_str()) == 0;
 }
 
-// Issue: a 0-frame input written as FLAC gave a 0-byte file, reported as rendered, that replaced a
-// good OUT. Every type gets a file its reader takes, with no frames.
+// A 0-frame input must not give a 0-byte file reported as rendered (for FLAC, the easy case to get
+// wrong), replacing a good OUT: every type gets a file its reader takes, with no frames.
 TEST_F(RenderOutputSafety, AnEmptyInputGivesAnEmptyButValidFileOfEveryType) {
   const std::string empty = scratch / "empty.wav";
   Write(Sine(48000.0, 0, 220.0, 0.5), empty, ESampleFormat::kInt16);
@@ -75,8 +75,8 @@ TEST_F(RenderOutputSafety, AnEmptyInputGivesAnEmptyButValidFileOfEveryType) {
   EXPECT_TRUE(HiddenFiles(scratch.Path()).empty());
 }
 
-// Issue: two inputs of one name went to one output, the second overwriting the first, with
-// "2 files: 2 rendered". Refused before anything is rendered.
+// Two inputs of one name would go to one output, the second overwriting the first while the
+// summary says "2 files: 2 rendered". Such a batch is refused before anything is rendered.
 TEST_F(RenderOutputSafety, ABatchWhoseInputsWouldShareAnOutputIsRefusedBeforeRendering) {
   for (const char* dir : {"a", "b", "c"}) fs::create_directories(scratch.Path() / dir);
   const std::string ax = scratch / "a/x.wav", bx = scratch / "b/x.wav", cx = scratch / "c/x.wav";
@@ -111,8 +111,8 @@ TEST_F(RenderOutputSafety, ABatchWhoseInputsWouldShareAnOutputIsRefusedBeforeRen
   EXPECT_EQ(FramesRead(o + "/x.flac"), 4800);
 }
 
-// Issue: a replaced private file became readable by everyone, and a write-protected one was
-// replaced without a word.
+// A replaced private file stays private (the new file takes the old one's mode), and a
+// write-protected one is not replaced behind the user's back.
 TEST_F(RenderOutputSafety, AReplacedFileKeepsItsModeAndAWriteProtectedOneIsLeftAlone) {
   const bool root = ::geteuid() == 0;
   struct Case {
@@ -288,8 +288,8 @@ TEST_F(RenderOutputSafety, AnOutputPastFourGigabytesIsDecidedBeforeRendering) {
   EXPECT_EQ(head, "RF64");
 }
 
-// Issue: AIFF left 54 bytes on standard output and libsndfile's own text. Every container that
-// seeks back to finish its header gets one message before anything is written.
+// A container that seeks back to finish its header cannot stream to a pipe (AIFF would leave 54
+// bytes there and libsndfile's own text): each gets one message before anything is written.
 TEST_F(RenderOutputSafety, ContainersThatCannotStreamAreRefusedBeforeAByteReachesAPipe) {
   const std::string c = toolstest::Component();
   for (const char* type : {"aiff", "caf", "w64", "rf64", "flac"}) {
@@ -331,7 +331,8 @@ TEST_F(RenderOutputSafety, ContainersThatCannotStreamAreRefusedBeforeAByteReache
   }
 }
 
-// Issue: names of 248 to 255 bytes failed, the hidden file's name passing the limit.
+// The output goes first to a hidden file beside it, whose name must stay within the file system's
+// limit also for names of 248 to 255 bytes.
 TEST_F(RenderOutputSafety, EveryNameTheFileSystemTakesCanBeWritten) {
   const std::string e = "\xC3\xA9";  // two bytes: the name is cut on a character boundary
   struct Case {

@@ -2,6 +2,7 @@
 // picture shows of the state it was given, and every bad argument refused without touching OUT.
 #include "gfx/platform/RGBAImage.h"
 #include "state/TovraPresets.h"
+#include "tests/support/PlatePixels.h"
 #include "tests/tools/ToolsTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -45,9 +46,9 @@ class SnapshotCommand : public ::testing::Test {
 };
 
 // The brightest channel of a pixel at a point given in plate units, in a picture of the editor at
-// the scale (plate units times 222 / 667 are logical pixels, times the scale window pixels).
+// the scale (plate units are logical pixels by the plate's factor, times the scale window pixels).
 IColor At(const RGBAImage& image, double scale, double x, double y) {
-  const double k = 222.0 / 667.0 * scale;
+  const double k = testsupport::kPixelsPerPlateUnit * scale;
   return image.Pixel(static_cast<int>(x * k), static_cast<int>(y * k));
 }
 int Red(const IColor& c) {
@@ -153,8 +154,8 @@ TEST_F(SnapshotCommand, BadArgumentsAreRefusedAndOutStaysAsItWas) {
         << "a temporary file was left behind: " << entry.path();
 }
 
-// Issue: "snapshot x.jpg" wrote PNG bytes under a JPEG name. Only a .png name is written (in any
-// case of letters); an older file of the name stays.
+// The snapshot is PNG bytes, so only a .png name is written (in any case of letters): "x.jpg" would
+// hold PNG under a JPEG name. An older file of a refused name stays.
 TEST_F(SnapshotCommand, OnlyAPngNameIsWritten) {
   for (const char* name : {"x.jpg", "x", "x.png.jpg", "x.pngx"}) {
     const std::string out = scratch / name;

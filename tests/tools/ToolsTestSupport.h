@@ -1,5 +1,5 @@
-// ToolsTestSupport.h: a throw-away folder, a scoped environment variable, a private home and a
-// runner for the tovrasat binary.
+// ToolsTestSupport.h: the shared folders and environment (tests/support), file text, and a runner
+// for the tovrasat binary.
 #pragma once
 
 #include <fcntl.h>
@@ -19,6 +19,7 @@
 #include <utility>
 #include <vector>
 
+#include "tests/support/Environment.h"
 #include "tests/support/TempDir.h"
 
 extern char** environ;
@@ -27,41 +28,8 @@ namespace toolstest {
 
 using testsupport::TempDir;
 
-// Sets (or, with nullopt, unsets) a variable for the scope, restoring the old state after.
-class ScopedEnv {
- public:
-  ScopedEnv(const char* name, std::optional<std::string> value) : mName(name) {
-    if (const char* old = std::getenv(name)) mOld = old;
-    if (value)
-      ::setenv(name, value->c_str(), 1);
-    else
-      ::unsetenv(name);
-  }
-  ~ScopedEnv() {
-    if (mOld)
-      ::setenv(mName.c_str(), mOld->c_str(), 1);
-    else
-      ::unsetenv(mName.c_str());
-  }
-  ScopedEnv(const ScopedEnv&) = delete;
-  ScopedEnv& operator=(const ScopedEnv&) = delete;
-
- private:
-  std::string mName;
-  std::optional<std::string> mOld;
-};
-
-// A home folder of its own while the object lives (HOME points at it, XDG_DATA_HOME is unset), so
-// no test reads or writes the real user's presets.
-class PrivateHome {
- public:
-  const std::filesystem::path& Path() const { return mDir.Path(); }
-
- private:
-  TempDir mDir;
-  ScopedEnv mHome{"HOME", mDir.Path().string()};
-  ScopedEnv mXdg{"XDG_DATA_HOME", std::nullopt};
-};
+using testsupport::PrivateHome;
+using testsupport::ScopedEnv;
 
 inline std::string ReadText(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);

@@ -1,5 +1,5 @@
 // TovraPresetsTest.cpp: preset folder, name cleaning, file format, the Load grammar, listing order,
-// and the mended faults.
+// and the faults a preset folder meets (files written at once, read-only, half-written).
 #include "state/TovraPresets.h"
 #include "tests/support/FolderNames.h"
 #include "tests/tools/ToolsTestSupport.h"

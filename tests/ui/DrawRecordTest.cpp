@@ -394,8 +394,8 @@ TEST(PlateDraw, ImageThenRecessTrimScaleAndWindow) {
   ops[1].transform.TransformPoint(x1, y1);
   EXPECT_NEAR(x0, 0, 1e-3);
   EXPECT_NEAR(y0, 0, 1e-3);
-  EXPECT_NEAR(x1, 667 * s, 1e-3);
-  EXPECT_NEAR(y1, 2000 * s, 1e-3);
+  EXPECT_NEAR(x1, TovraUI::kPlateWidth * s, 1e-3);
+  EXPECT_NEAR(y1, TovraUI::kPlateHeight * s, 1e-3);
   // The recess: six rings, widest and faintest first.
   for (int k = 0; k < 6; ++k) {
     const Op& ring = ops[std::size_t(2 + k)];

@@ -162,7 +162,7 @@ class PresetBarMouse : public testing::Test {
     ASSERT_TRUE(tovrapresets::Save("A", {10.0, -1.0, true}));
     ASSERT_TRUE(tovrapresets::Save("B", {20.0, -2.0, false}));
   }
-  TempPresets presets;
+  PrivateDataHome presets;
 };
 
 TEST_F(PresetBarMouse, ClickZonesAreSeventeenPercentWideExclusive) {

@@ -60,7 +60,7 @@ class EditorPixels : public testing::Test {
   TempDir res;
 };
 
-constexpr float s = 222.f / 667.f;
+constexpr float s = testsupport::kPlateScale;
 
 // The pixel under a plate point at draw scale 1.
 IColor At(const RGBAImage& img, float x, float y) {

@@ -85,7 +85,7 @@ class PresetBarTest : public testing::Test {
     ed->G().CompleteTextEntry(text);
   }
 
-  TempPresets presets;  // before the editor, so every listing reads the private folder
+  PrivateDataHome presets;  // before the editor, so every listing reads the private folder
   std::unique_ptr<RecordedEditor> ed = std::make_unique<RecordedEditor>();
 };
 
@@ -267,8 +267,8 @@ TEST_F(PresetBarTest, ANewPresetThatCouldNotBeSavedIsNotMadeCurrent) {
   Choose("A");
   Plug().GetParam(TovraSat::kGain)->Set(55.0);
   // The preset folder cannot be made: a file stands where its parent folder should be.
-  std::filesystem::remove_all(std::filesystem::path(presets.Root()) / "TovraSat");
-  std::ofstream(std::filesystem::path(presets.Root()) / "TovraSat") << "not a folder";
+  std::filesystem::remove_all(std::filesystem::path(presets.Path()) / "TovraSat");
+  std::ofstream(std::filesystem::path(presets.Path()) / "TovraSat") << "not a folder";
   ASSERT_FALSE(tovrapresets::Save("probe", {}));
 
   Type("Vocals");

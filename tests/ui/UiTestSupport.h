@@ -19,6 +19,8 @@
 #include "gfx/IGfx.h"
 #include "gfx/platform/RGBAImage.h"
 #include "gfx/platform/ResourceFolder.h"
+#include "tests/support/Environment.h"
+#include "tests/support/PlatePixels.h"
 #include "tests/support/TempDir.h"
 
 namespace uitest {
@@ -205,36 +207,12 @@ class RecordedEditor {
     plugin->SendParameterValueFromDelegate(idx, p->GetNormalized(), true);
   }
   // Logical position of a plate point.
-  static float S() { return float(TovraSat::kEditorWidth) / 667.f; }
+  static float S() { return testsupport::kPlateScale; }
 
   std::unique_ptr<TovraSat> plugin;
 };
 
+using testsupport::PrivateDataHome;
 using testsupport::TempDir;
-
-// A private preset folder: XDG_DATA_HOME points into a temporary folder while the object lives,
-// so no test reads or writes the real home.
-class TempPresets {
- public:
-  TempPresets() {
-    if (const char* old = std::getenv("XDG_DATA_HOME")) mOld = old, mHadOld = true;
-    setenv("XDG_DATA_HOME", mDir.Path().c_str(), 1);
-  }
-  ~TempPresets() {
-    if (mHadOld) {
-      setenv("XDG_DATA_HOME", mOld.c_str(), 1);
-    } else {
-      unsetenv("XDG_DATA_HOME");
-    }
-  }
-  TempPresets(const TempPresets&) = delete;
-  TempPresets& operator=(const TempPresets&) = delete;
-  const std::filesystem::path& Root() const { return mDir.Path(); }
-
- private:
-  TempDir mDir;
-  std::string mOld;
-  bool mHadOld = false;
-};
 
 }  // namespace uitest

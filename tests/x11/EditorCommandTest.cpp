@@ -18,8 +18,9 @@
 #include <thread>
 #include <vector>
 
+#include "tests/support/PlatePixels.h"
 #include "tests/support/XSession.h"
-#include "tests/x11/X11TestSupport.h"
+#include "tests/support/XvfbEnvironment.h"
 #include "tools/audiofile/AudioFile.h"
 
 extern char** environ;
@@ -39,8 +40,7 @@ std::string ReadFile(const fs::path& path) {
 class EditorCommand : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(x11test::Server() && x11test::Server()->Started())
-        << "Xvfb is needed (Debian package xvfb)";
+    ASSERT_TRUE(testsupport::XvfbRunning());
     char tmpl[] = "/tmp/x11-editor-cmd-XXXXXX";
     ASSERT_NE(mkdtemp(tmpl), nullptr);
     dir = tmpl;
@@ -115,7 +115,7 @@ TEST_F(EditorCommand, BypassClickedWhilePlayingMakesTheRestOfOutTheDryInput) {
   // Plays on at the pace of real time; the click comes in the middle of the run.
   std::this_thread::sleep_for(std::chrono::milliseconds(700));
   ASSERT_TRUE(XSession::Xdo("mousemove --window " + std::to_string(window) + " " +
-                            x11test::PlatePoint(337, 768) + " click 1"));
+                            testsupport::PlatePoint(337, 768) + " click 1"));
   ASSERT_TRUE(WaitForLine("Bypass = on")) << ReadFile(dir / "stdout");
   std::this_thread::sleep_for(std::chrono::milliseconds(700));
   xs.Close(window);

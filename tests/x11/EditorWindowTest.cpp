@@ -15,18 +15,18 @@
 
 #include "gfx/platform/OffscreenTarget.h"
 #include "gfx/platform/RGBAImage.h"
+#include "tests/support/Environment.h"
+#include "tests/support/PlatePixels.h"
 #include "tests/support/XSession.h"
-#include "tests/x11/X11TestSupport.h"
+#include "tests/support/XvfbEnvironment.h"
 #include "tools/player/EditorPlayer.h"
 #include "tools/pluginhost/PluginHost.h"
 
 namespace {
 
 namespace fs = std::filesystem;
+using testsupport::PlatePoint;
 using testsupport::XSession;
-using x11test::PlatePoint;
-using x11test::PlateX;
-using x11test::PlateY;
 
 // One event the host heard: 'b' begin gesture, 'v' value, 'e' end gesture.
 struct HostEvent {
@@ -38,13 +38,9 @@ struct HostEvent {
 class EditorWindow : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(x11test::Server() && x11test::Server()->Started())
-        << "Xvfb is needed (Debian package xvfb)";
+    ASSERT_TRUE(testsupport::XvfbRunning());
     ASSERT_NE(xs.Get(), nullptr);
-    char tmpl[] = "/tmp/x11-presets-XXXXXX";
-    ASSERT_NE(mkdtemp(tmpl), nullptr);
-    dataHome = tmpl;
-    setenv("XDG_DATA_HOME", dataHome.c_str(), 1);
+    ASSERT_FALSE(presets.Path().empty());
 
     std::string error;
     bundle = tools::PluginHost::LoadBundle(TOVRASAT_REAL_COMPONENT, error);
@@ -66,9 +62,6 @@ class EditorWindow : public ::testing::Test {
   void TearDown() override {
     plugin.reset();  // closing the unit destroys the plug-in and its editor
     bundle.reset();
-    unsetenv("XDG_DATA_HOME");
-    std::error_code ec;
-    fs::remove_all(dataHome, ec);
   }
 
   /** Opens the editor as a top-level window at (kLeft, kTop) and waits for its first frame. */
@@ -106,7 +99,7 @@ class EditorWindow : public ::testing::Test {
   static constexpr int kLeft = 100, kTop = 100;
 
   XSession xs;
-  std::string dataHome;
+  testsupport::PrivateDataHome presets;  // the preset bar's folder
   std::shared_ptr<host::ComponentBundle> bundle;
   std::unique_ptr<tools::PluginHost> plugin;
   std::vector<HostEvent> heard;
@@ -128,7 +121,7 @@ TEST_F(EditorWindow, ClickOn48VTogglesItAsTheHostSeesIt) {
 
 TEST_F(EditorWindow, GainKnobFollowsDragDoubleClickAndWheel) {
   // 100 pixels up over the knob's 330-unit target at gearing 4.
-  const double expected = 24.0 + 100.0 * 100.0 / (330.0 * 222.0 / 667.0) / 4.0;
+  const double expected = 24.0 + 100.0 * 100.0 / (330.0 * testsupport::kPixelsPerPlateUnit) / 4.0;
   MoveTo(332, 1366);
   Xdo("mousedown 1 mousemove_relative -- 0 -100 mouseup 1");
   ASSERT_TRUE(XSession::PumpUntil([&] { return !heard.empty() && heard.back().kind == 'e'; }));
@@ -160,7 +153,7 @@ TEST_F(EditorWindow, SizeMenu150MakesTheWindow333By999) {
 }
 
 TEST_F(EditorWindow, PresetBarSavesThroughTheTypedNameAndDeletesThroughTheSubmenu) {
-  const fs::path file = fs::path(dataHome) / "TovraSat" / "Presets" / "Vox bright.tovrapreset";
+  const fs::path file = presets.PresetDir() / "Vox bright.tovrapreset";
   MoveTo(333, 1836);
   Xdo("click 1");
   ClickMenuRow(WaitForPopups(1), 1, 1);  // Default, separator, Save as new preset...

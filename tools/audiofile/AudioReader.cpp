@@ -2,10 +2,12 @@
 #include "tools/audiofile/AudioReader.h"
 
 #include "tools/audiofile/HeaderFrames.h"
+#include "tools/audiofile/LibraryText.h"
 
 #include <unistd.h>
 
 #include <algorithm>
+#include <cmath>
 #include <filesystem>
 
 namespace tools {
@@ -27,7 +29,7 @@ bool AudioReader::Open(const std::string& path, std::string& error) {
   SNDFILE* file = path == "-" ? sf_open_fd(STDIN_FILENO, SFM_READ, &mInfo, SF_FALSE)
                               : sf_open(path.c_str(), SFM_READ, &mInfo);
   if (file == nullptr) {
-    error = mPath + ": cannot read audio: " + sf_strerror(nullptr);
+    error = mPath + ": cannot read audio: " + LibraryText(nullptr);
     return false;
   }
   mFile.reset(file);
@@ -53,6 +55,10 @@ bool AudioReader::Open(const std::string& path, std::string& error) {
     }
   }
   mInterleaved.assign(kChunkFrames * static_cast<size_t>(mInfo.channels), 0.0f);
+  mNonFinite = 0;
+  // Only floating-point samples can be NaN or infinite.
+  const int samples = mInfo.format & SF_FORMAT_SUBMASK;
+  mFloatSamples = samples == SF_FORMAT_FLOAT || samples == SF_FORMAT_DOUBLE;
   return true;
 }
 
@@ -74,6 +80,9 @@ bool AudioReader::Read(float* const* channels, size_t frames, size_t& got, std::
         sf_readf_float(mFile.get(), mInterleaved.data(), static_cast<sf_count_t>(want));
     if (n <= 0) break;
     const auto count = static_cast<size_t>(n);
+    if (mFloatSamples)
+      for (size_t i = 0; i < count * nc; ++i)
+        mNonFinite += std::isfinite(mInterleaved[i]) ? 0u : 1u;
     for (size_t c = 0; c < nc; ++c) {
       float* dest = channels[c] + got;
       const float* src = mInterleaved.data() + c;
@@ -82,7 +91,7 @@ bool AudioReader::Read(float* const* channels, size_t frames, size_t& got, std::
     got += count;
   }
   if (sf_error(mFile.get()) != SF_ERR_NO_ERROR) {
-    error = mPath + ": cannot read audio: " + sf_strerror(mFile.get());
+    error = mPath + ": cannot read audio: " + LibraryText(mFile.get());
     return false;
   }
   return true;

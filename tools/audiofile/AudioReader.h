@@ -3,6 +3,7 @@
 
 #include <sndfile.h>
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -29,6 +30,9 @@ class AudioReader {
   // standard input and for a header that says "until the end".
   long long ClaimedFrames() const { return mClaimed; }
 
+  // The samples read so far that were NaN or infinite (a float file's damage, never audio).
+  uint64_t NonFiniteSamples() const { return mNonFinite; }
+
   // Fills channels[c][0..got) for each channel, got < frames only at the end of the file (0: the
   // end). False, with a text, on a read error.
   bool Read(float* const* channels, size_t frames, size_t& got, std::string& error);
@@ -43,6 +47,8 @@ class AudioReader {
   long long mClaimed = -1;
   std::string mPath;
   std::vector<float> mInterleaved;
+  uint64_t mNonFinite = 0;
+  bool mFloatSamples = false;
 };
 
 }  // namespace tools

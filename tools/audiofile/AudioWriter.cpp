@@ -1,6 +1,8 @@
 // AudioWriter.cpp: container choice, quantisation with TPDF dither, atomic or direct output.
 #include "tools/audiofile/AudioWriter.h"
 
+#include "tools/audiofile/LibraryText.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -299,7 +301,7 @@ bool AudioWriter::Open(const std::string& path, int format, double sampleRate, i
       if (S_ISDIR(st.st_mode)) return Fail("is a folder", error);
       // A device or a FIFO is written in place: renaming a file over it would replace it.
       mDirectFd = ::open(target.c_str(), O_WRONLY | O_CLOEXEC);
-      if (mDirectFd < 0) return Fail(std::strerror(errno), error);
+      if (mDirectFd < 0) return Fail(SystemText(errno), error);
       fd = mDirectFd;
     } else {
       if (S_ISREG(st.st_mode) && WriteProtected(st)) {
@@ -330,7 +332,7 @@ bool AudioWriter::Open(const std::string& path, int format, double sampleRate, i
     info.channels = channels;
     info.format = format;
     SNDFILE* file = sf_open_fd(fd, SFM_WRITE, &info, SF_FALSE);
-    if (file == nullptr) return Fail(sf_strerror(nullptr), error);
+    if (file == nullptr) return Fail(LibraryText(nullptr), error);
     mFile.reset(file);
   }
   const auto scratch = kChunkFrames * static_cast<size_t>(channels);
@@ -367,10 +369,13 @@ bool AudioWriter::Write(const float* const* channels, size_t frames, std::string
     for (size_t c = 0; c < mBlock.size(); ++c) mBlock[c] = channels[c] + done;
     const float* const* block = mBlock.data();
     sf_count_t written = 0;
+    errno = 0;  // what the system says of a failed write is the failure's reason
     if (integer) {
       Interleave(block, n, [&](float x, size_t index) {
         double v = static_cast<double>(x) * scale;
-        if (mDither) {
+        // A sample already on the output's grid (bypassed or untouched audio of the same depth)
+        // has no rounding error to decorrelate: it is written as it is, so such audio nulls.
+        if (mDither && v != std::nearbyint(v)) {
           // TPDF: the sum of two uniform values of one step each, spread over -1 to +1 steps;
           // it makes the rounding error independent of the signal.
           const auto uniform = [this] {
@@ -410,7 +415,7 @@ bool AudioWriter::Write(const float* const* channels, size_t frames, std::string
         written = sf_writef_float(mFile.get(), mFloats.data(), static_cast<sf_count_t>(n));
       }
     }
-    if (written != static_cast<sf_count_t>(n)) return Fail(sf_strerror(mFile.get()), error);
+    if (written != static_cast<sf_count_t>(n)) return Fail(LibraryText(mFile.get(), errno), error);
     done += n;
     mFrames += n;
   }
@@ -429,13 +434,15 @@ bool AudioWriter::Finish(std::string& error) {
     // without one the file would be empty, which no reader takes for a FLAC file.
     if (mFrames == 0 && (mFormat & SF_FORMAT_TYPEMASK) == SF_FORMAT_FLAC)
       sf_command(mFile.get(), SFC_UPDATE_HEADER_NOW, nullptr, 0);
-    if (sf_error(mFile.get()) != SF_ERR_NO_ERROR) return Fail(sf_strerror(mFile.get()), error);
-    if (sf_close(mFile.release()) != 0) return Fail("error while closing", error);
+    if (sf_error(mFile.get()) != SF_ERR_NO_ERROR) return Fail(LibraryText(mFile.get()), error);
+    errno = 0;
+    if (sf_close(mFile.release()) != 0)
+      return Fail(errno != 0 ? SystemText(errno) : std::string("error while closing"), error);
   }
   if (mDirectFd >= 0) {
     const int fd = mDirectFd;
     mDirectFd = -1;
-    if (::close(fd) != 0) return Fail(std::strerror(errno), error);
+    if (::close(fd) != 0) return Fail(SystemText(errno), error);
     return true;
   }
   if (mTemp.Fd() >= 0) {

@@ -1,6 +1,8 @@
 // TemporaryFile.cpp: mkstemp, fsync and rename, with the path published to signal handlers.
 #include "tools/audiofile/TemporaryFile.h"
 
+#include "tools/audiofile/LibraryText.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -64,7 +66,7 @@ std::string HiddenName(const fs::path& dir, std::string name) {
 }
 
 std::string ErrnoText() {
-  return std::strerror(errno);
+  return SystemText(errno);
 }
 
 }  // namespace

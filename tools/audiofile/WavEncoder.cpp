@@ -1,6 +1,8 @@
 // WavEncoder.cpp: header, little-endian samples, sizes filled in at the end.
 #include "tools/audiofile/WavEncoder.h"
 
+#include "tools/audiofile/LibraryText.h"
+
 #include <unistd.h>
 
 #include <bit>
@@ -33,7 +35,7 @@ bool WriteAll(int fd, const uint8_t* data, size_t size, std::string& error) {
     const ssize_t n = ::write(fd, data, size);
     if (n < 0) {
       if (errno == EINTR) continue;
-      error = std::strerror(errno);
+      error = SystemText(errno);
       return false;
     }
     data += n;
@@ -46,7 +48,7 @@ bool WriteAt(int fd, long long at, uint32_t value, std::string& error) {
   std::vector<uint8_t> bytes;
   Put32(bytes, value);
   if (::pwrite(fd, bytes.data(), bytes.size(), static_cast<off_t>(at)) != 4) {
-    error = std::strerror(errno);
+    error = SystemText(errno);
     return false;
   }
   return true;

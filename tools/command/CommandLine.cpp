@@ -9,6 +9,7 @@
 #include <sndfile.h>
 #include <soxr.h>
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -71,9 +72,59 @@ void AddScaleOption(CLI::App& command, double& scale, const std::string& descrip
   command.add_option("--scale", scale, description)->check(editorScale);
 }
 
+namespace {
+
+// The command a usage error's help hint names ("render", "presets save"; empty: the program).
+std::string& UsageCommand() {
+  static std::string command;
+  return command;
+}
+
+}  // namespace
+
+void SetUsageCommand(const std::string& command) {
+  UsageCommand() = command;
+}
+
+std::string HelpHint() {
+  return "(see tovrasat " + (UsageCommand().empty() ? "" : UsageCommand() + " ") + "--help)";
+}
+
 int Fail(int code, const std::string& text) {
-  std::fprintf(stderr, "tovrasat: %s\n", Printable(text).c_str());
+  // Every usage error points at the help that shows the right usage.
+  const bool hint = code == kExitUsage && text.find("(see tovrasat ") == std::string::npos;
+  std::fprintf(stderr, "tovrasat: %s\n", Printable(hint ? text + " " + HelpHint() : text).c_str());
   return code;
+}
+
+size_t EditDistance(const std::string& a, const std::string& b) {
+  // Optimal string alignment: insertions, deletions, substitutions and swaps of neighbours.
+  std::vector<std::vector<size_t>> d(a.size() + 1, std::vector<size_t>(b.size() + 1));
+  for (size_t i = 0; i <= a.size(); ++i) d[i][0] = i;
+  for (size_t j = 0; j <= b.size(); ++j) d[0][j] = j;
+  for (size_t i = 1; i <= a.size(); ++i)
+    for (size_t j = 1; j <= b.size(); ++j) {
+      const size_t cost = a[i - 1] == b[j - 1] ? 0 : 1;
+      d[i][j] = std::min({d[i - 1][j] + 1, d[i][j - 1] + 1, d[i - 1][j - 1] + cost});
+      if (i > 1 && j > 1 && a[i - 1] == b[j - 2] && a[i - 2] == b[j - 1])
+        d[i][j] = std::min(d[i][j], d[i - 2][j - 2] + 1);
+    }
+  return d[a.size()][b.size()];
+}
+
+std::string Closest(const std::string& typed, const std::vector<std::string>& known) {
+  // A name closer than a third of its letters is a slip of the keys, not another word.
+  std::string best;
+  size_t bestDistance = 0;
+  for (const std::string& name : known) {
+    const size_t distance = EditDistance(typed, name);
+    if (distance == 0 || 3 * distance > std::max<size_t>(name.size(), 3)) continue;
+    if (best.empty() || distance < bestDistance) {
+      best = name;
+      bestDistance = distance;
+    }
+  }
+  return best;
 }
 
 void Warn(const std::string& text) {

@@ -93,8 +93,18 @@ void AddScaleOption(CLI::App& command, double& scale, const std::string& descrip
 // "tovrasat VERSION (...)" and the plug-in's name and version, for --version.
 std::string VersionText(const std::string& component);
 
+// The command the help hint of a usage error names ("render", "presets save"; empty: none).
+void SetUsageCommand(const std::string& command);
+// "(see tovrasat COMMAND --help)" for that command.
+std::string HelpHint();
+
+// The option or command a mistyped name most likely meant: the nearest of known by edit distance
+// (a swap of neighbours counts one), when near enough; empty when none is.
+std::string Closest(const std::string& typed, const std::vector<std::string>& known);
+size_t EditDistance(const std::string& a, const std::string& b);
+
 // Prints "tovrasat: text" on stderr, control characters escaped so it stays one line, and
-// returns code.
+// returns code. A usage error (kExitUsage) ends with HelpHint() unless text names a help already.
 int Fail(int code, const std::string& text);
 // Prints "tovrasat: warning: text" on stderr, likewise.
 void Warn(const std::string& text);

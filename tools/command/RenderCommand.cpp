@@ -15,8 +15,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <iterator>
 #include <utility>
 #include <vector>
 
@@ -24,6 +26,11 @@ namespace tools {
 namespace {
 
 namespace fs = std::filesystem;
+
+// The sample rates a header may give: the slowest telephone-band rates to the fastest converters.
+// Outside them the header is damaged, and nothing measured at such a rate would mean anything.
+constexpr double kLowestRate = 1000.0;
+constexpr double kHighestRate = 768000.0;
 
 bool SamePath(const std::string& a, const std::string& b) {
   if (a == "-" || b == "-") return false;  // standard input and output
@@ -89,6 +96,25 @@ bool Clashes(const std::vector<Job>& jobs, std::string& error) {
   return false;
 }
 
+// Whether path names a file directly inside dir, by the names alone (nothing on disk is asked):
+// one more component, and not "." or "..".
+bool DirectlyIn(const fs::path& path, const fs::path& dir) {
+  const fs::path inside = path.lexically_normal().lexically_relative(dir.lexically_normal());
+  const auto parts = std::distance(inside.begin(), inside.end());
+  return parts == 1 && inside != "." && inside != "..";
+}
+
+// Why a --suffix cannot be part of a file name, or empty when it can: a path separator or ".."
+// would lead the output out of the folder, and a control character gives a name that no listing
+// shows as typed.
+std::string SuffixFault(const std::string& suffix) {
+  if (suffix.find('/') != std::string::npos) return "holds a path separator";
+  if (suffix.find("..") != std::string::npos) return "holds '..'";
+  for (const char c : suffix)
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) return "holds a control character";
+  return {};
+}
+
 // What to render into what: IN OUT, or with --out-dir each input (a folder: each audio file in
 // it) into DIR under its own name, with the suffix before the extension (and --type's extension
 // when given). A usage error's exit code with its text, or kExitOk.
@@ -119,8 +145,12 @@ int PlanJobs(const CommandOptions& o, std::vector<Job>& jobs, std::string& error
     for (const std::string& file : files) {
       const fs::path p(file);
       const std::string extension = o.type.empty() ? p.extension().string() : "." + o.type;
-      jobs.push_back(
-          {file, (fs::path(o.outDir) / (p.stem().string() + o.suffix + extension)).string()});
+      const fs::path out = fs::path(o.outDir) / (p.stem().string() + o.suffix + extension);
+      if (!DirectlyIn(out, o.outDir)) {
+        error = out.string() + ": lies outside --out-dir " + o.outDir + "; nothing was rendered";
+        return kExitUsage;
+      }
+      jobs.push_back({file, out.string()});
     }
   }
   if (jobs.empty()) {
@@ -138,12 +168,6 @@ int PlanJobs(const CommandOptions& o, std::vector<Job>& jobs, std::string& error
 
 std::string ChannelsText(int channels) {
   return channels == 1 ? "mono" : channels == 2 ? "stereo" : std::to_string(channels) + " channels";
-}
-
-// "loudness in X LUFS, out Y LUFS; true peak in X dBTP, out Y dBTP".
-std::string LoudnessText(const LoudnessMeter& in, const LoudnessMeter& out) {
-  return "loudness in " + Lufs(in.IntegratedLufs()) + " LUFS, out " + Lufs(out.IntegratedLufs()) +
-         " LUFS; true peak in " + Db(in.TruePeak()) + " dBTP, out " + Db(out.TruePeak()) + " dBTP";
 }
 
 // Integer samples past full scale are clipped, and so are a lossy file's peaks by most decoders:
@@ -164,7 +188,40 @@ void WarnOverFullScale(const std::string& path, const AudioWriter& out, double t
 
 struct BatchTotals {
   double audioSeconds = 0.0;
+  bool oneLine = false;  // a batch: each file's summary on one line
 };
+
+// "IN ends after 0.45 s of the 1.00 s its header gives"; in frames when seconds cannot tell the
+// two apart.
+std::string ShortFileText(const std::string& in, long long frames, long long claimed, double rate) {
+  const std::string got = Fixed(static_cast<double>(frames) / rate, 2);
+  const std::string promised = Fixed(static_cast<double>(claimed) / rate, 2);
+  if (got != promised)
+    return in + " ends after " + got + " s of the " + promised + " s its header gives";
+  return in + " ends after " + std::to_string(frames) + " of the " + std::to_string(claimed) +
+         " frames its header gives";
+}
+
+// One file's summary as a short block: what it is, then one line per measure, each in 80 columns
+// (the name aside).
+std::string SummaryBlock(const std::string& name, double audioSeconds, const AudioReader& in,
+                         double seconds, const RenderTotals& totals, const RenderReport& report) {
+  return Printable(name) + ": " + Fixed(audioSeconds, 2) + " s, " + ChannelsText(in.NChannels()) +
+         ", " + Fixed(in.SampleRate(), 0) + " Hz, rendered in " + Fixed(seconds, 2) + " s" +
+         "\n  peak in " + Db(totals.peakIn) + " dBFS, out " + Db(totals.peakOut) + " dBFS" +
+         "\n  loudness in " + Lufs(totals.loudnessIn.IntegratedLufs()) + " LUFS, out " +
+         Lufs(totals.loudnessOut.IntegratedLufs()) + " LUFS" + "\n  true peak in " +
+         Db(totals.loudnessIn.TruePeak()) + " dBTP, out " + Db(totals.loudnessOut.TruePeak()) +
+         " dBTP" + "\n  " + MeterText(report);
+}
+
+// One file of a batch on one line: the output's figures (the name aside, within 60 columns); the
+// batch's own line gives the time.
+std::string SummaryLine(const std::string& name, double audioSeconds, const RenderTotals& totals) {
+  return Printable(name) + ": " + Fixed(audioSeconds, 2) + " s; out peak " + Db(totals.peakOut) +
+         " dBFS, " + Lufs(totals.loudnessOut.IntegratedLufs()) + " LUFS, " +
+         Db(totals.loudnessOut.TruePeak()) + " dBTP";
+}
 
 // One file through a fresh unit; the exit code, with its one line printed when not kExitOk.
 int RenderOne(const std::shared_ptr<host::ComponentBundle>& bundle, const Job& job,
@@ -178,6 +235,11 @@ int RenderOne(const std::shared_ptr<host::ComponentBundle>& bundle, const Job& j
   if (in.NChannels() > 2)
     return Fail(kExitFailure, job.in + ": has " + std::to_string(in.NChannels()) +
                                   " channels; only mono and stereo are supported");
+  if (!(in.SampleRate() >= kLowestRate && in.SampleRate() <= kHighestRate))
+    return Fail(kExitFailure, job.in + ": its header gives a sample rate of " +
+                                  Fixed(in.SampleRate(), 0) + " Hz; audio files run at " +
+                                  Fixed(kLowestRate, 0) + " to " + Fixed(kHighestRate, 0) +
+                                  " Hz, so the header is damaged");
   std::error_code ec;
   if (job.out != "-" && fs::is_directory(job.out, ec))
     return Fail(kExitFailure, job.out + ": cannot write: is a folder");
@@ -222,19 +284,18 @@ int RenderOne(const std::shared_ptr<host::ComponentBundle>& bundle, const Job& j
   const double audioSeconds = static_cast<double>(totals.frames) / in.SampleRate();
   batch.audioSeconds += audioSeconds;
   if (in.ClaimedFrames() > static_cast<long long>(totals.frames))
-    Warn(job.in + " ends after " + Fixed(audioSeconds, 2) + " s of the " +
-         Fixed(static_cast<double>(in.ClaimedFrames()) / in.SampleRate(), 2) +
-         " s its header gives");
+    Warn(ShortFileText(job.in, static_cast<long long>(totals.frames), in.ClaimedFrames(),
+                       in.SampleRate()));
+  if (const uint64_t bad = in.NonFiniteSamples(); bad > 0)
+    Warn(job.in + ": " + std::to_string(bad) + (bad == 1 ? " sample is" : " samples are") +
+         " not a number or infinite (NaN, Inf): damage in the file, not audio");
   WarnOverFullScale(job.out, out, totals.loudnessOut.TruePeak());
   if (!o.quiet) {
     const std::string name = job.out == "-" ? std::string("standard output") : job.out;
-    std::fprintf(stderr,
-                 "%s: %.2f s, %s, %.0f Hz, rendered in %.2f s; peak in %s dBFS, out %s dBFS; "
-                 "%s; %s\n",
-                 Printable(name).c_str(), audioSeconds, ChannelsText(in.NChannels()).c_str(),
-                 in.SampleRate(), seconds, Db(totals.peakIn).c_str(), Db(totals.peakOut).c_str(),
-                 LoudnessText(totals.loudnessIn, totals.loudnessOut).c_str(),
-                 MeterText(report).c_str());
+    const std::string text = batch.oneLine
+                                 ? SummaryLine(name, audioSeconds, totals)
+                                 : SummaryBlock(name, audioSeconds, in, seconds, totals, report);
+    std::fprintf(stderr, "%s\n", text.c_str());  // Printable already
   }
   return kExitOk;
 }
@@ -300,6 +361,9 @@ int Render(CommandOptions options, const ParsedOptions& parsed) {
   }
   if (options.outDir.empty() && !options.suffix.empty())
     return Fail(kExitUsage, "--suffix names the outputs of --out-dir (see tovrasat render --help)");
+  if (const std::string fault = SuffixFault(options.suffix); !fault.empty())
+    return Fail(kExitUsage, "--suffix '" + options.suffix + "' " + fault +
+                                "; it is added to each output's file name");
 
   std::vector<Job> jobs;
   std::string error;
@@ -318,6 +382,7 @@ int Render(CommandOptions options, const ParsedOptions& parsed) {
 
   const ProgressBar clock(false, 0.0);
   BatchTotals batch;
+  batch.oneLine = jobs.size() > 1;
   std::vector<std::string> failed;
   int code = kExitOk;
   for (const Job& job : jobs) {

@@ -6,11 +6,14 @@
 
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
 #include <cmath>
+#include <cstddef>
 #include <cstdio>
 #include <exception>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -28,17 +31,57 @@ std::string CommandPath(const CLI::App& app) {
   return path;
 }
 
+// "; did you mean 'NAME'?" when there is a NAME.
+std::string Suggestion(const std::string& name) {
+  return name.empty() ? std::string() : "; did you mean '" + name + "'?";
+}
+
+// The long options a command takes: its own and the program's.
+std::vector<std::string> OptionNames(const CLI::App& command, const CLI::App& app) {
+  std::vector<std::string> names;
+  for (const CLI::App* at : {&command, &app})
+    for (const CLI::Option* option : at->get_options())
+      for (const std::string& name : option->get_lnames()) names.push_back("--" + name);
+  return names;
+}
+
+// "tovrasat [--component PATH] help [COMMAND...]" is "tovrasat COMMAND... --help": the help asked
+// for in the words a user tries first.
+std::vector<std::string> HelpAsOption(int argc, char** argv) {
+  std::vector<std::string> args(argv + 1, argv + argc);
+  for (size_t i = 0; i < args.size(); ++i) {
+    if (args[i] == "--component") {
+      ++i;
+      continue;
+    }
+    if (!args[i].empty() && args[i][0] == '-') continue;
+    if (args[i] == "help") {
+      args.erase(args.begin() + static_cast<std::ptrdiff_t>(i));
+      args.emplace_back("--help");
+    }
+    break;
+  }
+  return args;
+}
+
 // CLI11's message for a parse error, said the way the rest of the command speaks.
 std::string UsageText(const CLI::ParseError& e, const CLI::App& app, const CLI::App& deepest) {
   const std::string what = e.what();
   // A mistyped command reads better as such than as a missing one.
   std::vector<std::string> extra = deepest.remaining();
   if (extra.empty()) extra = app.remaining(true);
-  if (app.get_subcommands().empty() && !extra.empty())
-    return "unknown command '" + extra.front() + "'";
+  if (app.get_subcommands().empty() && !extra.empty()) {
+    std::vector<std::string> commands;
+    for (const CLI::App* command : app.get_subcommands({})) commands.push_back(command->get_name());
+    return "unknown command '" + extra.front() + "'" +
+           Suggestion(tools::Closest(extra.front(), commands));
+  }
   if (dynamic_cast<const CLI::ExtrasError*>(&e) != nullptr && !extra.empty()) {
     const bool option = extra.front().size() > 1 && extra.front()[0] == '-';
-    return (option ? "unknown option '" : "unexpected argument '") + extra.front() + "'";
+    if (!option) return "unexpected argument '" + extra.front() + "'";
+    const std::string typed = extra.front().substr(0, extra.front().find('='));
+    return "unknown option '" + extra.front() + "'" +
+           Suggestion(tools::Closest(typed, OptionNames(deepest, app)));
   }
   if (dynamic_cast<const CLI::ArgumentMismatch*>(&e) != nullptr) {
     // "--gain: At Most 1 required but received 2": an option given twice.
@@ -82,7 +125,9 @@ int Run(int argc, char** argv) {
   CLI::App* editor = tools::AddEditorCommand(app, editorOptions);
 
   try {
-    app.parse(argc, argv);
+    std::vector<std::string> args = HelpAsOption(argc, argv);
+    std::reverse(args.begin(), args.end());  // CLI11 takes the arguments last first
+    app.parse(args);
   } catch (const CLI::ParseError& e) {
     if (e.get_exit_code() == 0) return app.exit(e);  // --help, --version
     const std::string path = CommandPath(app);
@@ -95,9 +140,10 @@ int Run(int argc, char** argv) {
           text = "unknown presets command '" + std::string(argv[i + 1]) +
                  "' (list, show, save or delete)";
     }
-    return tools::Fail(tools::kExitUsage,
-                       text + " (see tovrasat " + (path.empty() ? "" : path + " ") + "--help)");
+    tools::SetUsageCommand(path);
+    return tools::Fail(tools::kExitUsage, text);
   }
+  tools::SetUsageCommand(CommandPath(app));
 
   if (render->parsed()) return tools::Render(o, parsed);
   if (info->parsed()) return tools::Info(o);

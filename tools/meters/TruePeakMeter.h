@@ -1,21 +1,27 @@
 // TruePeakMeter.h: the highest level between the samples of a signal, found by 4x oversampling.
 #pragma once
 
-#include <array>
 #include <cstddef>
 #include <vector>
 
 namespace tools {
 
 // The true peak as ITU-R BS.1770 defines it: the largest absolute value of the signal
-// interpolated at four times its rate, through a 48-tap (12 per phase) windowed-sinc filter whose
-// phase 0 passes the samples themselves. A stretch is interpolated only when its samples times the
-// filter's largest gain could pass the peak found so far, so the result is that of interpolating
-// everything at a fraction of the cost (music rarely comes near its own peak).
+// interpolated at four times its rate, here through a 256-tap (64 per phase) Kaiser-windowed sinc
+// whose phase 0 passes the samples themselves, flat within 0.04 dB to 0.94 of the Nyquist
+// frequency. A peak that falls between two of the 4x points is read from the parabola through
+// the highest point and its neighbours, so content near the Nyquist frequency is not read up to
+// 0.6 dB low as the 4x grid alone would read it. Within 0.1 dB of 16x oversampling with a
+// 129-tap sinc on tones, noise, saturated drums and band-limited pulses.
+//
+// Only stretches whose outputs could pass the peak found so far are interpolated, judged by a
+// bound from the largest sample and the largest first and second differences around them (see
+// the .cpp): the result is that of interpolating everything (and the same however the signal is
+// cut into blocks), at a fraction of the cost.
 // Threads: one caller at a time.
 class TruePeakMeter {
  public:
-  static constexpr size_t kTaps = 12;  // per phase
+  static constexpr size_t kTaps = 64;  // per phase
 
   void Reset(int channels);
   // frames from channels[c][0..frames).
@@ -23,11 +29,26 @@ class TruePeakMeter {
   // Linear (1 is 0 dBTP); 0 before any sound.
   double Peak() const { return mPeak; }
 
+  // The largest |x|, |x[n] - x[n-1]| and |x[n] - 2x[n-1] + x[n-2]| over some samples.
+  struct Maxima {
+    float level = 0.0f;
+    float first = 0.0f;
+    float second = 0.0f;
+  };
+
  private:
+  // Interpolates between x[i - kTaps / 2] and x[i - kTaps / 2 + 1] for i in [from, to).
   void Interpolate(const float* x, size_t from, size_t to);
 
-  std::vector<std::vector<float>>
-      mHistory;  // per channel: the last kTaps - 1 samples, then the block
+  std::vector<std::vector<float>> mHistory;  // per channel: the last samples, then the block
+  // The maxima of the last three stretches of a channel, newest first, and their lengths.
+  struct Recent {
+    Maxima maxima[3];
+    size_t length[3] = {0, 0, 0};
+  };
+
+  std::vector<Recent> mRecent;
+  std::vector<float> mPhases;  // scratch: the three interpolated phases of a stretch
   double mPeak = 0.0;
 };
 
