@@ -8,14 +8,17 @@
 namespace tovrasat {
 
 inline constexpr const char* kLv2PluginUri = "http://morvika.com/plugins/tovrasat";
+inline constexpr const char* kLv2HqPluginUri = "http://morvika.com/plugins/tovrasat-hq";
 inline constexpr const char* kLv2UiUri = "http://morvika.com/plugins/tovrasat#ui";
 // In lib/, so that the editor finds its Resources beside it (<module dir>/../Resources).
 inline constexpr const char* kLv2Binary = "lib/TovraSat.so";
 
-// What the bundle's Turtle is made from. Threads: any.
-plug::Lv2Turtle::Names Lv2Names();
-// The plug-in and its editor; the same objects on every call. Threads: any.
-const LV2_Descriptor* Lv2Descriptor();
+// What the bundle's Turtle is made from: TovraSat, or TovraSat HQ (the same binary and UI, its
+// own URI and file, and the state key of TovraSat, so states and presets move between the two).
+// Threads: any.
+plug::Lv2Turtle::Names Lv2Names(bool hq = false);
+// The plug-in (or HQ) and its editor; the same objects on every call. Threads: any.
+const LV2_Descriptor* Lv2Descriptor(bool hq = false);
 const LV2UI_Descriptor* Lv2UiDescriptor();
 
 }  // namespace tovrasat
