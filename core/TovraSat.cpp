@@ -27,18 +27,19 @@ static_assert(TovraSat::kNumParams == statechunk::kNumParams,
 
 }  // namespace
 
-plug::Config TovraSat::MakeConfig() {
+plug::Config TovraSat::MakeConfig(EVariant variant) {
+  const bool hq = variant == EVariant::kHq;
   plug::Config config;
   config.nParams = kNumParams;
   config.nPresets = 1;
   config.channelIOStr = "1-1 2-2";
-  config.pluginName = "TovraSat";
+  config.pluginName = hq ? "TovraSat HQ" : "TovraSat";
   config.productName = "TovraSat";
   config.mfrName = "Morvika";
   config.vendorVersion = 0x00010000;  // 1.0.0
-  config.uniqueID = plug::MakeFourCC("TSat");
+  config.uniqueID = plug::MakeFourCC(hq ? "TSHq" : "TSat");
   config.mfrID = plug::MakeFourCC("Mrvk");
-  config.latency = 0;
+  config.latency = hq ? tovrasat::Oversampler(tovrasat::OversampledCrusher::kStages).latency() : 0;
   config.plugDoesMidiIn = false;
   config.plugDoesMidiOut = false;
   config.plugDoesMPE = false;
@@ -57,7 +58,8 @@ plug::Config TovraSat::MakeConfig() {
   return config;
 }
 
-TovraSat::TovraSat(const plug::InstanceInfo& info) : plug::IPluginAU(MakeConfig(), info) {
+TovraSat::TovraSat(const plug::InstanceInfo& info, EVariant variant)
+    : plug::IPluginAU(MakeConfig(variant), info), mVariant(variant) {
   using plug::IParam;
   const auto& names = statechunk::kParamNames;
   GetParam(kGain)->InitDouble(names[kGain], 24.0, 0.0, 100.0, 1.0, "%", 0, "",
@@ -99,13 +101,22 @@ void TovraSat::HandParamsToChain() noexcept {
   const auto trim = static_cast<float>(GetParam(kOutputTrim)->Value());
   const bool phantom = GetParam(k48V)->Value() >= 0.5;
   const bool bypass = GetParam(kBypass)->Value() >= 0.5;
-  mCrusher.setParams(gain, trim, phantom, bypass);
+  if (IsHq()) {
+    mHqChain.setParams(gain, trim, phantom, bypass);
+  } else {
+    mCrusher.setParams(gain, trim, phantom, bypass);
+  }
 }
 
 void TovraSat::OnReset() {
   HandParamsToChain();
-  mCrusher.prepare(GetSampleRate());
-  SetLatency(0);
+  if (IsHq()) {
+    mHqChain.prepare(GetSampleRate());
+    SetLatency(mHqChain.latency());
+  } else {
+    mCrusher.prepare(GetSampleRate());
+    SetLatency(0);
+  }
 }
 
 void TovraSat::AdvanceMeter(float peak, bool clipped, float& meterDb, float& clipLed) noexcept {
@@ -154,7 +165,7 @@ void TovraSat::ProcessBlock(double** inputs, double** outputs, int nFrames) noex
 
   // Stereo out (from a stereo or mono input): the crusher takes the doubles itself, which spares
   // the copies where its chain is settled and gives the same samples as the chunks below.
-  if (srcL != nullptr && srcR != nullptr && dstL != nullptr && dstR != nullptr) {
+  if (!IsHq() && srcL != nullptr && srcR != nullptr && dstL != nullptr && dstR != nullptr) {
     const double* const ins[2] = {srcL, srcR};
     double* const outs[2] = {dstL, dstR};
     mCrusher.process(ins, outs, nFrames);
@@ -173,7 +184,11 @@ void TovraSat::ProcessBlock(double** inputs, double** outputs, int nFrames) noex
     const int m = std::min(kChunkFrames, nFrames - offset);
     narrow(srcL != nullptr ? srcL + offset : nullptr, inL, m);
     narrow(srcR != nullptr ? srcR + offset : nullptr, inR, m);
-    mCrusher.process(chainIn, chainOut, m);
+    if (IsHq()) {
+      mHqChain.process(chainIn, chainOut, m);
+    } else {
+      mCrusher.process(chainIn, chainOut, m);
+    }
     if (dstL != nullptr) {
       for (int i = 0; i < m; ++i) dstL[offset + i] = static_cast<double>(outL[i]);
     }

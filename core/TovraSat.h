@@ -5,6 +5,7 @@
 #include <string>
 
 #include "dsp/Crusher.h"
+#include "dsp/OversampledCrusher.h"
 #include "plug/au/IPluginAU.h"
 #include "state/TovraPresets.h"
 
@@ -13,9 +14,13 @@
 // published peak and clip flag into the meter values on the idle tick, and writes and reads its
 // state chunk (parameters, mEditorScale, mPresetName: state/TovraStateChunk.h has the layout).
 //
+// The HQ variant (TovraSatHQ) is the same object with its own codes and name: it runs the
+// crusher at a multiple of the rate between filters of its own and reports their fixed latency.
+// Both write and read the same state chunk, so a state or preset moves between them unchanged.
+//
 // Threads: ProcessBlock on the render thread; everything else on the main thread. Values cross
 // only through the parameters' atomics and the crusher's peak and clip atomics.
-class TovraSat final : public plug::IPluginAU {
+class TovraSat : public plug::IPluginAU {
  public:
   enum EParams : int { kGain = 0, kOutputTrim = 1, k48V = 2, kBypass = 3, kNumParams = 4 };
 
@@ -28,13 +33,17 @@ class TovraSat final : public plug::IPluginAU {
   // Audio is converted to single precision in chunks of this many frames.
   static constexpr int kChunkFrames = 512;
 
+  enum class EVariant { kStandard, kHq };
+
   // The configuration record this plug-in hands to the framework. Threads: any.
-  static plug::Config MakeConfig();
+  static plug::Config MakeConfig(EVariant variant = EVariant::kStandard);
   // "TovraSat_View" unless the build names the class otherwise (TOVRASAT_VIEW_CLASS).
   static const char* ViewFactoryClassName() { return PLUG_AU_VIEW_CLASS_NAME; }
 
   // Threads: main.
-  explicit TovraSat(const plug::InstanceInfo& info);
+  explicit TovraSat(const plug::InstanceInfo& info, EVariant variant = EVariant::kStandard);
+  // True for TovraSat HQ. Threads: any.
+  bool IsHq() const { return mVariant == EVariant::kHq; }
   ~TovraSat() override;
 
   // Appends the state chunk to what chunk holds; the result is that of SerializeParams.
@@ -56,7 +65,8 @@ class TovraSat final : public plug::IPluginAU {
   static void AdvanceMeter(float peak, bool clipped, float& meterDb, float& clipLed) noexcept;
   // Threads: render. No allocation, no lock, no system call, no exception.
   void ProcessBlock(double** inputs, double** outputs, int nFrames) noexcept override;
-  // Current parameters and sample rate to the chain, which is cleared; latency 0.
+  // Current parameters and sample rate to the chain, which is cleared; latency 0 (HQ: the
+  // oversampling filters' latency, the same number of frames at every rate).
   // Threads: main, not while rendering.
   void OnReset() override;
 
@@ -76,6 +86,8 @@ class TovraSat final : public plug::IPluginAU {
 
   // Read by the editor and the meter property. Threads: main.
   tovrasat::Crusher mCrusher;
+  // HQ only: runs mCrusher oversampled.
+  tovrasat::OversampledCrusher mHqChain{mCrusher};
   float mMeterDb = -120.0f;
   float mClipLed = 0.0f;
   float mEditorScale = 1.0f;
@@ -87,4 +99,6 @@ class TovraSat final : public plug::IPluginAU {
 
  private:
   void HandParamsToChain() noexcept;
+
+  const EVariant mVariant;
 };

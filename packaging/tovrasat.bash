@@ -104,12 +104,13 @@ _tovrasat() {
             '') options+=' --version' ;;
             render)
                 options+=' --gain --trim --48v --bypass --in-gain --preset --block --format
-                    --no-dither --type --oversample --out-dir --suffix --jobs -j --quiet -q --'
+                    --no-dither --type --oversample --out-dir --suffix --jobs -j --quiet -q --hq --'
                 ;;
             presets) [[ $sub == save ]] && options+=' --gain --trim --48v' ;;
             snapshot)
-                options+=' --scale --gain --trim --48v --bypass --preset --meter-db --clip'
+                options+=' --scale --gain --trim --48v --bypass --preset --meter-db --clip --hq'
                 ;;
+            info) options+=' --hq' ;;
             editor) options+=' --out --scale --no-audio' ;;
         esac
         COMPREPLY=($(compgen -W "$options" -- "$cur"))

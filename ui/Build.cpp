@@ -6,6 +6,7 @@
 #include "ui/GainDisplay.h"
 #include "ui/GainTicks.h"
 #include "ui/Headroom.h"
+#include "ui/HqBadge.h"
 #include "ui/Knob.h"
 #include "ui/Plate.h"
 #include "ui/PlateGeometry.h"
@@ -33,6 +34,7 @@ void Build(IGfx* g, TovraSat* plugin) {
   constexpr IColor kLampRed(255, 255, 40, 25);
   g->AttachControl(new Plate(g->GetBounds(), s, plateImage));
   g->AttachControl(new SizeButton(s, plugin));
+  if (plugin->IsHq()) g->AttachControl(new HqBadge(s));
   g->AttachControl(new TrimTicks(plate(194, 1545, 464, 1815), TovraSat::kOutputTrim, s));
   g->AttachControl(new TrimReadout(plate(214, 1768, 444, 1812), TovraSat::kOutputTrim, s));
   g->AttachControl(new PresetBar(s, plugin), TovraSat::kPresetBarCtrlTag);

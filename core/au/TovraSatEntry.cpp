@@ -1,5 +1,6 @@
 // TovraSatEntry: the C entry points the plug-in module exports (everything else stays hidden).
 #include "core/TovraSat.h"
+#include "core/TovraSatHQ.h"
 #include "plug/au/CFAUPreset.h"
 #include "plug/au/IPluginAUFactory.h"
 
@@ -14,6 +15,16 @@ PLUG_AU_EXPORT AudioComponentPlugInInterface* TovraSat_Factory(
 // The older Component Manager entry (see IPluginAUFactory).
 PLUG_AU_EXPORT ComponentResult TovraSat_Entry(ComponentParameters* params, Handle storage) {
   return plug::IPluginAUFactory<TovraSat>::Entry(params, storage);
+}
+
+// The same two for the HQ component, the bundle's second AudioComponents entry.
+PLUG_AU_EXPORT AudioComponentPlugInInterface* TovraSatHQ_Factory(
+    const AudioComponentDescription* desc) {
+  return plug::IPluginAUFactory<TovraSatHQ>::Factory(desc);
+}
+
+PLUG_AU_EXPORT ComponentResult TovraSatHQ_Entry(ComponentParameters* params, Handle storage) {
+  return plug::IPluginAUFactory<TovraSatHQ>::Entry(params, storage);
 }
 
 // Linux stands in for the Cocoa view factory class "TovraSat_View", which cannot exist here: a

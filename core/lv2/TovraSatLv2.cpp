@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "core/TovraSat.h"
+#include "core/TovraSatHQ.h"
 #include "core/lv2/presets/TovraSatLv2Presets.h"
 #include "lv2/state/state.h"
 #include "plug/au/IPluginAUFactory.h"
@@ -43,13 +44,16 @@ void StartEditorMeter(plug::IPluginAU& plug, float meterDb, float lamp) {
 
 const plug::Lv2Binding kBinding{kLv2PluginUri, &plug::IPluginAUFactory<TovraSat>::Factory,
                                 &TickMeter, &StartEditorMeter};
+const plug::Lv2Binding kHqBinding{kLv2HqPluginUri, &plug::IPluginAUFactory<TovraSatHQ>::Factory,
+                                  &TickMeter, &StartEditorMeter, kLv2PluginUri};
 
 // The wrapper's instantiate, with the user presets: each new instance brings the bundle hosts
 // list them from up to date with the preset folder (so presets made by hand, or before the bundle
 // existed, show up too), and its editor's preset bar keeps it so.
+template <const plug::Lv2Binding& binding>
 LV2_Handle InstantiateWithPresets(const LV2_Descriptor*, double rate, const char*,
                                   const LV2_Feature* const* features) {
-  std::unique_ptr<plug::IPluginLV2> self = plug::IPluginLV2::Create(kBinding, rate, features);
+  std::unique_ptr<plug::IPluginLV2> self = plug::IPluginLV2::Create(binding, rate, features);
   if (self == nullptr) return nullptr;
   SyncLv2UserPresets();
   static_cast<TovraSat&>(self->Plug()).mUserPresetsChanged = [] { SyncLv2UserPresets(); };
@@ -113,9 +117,15 @@ const void* ExtensionData(const char* uri) {
 
 }  // namespace
 
-plug::Lv2Turtle::Names Lv2Names() {
+plug::Lv2Turtle::Names Lv2Names(bool hq) {
   plug::Lv2Turtle::Names names;
-  names.pluginUri = kLv2PluginUri;
+  names.pluginUri = hq ? kLv2HqPluginUri : kLv2PluginUri;
+  if (hq) {
+    names.stateUri = kLv2PluginUri;
+    names.ttlFile = "TovraSatHQ.ttl";
+    names.presetsFile = "presets-hq.ttl";
+    names.describeUi = false;
+  }
   names.binary = kLv2Binary;
   names.uiUri = kLv2UiUri;
   names.pluginClass = "lv2:DistortionPlugin";
@@ -135,7 +145,10 @@ plug::Lv2Turtle::Names Lv2Names() {
        "On: the output cross-fades to the unprocessed input in about 12 ms, without a click, and "
        "fades back when switched off. The meter and the overload lamp keep showing the processed "
        "signal."},
-      {"latency", "The delay the plug-in adds: none (0 frames)."},
+      {"latency", hq ? "The delay the plug-in adds: its oversampling filters' 44 frames at every "
+                       "sample rate (under 1 ms from 44.1 kHz up), fixed, for the host to "
+                       "compensate."
+                     : "The delay the plug-in adds: none (0 frames)."},
       {"meter",
        "The output peak after the trim, in dBFS, as the editor's meter shows it: updated every "
        "20 ms of audio, rising at once and falling by at most 3 dB per update; -120 at rest."},
@@ -149,14 +162,20 @@ plug::Lv2Turtle::Names Lv2Names() {
   return names;
 }
 
-const LV2_Descriptor* Lv2Descriptor() {
+const LV2_Descriptor* Lv2Descriptor(bool hq) {
   static const plug::Lv2PluginDescriptor record = [] {
     plug::Lv2PluginDescriptor r = plug::IPluginLV2::MakeDescriptor(kBinding);
-    r.descriptor.instantiate = InstantiateWithPresets;
+    r.descriptor.instantiate = InstantiateWithPresets<kBinding>;
     r.descriptor.extension_data = ExtensionData;
     return r;
   }();
-  return &record.descriptor;
+  static const plug::Lv2PluginDescriptor hqRecord = [] {
+    plug::Lv2PluginDescriptor r = plug::IPluginLV2::MakeDescriptor(kHqBinding);
+    r.descriptor.instantiate = InstantiateWithPresets<kHqBinding>;
+    r.descriptor.extension_data = ExtensionData;
+    return r;
+  }();
+  return hq ? &hqRecord.descriptor : &record.descriptor;
 }
 
 const LV2UI_Descriptor* Lv2UiDescriptor() {

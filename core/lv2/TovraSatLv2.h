@@ -8,10 +8,12 @@
 
 namespace tovrasat {
 
-// What the bundle's Turtle is made from. Threads: any.
-plug::Lv2Turtle::Names Lv2Names();
-// The plug-in and its editor; the same objects on every call. Threads: any.
-const LV2_Descriptor* Lv2Descriptor();
+// What the bundle's Turtle is made from: TovraSat, or TovraSat HQ (the same binary and UI, its
+// own URI and file, and the state key of TovraSat, so states and presets move between the two).
+// Threads: any.
+plug::Lv2Turtle::Names Lv2Names(bool hq = false);
+// The plug-in (or HQ) and its editor; the same objects on every call. Threads: any.
+const LV2_Descriptor* Lv2Descriptor(bool hq = false);
 const LV2UI_Descriptor* Lv2UiDescriptor();
 
 }  // namespace tovrasat

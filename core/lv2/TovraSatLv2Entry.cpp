@@ -4,7 +4,8 @@
 extern "C" {
 
 LV2_SYMBOL_EXPORT const LV2_Descriptor* lv2_descriptor(uint32_t index) {
-  return index == 0 ? tovrasat::Lv2Descriptor() : nullptr;
+  if (index > 1) return nullptr;
+  return tovrasat::Lv2Descriptor(index == 1);
 }
 
 LV2_SYMBOL_EXPORT const LV2UI_Descriptor* lv2ui_descriptor(uint32_t index) {

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "core/TovraSat.h"
+#include "core/TovraSatHQ.h"
 #include "core/lv2/TovraSatLv2.h"
 
 namespace {
@@ -28,10 +29,17 @@ int main(int argc, char** argv) {
   info.mCocoaViewFactoryClassName = TovraSat::ViewFactoryClassName();
   TovraSat plug(info);
   plug.PruneUninitializedPresets();
+  TovraSatHQ hq(info);
+  hq.PruneUninitializedPresets();
   const plug::Lv2Turtle::Names names = tovrasat::Lv2Names();
-  const bool ok = Write(dir + "/manifest.ttl", plug::Lv2Turtle::Manifest(names)) &&
+  const plug::Lv2Turtle::Names hqNames = tovrasat::Lv2Names(true);
+  const bool ok = Write(dir + "/manifest.ttl", plug::Lv2Turtle::Manifest(names) + "\n" +
+                                                   plug::Lv2Turtle::Manifest(hqNames)) &&
                   Write(dir + "/" + plug::Lv2Turtle::PluginFileName(names),
                         plug::Lv2Turtle::Plugin(names, plug)) &&
-                  Write(dir + "/presets.ttl", plug::Lv2Turtle::Presets(names, plug));
+                  Write(dir + "/" + names.presetsFile, plug::Lv2Turtle::Presets(names, plug)) &&
+                  Write(dir + "/" + plug::Lv2Turtle::PluginFileName(hqNames),
+                        plug::Lv2Turtle::Plugin(hqNames, hq)) &&
+                  Write(dir + "/" + hqNames.presetsFile, plug::Lv2Turtle::Presets(hqNames, hq));
   return ok ? 0 : 1;
 }

@@ -164,7 +164,8 @@ IPluginLV2::IPluginLV2(const Lv2Binding& binding, AudioComponentPlugInInterface*
   mAudioOut.assign(static_cast<std::size_t>(mPorts.nOutputs), nullptr);
   mInSlice.assign(mAudioIn.size(), nullptr);
   mOutSlice.assign(mAudioOut.size(), nullptr);
-  mStateKeyUri = Lv2Turtle::StateKeyUri(binding.uri);
+  mStateKeyUri =
+      Lv2Turtle::StateKeyUri(binding.stateUri != nullptr ? binding.stateUri : binding.uri);
 }
 
 IPluginLV2::~IPluginLV2() {

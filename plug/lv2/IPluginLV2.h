@@ -34,6 +34,9 @@ struct Lv2Binding {
   // Before an editor opens: drops the readings that waited for the editor's meter while none was
   // open, and starts that meter at the ports' values. Threads: main.
   void (*startEditorMeter)(IPluginAU& plug, float meterDb, float lamp) = nullptr;
+  // The state chunk's key is "<stateUri>#state"; null: uri. Plug-ins of one binary that share a
+  // state format share it, so their saved states and presets move between them.
+  const char* stateUri = nullptr;
 };
 
 // The LV2 descriptor of a binding; instantiate finds the binding through the descriptor pointer.

@@ -169,6 +169,7 @@ void AppendAudio(std::string& out, bool input, int channel, int nChannels, int i
 }  // namespace
 
 std::string Lv2Turtle::PluginFileName(const Names& names) {
+  if (!names.ttlFile.empty()) return names.ttlFile;
   // lib/TovraSat.so is described by TovraSat.ttl at the bundle's top.
   const std::size_t slash = names.binary.rfind('/');
   const std::string file =
@@ -186,7 +187,7 @@ std::string Lv2Turtle::Manifest(const Names& names) {
   out += Uri(names.pluginUri) + "\n    a lv2:Plugin ;\n";
   out += "    lv2:binary <" + names.binary + "> ;\n";
   out += "    rdfs:seeAlso <" + PluginFileName(names) + "> .\n\n";
-  if (!names.uiUri.empty()) {
+  if (!names.uiUri.empty() && names.describeUi) {
     out += Uri(names.uiUri) + "\n    a ui:X11UI ;\n";
     out += "    ui:binary <" + names.binary + "> ;\n";
     out += "    rdfs:seeAlso <" + PluginFileName(names) + "> .\n\n";
@@ -194,7 +195,7 @@ std::string Lv2Turtle::Manifest(const Names& names) {
   if (!names.presetName.empty()) {
     out += Uri(PresetUri(names)) + "\n    a pset:Preset ;\n";
     out += "    lv2:appliesTo " + Uri(names.pluginUri) + " ;\n";
-    out += "    rdfs:seeAlso <presets.ttl> .\n";
+    out += "    rdfs:seeAlso <" + names.presetsFile + "> .\n";
   }
   return out;
 }
@@ -289,10 +290,11 @@ std::string Lv2Turtle::Plugin(const Names& names, const IPluginAU& plug) {
   out += "    units:symbol \"dB\" .\n";
 
   // The one state property: the plug-in's state chunk, as saved sessions and the presets hold it.
-  out += "\n" + Uri(StateKeyUri(names.pluginUri)) + "\n    a rdf:Property ;\n";
+  out += "\n" + Uri(StateKeyUri(names.stateUri.empty() ? names.pluginUri : names.stateUri)) +
+         "\n    a rdf:Property ;\n";
   out += "    rdfs:label \"state chunk\" ;\n    rdfs:range atom:Chunk .\n";
 
-  if (!names.uiUri.empty()) {
+  if (!names.uiUri.empty() && names.describeUi) {
     out += "\n" + Uri(names.uiUri) + "\n    a ui:X11UI ;\n";
     // The editor is the plug-in object's own: without its instance or a window to live in
     // there is nothing to show, so hosts that cannot give both keep their generic controls.
@@ -311,6 +313,7 @@ std::string Lv2Turtle::Presets(const Names& names, const IPluginAU& plug) {
   Preset preset;
   preset.uri = PresetUri(names);
   preset.pluginUri = names.pluginUri;
+  preset.stateUri = names.stateUri;
   preset.label = names.presetName;
   for (int i = 0; i < plug.NParams(); ++i) {
     const IParam& param = *plug.GetParam(i);

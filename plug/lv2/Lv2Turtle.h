@@ -22,6 +22,14 @@ class Lv2Turtle {
     std::string uiUri;   // empty: no UI
     std::string pluginClass = "lv2:Plugin";
     std::string presetName = "Default";  // the factory preset, stored with its whole state
+    std::string presetsFile = "presets.ttl";
+    // The state chunk's key is "<stateUri>#state" (empty: the plug-in URI), so that plug-ins
+    // of one binary that share a state format can take each other's states and presets.
+    std::string stateUri;
+    // The file that describes the plug-in; empty: the binary's stem with ".ttl".
+    std::string ttlFile;
+    // False when another plug-in of the bundle describes the (shared) UI.
+    bool describeUi = true;
     // What each port does, for hosts' tooltips and generic views, by port symbol.
     std::map<std::string, std::string> comments;
   };
@@ -38,6 +46,8 @@ class Lv2Turtle {
   struct Preset {
     std::string uri;
     std::string pluginUri;
+    std::vector<std::string> alsoAppliesTo;
+    std::string stateUri;  // empty: pluginUri
     std::string label;
     std::vector<std::pair<std::string, double>> ports;
     std::vector<unsigned char> chunk;

@@ -140,7 +140,9 @@ std::string Lv2Turtle::PresetPrefixes() {
 
 std::string Lv2Turtle::PresetStatements(const Preset& preset) {
   std::string out = "<" + preset.uri + ">\n    a pset:Preset ;\n";
-  out += "    lv2:appliesTo <" + preset.pluginUri + "> ;\n";
+  out += "    lv2:appliesTo <" + preset.pluginUri + ">";
+  for (const std::string& other : preset.alsoAppliesTo) out += ", <" + other + ">";
+  out += " ;\n";
   out += "    rdfs:label " + Quoted(preset.label) + " ;\n";
   if (!preset.ports.empty()) {
     out += "    lv2:port";
@@ -151,7 +153,8 @@ std::string Lv2Turtle::PresetStatements(const Preset& preset) {
     }
     out += " ;\n";
   }
-  out += "    state:state [\n        <" + StateKeyUri(preset.pluginUri) + "> \"" +
+  out += "    state:state [\n        <" +
+         StateKeyUri(preset.stateUri.empty() ? preset.pluginUri : preset.stateUri) + "> \"" +
          Base64(preset.chunk.data(), static_cast<int>(preset.chunk.size())) +
          "\"^^xsd:base64Binary";
   for (const std::string& property : preset.moreState) out += " ;\n        " + property;

@@ -16,6 +16,7 @@
 namespace autest {
 
 inline constexpr OSType kSubtype = 0x54536174;       // 'TSat'
+inline constexpr OSType kSubtypeHq = 0x54534871;     // 'TSHq'
 inline constexpr OSType kManufacturer = 0x4D72766B;  // 'Mrvk'
 inline constexpr AudioUnitPropertyID kPlugInObjectProperty = 4294967195u;
 
@@ -30,19 +31,20 @@ inline std::shared_ptr<host::ComponentBundle> Bundle() {
 }
 
 // An opened, not yet configured unit; null (with a failure recorded) when it cannot be opened.
-inline std::unique_ptr<host::HostedUnit> OpenUnit() {
+inline std::unique_ptr<host::HostedUnit> OpenUnit(OSType subtype = kSubtype) {
   auto bundle = Bundle();
   if (!bundle) return nullptr;
   std::string error;
   auto unit =
-      host::HostedUnit::Open(bundle, {kAudioUnitType_Effect, kSubtype, kManufacturer, 0, 0}, error);
+      host::HostedUnit::Open(bundle, {kAudioUnitType_Effect, subtype, kManufacturer, 0, 0}, error);
   EXPECT_TRUE(unit) << error;
   return unit;
 }
 
 // Opened, configured (stereo unless told otherwise) and initialised.
-inline std::unique_ptr<host::HostedUnit> ReadyUnit(host::HostConfig config = {48000.0, 512, 2, 2}) {
-  auto unit = OpenUnit();
+inline std::unique_ptr<host::HostedUnit> ReadyUnit(host::HostConfig config = {48000.0, 512, 2, 2},
+                                                   OSType subtype = kSubtype) {
+  auto unit = OpenUnit(subtype);
   if (!unit) return nullptr;
   EXPECT_EQ(unit->Configure(config), noErr);
   EXPECT_EQ(unit->Initialize(), noErr);

@@ -136,6 +136,8 @@ TEST(AuEntry, ModuleExportsOnlyItsEntryPoints) {
   ASSERT_EQ(pclose(nm), 0) << "nm (binutils) must be installed";
   const std::set<std::string> expected = {"TovraSat_Factory",
                                           "TovraSat_Entry",
+                                          "TovraSatHQ_Factory",
+                                          "TovraSatHQ_Entry",
                                           "TovraSat_CreateView",
                                           "CFAUPresetCreate",
                                           "CFAUPresetRetain",

@@ -57,8 +57,11 @@ bool Bypass(host::HostedUnit& unit) {
                               0, &on, 4) == noErr;
 }
 
-TEST(AuRealTime, RenderAllocatesNothingAndTakesNoLock) {
-  auto unit = autest::ReadyUnit({48000.0, 512, 2, 2});
+// Both components of the bundle: TovraSat and TovraSat HQ.
+class AuRealTimeBoth : public ::testing::TestWithParam<OSType> {};
+
+TEST_P(AuRealTimeBoth, RenderAllocatesNothingAndTakesNoLock) {
+  auto unit = autest::ReadyUnit({48000.0, 512, 2, 2}, GetParam());
   ASSERT_TRUE(unit);
   std::vector<float> in(512, 0.7f), outL(512), outR(512);
   const float* ins[2] = {in.data(), in.data()};
@@ -90,11 +93,11 @@ TEST(AuRealTime, RenderAllocatesNothingAndTakesNoLock) {
   }
 }
 
-TEST(AuRealTime, RenderMakesNoSystemCall) {
+TEST_P(AuRealTimeBoth, RenderMakesNoSystemCall) {
   if (!testsupport::SystemCallTrap::Available())
     GTEST_SKIP() << "no seccomp filter for this machine";
   if (kThreadSanitizer) GTEST_SKIP() << "ThreadSanitizer's runtime makes system calls of its own";
-  auto unit = autest::ReadyUnit({48000.0, 512, 2, 2});
+  auto unit = autest::ReadyUnit({48000.0, 512, 2, 2}, GetParam());
   ASSERT_TRUE(unit);
   for (const bool bypassed : {false, true}) {
     SCOPED_TRACE(bypassed ? "bypassed" : "processing");
@@ -111,6 +114,12 @@ TEST(AuRealTime, RenderMakesNoSystemCall) {
     EXPECT_EQ(result.exitCode, 42);  // and every render succeeded
   }
 }
+
+INSTANTIATE_TEST_SUITE_P(Components, AuRealTimeBoth,
+                         ::testing::Values(autest::kSubtype, autest::kSubtypeHq),
+                         [](const ::testing::TestParamInfo<OSType>& param) {
+                           return param.param == autest::kSubtypeHq ? "Hq" : "Standard";
+                         });
 
 TEST(AuRealTime, RenderThreadBesideParameterChangesAndIdleTicks) {
   // Idle ticks come from the main run loop that host and plug-in share, pumped here on a manual

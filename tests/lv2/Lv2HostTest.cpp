@@ -29,6 +29,7 @@ using lv2test::WhyHostCannotRun;
 using namespace std::chrono_literals;
 
 constexpr const char* kUri = "http://morvika.com/plugins/tovrasat";
+constexpr const char* kHqUri = "http://morvika.com/plugins/tovrasat-hq";
 
 using Lv2Host = lv2test::HostTest;
 
@@ -61,6 +62,19 @@ TEST_F(Lv2Host, Lv2infoListsThePluginItsPortsRangesAndPreset) {
   }
 }
 
+// TovraSat HQ beside it: its own name, the latency port hosts compensate, the same UI and a
+// factory preset of its own.
+TEST_F(Lv2Host, Lv2infoListsTovraSatHqWithItsLatencyPortAndTheSameUi) {
+  std::string out;
+  ASSERT_EQ(Run({"lv2info", kHqUri}, out), 0) << out;
+  for (const char* expected :
+       {"Name:              TovraSat HQ", "Has latency:       yes, reported by port 8",
+        "http://morvika.com/plugins/tovrasat#ui", "Default", "Symbol:      gain",
+        "Symbol:      latency"}) {
+    EXPECT_NE(out.find(expected), std::string::npos) << expected << "\n" << out;
+  }
+}
+
 // Only the LV2 schema bundles that lv2-dev installs are the schemas: other
 // plug-ins installed on the machine bring their own extension properties, which the schemas do
 // not define, and their errors would fail a check of our files.
@@ -75,7 +89,8 @@ TEST_F(Lv2Host, TurtleValidatesAgainstTheLv2Schemas) {
   ASSERT_NE(std::find(args.begin(), args.end(), "/usr/lib/lv2/core.lv2/lv2core.ttl"), args.end())
       << "lv2-dev installs no LV2 core schema\n"
       << files;
-  for (const char* file : {"manifest.ttl", "TovraSat.ttl", "presets.ttl"}) {
+  for (const char* file :
+       {"manifest.ttl", "TovraSat.ttl", "presets.ttl", "TovraSatHQ.ttl", "presets-hq.ttl"}) {
     args.push_back((fs::path(TOVRASAT_LV2_BUNDLE) / file).string());
   }
   std::string out;
@@ -142,36 +157,41 @@ TEST_F(Lv2Host, Lv2applyGivesTheSamplesOfTovrasatRender) {
       {"gain 100, bypass", {"gain", "100", "bypass", "1"}, {"--gain", "100", "--bypass", "on"}},
   };
   int n = 0;
-  for (const Setting& s : settings) {
-    const std::string lv2Out = scratch / ("lv2-" + std::to_string(n) + ".wav");
-    const std::string auOut = scratch / ("au-" + std::to_string(n++) + ".wav");
-    std::vector<std::string> lv2apply{"lv2apply", "-i", in, "-o", lv2Out};
-    for (std::size_t i = 0; i + 1 < s.controls.size(); i += 2) {
-      lv2apply.insert(lv2apply.end(), {"-c", s.controls[i], s.controls[i + 1]});
-    }
-    lv2apply.push_back(kUri);
-    std::string out;
-    ASSERT_EQ(Run(lv2apply, out), 0) << s.name << "\n" << out;
+  // Both plug-ins of the bundle: TovraSat, and TovraSat HQ against `render --hq`.
+  for (const bool hq : {false, true}) {
+    for (const Setting& s : settings) {
+      SCOPED_TRACE(hq ? "TovraSat HQ" : "TovraSat");
+      const std::string lv2Out = scratch / ("lv2-" + std::to_string(n) + ".wav");
+      const std::string auOut = scratch / ("au-" + std::to_string(n++) + ".wav");
+      std::vector<std::string> lv2apply{"lv2apply", "-i", in, "-o", lv2Out};
+      for (std::size_t i = 0; i + 1 < s.controls.size(); i += 2) {
+        lv2apply.insert(lv2apply.end(), {"-c", s.controls[i], s.controls[i + 1]});
+      }
+      lv2apply.push_back(hq ? kHqUri : kUri);
+      std::string out;
+      ASSERT_EQ(Run(lv2apply, out), 0) << s.name << "\n" << out;
 
-    std::vector<std::string> render{TOVRASAT_BINARY,   "render", in,   auOut,
-                                    "--block",         "1",      "-q", "--component",
-                                    TOVRASAT_COMPONENT};
-    render.insert(render.end(), s.options.begin(), s.options.end());
-    ASSERT_EQ(Run(render, out), 0) << s.name << "\n" << out;
+      std::vector<std::string> render{TOVRASAT_BINARY,   "render", in,   auOut,
+                                      "--block",         "1",      "-q", "--component",
+                                      TOVRASAT_COMPONENT};
+      render.insert(render.end(), s.options.begin(), s.options.end());
+      if (hq) render.push_back("--hq");
+      ASSERT_EQ(Run(render, out), 0) << s.name << "\n" << out;
 
-    int lv2Channels = 0;
-    int auChannels = 0;
-    const std::vector<float> lv2 = ReadAll(lv2Out, lv2Channels);
-    const std::vector<float> au = ReadAll(auOut, auChannels);
-    ASSERT_EQ(lv2Channels, 2) << s.name;
-    ASSERT_EQ(auChannels, 2) << s.name;
-    ASSERT_EQ(lv2.size(), signal.size()) << s.name;
-    ASSERT_EQ(au.size(), signal.size()) << s.name;
-    std::size_t differing = 0;
-    for (std::size_t i = 0; i < au.size(); ++i) differing += lv2[i] != au[i] ? 1 : 0;
-    EXPECT_EQ(differing, 0u) << s.name;
-    if (std::string(s.name) != "gain 100, bypass") {
-      EXPECT_NE(lv2, signal) << s.name << ": the plug-in must have processed";
+      int lv2Channels = 0;
+      int auChannels = 0;
+      const std::vector<float> lv2 = ReadAll(lv2Out, lv2Channels);
+      const std::vector<float> au = ReadAll(auOut, auChannels);
+      ASSERT_EQ(lv2Channels, 2) << s.name;
+      ASSERT_EQ(auChannels, 2) << s.name;
+      ASSERT_EQ(lv2.size(), signal.size()) << s.name;
+      ASSERT_EQ(au.size(), signal.size()) << s.name;
+      std::size_t differing = 0;
+      for (std::size_t i = 0; i < au.size(); ++i) differing += lv2[i] != au[i] ? 1 : 0;
+      EXPECT_EQ(differing, 0u) << s.name;
+      if (std::string(s.name) != "gain 100, bypass") {
+        EXPECT_NE(lv2, signal) << s.name << ": the plug-in must have processed";
+      }
     }
   }
 }

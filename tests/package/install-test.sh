@@ -33,6 +33,8 @@ expected=(
   lib/lv2/TovraSat.lv2/manifest.ttl
   lib/lv2/TovraSat.lv2/TovraSat.ttl
   lib/lv2/TovraSat.lv2/presets.ttl
+  lib/lv2/TovraSat.lv2/TovraSatHQ.ttl
+  lib/lv2/TovraSat.lv2/presets-hq.ttl
   lib/lv2/TovraSat.lv2/lib/TovraSat.so
   lib/lv2/TovraSat.lv2/lib/libtovrasdk.so
   lib/lv2/TovraSat.lv2/Resources/Roboto-Regular.ttf

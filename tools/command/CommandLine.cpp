@@ -147,11 +147,11 @@ std::string Lufs(double lufs) {
   return std::isfinite(lufs) ? Fixed(lufs, 2) : "-inf";
 }
 
-std::unique_ptr<PluginHost> OpenPlugin(const std::string& component, std::string& error) {
+std::unique_ptr<PluginHost> OpenPlugin(const std::string& component, std::string& error, bool hq) {
   const std::string path = PluginHost::LocateBundle(component);
   auto bundle = PluginHost::LoadBundle(path, error);
   if (!bundle) return nullptr;
-  return PluginHost::Open(std::move(bundle), error);
+  return PluginHost::Open(std::move(bundle), error, hq);
 }
 
 std::string VersionText(const std::string& component) {

@@ -50,6 +50,7 @@ struct CommandOptions {
   double inGainDb = 0.0;                // --in-gain DB: before the plug-in
   bool quiet = false;
   int jobs = 0;  // -j N: the files of a batch rendered at once; 0: one per processor
+  bool hq = false;  // --hq: TovraSat HQ (render, info)
   // presets
   std::string presetName;
   // demo
@@ -116,7 +117,8 @@ std::string Db(double linear);
 std::string Lufs(double lufs);
 
 // The bundle and a fresh unit from it, or the failure's text.
-std::unique_ptr<PluginHost> OpenPlugin(const std::string& component, std::string& error);
+std::unique_ptr<PluginHost> OpenPlugin(const std::string& component, std::string& error,
+                                       bool hq = false);
 
 // A preset's values by name: the built-in "Default" or a file, whose questionable fields are
 // warned about. False with a text when unknown.

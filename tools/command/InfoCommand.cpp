@@ -98,7 +98,7 @@ CLI::App* AddInfoCommand(CLI::App& app) {
 
 int Info(const CommandOptions& options) {
   std::string error;
-  auto plugin = OpenPlugin(options.component, error);
+  auto plugin = OpenPlugin(options.component, error, options.hq);
   if (!plugin) return Fail(kExitFailure, error);
   host::HostedUnit& unit = plugin->Unit();
   const host::ComponentEntry& entry = unit.Entry();

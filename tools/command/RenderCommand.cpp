@@ -254,7 +254,7 @@ int RenderOne(const std::shared_ptr<host::ComponentBundle>& bundle, const Job& j
       !AudioWriter::CheckStreamable(job.out, format, error))
     return Fail(kExitUsage, error);
 
-  auto plugin = PluginHost::Open(bundle, error);
+  auto plugin = PluginHost::Open(bundle, error, o.hq);
   if (!plugin) return Fail(kExitFailure, error);
   if (!plugin->Prepare(in.SampleRate() * o.oversample, in.NChannels(), settings.block, error) ||
       !plugin->Apply(settings, error))

@@ -276,7 +276,7 @@ int Snapshot(const SnapshotOptions& options) {
   if (!bundle) return Fail(kExitFailure, error);
   using CreateView = void* (*)(AudioUnit, void*);
   const auto createView = reinterpret_cast<CreateView>(bundle->Symbol("TovraSat_CreateView"));
-  auto plugin = PluginHost::Open(bundle, error);
+  auto plugin = PluginHost::Open(bundle, error, options.hq);
   if (!plugin) return Fail(kExitFailure, error);
   if (!plugin->IsTovraSat() || createView == nullptr)
     return Fail(kExitFailure, bundle->Path() + " holds no TovraSat with an editor");

@@ -11,6 +11,7 @@ namespace tools {
 // The option values of tovrasat snapshot, after parsing and range checks.
 struct SnapshotOptions {
   std::string component;  // --component PATH, empty: PluginHost::LocateBundle's search
+  bool hq = false;        // --hq: TovraSat HQ
   std::string out;
   double scale = 1.0;                 // the editor's size: 1, 1.25, 1.5 or 1.75
   PresetOptions parameters;           // --gain, --trim, --48v

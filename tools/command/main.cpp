@@ -107,6 +107,9 @@ int Run(int argc, char** argv) {
   app.add_option("--component", o.component,
                  "the TovraSat.component bundle to load (default: $TOVRASAT_COMPONENT, else the "
                  "one built beside this program)");
+  app.add_flag("--hq", o.hq,
+               "TovraSat HQ, the oversampled plug-in of the bundle, for render, info "
+               "and snapshot");
   app.add_flag_callback(
       "--version", [&o] { throw CLI::CallForVersion(tools::VersionText(o.component), 0); },
       "the command's and the plug-in's versions");
@@ -148,6 +151,7 @@ int Run(int argc, char** argv) {
   if (demo->parsed()) return tools::Demo(o);
   if (snapshot->parsed()) {
     shot.component = o.component;
+    shot.hq = o.hq;
     return tools::Snapshot(shot);
   }
   if (editor->parsed()) {

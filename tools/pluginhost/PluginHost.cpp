@@ -54,7 +54,7 @@ std::shared_ptr<host::ComponentBundle> PluginHost::LoadBundle(const std::string&
 }
 
 std::unique_ptr<PluginHost> PluginHost::Open(std::shared_ptr<host::ComponentBundle> bundle,
-                                             std::string& error) {
+                                             std::string& error, bool hq) {
   if (!bundle) {
     error = "no bundle";
     return nullptr;
@@ -64,7 +64,11 @@ std::unique_ptr<PluginHost> PluginHost::Open(std::shared_ptr<host::ComponentBund
   // the unit's timer is laid out on that clock. Ticks then follow the rendered audio, the same ones
   // on every run, however fast the machine renders.
   host::HostedUnit::Pump pump = host::HostedUnit::OfflinePump();
-  AudioComponentDescription wanted{kType, kSubtype, kManufacturer, 0, 0};
+  AudioComponentDescription wanted{kType, hq ? kSubtypeHq : kSubtype, kManufacturer, 0, 0};
+  if (hq && bundle->Find(wanted) == nullptr) {
+    error = "the bundle holds no TovraSat HQ";
+    return nullptr;
+  }
   if (bundle->Find(wanted) == nullptr) wanted = {kType, 0, 0, 0, 0};
   std::unique_ptr<PluginHost> self(new PluginHost);
   self->mUnit = host::HostedUnit::Open(std::move(bundle), wanted, error);
@@ -75,7 +79,8 @@ std::unique_ptr<PluginHost> PluginHost::Open(std::shared_ptr<host::ComponentBund
 
 bool PluginHost::IsTovraSat() const {
   const AudioComponentDescription& d = mUnit->Entry().description;
-  return d.componentType == kType && d.componentSubType == kSubtype &&
+  return d.componentType == kType &&
+         (d.componentSubType == kSubtype || d.componentSubType == kSubtypeHq) &&
          d.componentManufacturer == kManufacturer;
 }
 

@@ -51,6 +51,7 @@ class PluginHost {
 
   static constexpr OSType kType = 0x61756678;          // 'aufx'
   static constexpr OSType kSubtype = 0x54536174;       // 'TSat'
+  static constexpr OSType kSubtypeHq = 0x54534871;     // 'TSHq'
   static constexpr OSType kManufacturer = 0x4D72766B;  // 'Mrvk'
 
   // The bundle to load: explicitPath when given, else $TOVRASAT_COMPONENT when set, else
@@ -68,9 +69,10 @@ class PluginHost {
                                                            std::string& error);
 
   // Opens TovraSat from the bundle, or, in a bundle without it, the bundle's first effect (so the
-  // command can be pointed at test components). Null with a one-line text on failure.
+  // command can be pointed at test components); hq: TovraSat HQ, which the bundle must hold.
+  // Null with a one-line text on failure.
   static std::unique_ptr<PluginHost> Open(std::shared_ptr<host::ComponentBundle> bundle,
-                                          std::string& error);
+                                          std::string& error, bool hq = false);
 
   host::HostedUnit& Unit() { return *mUnit; }
   const host::HostedUnit& Unit() const { return *mUnit; }

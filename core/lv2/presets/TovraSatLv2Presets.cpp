@@ -154,6 +154,7 @@ bool SyncLv2UserPresets(const fs::path& bundle) {
     plug::Lv2Turtle::Preset preset;
     preset.uri = Lv2UserPresetUri(name);
     preset.pluginUri = kLv2PluginUri;
+    preset.alsoAppliesTo = {kLv2HqPluginUri};
     preset.label = name;
     double params[statechunk::kNumParams];
     PresetParams(values, params);
@@ -184,7 +185,8 @@ bool SyncLv2UserPresets(const fs::path& bundle) {
     files.insert(file);
     record += file + "\t" + Hash(text) + "\n";
     manifest += "<" + preset.uri + ">\n    a pset:Preset ;\n    lv2:appliesTo <" +
-                std::string(kLv2PluginUri) + "> ;\n    rdfs:seeAlso <" + file + "> .\n\n";
+                std::string(kLv2PluginUri) + ">, <" + kLv2HqPluginUri + "> ;\n    rdfs:seeAlso <" +
+                file + "> .\n\n";
   }
   ok = WriteIfChanged(bundle / kManifest, manifest) && ok;
   ok = WriteIfChanged(bundle / kRecord, record) && ok;

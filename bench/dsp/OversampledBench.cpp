@@ -1,0 +1,95 @@
+// The oversampled crusher (TovraSat HQ's chain) beside the crusher alone, and the filters alone.
+#include <benchmark/benchmark.h>
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "dsp/Crusher.h"
+#include "dsp/OversampledCrusher.h"
+#include "dsp/Oversampler.h"
+#include "tests/dsp/TestSignals.h"
+
+namespace {
+
+constexpr std::size_t kFrames = 48000;
+constexpr double kRate = 48000.0;
+
+const dsptest::StereoSignal& signal(dsptest::SignalKind kind) {
+  static const dsptest::StereoSignal noise =
+      dsptest::makeSignal(dsptest::SignalKind::kNoise, kFrames, kRate);
+  static const dsptest::StereoSignal hot =
+      dsptest::makeSignal(dsptest::SignalKind::kHot, kFrames, kRate);
+  return kind == dsptest::SignalKind::kHot ? hot : noise;
+}
+
+// args: signal (0 noise, 1 hot), block frames, HQ (1) or the crusher alone (0), automated (1:
+// Gain moves on every block).
+void chain(benchmark::State& state) {
+  const auto kind = state.range(0) == 1 ? dsptest::SignalKind::kHot : dsptest::SignalKind::kNoise;
+  const int frames = static_cast<int>(state.range(1));
+  const bool hq = state.range(2) == 1;
+  const bool automated = state.range(3) == 1;
+  const dsptest::StereoSignal& in = signal(kind);
+  auto crusher = std::make_unique<tovrasat::Crusher>();
+  auto oversampled = std::make_unique<tovrasat::OversampledCrusher>(*crusher);
+  const auto setParams = [&](float gain) {
+    if (hq) {
+      oversampled->setParams(gain, 0.0f, true, false);
+    } else {
+      crusher->setParams(gain, 0.0f, true, false);
+    }
+  };
+  setParams(1.0f);
+  if (hq) {
+    oversampled->prepare(kRate);
+  } else {
+    crusher->prepare(kRate);
+  }
+  std::vector<float> l(static_cast<std::size_t>(frames));
+  std::vector<float> r(static_cast<std::size_t>(frames));
+  float* outs[2] = {l.data(), r.data()};
+  std::size_t offset = 0;
+  bool high = false;
+  for (auto _ : state) {
+    if (offset + l.size() > kFrames) offset = 0;
+    if (automated) {
+      high = !high;
+      setParams(high ? 1.0f : 0.9f);
+    }
+    const float* ins[2] = {in.l.data() + offset, in.r.data() + offset};
+    if (hq) {
+      oversampled->process(ins, outs, frames);
+    } else {
+      crusher->process(ins, outs, frames);
+    }
+    benchmark::DoNotOptimize(l.data());
+    benchmark::ClobberMemory();
+    offset += l.size();
+  }
+  state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()) * frames);
+}
+
+// Up and down of one channel, nothing between: what the filters cost.
+void filters(benchmark::State& state) {
+  auto o = std::make_unique<tovrasat::Oversampler>(static_cast<int>(state.range(0)));
+  const dsptest::StereoSignal& in = signal(dsptest::SignalKind::kNoise);
+  std::vector<float> high(static_cast<std::size_t>(tovrasat::Oversampler::kMaxRun * o->factor()));
+  std::vector<float> out(tovrasat::Oversampler::kMaxRun);
+  std::size_t offset = 0;
+  for (auto _ : state) {
+    if (offset + 32 > kFrames) offset = 0;
+    o->up(in.l.data() + offset, high.data(), 32);
+    o->down(high.data(), out.data(), 32);
+    benchmark::DoNotOptimize(out.data());
+    offset += 32;
+  }
+  state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()) * 32);
+}
+
+BENCHMARK(chain)
+    ->ArgNames({"hot", "frames", "hq", "automated"})
+    ->ArgsProduct({{0, 1}, {64, 512}, {0, 1}, {0, 1}});
+BENCHMARK(filters)->ArgName("stages")->DenseRange(1, tovrasat::Oversampler::kMaxStages);
+
+}  // namespace

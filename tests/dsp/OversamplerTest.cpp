@@ -1,0 +1,154 @@
+// The half-band oversampler and the oversampled crusher: stopband, passband, latency, bypass,
+// the aliasing of the whole chain, and the real-time rules.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <memory>
+#include <vector>
+
+#include "dsp/Crusher.h"
+#include "dsp/OversampledCrusher.h"
+#include "dsp/Oversampler.h"
+#include "tests/dsp/DspFixtures.h"
+#include "tests/dsp/Spectrum.h"
+#include "tests/support/AllocationCounter.h"
+
+namespace {
+
+constexpr double kPi = 3.14159265358979323846;
+
+std::vector<float> sine(int frames, double cyclesPerFrame, double amplitude) {
+  std::vector<float> x(static_cast<std::size_t>(frames));
+  for (int i = 0; i < frames; ++i) {
+    x[static_cast<std::size_t>(i)] =
+        static_cast<float>(amplitude * std::sin(2.0 * kPi * cyclesPerFrame * i));
+  }
+  return x;
+}
+
+// Runs x through up and down of one oversampler in runs of `run` frames.
+std::vector<float> roundTrip(tovrasat::Oversampler& o, const std::vector<float>& x, int run) {
+  std::vector<float> high(static_cast<std::size_t>(run * o.factor()));
+  std::vector<float> y(x.size());
+  for (std::size_t offset = 0; offset < x.size(); offset += static_cast<std::size_t>(run)) {
+    const int m =
+        static_cast<int>(std::min<std::size_t>(static_cast<std::size_t>(run), x.size() - offset));
+    o.up(x.data() + offset, high.data(), m);
+    o.down(high.data(), y.data() + offset, m);
+  }
+  return y;
+}
+
+// A tone in the passband comes back as itself, later by exactly latency() frames, at every
+// factor and run length: the latency a host compensates is the filters' true delay.
+TEST(Oversampler, PassbandToneReturnsDelayedByTheReportedLatency) {
+  for (int stages = 1; stages <= tovrasat::Oversampler::kMaxStages; ++stages) {
+    for (const double f : {0.01, 0.1, 0.25, 0.38}) {
+      for (const int run : {1, 7, 32}) {
+        auto o = std::make_unique<tovrasat::Oversampler>(stages);
+        const std::vector<float> x = sine(2000, f, 0.9);
+        const std::vector<float> y = roundTrip(*o, x, run);
+        const int latency = o->latency();
+        double worst = 0.0;
+        for (std::size_t i = 500; i < x.size(); ++i) {
+          worst = std::max(
+              worst, std::fabs(double(y[i]) - double(x[i - static_cast<std::size_t>(latency)])));
+        }
+        EXPECT_LT(worst, 2e-4) << stages << " stages, " << f << " of the rate, runs of " << run;
+      }
+    }
+  }
+}
+
+TEST(Oversampler, LatencyIsAtMostOneMillisecondAt44k1) {
+  for (int stages = 1; stages <= tovrasat::Oversampler::kMaxStages; ++stages) {
+    EXPECT_LE(tovrasat::Oversampler(stages).latency(), 44) << stages;
+  }
+  EXPECT_EQ(tovrasat::Oversampler(tovrasat::OversampledCrusher::kStages).latency(), 44);
+}
+
+// Upsampling a tone leaves its images (at k·rate ± f) at least 92 dB below it; downsampling a
+// tone from the high rate's stopband leaves at most -92 dB of it at the base rate.
+TEST(Oversampler, ImagesAndAliasesStayInTheStopband) {
+  constexpr int kBase = 1000;  // one second of 1000 frames: bins of one cycle per second
+  for (int stages = 1; stages <= tovrasat::Oversampler::kMaxStages; ++stages) {
+    auto o = std::make_unique<tovrasat::Oversampler>(stages);
+    const int n = o->factor();
+    // Up: a tone at 0.37 of the rate, the last second of two analysed at the high rate.
+    const std::vector<float> x = sine(2 * kBase, 370.0 / kBase, 1.0);
+    std::vector<float> high(static_cast<std::size_t>(2 * kBase * n));
+    for (int offset = 0; offset < 2 * kBase; offset += 25) {
+      o->up(x.data() + offset, high.data() + offset * n, 25);
+    }
+    const std::vector<double> mags =
+        dsptest::magnitudes(high.data() + kBase * n, static_cast<std::size_t>(kBase * n));
+    double worstImage = 0.0;
+    for (std::size_t k = 600; k < mags.size(); ++k) worstImage = std::max(worstImage, mags[k]);
+    EXPECT_LT(dsptest::db(worstImage / mags[370]), -92.0) << stages << " stages";
+
+    // Down: tones across the high rate's stopband, above 0.6 of the base rate.
+    for (int f = 600; f < kBase * n / 2; f += 997) {
+      o->reset();
+      const std::vector<float> v = sine(2 * kBase * n, double(f) / (kBase * n), 1.0);
+      std::vector<float> y(2 * kBase);
+      for (int offset = 0; offset < 2 * kBase; offset += 25) {
+        o->down(v.data() + offset * n, y.data() + offset, 25);
+      }
+      double peak = 0.0;
+      for (std::size_t i = kBase; i < y.size(); ++i) peak = std::max(peak, std::fabs(double(y[i])));
+      EXPECT_LT(dsptest::db(peak), -92.0) << stages << " stages, tone at " << f;
+    }
+  }
+}
+
+std::unique_ptr<tovrasat::Crusher> hqCrusher() {
+  return std::make_unique<tovrasat::Crusher>();
+}
+
+// Bypassed, HQ passes its input bit for bit, later by its latency; the fade in and out stays
+// within the two signals.
+TEST(OversampledCrusher, BypassPassesTheInputExactlyAfterTheLatency) {
+  auto crusher = hqCrusher();
+  auto hq = std::make_unique<tovrasat::OversampledCrusher>(*crusher);
+  hq->setParams(1.0f, 0.0f, true, true);
+  ASSERT_TRUE(hq->prepare(48000.0));
+  std::vector<float> l = dsptest::noise(3000, 5, 1.3f);
+  std::vector<float> r = dsptest::noise(3000, 6, 1.3f);
+  std::vector<float> outL(3000);
+  std::vector<float> outR(3000);
+  const float* ins[2] = {l.data(), r.data()};
+  float* outs[2] = {outL.data(), outR.data()};
+  hq->process(ins, outs, 3000);
+  const std::size_t latency = static_cast<std::size_t>(hq->latency());
+  for (std::size_t i = 0; i < latency; ++i) ASSERT_EQ(outL[i], 0.0f) << i;
+  for (std::size_t i = latency; i < 3000; ++i) {
+    ASSERT_EQ(outL[i], l[i - latency]) << i;
+    ASSERT_EQ(outR[i], r[i - latency]) << i;
+  }
+  EXPECT_FALSE(hq->prepare(0.0));
+  EXPECT_FALSE(hq->prepare(std::nan("")));
+}
+
+// The real-time rules of the render path: nothing allocated while it runs, with every setting
+// moving and block sizes that do not divide the run length.
+TEST(RealTime, OversampledRenderPathAllocatesNothing) {
+  auto crusher = hqCrusher();
+  auto hq = std::make_unique<tovrasat::OversampledCrusher>(*crusher);
+  std::vector<float> l = dsptest::noise(1100, 7, 1.2f);
+  std::vector<float> r = dsptest::noise(1100, 8, 1.2f);
+  std::vector<float> outL(1100);
+  std::vector<float> outR(1100);
+  const float* ins[2] = {l.data(), r.data()};
+  float* outs[2] = {outL.data(), outR.data()};
+  hq->setParams(0.3f, -4.0f, true, false);
+  ASSERT_TRUE(hq->prepare(44100.0));
+  const std::size_t before = testsupport::AllocationCount();
+  for (int block = 0; block < 12; ++block) {
+    hq->setParams(block % 3 == 0 ? 0.9f : 0.3f, block % 2 == 0 ? -4.0f : 6.0f, block % 4 < 2,
+                  block % 5 == 3);
+    hq->process(ins, outs, 1100 - block * 77);
+  }
+  EXPECT_EQ(testsupport::AllocationCount(), before);
+}
+
+}  // namespace
