@@ -140,6 +140,23 @@ std::optional<tovrasat::MeterReading> PluginHost::ReadMeter() const {
   return reading;
 }
 
+bool PluginHost::LatencyFrames(double rate, size_t& frames, std::string& error) const {
+  frames = 0;
+  Float64 seconds = 0.0;
+  UInt32 size = sizeof seconds;
+  if (AudioUnitGetProperty(mUnit->Unit(), kAudioUnitProperty_Latency, kAudioUnitScope_Global, 0,
+                           &seconds, &size) != noErr ||
+      size != sizeof seconds)
+    return true;
+  if (!(seconds >= 0.0 && seconds <= kMaxLatencySeconds)) {
+    error = "the plug-in reports a latency of " + std::to_string(seconds) +
+            " s, which a render cannot compensate";
+    return false;
+  }
+  frames = static_cast<size_t>(std::llround(seconds * rate));
+  return true;
+}
+
 bool PluginHost::Start(RenderReport& report, std::string& error) {
   const OSStatus reset = mUnit->Reset();
   if (reset != noErr) {

@@ -100,6 +100,11 @@ class PluginHost {
                std::string& error);
   void Finish();
   UInt32 Block() const { return mBlock; }
+  // The delay the prepared unit reports (kAudioUnitProperty_Latency), in frames at rate, rounded;
+  // 0 when it does not answer. False with a text when the figure is not a delay a render can take
+  // back (negative, not a number, or over kMaxLatencySeconds).
+  bool LatencyFrames(double rate, size_t& frames, std::string& error) const;
+  static constexpr double kMaxLatencySeconds = 10.0;
   // Whether the idle timer is pumped while rendering (the default). Off, the render makes no
   // system call for it and the report's figures are unknown (meterAvailable false): for a render
   // whose report nobody reads.

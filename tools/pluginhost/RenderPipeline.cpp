@@ -42,15 +42,17 @@ std::vector<float*> Pointers(Channels& channels) {
 // The oversampled stages: up, render in whole blocks, down, write.
 class Oversampled {
  public:
+  // skip: frames at the file's rate dropped from the front of the output (the plug-in's latency).
   Oversampled(PluginHost& plugin, AudioWriter& out, size_t channels, RenderTotals& totals,
-              MeterThread& meters)
+              MeterThread& meters, size_t skip)
       : mPlugin(plugin),
         mOut(out),
         mTotals(totals),
         mMeters(meters),
         mHigh(channels),
         mRendered(channels),
-        mLow(channels) {}
+        mLow(channels),
+        mSkip(skip) {}
 
   bool Open(double rate, int factor, std::string& error) {
     const int nc = static_cast<int>(mHigh.size());
@@ -90,8 +92,14 @@ class Oversampled {
     return mDown.Process(Pointers(std::as_const(mRendered)).data(), n, mLow, error) && Emit(error);
   }
 
-  // Writes what came down, never past the input's length.
+  // Writes what came down, after the frames to skip, never past the input's length.
   bool Emit(std::string& error) {
+    const size_t drop = std::min(mSkip, mLow[0].size());
+    if (drop > 0) {
+      for (std::vector<float>& channel : mLow)
+        channel.erase(channel.begin(), channel.begin() + static_cast<std::ptrdiff_t>(drop));
+      mSkip -= drop;
+    }
     const size_t n = std::min(mLow[0].size(), mTotals.frames - mWritten);
     if (n > 0) {
       const std::vector<const float*> low = Pointers(std::as_const(mLow));
@@ -112,6 +120,7 @@ class Oversampled {
   Channels mHigh;      // up-sampled input not yet rendered (less than a block between calls)
   Channels mRendered;  // the plug-in's output at the high rate
   Channels mLow;       // back at the file's rate, not yet written
+  size_t mSkip;
   size_t mWritten = 0;
 };
 
@@ -133,18 +142,37 @@ bool RenderPipeline::Run(PluginHost& plugin, AudioReader& in, AudioWriter& out,
       std::max<size_t>(1, static_cast<size_t>(in.SampleRate() / 4.0) / block) * block;
   const long long hint = in.FramesHint();
   const size_t total = hint > 0 ? static_cast<size_t>(hint) : 0;
+  // A plug-in that delays its output is fed that many frames of silence after the input, and as
+  // many frames are dropped from the front of what it gives back: the output lines up with the
+  // input and has its length.
+  size_t latency = 0;
+  if (!plugin.LatencyFrames(in.SampleRate(), latency, error)) return false;
+  size_t silenceLeft = latency;
+  size_t skipLeft = latency;
   Channels input(nc, std::vector<float>(chunk));
   Channels output(oversample > 1 ? 0 : nc, std::vector<float>(chunk));
   MeterThread meters({&totals.loudnessIn, &totals.loudnessOut});
-  Oversampled high(plugin, out, nc, totals, meters);
+  Oversampled high(plugin, out, nc, totals, meters, latency);
   if (oversample > 1 && !high.Open(in.SampleRate(), oversample, error)) return false;
   plugin.SetIdleTicks(options.idleTicks);
   if (!plugin.Start(report, error)) return false;
   bool ok = true;
+  bool inputEnded = false;
   for (;;) {
     size_t got = 0;
-    ok = in.Read(Pointers(input).data(), chunk, got, error);
-    if (!ok || got == 0) break;
+    if (!inputEnded) {
+      ok = in.Read(Pointers(input).data(), chunk, got, error);
+      if (!ok) break;
+      inputEnded = got < chunk;
+    }
+    // The silence goes in the same chunk as the input's end, so only the last call holds a part
+    // of a block.
+    const size_t silence = inputEnded ? std::min(silenceLeft, chunk - got) : 0;
+    silenceLeft -= silence;
+    for (std::vector<float>& channel : input)
+      std::fill_n(channel.begin() + static_cast<std::ptrdiff_t>(got), silence, 0.0f);
+    const size_t frames = got + silence;
+    if (frames == 0) break;
     totals.peakIn = Peak(input, 0, got, totals.peakIn);
     totals.frames += got;
     const std::vector<const float*> from = Pointers(std::as_const(input));
@@ -153,19 +181,26 @@ bool RenderPipeline::Run(PluginHost& plugin, AudioReader& in, AudioWriter& out,
       for (std::vector<float>& channel : input)
         for (size_t i = 0; i < got; ++i) channel[i] *= options.inGain;
     if (oversample > 1) {
-      ok = high.Push(from.data(), got, error);
+      ok = high.Push(from.data(), frames, error);
     } else {
-      ok = plugin.Process(from.data(), Pointers(output).data(), got, error);
-      if (ok) ok = out.Write(Pointers(std::as_const(output)).data(), got, error);
-      if (ok) {
-        totals.peakOut = Peak(out.Written(), nc, got, totals.peakOut);
-        meters.Add(totals.loudnessOut, out.Written(), got);
+      ok = plugin.Process(from.data(), Pointers(output).data(), frames, error);
+      const size_t drop = std::min(skipLeft, frames);
+      skipLeft -= drop;
+      std::vector<const float*> kept = Pointers(std::as_const(output));
+      for (const float*& channel : kept) channel += drop;
+      if (ok && frames > drop) {
+        ok = out.Write(kept.data(), frames - drop, error);
+        if (ok) {
+          totals.peakOut = Peak(out.Written(), nc, frames - drop, totals.peakOut);
+          meters.Add(totals.loudnessOut, out.Written(), frames - drop);
+        }
       }
     }
     if (!ok) break;
     // A header may understate the length: the bar then stays at its end rather than pass it.
-    if (progress) progress(totals.frames, total > 0 ? std::max(total, totals.frames) : 0);
-    if (got < chunk) break;
+    if (progress && got > 0)
+      progress(totals.frames, total > 0 ? std::max(total, totals.frames) : 0);
+    if (inputEnded && silenceLeft == 0) break;
   }
   if (ok && oversample > 1) ok = high.Finish(error);
   plugin.Finish();

@@ -46,7 +46,7 @@ class RenderPipeline {
   // plugin must be prepared for in's channels at options.oversample times in's rate. With
   // oversample 1 the plug-in sees the file's own samples (times inGain); above, it runs at the
   // higher rate between two libsoxr converters, and the output still has exactly as many frames as
-  // the input.
+  // the input. The latency the plug-in reports is taken back: the output lines up with the input.
   static bool Run(PluginHost& plugin, AudioReader& in, AudioWriter& out,
                   const PipelineOptions& options, const Progress& progress, RenderReport& report,
                   RenderTotals& totals, std::string& error);

@@ -1,0 +1,68 @@
+// RenderHqLatencyTest.cpp: a render through TovraSat HQ, whose filters delay its output, lines up
+// with its input and keeps its length, with and without oversampling around the plug-in.
+#include "tests/tools/RenderFixture.h"
+#include "tests/tools/ToolsTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+namespace {
+
+using tools::AudioFile;
+using tools::ESampleFormat;
+using toolstest::RunResult;
+
+using RenderHqLatency = toolstest::RenderFixture;
+
+// The frame of the largest |x| within radius of around.
+size_t PeakNear(const std::vector<float>& x, size_t around, size_t radius) {
+  size_t best = around - radius;
+  for (size_t i = around - radius; i <= around + radius && i < x.size(); ++i)
+    if (std::fabs(x[i]) > std::fabs(x[best])) best = i;
+  return best;
+}
+
+// Clicks at Gain 0 % (the dry path through the filters) come out at the frames they went in, the
+// last one a few frames before the end, so the delayed tail must be brought out too; the length
+// is not a whole number of chunks or blocks.
+TEST_F(RenderHqLatency, ClicksComeOutWhereTheyWentInAndTheLengthIsKept) {
+  if (!toolstest::RealBundleBuilt()) GTEST_SKIP() << "needs TovraSat.component's HQ plug-in";
+  struct Case {
+    double rate;
+    const char* oversample;
+  };
+  for (const Case& c : {Case{44100.0, "1"}, Case{96000.0, "1"}, Case{44100.0, "2"}}) {
+    SCOPED_TRACE(std::to_string(c.rate) + " Hz, oversample " + c.oversample);
+    const size_t frames = 30011;
+    const std::vector<size_t> clicks = {300, 12345, frames - 12};
+    AudioFile click;
+    click.sampleRate = c.rate;
+    click.channels.assign(2, std::vector<float>(frames, 0.0f));
+    for (const size_t at : clicks) {
+      click.channels[0][at] = 0.5f;
+      click.channels[1][at] = -0.5f;
+    }
+    const std::string source = scratch / "clicks.wav";
+    const std::string rendered = scratch / "clicks-hq.wav";
+    Write(click, source, ESampleFormat::kFloat32);
+    const RunResult r = Run(
+        {"--hq", "render", source, rendered, "--gain", "0", "--oversample", c.oversample, "-q"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    const AudioFile out = toolstest::ReadOrFail(rendered);
+    ASSERT_EQ(out.channels.size(), 2u);
+    ASSERT_EQ(out.Frames(), frames);
+    for (const size_t at : clicks) {
+      EXPECT_EQ(PeakNear(out.channels[0], at, 8), at) << "click at " << at;
+      EXPECT_GT(out.channels[0][at], 0.4f) << "click at " << at;
+      EXPECT_LT(out.channels[1][at], -0.4f) << "click at " << at;
+    }
+    // Nothing ahead of the first click: no frames of the filters' start-up are left in front.
+    for (size_t i = 0; i < clicks[0] - 60; ++i)
+      ASSERT_LT(std::fabs(out.channels[0][i]), 1e-4f) << i;
+  }
+}
+
+}  // namespace
