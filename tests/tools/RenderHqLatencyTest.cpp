@@ -59,9 +59,10 @@ TEST_F(RenderHqLatency, ClicksComeOutWhereTheyWentInAndTheLengthIsKept) {
       EXPECT_GT(out.channels[0][at], 0.4f) << "click at " << at;
       EXPECT_LT(out.channels[1][at], -0.4f) << "click at " << at;
     }
-    // Nothing ahead of the first click: no frames of the filters' start-up are left in front.
+    // Nothing ahead of the first click but the resamplers' faint pre-ring: no frames of the
+    // filters' start-up are left in front.
     for (size_t i = 0; i < clicks[0] - 60; ++i)
-      ASSERT_LT(std::fabs(out.channels[0][i]), 1e-4f) << i;
+      ASSERT_LT(std::fabs(out.channels[0][i]), 1e-3f) << i;
   }
 }
 
