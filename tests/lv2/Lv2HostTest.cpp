@@ -30,6 +30,8 @@ using namespace std::chrono_literals;
 
 constexpr const char* kUri = "http://morvika.com/plugins/tovrasat";
 constexpr const char* kHqUri = "http://morvika.com/plugins/tovrasat-hq";
+// The frames TovraSat HQ delays its output by, at every rate (its oversampling filters).
+constexpr std::size_t kHqLatencyFrames = 44;
 
 using Lv2Host = lv2test::HostTest;
 
@@ -186,8 +188,11 @@ TEST_F(Lv2Host, Lv2applyGivesTheSamplesOfTovrasatRender) {
       ASSERT_EQ(auChannels, 2) << s.name;
       ASSERT_EQ(lv2.size(), signal.size()) << s.name;
       ASSERT_EQ(au.size(), signal.size()) << s.name;
+      // lv2apply leaves HQ's latency in its output; the render takes it back out, so the two
+      // agree once lv2apply's output is moved earlier by it.
+      const std::size_t lag = hq ? 2 * kHqLatencyFrames : 0;
       std::size_t differing = 0;
-      for (std::size_t i = 0; i < au.size(); ++i) differing += lv2[i] != au[i] ? 1 : 0;
+      for (std::size_t i = 0; i + lag < au.size(); ++i) differing += lv2[i + lag] != au[i] ? 1 : 0;
       EXPECT_EQ(differing, 0u) << s.name;
       if (std::string(s.name) != "gain 100, bypass") {
         EXPECT_NE(lv2, signal) << s.name << ": the plug-in must have processed";
@@ -363,8 +368,8 @@ print("listed")
       "port 2|48V||How the final limiter reacts. On: it grabs every peak",
       "port 3|Bypass||On: the output cross-fades to the unprocessed input",
       "port 8|Latency|%.0f frames|The delay the plug-in adds",
-      "port 9|Output Meter|%.2f dB|The output peak after the trim",
-      "shown 9|-12.25 dB",
+      "port 9|Output Meter|%.0f dB|The output peak after the trim",
+      "shown 9|-12 dB",
       "port 10|Overload Lamp||1 when the saturation reached its ceiling",
   };
   for (const char* line : expected) {

@@ -72,7 +72,7 @@ tovrasat snapshot shot.png --me;--meter-db
 tovrasat editor ;mix.wav|song.mp3|songs|take.flac|voice.opus
 tovrasat editor mix.wav --;--component|--help|--no-audio|--out|--scale
 tovrasat demo ;songs
-tovrasat info --;--component|--help
+tovrasat info --;--component|--help|--hq
 EOF
 [ "$failures" -eq 0 ] || exit 1
 echo "bash completion: every case offers what it should"
