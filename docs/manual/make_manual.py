@@ -78,7 +78,7 @@ class Build:
         return "--hq" in self.run(self.tovrasat, "render", "--help")
 
 
-SUMMARY = re.compile(r"loudness in (\S+) LUFS, out (\S+) LUFS; true peak in (\S+) dBTP, out (\S+) dBTP")
+SUMMARY = re.compile(r"loudness in (\S+) LUFS, out (\S+) LUFS[;\s]+true peak in (\S+) dBTP, out (\S+) dBTP")
 
 
 def parse_summary(text):
