@@ -103,15 +103,18 @@ Window FindDrawnEditor(const XSession& xs, Window root, Window* parent) {
 // chatty host never blocks on a full pipe.
 bool WaitUntil(const std::function<bool()>& done, std::chrono::seconds limit,
                HostProcess* host = nullptr) {
+  // The condition is asked once per round and its answer kept: a condition that compares two
+  // moments may not answer the same when asked again.
   const auto deadline = std::chrono::steady_clock::now() + limit;
-  while (!done() && std::chrono::steady_clock::now() < deadline) {
+  for (;;) {
+    if (done()) return true;
+    if (std::chrono::steady_clock::now() >= deadline) return false;
     if (host != nullptr) {
       host->WaitFor(std::string(1, '\0'), 50ms);  // never printed: reads for 50 ms
     } else {
       std::this_thread::sleep_for(50ms);  // polling another process's windows
     }
   }
-  return done();
 }
 
 // The first drawn editor on the screen and, through parent, the window that holds it, waited for
