@@ -73,6 +73,14 @@ int aliasBandTop(int rate) {
   return std::min(20000, static_cast<int>(0.4 * rate));
 }
 
+// Under the sanitizers the whole table takes longer than a test may; there the aim's cases run,
+// which take every filter stage through its paces, and the dev and release trees run the rest.
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+constexpr bool kAimOnly = true;
+#else
+constexpr bool kAimOnly = false;
+#endif
+
 TEST(HqAliasing, EveryToneGainAndRateStaysBelowMinus80dB) {
   for (const int rate : {44100, 48000, 96000}) {
     for (const int hz : {997, 4987, 9973}) {
@@ -80,10 +88,11 @@ TEST(HqAliasing, EveryToneGainAndRateStaysBelowMinus80dB) {
         for (const float gain : {0.24f, 0.6f, 1.0f}) {
           for (const bool phantom : {true, false}) {
             const Tone t{rate, hz, amplitude, gain, phantom};
-            const dsptest::ToneAnalysis a =
-                dsptest::analyseTone(hqSpectrum(t), hz, aliasBandTop(rate));
             // The aim: the 5 kHz tone at full Gain and 48 kHz far below the rest.
             const bool aim = rate == 48000 && hz == 4987 && amplitude > 0.9 && gain == 1.0f;
+            if (kAimOnly && !aim) continue;
+            const dsptest::ToneAnalysis a =
+                dsptest::analyseTone(hqSpectrum(t), hz, aliasBandTop(rate));
             const double limit = aim && phantom ? -90.0 : -80.0;
             EXPECT_LT(a.strongestAliasDb, limit)
                 << rate << " Hz, tone " << hz << " Hz at " << amplitude << ", Gain " << gain
