@@ -9,7 +9,7 @@
 
 #include "dsp/Crusher.h"
 #include "dsp/OversampledCrusher.h"
-#include "tests/dsp/Spectrum.h"
+#include "tests/dsp/FrequencyAnalysis.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include "dsp/OversampledCrusher.h"
 #include "dsp/Oversampler.h"
 #include "tests/dsp/DspFixtures.h"
-#include "tests/dsp/Spectrum.h"
+#include "tests/dsp/FrequencyAnalysis.h"
 #include "tests/support/AllocationCounter.h"
 
 namespace {

@@ -1,4 +1,4 @@
-// Spectra for the oversampling tests: a mixed-radix FFT and the coherent tone analysis.
+// FrequencyAnalysis: a mixed-radix FFT and the coherent tone analysis for the oversampling tests.
 #pragma once
 
 #include <cmath>
@@ -51,9 +51,9 @@ inline std::vector<Complex> fft(const std::vector<Complex>& x) {
 inline std::vector<double> magnitudes(const float* x, std::size_t n) {
   std::vector<Complex> c(n);
   for (std::size_t i = 0; i < n; ++i) c[i] = x[i];
-  const std::vector<Complex> spectrum = fft(c);
+  const std::vector<Complex> bins = fft(c);
   std::vector<double> mags(n / 2 + 1);
-  for (std::size_t k = 0; k < mags.size(); ++k) mags[k] = 2.0 * std::abs(spectrum[k]) / double(n);
+  for (std::size_t k = 0; k < mags.size(); ++k) mags[k] = 2.0 * std::abs(bins[k]) / double(n);
   return mags;
 }
 
