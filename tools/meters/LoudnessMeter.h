@@ -34,6 +34,8 @@ class LoudnessMeter {
   }
   // The highest true peak over the channels, linear (1 is 0 dBTP); 0 when nothing was measured.
   double TruePeak() const { return IsOpen() ? mTruePeak.Peak() : 0.0; }
+  // The largest |sample| over the channels; 0 when nothing was measured.
+  float SamplePeak() const { return IsOpen() ? mTruePeak.SamplePeak() : 0.0f; }
 
  private:
   IntegratedLoudness mLoudness;

@@ -286,6 +286,7 @@ void TruePeakMeter::Reset(int channels) {
   mRecent.assign(mHistory.size(), Recent{});
   mPhases.assign((kPhases - 1) * (kStretch + 1), 0.0f);
   mPeak = 0.0;
+  mSamplePeak = 0.0f;
 }
 
 // The block is read where it lies: only its first stretches, whose spans reach back into the
@@ -313,6 +314,7 @@ void TruePeakMeter::Stretch(const float* x, size_t length, Recent& recent) {
   const size_t at = kHistory, end = kHistory + length;
   const float own = AbsMax(x + at, length);
   // The samples are points of the signal: their peak counts as it is.
+  mSamplePeak = std::max(mSamplePeak, own);
   mPeak = std::max(mPeak, static_cast<double>(own));
   // Over the stretch and the kHistory samples before it: all that its outputs, their
   // neighbours and the bound's differences read. The three stretches before usually cover

@@ -31,6 +31,8 @@ class TruePeakMeter {
   void Add(const float* const* channels, size_t frames);
   // Linear (1 is 0 dBTP); 0 before any sound.
   double Peak() const { return mPeak; }
+  // The largest |sample| (NaN passed over), found on the way.
+  float SamplePeak() const { return mSamplePeak; }
 
  private:
   // At least the largest |4x point| between x[i - kTaps / 2] and x[i - kTaps / 2 + 1] for i in
@@ -54,6 +56,7 @@ class TruePeakMeter {
   std::vector<Recent> mRecent;
   std::vector<float> mPhases;  // scratch: the three interpolated phases of a stretch
   double mPeak = 0.0;
+  float mSamplePeak = 0.0f;
 };
 
 }  // namespace tools

@@ -104,7 +104,8 @@ class Oversampled {
     if (n > 0) {
       const std::vector<const float*> low = Pointers(std::as_const(mLow));
       if (!mOut.Write(low.data(), n, error)) return false;
-      mTotals.peakOut = Peak(mOut.Written(), mLow.size(), n, mTotals.peakOut);
+      if (!mTotals.loudnessOut.IsOpen())
+        mTotals.peakOut = Peak(mOut.Written(), mLow.size(), n, mTotals.peakOut);
       mMeters.Add(mTotals.loudnessOut, mOut.Written(), n);
       mWritten += n;
     }
@@ -173,7 +174,8 @@ bool RenderPipeline::Run(PluginHost& plugin, AudioReader& in, AudioWriter& out,
       std::fill_n(channel.begin() + static_cast<std::ptrdiff_t>(got), silence, 0.0f);
     const size_t frames = got + silence;
     if (frames == 0) break;
-    totals.peakIn = Peak(input, 0, got, totals.peakIn);
+    // A stream the meters measure has its sample peak found there, off this thread.
+    if (!totals.loudnessIn.IsOpen()) totals.peakIn = Peak(input, 0, got, totals.peakIn);
     totals.frames += got;
     const std::vector<const float*> from = Pointers(std::as_const(input));
     meters.Add(totals.loudnessIn, from.data(), got);
@@ -191,7 +193,8 @@ bool RenderPipeline::Run(PluginHost& plugin, AudioReader& in, AudioWriter& out,
       if (ok && frames > drop) {
         ok = out.Write(kept.data(), frames - drop, error);
         if (ok) {
-          totals.peakOut = Peak(out.Written(), nc, frames - drop, totals.peakOut);
+          if (!totals.loudnessOut.IsOpen())
+            totals.peakOut = Peak(out.Written(), nc, frames - drop, totals.peakOut);
           meters.Add(totals.loudnessOut, out.Written(), frames - drop);
         }
       }
@@ -205,6 +208,8 @@ bool RenderPipeline::Run(PluginHost& plugin, AudioReader& in, AudioWriter& out,
   if (ok && oversample > 1) ok = high.Finish(error);
   plugin.Finish();
   meters.Finish();
+  if (totals.loudnessIn.IsOpen()) totals.peakIn = totals.loudnessIn.SamplePeak();
+  if (totals.loudnessOut.IsOpen()) totals.peakOut = totals.loudnessOut.SamplePeak();
   return ok;
 }
 
