@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <limits>
 #include <map>
 #include <sstream>
 
@@ -546,11 +547,11 @@ print("session saved")
 long CrossCorrelationPeak(const std::vector<float>& a, const std::vector<float>& b, long maxLag) {
   const long frames = static_cast<long>(std::min(a.size(), b.size()) / 2);
   long best = 0;
-  double bestSum = -1.0e300;
+  double bestSum = std::numeric_limits<double>::lowest();
   for (long lag = -maxLag; lag <= maxLag; ++lag) {
     double sum = 0.0;
     for (long i = std::max(0L, -lag); i < std::min(frames, frames - lag); ++i) {
-      for (long c = 0; c < 2; ++c) sum += double(a[2 * (i + lag) + c]) * b[2 * i + c];
+      for (long c = 0; c < 2; ++c) sum += static_cast<double>(a[2 * (i + lag) + c]) * b[2 * i + c];
     }
     if (sum > bestSum) {
       bestSum = sum;
