@@ -4,6 +4,7 @@
 #include "tools/audiofile/AudioReader.h"
 #include "tools/audiofile/Resampler.h"
 #include "tools/meters/MeterThread.h"
+#include "tools/pluginhost/LatencyCompensation.h"
 
 #include <algorithm>
 #include <cmath>
@@ -42,9 +43,9 @@ std::vector<float*> Pointers(Channels& channels) {
 // The oversampled stages: up, render in whole blocks, down, write.
 class Oversampled {
  public:
-  // skip: frames at the file's rate dropped from the front of the output (the plug-in's latency).
+  // latency: drops the frames at the file's rate that the plug-in's latency puts in front.
   Oversampled(PluginHost& plugin, AudioWriter& out, size_t channels, RenderTotals& totals,
-              MeterThread& meters, size_t skip)
+              MeterThread& meters, LatencyCompensation& latency)
       : mPlugin(plugin),
         mOut(out),
         mTotals(totals),
@@ -52,7 +53,7 @@ class Oversampled {
         mHigh(channels),
         mRendered(channels),
         mLow(channels),
-        mSkip(skip) {}
+        mLatency(latency) {}
 
   bool Open(double rate, int factor, std::string& error) {
     const int nc = static_cast<int>(mHigh.size());
@@ -94,11 +95,10 @@ class Oversampled {
 
   // Writes what came down, after the frames to skip, never past the input's length.
   bool Emit(std::string& error) {
-    const size_t drop = std::min(mSkip, mLow[0].size());
+    const size_t drop = mLatency.TakeSkip(mLow[0].size());
     if (drop > 0) {
       for (std::vector<float>& channel : mLow)
         channel.erase(channel.begin(), channel.begin() + static_cast<std::ptrdiff_t>(drop));
-      mSkip -= drop;
     }
     const size_t n = std::min(mLow[0].size(), mTotals.frames - mWritten);
     if (n > 0) {
@@ -120,7 +120,7 @@ class Oversampled {
   Channels mHigh;      // up-sampled input not yet rendered (less than a block between calls)
   Channels mRendered;  // the plug-in's output at the high rate
   Channels mLow;       // back at the file's rate, not yet written
-  size_t mSkip;
+  LatencyCompensation& mLatency;
   size_t mWritten = 0;
 };
 
@@ -142,13 +142,9 @@ bool RenderPipeline::Run(PluginHost& plugin, AudioReader& in, AudioWriter& out,
       std::max<size_t>(1, static_cast<size_t>(in.SampleRate() / 4.0) / block) * block;
   const long long hint = in.FramesHint();
   const size_t total = hint > 0 ? static_cast<size_t>(hint) : 0;
-  // A plug-in that delays its output is fed that many frames of silence after the input, and as
-  // many frames are dropped from the front of what it gives back: the output lines up with the
-  // input and has its length.
-  size_t latency = 0;
-  if (!plugin.LatencyFrames(in.SampleRate(), latency, error)) return false;
-  size_t silenceLeft = latency;
-  size_t skipLeft = latency;
+  size_t latencyFrames = 0;
+  if (!plugin.LatencyFrames(in.SampleRate(), latencyFrames, error)) return false;
+  LatencyCompensation latency(latencyFrames);
   Channels input(nc, std::vector<float>(chunk));
   Channels output(oversample > 1 ? 0 : nc, std::vector<float>(chunk));
   MeterThread meters({&totals.loudnessIn, &totals.loudnessOut});
@@ -167,8 +163,7 @@ bool RenderPipeline::Run(PluginHost& plugin, AudioReader& in, AudioWriter& out,
     }
     // The silence goes in the same chunk as the input's end, so only the last call holds a part
     // of a block.
-    const size_t silence = inputEnded ? std::min(silenceLeft, chunk - got) : 0;
-    silenceLeft -= silence;
+    const size_t silence = inputEnded ? latency.TakeSilence(chunk - got) : 0;
     for (std::vector<float>& channel : input)
       std::fill_n(channel.begin() + static_cast<std::ptrdiff_t>(got), silence, 0.0f);
     const size_t frames = got + silence;
@@ -184,8 +179,7 @@ bool RenderPipeline::Run(PluginHost& plugin, AudioReader& in, AudioWriter& out,
       ok = high.Push(from.data(), frames, error);
     } else {
       ok = plugin.Process(from.data(), Pointers(output).data(), frames, error);
-      const size_t drop = std::min(skipLeft, frames);
-      skipLeft -= drop;
+      const size_t drop = latency.TakeSkip(frames);
       std::vector<const float*> kept = Pointers(std::as_const(output));
       for (const float*& channel : kept) channel += drop;
       if (ok && frames > drop) {
@@ -200,7 +194,7 @@ bool RenderPipeline::Run(PluginHost& plugin, AudioReader& in, AudioWriter& out,
     // A header may understate the length: the bar then stays at its end rather than pass it.
     if (progress && got > 0)
       progress(totals.frames, total > 0 ? std::max(total, totals.frames) : 0);
-    if (inputEnded && silenceLeft == 0) break;
+    if (inputEnded && latency.SilenceFed()) break;
   }
   if (ok && oversample > 1) ok = high.Finish(error);
   plugin.Finish();
