@@ -14,7 +14,7 @@ PACKAGES=(
   clang-14 libclang-rt-14-dev llvm-14
   lv2-dev liblilv-dev lilv-utils sordi jalv jackd2 ardour gdb
   dpkg-dev file lintian man-db bash-completion ccache
-  python3-matplotlib python3-scipy vorbis-tools chromium
+  python3-matplotlib python3-scipy vorbis-tools chromium calf-plugins
 )
 
 # A compiler cache where the machine has one. Paths are hashed relative to the checkout, so every

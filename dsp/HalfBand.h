@@ -19,13 +19,19 @@ namespace tovrasat {
 // newest sample, 2n + 1, into output n). The side taps are scaled so that they sum to exactly
 // 0.5: DC passes with a gain of exactly 1.
 //
+// Both directions work on blocks: the block is appended to a line that holds the newest c
+// samples before it, and each output is the dot product of the side taps with that line, the
+// taps in one fixed order. The loop runs across outputs (eight at a time) rather than across
+// taps, so it needs no horizontal sums and its results do not depend on the vector width.
+//
 // The design is fixed at construction; `reset` clears the history. Neither `up` nor `down`
 // allocates, locks, calls into the system or throws. One object is one direction of one channel.
 class HalfBand {
  public:
   static constexpr int kMaxTaps = 127;
-  // Side taps (those at even indices), rounded up to a multiple of 4 for the dot product.
-  static constexpr int kMaxSideTaps = 64;
+  static constexpr int kMaxSideTaps = (kMaxTaps + 1) / 2;
+  // Lower-rate samples handled in one pass; longer calls go in passes of this length.
+  static constexpr int kBlock = 512;
 
   // taps: 4m + 3, from 7 to kMaxTaps (other lengths are taken to the nearest legal one below);
   // beta: the Kaiser window's shape (about 0.1102 · (A − 8.7) for a stopband of A dB).
@@ -39,6 +45,11 @@ class HalfBand {
   double tap(int index) const noexcept;
 
   void reset() noexcept;
+
+  // Whether the filter loop runs its AVX2 build (the same bits, faster): set at start-up from the
+  // processor's features; tests switch it to compare both builds.
+  static bool usesAvx2;
+
   // n input samples at the lower rate become 2n at the higher rate. In place is not allowed.
   // Threads: render.
   void up(const float* in, float* out, int n) noexcept;
@@ -47,24 +58,26 @@ class HalfBand {
   void down(const float* in, float* out, int n) noexcept;
 
  private:
-  // Σ side tap · history, over the newest mSide samples after x was pushed.
-  float pushAndFilter(float x) noexcept;
-  // Pushes x into the centre delay and returns the sample mCentreDelay pushes before it.
-  float pushCentre(float x) noexcept;
+  // Outputs computed per vector; the lines have this much slack after a block so that the last
+  // vector may read past it.
+  static constexpr int kLanes = 8;
+
+  void upBlock(const float* in, float* out, int n) noexcept;
+  void downBlock(const float* in, float* out, int n) noexcept;
+  // out[j] = Σ side tap i · line[history + j − i], j < n: the side phase over a line whose block
+  // starts at index `history` = mSide − 1.
+  void sidePhase(const float* line, float* out, int n) const noexcept;
 
   int mTaps;
-  int mSide = 0;  // side taps in the dot product (a multiple of 4)
+  int mSide = 0;  // side taps: (taps + 1) / 2
   int mCentreDelay = 0;
-  // Side taps, oldest history sample first.
+  // Side tap i weighs the sample i places before the newest: h[2i].
   std::array<float, kMaxSideTaps> mSideTaps{};
   std::array<double, kMaxTaps> mImpulse{};
-  // History of the side phase, written twice (at p and p + mSide) so that the newest mSide
-  // samples are always contiguous from mPos + 1.
-  std::array<float, 2 * kMaxSideTaps> mHistory{};
-  int mPos = 0;
-  // The centre phase of `down`: a delay of mCentreDelay + 1 samples, written twice likewise.
-  std::array<float, 2 * kMaxSideTaps> mCentre{};
-  int mCentrePos = 0;
+  // The side phase's line: mSide − 1 samples of history, then the block.
+  std::array<float, kMaxSideTaps + kBlock + kLanes> mLine{};
+  // The centre phase of `down`: mCentreDelay samples of history, then the block's even samples.
+  std::array<float, kMaxSideTaps + kBlock> mCentre{};
 };
 
 }  // namespace tovrasat

@@ -2,6 +2,7 @@
 #include "dsp/Oversampler.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace tovrasat {
 namespace {
@@ -39,11 +40,11 @@ void Oversampler::reset() noexcept {
   for (HalfBand& s : mUp) s.reset();
   for (HalfBand& s : mDown) s.reset();
   mPadLine.fill(0.0f);
-  mPadPos = 0;
 }
 
 void Oversampler::up(const float* in, float* out, int n) noexcept {
   n = std::clamp(n, 0, kMaxRun);
+  if (n == 0) return;
   const float* src = in;
   for (int k = 0; k < mStages; ++k) {
     float* dst = k + 1 == mStages ? out : (k % 2 == 0 ? mScratchA.data() : mScratchB.data());
@@ -54,15 +55,16 @@ void Oversampler::up(const float* in, float* out, int n) noexcept {
 
 void Oversampler::down(const float* in, float* out, int n) noexcept {
   n = std::clamp(n, 0, kMaxRun);
+  if (n == 0) return;
   const float* src = in;
   if (mPad > 0) {
-    const int length = mPad + 1;
+    // Delayed by mPad samples: the held tail of the last run, then this run but its last mPad.
+    const int total = n << mStages;
     float* padded = mScratchA.data();
-    for (int i = 0, top = n << mStages; i < top; ++i) {
-      mPadPos = mPadPos + 1 == length ? 0 : mPadPos + 1;
-      mPadLine[static_cast<std::size_t>(mPadPos)] = in[i];
-      padded[i] = mPadLine[static_cast<std::size_t>(mPadPos + 1 == length ? 0 : mPadPos + 1)];
-    }
+    const auto pad = static_cast<std::size_t>(mPad);
+    std::memcpy(padded, mPadLine.data(), sizeof(float) * pad);
+    std::memcpy(padded + mPad, in, sizeof(float) * static_cast<std::size_t>(total - mPad));
+    std::memcpy(mPadLine.data(), in + (total - mPad), sizeof(float) * pad);
     src = padded;
   }
   // From the highest rate down: stage k halves 2^(k + 1) times the base rate.

@@ -52,8 +52,8 @@ class Oversampler {
   int mPad = 0;  // samples of the highest rate
   std::array<HalfBand, kMaxStages> mUp;
   std::array<HalfBand, kMaxStages> mDown;
+  // The last mPad samples of the previous run at the highest rate.
   std::array<float, kMaxFactor> mPadLine{};
-  int mPadPos = 0;
   // Intermediate rates, ping-pong (the padded highest rate too).
   std::array<float, kMaxRun * kMaxFactor> mScratchA{};
   std::array<float, kMaxRun * kMaxFactor> mScratchB{};

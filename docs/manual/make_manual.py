@@ -75,7 +75,9 @@ class Build:
         return self.run(self.probe, src, dst, *map(str, options))
 
     def has_hq(self):
-        return "--hq" in self.run(self.tovrasat, "render", "--help")
+        # --hq is the command's own option (render, info and snapshot take it), so it is listed
+        # in the command's help, not in render's.
+        return "--hq" in self.run(self.tovrasat, "--help")
 
 
 SUMMARY = re.compile(r"loudness in (\S+) LUFS, out (\S+) LUFS[;\s]+true peak in (\S+) dBTP, out (\S+) dBTP")
@@ -217,9 +219,10 @@ def save(fig, path):
     plt.close(fig)
 
 
-def spectrum_db(x):
-    """Magnitude spectrum in dBFS (a full-scale sine reads 0), Blackman-Harris window."""
-    w = scipy.signal.windows.blackmanharris(len(x))
+def spectrum_db(x, window="blackmanharris"):
+    """Magnitude spectrum in dBFS (a full-scale sine reads 0), Blackman-Harris window by default;
+    "boxcar" (rectangular) for a whole number of periods, where each tone falls on one bin."""
+    w = scipy.signal.get_window(window, len(x), fftbins=False)
     mag = np.abs(np.fft.rfft(x * w)) / (np.sum(w) / 2)
     return np.fft.rfftfreq(len(x), 1 / RATE), db(mag)
 

@@ -344,6 +344,12 @@ def main():
             print("check_manual: the manual could not be made", file=sys.stderr)
             return 1
         page = args.out
+        # A command with --hq has TovraSat HQ in its bundle: the page must show HQ's section.
+        commands = subprocess.run([args.tovrasat, "--help"], capture_output=True, text=True).stdout
+        with open(os.path.join(page, "index.html"), encoding="utf-8") as f:
+            if "--hq" in commands and 'id="hq"' not in f.read():
+                print("check_manual: the build has TovraSat HQ, the manual no section on it", file=sys.stderr)
+                return 1
     if args.self_test:
         return self_test(chromium, page)
     faults = check_page(chromium, page, args.shots, args.full)

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <memory>
 #include <vector>
 
@@ -57,6 +58,61 @@ TEST(Oversampler, PassbandToneReturnsDelayedByTheReportedLatency) {
         EXPECT_LT(worst, 2e-4) << stages << " stages, " << f << " of the rate, runs of " << run;
       }
     }
+  }
+}
+
+// One stage against its definition, the convolution with its impulse response in double: up
+// zero-stuffs and filters with gain 2, down filters and keeps every other sample. Runs longer than
+// a block and of odd lengths, in both builds of the filter loop, which give the same bits.
+TEST(HalfBand, UpAndDownAreTheConvolutionWithTheImpulseInEveryBuild) {
+  const std::vector<float> x = dsptest::noise(1500, 3, 0.9f);
+  const tovrasat::HalfBand design(31, 10.06);
+  const int taps = design.taps();
+  const auto convolve = [&](const std::vector<double>& v, std::size_t i) {
+    double sum = 0.0;
+    for (int k = 0; k < taps && static_cast<std::size_t>(k) <= i; ++k) {
+      sum += design.tap(k) * v[i - static_cast<std::size_t>(k)];
+    }
+    return sum;
+  };
+  std::vector<double> stuffed(2 * x.size(), 0.0);
+  for (std::size_t i = 0; i < x.size(); ++i) stuffed[2 * i] = 2.0 * x[i];
+  std::vector<double> wide(x.begin(), x.end());
+
+  const bool savedBuild = tovrasat::HalfBand::usesAvx2;
+  std::vector<std::vector<float>> ups;
+  std::vector<std::vector<float>> downs;
+  for (const bool avx2 : {false, savedBuild}) {
+    tovrasat::HalfBand::usesAvx2 = avx2;
+    for (const int run : {1, 7, 600}) {
+      tovrasat::HalfBand up(31, 10.06);
+      tovrasat::HalfBand down(31, 10.06);
+      std::vector<float> high(2 * x.size());
+      std::vector<float> low(x.size() / 2);
+      for (std::size_t at = 0; at < x.size(); at += static_cast<std::size_t>(run)) {
+        const int m = static_cast<int>(std::min<std::size_t>(run, x.size() - at));
+        up.up(x.data() + at, high.data() + 2 * at, m);
+      }
+      for (std::size_t at = 0; at < low.size(); at += static_cast<std::size_t>(run)) {
+        const int m = static_cast<int>(std::min<std::size_t>(run, low.size() - at));
+        down.down(x.data() + 2 * at, low.data() + at, m);
+      }
+      for (std::size_t i = 0; i < high.size(); ++i) {
+        ASSERT_NEAR(high[i], convolve(stuffed, i), 1e-5) << "up, runs of " << run << ", " << i;
+      }
+      for (std::size_t i = 0; i < low.size(); ++i) {
+        // Output i takes input 2i + 1 as its newest sample.
+        ASSERT_NEAR(low[i], convolve(wide, 2 * i + 1), 1e-5) << "down, runs of " << run;
+      }
+      ups.push_back(high);
+      downs.push_back(low);
+    }
+  }
+  tovrasat::HalfBand::usesAvx2 = savedBuild;
+  for (std::size_t k = 1; k < ups.size(); ++k) {
+    EXPECT_EQ(0, std::memcmp(ups[k].data(), ups[0].data(), ups[0].size() * sizeof(float))) << k;
+    EXPECT_EQ(0, std::memcmp(downs[k].data(), downs[0].data(), downs[0].size() * sizeof(float)))
+        << k;
   }
 }
 

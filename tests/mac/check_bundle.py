@@ -8,11 +8,11 @@ For each architecture of the module:
   - what is left to the flat lookup belongs to the C library (declared by the SDK's usr/include,
     or put in by the compiler and linker), the C++ library (std::, operator new and delete,
     __cxa_*, _Unwind_*) or the compiler runtime: the libraries the SDK copy has no stub for;
-  - the exports are exactly the entry points: the factory that Info.plist names, the older
-    component entry and the preset-record functions; the view factory class is in the
+  - the exports are exactly the entry points: the factories that Info.plist names, the older
+    component entries and the preset-record functions; the view factory class is in the
     Objective-C class list (found by name through the runtime, so not exported), conforms to
     AUCocoaUIBase and implements its two methods.
-Info.plist must parse and describe the component, and Resources must hold the font and images.
+Info.plist must parse and describe both components (TovraSat and TovraSat HQ), and Resources must hold the font and images.
 Prints what it found (the libraries, the flat-lookup symbols by kind, the exports); exit status 1
 on any fault.
 """
@@ -27,9 +27,10 @@ from xml.parsers.expat import ExpatError
 
 LLVM = "/usr/lib/llvm-14/bin"
 
-# The interface a host calls by symbol, beside the factory that Info.plist names.
+# The interface a host calls by symbol, beside the factories that Info.plist names.
 ENTRY_POINTS = {
     "_TovraSat_Entry",
+    "_TovraSatHQ_Entry",
     "_CFAUPresetCreate",
     "_CFAUPresetRetain",
     "_CFAUPresetRelease",
@@ -39,7 +40,11 @@ ENTRY_POINTS = {
     "_CFAUPresetArrayCopyDescriptionCallBack",
     "_CFAUPresetArrayCallBacks_Init",
 }
-COMPONENT = {"type": "aufx", "subtype": "TSat", "manufacturer": "Mrvk"}
+# The bundle's components, in Info.plist's order.
+COMPONENTS = [
+    {"type": "aufx", "subtype": "TSat", "manufacturer": "Mrvk", "name": "Morvika: TovraSat"},
+    {"type": "aufx", "subtype": "TSHq", "manufacturer": "Mrvk", "name": "Morvika: TovraSat HQ"},
+]
 RESOURCES = ["Roboto-Regular.ttf", "tovra_plate.png", "tovra_plate@2x.png", "cap_big.png",
              "cap_big@2x.png", "cap_small.png", "cap_small@2x.png"]
 VIEW_METHODS = ["interfaceVersion", "uiViewForAudioUnit:withSize:"]
@@ -349,20 +354,26 @@ def check_plist(bundle):
     if info.get("CFBundlePackageType") != "BNDL" or not executable:
         fault("Info.plist names no bundle executable of package type BNDL")
     components = info.get("AudioComponents")
-    if not isinstance(components, list) or len(components) != 1:
-        fault("Info.plist has not exactly one AudioComponents entry")
-        return executable, None
-    component = components[0]
-    for key, value in COMPONENT.items():
-        if component.get(key) != value:
-            fault(f"Info.plist AudioComponents {key} is {component.get(key)!r}, not {value!r}")
-    factory = component.get("factoryFunction")
-    if not factory:
-        fault("Info.plist AudioComponents names no factoryFunction")
-    print(f"Info.plist: {info.get('CFBundleIdentifier')} {info.get('CFBundleVersion')}, "
-          f"executable {executable}, component {component.get('type')} "
-          f"{component.get('subtype')} {component.get('manufacturer')}, factory {factory}")
-    return executable, factory
+    if not isinstance(components, list) or len(components) != len(COMPONENTS):
+        fault(f"Info.plist has not exactly {len(COMPONENTS)} AudioComponents entries")
+        return executable, []
+    factories = []
+    for component, expected in zip(components, COMPONENTS):
+        for key, value in expected.items():
+            if component.get(key) != value:
+                fault(f"Info.plist AudioComponents {key} is {component.get(key)!r}, not {value!r}")
+        factory = component.get("factoryFunction")
+        if not factory:
+            fault(f"Info.plist AudioComponents {component.get('subtype')} names no factoryFunction")
+        else:
+            factories.append(factory)
+        print(f"Info.plist: {info.get('CFBundleIdentifier')} {info.get('CFBundleVersion')}, "
+              f"executable {executable}, component {component.get('type')} "
+              f"{component.get('subtype')} {component.get('manufacturer')} "
+              f"\"{component.get('name')}\", factory {factory}")
+    if len(set(factories)) != len(factories):
+        fault(f"Info.plist AudioComponents share a factory: {factories}")
+    return executable, factories
 
 
 def main():
@@ -375,7 +386,7 @@ def main():
     parser.add_argument("bundle")
     args = parser.parse_args()
 
-    executable, factory = check_plist(args.bundle)
+    executable, factories = check_plist(args.bundle)
     for resource in RESOURCES:
         path = os.path.join(args.bundle, "Contents", "Resources", resource)
         if not os.path.isfile(path) or os.path.getsize(path) == 0:
@@ -389,7 +400,7 @@ def main():
         fault(f"the module holds {archs}, not {args.arch}")
     stubs = Stubs([args.frameworks, args.lib])
     c_names = c_library_names(args.include)
-    expected = ENTRY_POINTS | ({f"_{factory}"} if factory else set())
+    expected = ENTRY_POINTS | {f"_{factory}" for factory in factories}
     for arch in args.arch:
         if arch in archs:
             check_arch(module, arch, stubs, c_names, expected, args.view_class)

@@ -2,6 +2,8 @@
 // audio.
 #include "tools/pluginhost/PluginHost.h"
 
+#include "tools/pluginhost/LatencyCompensation.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
@@ -245,26 +247,52 @@ bool PluginHost::Render(const AudioFile& in, AudioFile& out, const Progress& pro
     error = "the plug-in was prepared for another channel count";
     return false;
   }
+  size_t latencyFrames = 0;
+  if (!LatencyFrames(in.sampleRate, latencyFrames, error)) return false;
+  LatencyCompensation latency(latencyFrames);
   if (!Start(report, error)) return false;
   const size_t frames = in.Frames();
   out.sampleRate = in.sampleRate;
   out.channels.assign(nc, std::vector<float>(frames, 0.0f));
-  std::vector<const float*> inputs(nc);
-  std::vector<float*> outputs(nc);
-  // Whole blocks per call, so the unit sees the same block boundaries as in one long call.
+  // Whole blocks per call, so the unit sees the same block boundaries as in one long call; the
+  // silence after the input goes in the same call as its end, so only the last call holds a part
+  // of a block.
   const size_t blocksPerCall =
       std::max<size_t>(1, static_cast<size_t>(in.sampleRate / 4.0) / mBlock);
   const size_t chunk = blocksPerCall * mBlock;
+  std::vector<std::vector<float>> input(nc, std::vector<float>(chunk));
+  std::vector<std::vector<float>> output(nc, std::vector<float>(chunk));
+  std::vector<const float*> inputs(nc);
+  std::vector<float*> outputs(nc);
+  for (size_t c = 0; c < nc; ++c) {
+    inputs[c] = input[c].data();
+    outputs[c] = output[c].data();
+  }
   bool ok = true;
-  for (size_t done = 0; done < frames && ok;) {
-    const size_t n = std::min(chunk, frames - done);
+  for (size_t done = 0, written = 0;;) {
+    const size_t got = std::min(chunk, frames - done);
+    const bool inputEnded = done + got == frames;
+    const size_t silence = inputEnded ? latency.TakeSilence(chunk - got) : 0;
+    const size_t n = got + silence;
+    if (n == 0) break;
     for (size_t c = 0; c < nc; ++c) {
-      inputs[c] = in.channels[c].data() + done;
-      outputs[c] = out.channels[c].data() + done;
+      const auto from = in.channels[c].begin() + static_cast<std::ptrdiff_t>(done);
+      std::fill(std::copy(from, from + static_cast<std::ptrdiff_t>(got), input[c].begin()),
+                input[c].begin() + static_cast<std::ptrdiff_t>(n), 0.0f);
     }
     ok = Process(inputs.data(), outputs.data(), n, error);
-    done += n;
-    if (progress) progress(done, frames);
+    if (!ok) break;
+    done += got;
+    const size_t drop = latency.TakeSkip(n);
+    const size_t kept = std::min(n - drop, frames - written);
+    for (size_t c = 0; c < nc; ++c) {
+      const auto from = output[c].begin() + static_cast<std::ptrdiff_t>(drop);
+      std::copy(from, from + static_cast<std::ptrdiff_t>(kept),
+                out.channels[c].begin() + static_cast<std::ptrdiff_t>(written));
+    }
+    written += kept;
+    if (progress && got > 0) progress(done, frames);
+    if (inputEnded && latency.SilenceFed()) break;
   }
   Finish();
   return ok;

@@ -87,7 +87,9 @@ class PluginHost {
 
   // Resets the unit, so the chain starts settled on the values already set, and renders the whole
   // input in blocks of the prepared size, pumping the idle timer at the pace of the audio. The
-  // output has the input's rate and channel count. Start, Process and Finish in one call.
+  // output has the input's rate, channel count and length, and lines up with it: the latency the
+  // unit reports is taken back as a file render takes it (LatencyCompensation). Start, Process
+  // and Finish in one call.
   bool Render(const AudioFile& in, AudioFile& out, const Progress& progress, RenderReport& report,
               std::string& error);
 

@@ -4,6 +4,7 @@
 #include "tools/audiofile/AudioReader.h"
 #include "tools/audiofile/Resampler.h"
 #include "tools/meters/MeterThread.h"
+#include "tools/pluginhost/LatencyCompensation.h"
 
 #include <pthread.h>
 #include <signal.h>
@@ -219,9 +220,9 @@ class WriteBehind {
 // The oversampled stages: up, render in whole blocks, down, write.
 class Oversampled {
  public:
-  // skip: frames at the file's rate dropped from the front of the output (the plug-in's latency).
+  // latency: drops the frames at the file's rate that the plug-in's latency puts in front.
   Oversampled(PluginHost& plugin, AudioWriter& out, size_t channels, RenderTotals& totals,
-              MeterThread& meters, size_t skip)
+              MeterThread& meters, LatencyCompensation& latency)
       : mPlugin(plugin),
         mOut(out),
         mTotals(totals),
@@ -229,7 +230,7 @@ class Oversampled {
         mHigh(channels),
         mRendered(channels),
         mLow(channels),
-        mSkip(skip) {}
+        mLatency(latency) {}
 
   bool Open(double rate, int factor, std::string& error) {
     const int nc = static_cast<int>(mHigh.size());
@@ -271,11 +272,10 @@ class Oversampled {
 
   // Writes what came down, after the frames to skip, never past the input's length.
   bool Emit(std::string& error) {
-    const size_t drop = std::min(mSkip, mLow[0].size());
+    const size_t drop = mLatency.TakeSkip(mLow[0].size());
     if (drop > 0) {
       for (std::vector<float>& channel : mLow)
         channel.erase(channel.begin(), channel.begin() + static_cast<std::ptrdiff_t>(drop));
-      mSkip -= drop;
     }
     const size_t n = std::min(mLow[0].size(), mTotals.frames - mWritten);
     if (n > 0) {
@@ -298,7 +298,7 @@ class Oversampled {
   Channels mHigh;      // up-sampled input not yet rendered (less than a block between calls)
   Channels mRendered;  // the plug-in's output at the high rate
   Channels mLow;       // back at the file's rate, not yet written
-  size_t mSkip;
+  LatencyCompensation& mLatency;
   size_t mWritten = 0;
 };
 
@@ -320,13 +320,9 @@ bool RenderPipeline::Run(PluginHost& plugin, AudioReader& in, AudioWriter& out,
       std::max<size_t>(1, static_cast<size_t>(in.SampleRate() / 4.0) / block) * block;
   const long long hint = in.FramesHint();
   const size_t total = hint > 0 ? static_cast<size_t>(hint) : 0;
-  // A plug-in that delays its output is fed that many frames of silence after the input, and as
-  // many frames are dropped from the front of what it gives back: the output lines up with the
-  // input and has its length.
-  size_t latency = 0;
-  if (!plugin.LatencyFrames(in.SampleRate(), latency, error)) return false;
-  size_t silenceLeft = latency;
-  size_t skipLeft = latency;
+  size_t latencyFrames = 0;
+  if (!plugin.LatencyFrames(in.SampleRate(), latencyFrames, error)) return false;
+  LatencyCompensation latency(latencyFrames);
   MeterThread meters({&totals.loudnessIn, &totals.loudnessOut});
   Oversampled high(plugin, out, nc, totals, meters, latency);
   if (oversample > 1 && !high.Open(in.SampleRate(), oversample, error)) return false;
@@ -354,8 +350,7 @@ bool RenderPipeline::Run(PluginHost& plugin, AudioReader& in, AudioWriter& out,
     Channels& input = current->samples;
     // The silence goes in the same chunk as the input's end, so only the last call holds a part
     // of a block.
-    const size_t silence = inputEnded ? std::min(silenceLeft, chunk - got) : 0;
-    silenceLeft -= silence;
+    const size_t silence = inputEnded ? latency.TakeSilence(chunk - got) : 0;
     for (std::vector<float>& channel : input)
       std::fill_n(channel.begin() + static_cast<std::ptrdiff_t>(got), silence, 0.0f);
     const size_t frames = got + silence;
@@ -373,8 +368,7 @@ bool RenderPipeline::Run(PluginHost& plugin, AudioReader& in, AudioWriter& out,
       WriteBehind::Piece* piece = behind.Free();
       if (piece == nullptr) break;  // a write failed: behind.Finish says why
       ok = plugin.Process(from.data(), Pointers(piece->samples).data(), frames, error);
-      const size_t drop = std::min(skipLeft, frames);
-      skipLeft -= drop;
+      const size_t drop = latency.TakeSkip(frames);
       piece->from = drop;
       piece->frames = frames - drop;
       if (ok && frames > drop)
@@ -386,7 +380,7 @@ bool RenderPipeline::Run(PluginHost& plugin, AudioReader& in, AudioWriter& out,
     // A header may understate the length: the bar then stays at its end rather than pass it.
     if (progress && got > 0)
       progress(totals.frames, total > 0 ? std::max(total, totals.frames) : 0);
-    if (inputEnded && silenceLeft == 0) break;
+    if (inputEnded && latency.SilenceFed()) break;
   }
   // A failed write is the render's failure unless another came first.
   std::string writeError;
