@@ -27,6 +27,8 @@ constexpr size_t kHistory = TruePeakMeter::kTaps + 3;
 constexpr size_t kJoined = 2 * kStretch;
 static_assert(kJoined >= kHistory && kJoined % kStretch == 0);
 constexpr double kRounding = 1.0001;
+// Stretches that go without the differences' bound after it failed to rule one out.
+constexpr int kDifferencesRest = 8;
 // The quick bound's filter: the central taps of each phase.
 constexpr size_t kShortTaps = 16;
 
@@ -329,12 +331,23 @@ void TruePeakMeter::Stretch(const float* x, size_t length, Recent& recent) {
   // kRounding of the exact ones. Most stretches of music are ruled out by the gain alone, and
   // the dearer bounds are only worked out for the others.
   const double reach = mPeak / (kBetweenPoints * kRounding);
+  // On bright material (noise) the differences rule nothing out: after they failed, they are
+  // left out for the next few stretches (and again read once the gain rules one out).
   if (filter.gain * level > reach) {
-    float first = 0.0f, second = 0.0f;
-    DifferenceMax(x, end, first, second);
-    const double outputs = level + filter.slope * static_cast<double>(first) +
-                           filter.curve * static_cast<double>(second);
-    if (outputs > reach && QuickBound(x, at, end, level) > reach) Interpolate(x, at, end);
+    bool could = true;
+    if (recent.skipDifferences == 0) {
+      float first = 0.0f, second = 0.0f;
+      DifferenceMax(x, end, first, second);
+      could = level + filter.slope * static_cast<double>(first) +
+                  filter.curve * static_cast<double>(second) >
+              reach;
+      if (could) recent.skipDifferences = kDifferencesRest;
+    } else {
+      --recent.skipDifferences;
+    }
+    if (could && QuickBound(x, at, end, level) > reach) Interpolate(x, at, end);
+  } else {
+    recent.skipDifferences = 0;
   }
   recent.level[2] = recent.level[1];
   recent.length[2] = recent.length[1];

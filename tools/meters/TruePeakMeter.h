@@ -48,6 +48,7 @@ class TruePeakMeter {
   struct Recent {
     float level[3] = {0.0f, 0.0f, 0.0f};
     size_t length[3] = {0, 0, 0};
+    int skipDifferences = 0;  // stretches still to go without the differences' bound
   };
 
   // One stretch: x[kHistory .. kHistory + length) with the kHistory samples before it.
