@@ -2,15 +2,19 @@
 # Times `tovrasat render` beside sox and ffmpeg doing a plain gain change on the same file, and a
 # batch rendered one file at a time (-j 1) beside the same batch on every core, all in one run with
 # the commands interleaved, and prints the medians, their ratios and how loaded the machine was.
-# Usage: bench/render_compare.sh [BUILD_DIR] [REPETITIONS]
+# Usage: bench/render_compare.sh [BUILD_DIR] [REPETITIONS] [BASELINE]
 #   BUILD_DIR defaults to build/release, REPETITIONS to 5. The files go to a scratch folder on the
 #   disk the build is on (so the cost of flushing the output to the disk counts), removed at the end.
+#   BASELINE, another tovrasat executable (an earlier build), is timed on the same ten-minute file
+#   and batch in the same rounds, and compared.
 set -euo pipefail
 
 build=${1:-build/release}
 repetitions=${2:-5}
 tool="$build/tools/tovrasat"
+baseline=${3:-}
 [ -x "$tool" ] || { echo "render_compare.sh: no $tool (build it first)" >&2; exit 1; }
+[ -z "$baseline" ] || [ -x "$baseline" ] || { echo "render_compare.sh: no $baseline" >&2; exit 1; }
 for program in sox ffmpeg; do
   command -v "$program" >/dev/null || { echo "render_compare.sh: $program is not installed" >&2; exit 1; }
 done
@@ -45,7 +49,17 @@ for ((r = 1; r <= repetitions; ++r)); do
     -c:a pcm_f32le "$work/out-ffmpeg.wav")" >>"$results"
   echo "serial $(seconds "$tool" render -j 1 "$work/batch" --out-dir "$work/serial")" >>"$results"
   echo "parallel $(seconds "$tool" render "$work/batch" --out-dir "$work/parallel")" >>"$results"
+  if [ -n "$baseline" ]; then
+    echo "baseline $(seconds "$baseline" render "$work/in.wav" "$work/out-baseline.wav")" >>"$results"
+    echo "baseline-serial $(seconds "$baseline" render -j 1 "$work/batch" --out-dir "$work/serial")" \
+      >>"$results"
+    echo "baseline-parallel $(seconds "$baseline" render "$work/batch" --out-dir "$work/parallel")" \
+      >>"$results"
+  fi
 done
+if [ -n "$baseline" ] && ! cmp -s "$work/out-tovrasat.wav" "$work/out-baseline.wav"; then
+  echo "render_compare.sh: the baseline's output differs" >&2
+fi
 
 awk -v reps="$repetitions" -v cores="$(nproc)" '
   function median(name,   n, i, j, t, v) {
@@ -67,6 +81,15 @@ awk -v reps="$repetitions" -v cores="$(nproc)" '
     printf "tovrasat / sox %.2fx, tovrasat / ffmpeg %.2fx, batch parallel / serial %.2fx\n",
            median("tovrasat") / median("sox"), median("tovrasat") / median("ffmpeg"),
            median("parallel") / median("serial")
+    if (count["baseline"] > 0) {
+      printf "%-52s %8.2f\n", "baseline render, 10 min, summary", median("baseline")
+      printf "%-52s %8.2f\n", "baseline render, 8 x 1 min, -j 1", median("baseline-serial")
+      printf "%-52s %8.2f\n", "baseline render, 8 x 1 min, every core", median("baseline-parallel")
+      printf "baseline / sox %.2fx, baseline / ffmpeg %.2fx, batch parallel / serial %.2fx\n",
+             median("baseline") / median("sox"), median("baseline") / median("ffmpeg"),
+             median("baseline-parallel") / median("baseline-serial")
+      printf "tovrasat / baseline %.2fx\n", median("tovrasat") / median("baseline")
+    }
   }
   function minmax(name, high,   i, m) {
     m = times[name, 1]

@@ -3,6 +3,7 @@
 // against the coefficients ITU-R BS.1770 gives at 48 kHz.
 #include "tools/meters/IntegratedLoudness.h"
 #include "tools/meters/KWeighting.h"
+#include "tools/meters/LoudnessMeter.h"
 
 #include <ebur128.h>
 #include <gtest/gtest.h>
@@ -24,8 +25,8 @@ double Reference(const Channels& x, double rate) {
   std::vector<float> interleaved(nc * frames);
   for (size_t c = 0; c < nc; ++c)
     for (size_t i = 0; i < frames; ++i) interleaved[i * nc + c] = x[c][i];
-  ebur128_state* state = ebur128_init(static_cast<unsigned>(nc), static_cast<unsigned long>(rate),
-                                      EBUR128_MODE_I);
+  ebur128_state* state =
+      ebur128_init(static_cast<unsigned>(nc), static_cast<unsigned long>(rate), EBUR128_MODE_I);
   ebur128_add_frames_float(state, interleaved.data(), frames);
   double lufs = 0.0;
   ebur128_loudness_global(state, &lufs);
@@ -54,7 +55,9 @@ Channels Make(double rate, double seconds, size_t channels,
   return x;
 }
 
-double Sine(double t, double hz, double amplitude) { return amplitude * std::sin(2 * M_PI * hz * t); }
+double Sine(double t, double hz, double amplitude) {
+  return amplitude * std::sin(2 * M_PI * hz * t);
+}
 
 // White noise through a first-order low-pass, plus some of it unfiltered: falls off towards the
 // highs as music does. Fixed seed, a stream per channel.
@@ -77,6 +80,7 @@ TEST(IntegratedLoudness, AgreesWithLibebur128AtEveryRateAndDoesNotDependOnTheBlo
     size_t channels;
     double seconds;
     std::function<double(double, size_t)> at;
+    double highestHz = 0.0;  // the case needs a rate over twice this
   };
   const auto gated = [](double t, size_t c) {
     // 4 s at -20 dBFS, 4 s far under the relative gate, 4 s just over it, 2 s under the
@@ -88,7 +92,9 @@ TEST(IntegratedLoudness, AgreesWithLibebur128AtEveryRateAndDoesNotDependOnTheBlo
       {"997 Hz stereo", 2, 5.0, [](double t, size_t) { return Sine(t, 997.0, 0.1); }},
       {"997 Hz mono", 1, 5.0, [](double t, size_t) { return Sine(t, 997.0, 0.1); }},
       {"60 Hz and 12 kHz", 2, 3.0,
-       [](double t, size_t c) { return Sine(t, c == 0 ? 60.0 : 12000.0, 0.5); }},
+       [](double t, size_t c) { return Sine(t, c == 0 ? 60.0 : 12000.0, 0.5); }, 12000.0},
+      {"60 Hz and 1.9 kHz", 2, 3.0,
+       [](double t, size_t c) { return Sine(t, c == 0 ? 60.0 : 1900.0, 0.5); }},
       {"pink-ish noise stereo", 2, 6.0, PinkishNoise(0.3)},
       {"pink-ish noise mono", 1, 6.0, PinkishNoise(0.3)},
       {"quiet passages gated", 2, 14.0, gated},
@@ -96,8 +102,12 @@ TEST(IntegratedLoudness, AgreesWithLibebur128AtEveryRateAndDoesNotDependOnTheBlo
       {"a 30 Hz rumble, then a tone", 2, 4.0,
        [](double t, size_t) { return t < 2.0 ? Sine(t, 30.0, 0.8) : Sine(t, 2000.0, 0.02); }},
   };
-  for (const double rate : {44100.0, 48000.0, 96000.0, 192000.0}) {
+  // Under 44.1 kHz the high-pass's gain differs between keeping the analogue response and
+  // keeping the standard's numerator; the meters in common use keep the numerator.
+  for (const double rate :
+       {4000.0, 8000.0, 11025.0, 16000.0, 22050.0, 44100.0, 48000.0, 96000.0, 192000.0}) {
     for (const Case& k : cases) {
+      if (2.0 * k.highestHz >= rate) continue;
       const std::string what = k.what + " at " + std::to_string(static_cast<int>(rate)) + " Hz";
       const Channels x = Make(rate, k.seconds, k.channels, k.at);
       const double ours = Ours(x, rate, 4096);
@@ -129,11 +139,39 @@ TEST(IntegratedLoudness, ReadsMinusInfinityWhenNoBlockCounts) {
     EXPECT_EQ(Reference(x, 48000.0), -HUGE_VAL) << k.what;
   }
   // One block is enough.
-  const Channels block = Make(48000.0, 0.4, 2, [](double t, size_t) { return Sine(t, 997.0, 0.1); });
+  const Channels block =
+      Make(48000.0, 0.4, 2, [](double t, size_t) { return Sine(t, 997.0, 0.1); });
   EXPECT_TRUE(std::isfinite(Ours(block, 48000.0, 4096)));
   tools::IntegratedLoudness meter;
   EXPECT_FALSE(meter.Open(3, 48000.0));
   EXPECT_FALSE(meter.Open(2, 0.0));
+}
+
+// At twice the shelf's corner (about 3364 Hz) or less the K-weighting cannot be built: the
+// loudness is not defined there (no figure, not -inf, which would read as silence), while the
+// true peak still is.
+TEST(IntegratedLoudness, IsNotDefinedWhereTheShelfLiesPastTheNyquistFrequency) {
+  EXPECT_NEAR(tools::KWeighting::ShelfCorner(), 1681.97, 0.05);
+  for (const double rate : {1000.0, 3000.0, 3363.0, 3364.0, 3365.0, 4000.0}) {
+    const bool defined = rate > 2.0 * tools::KWeighting::ShelfCorner();
+    const std::string what = std::to_string(static_cast<int>(rate)) + " Hz";
+    EXPECT_EQ(tools::KWeighting::Defined(rate), defined) << what;
+    tools::IntegratedLoudness loudness;
+    EXPECT_EQ(loudness.Open(2, rate), defined) << what;
+    const Channels x =
+        Make(rate, 2.0, 2, [&](double t, size_t) { return Sine(t, rate / 16.0, 0.5); });
+    tools::LoudnessMeter meter;
+    ASSERT_TRUE(meter.Open(2, rate)) << what;
+    EXPECT_EQ(meter.LoudnessDefined(), defined) << what;
+    const float* data[] = {x[0].data(), x[1].data()};
+    meter.Add(data, x[0].size());
+    EXPECT_EQ(std::isnan(meter.IntegratedLufs()), !defined)
+        << what << ": " << meter.IntegratedLufs();
+    if (defined) {
+      EXPECT_NEAR(meter.IntegratedLufs(), Reference(x, rate), 0.05) << what;
+    }
+    EXPECT_NEAR(meter.TruePeak(), 0.5, 0.01) << what;
+  }
 }
 
 // The analogue prototypes taken back from the 48 kHz figures give those figures again at 48 kHz,
@@ -154,7 +192,8 @@ TEST(KWeighting, GivesTheStandardsCoefficientsAt48kHzAndTheSameResponseAtOtherRa
   const auto db = [](const Biquad& f, double hz, double rate) {
     const double w = 2 * M_PI * hz / rate;
     const std::complex<double> z1 = std::polar(1.0, -w), z2 = z1 * z1;
-    return 20 * std::log10(std::abs((f.b0 + f.b1 * z1 + f.b2 * z2) / (1.0 + f.a1 * z1 + f.a2 * z2)));
+    return 20 *
+           std::log10(std::abs((f.b0 + f.b1 * z1 + f.b2 * z2) / (1.0 + f.a1 * z1 + f.a2 * z2)));
   };
   const auto response = [&](double hz, double rate) {
     return db(KWeighting::Shelf(rate), hz, rate) + db(KWeighting::HighPass(rate), hz, rate);

@@ -86,6 +86,29 @@ TEST_F(RenderLoudness, TheSummaryGivesLoudnessAndTruePeakOfInputAndOutput) {
   EXPECT_NEAR(truePeakOut(batch.err.substr(third)), -20.0, 0.05) << batch.err;
 }
 
+// At 3 kHz the K-weighting's shelf (near 1682 Hz) lies past the Nyquist frequency: the summary
+// says the loudness is not defined there rather than give a figure (or -inf, silence), and still
+// gives the true peak. At 4 kHz it gives the figure.
+TEST_F(RenderLoudness, TheSummarySaysLoudnessIsNotDefinedWhereTheFilterCannotBeBuilt) {
+  if (!RealBundleBuilt()) GTEST_SKIP() << "needs TovraSat.component's Bypass";
+  Write(Sine(3000.0, 3 * 3000, 3000.0 / 16.0, 0.5), in, ESampleFormat::kFloat32);
+  Write(Sine(4000.0, 3 * 4000, 250.0, 0.1), scratch / "four.wav", ESampleFormat::kFloat32);
+  const RunResult one = Run({"render", in, scratch / "out.wav", "--bypass", "on"});
+  ASSERT_EQ(one.exitCode, 0) << one.err;
+  EXPECT_NE(one.err.find("\n  loudness not defined at 3000 Hz (K-weighting needs over 3364 Hz)\n"),
+            std::string::npos)
+      << one.err;
+  EXPECT_NEAR(Read(one.err).peakOut, -6.02, 0.05) << one.err;
+  const RunResult batch =
+      Run({"render", in, scratch / "four.wav", "--out-dir", scratch / "o", "--bypass", "on"});
+  ASSERT_EQ(batch.exitCode, 0) << batch.err;
+  const size_t second = batch.err.find("four.wav:");
+  ASSERT_NE(second, std::string::npos) << batch.err;
+  const std::string first = batch.err.substr(0, second);
+  EXPECT_NEAR(After(first, " dBFS, loudness not defined, "), -6.02, 0.05) << batch.err;
+  EXPECT_TRUE(std::isfinite(After(batch.err.substr(second), " dBFS, "))) << batch.err;
+}
+
 // A sine at a quarter of the rate, sampled 45 degrees off its crests: the samples stay 3 dB under
 // the peaks between them. At 1.2 the samples reach -1.4 dBFS and the true peak +1.6 dBTP, which an
 // integer or lossy file clips when played.

@@ -8,6 +8,7 @@
 #include "tools/command/ParallelJobs.h"
 #include "tools/command/Printable.h"
 #include "tools/command/ProgressBar.h"
+#include "tools/meters/KWeighting.h"
 #include "tools/meters/SignalStats.h"
 #include "tools/pluginhost/RenderPipeline.h"
 
@@ -203,6 +204,16 @@ std::string ShortFileText(const std::string& in, long long frames, long long cla
          " frames its header gives";
 }
 
+// "loudness in L LUFS, out L LUFS", or why there is none: at a rate of twice the K-weighting's
+// shelf corner or less the filter cannot be built, and a figure would be made up.
+std::string LoudnessText(const RenderTotals& totals, double rate) {
+  const double in = totals.loudnessIn.IntegratedLufs(), out = totals.loudnessOut.IntegratedLufs();
+  if (std::isnan(in) || std::isnan(out))
+    return "loudness not defined at " + Fixed(rate, 0) + " Hz (K-weighting needs over " +
+           Fixed(2.0 * KWeighting::ShelfCorner(), 0) + " Hz)";
+  return "loudness in " + Lufs(in) + " LUFS, out " + Lufs(out) + " LUFS";
+}
+
 // One file's summary as a short block: what it is, then one line per measure, each in 80 columns
 // (the name aside).
 std::string SummaryBlock(const std::string& name, double audioSeconds, const AudioReader& in,
@@ -210,8 +221,7 @@ std::string SummaryBlock(const std::string& name, double audioSeconds, const Aud
   return Printable(name) + ": " + Fixed(audioSeconds, 2) + " s, " + ChannelsText(in.NChannels()) +
          ", " + Fixed(in.SampleRate(), 0) + " Hz, rendered in " + Fixed(seconds, 2) + " s" +
          "\n  peak in " + Db(totals.peakIn) + " dBFS, out " + Db(totals.peakOut) + " dBFS" +
-         "\n  loudness in " + Lufs(totals.loudnessIn.IntegratedLufs()) + " LUFS, out " +
-         Lufs(totals.loudnessOut.IntegratedLufs()) + " LUFS" + "\n  true peak in " +
+         "\n  " + LoudnessText(totals, in.SampleRate()) + "\n  true peak in " +
          Db(totals.loudnessIn.TruePeak()) + " dBTP, out " + Db(totals.loudnessOut.TruePeak()) +
          " dBTP" + "\n  " + MeterText(report);
 }
@@ -219,8 +229,9 @@ std::string SummaryBlock(const std::string& name, double audioSeconds, const Aud
 // One file of a batch on one line: the output's figures (the name aside, within 60 columns); the
 // batch's own line gives the time.
 std::string SummaryLine(const std::string& name, double audioSeconds, const RenderTotals& totals) {
+  const double lufs = totals.loudnessOut.IntegratedLufs();
   return Printable(name) + ": " + Fixed(audioSeconds, 2) + " s; out peak " + Db(totals.peakOut) +
-         " dBFS, " + Lufs(totals.loudnessOut.IntegratedLufs()) + " LUFS, " +
+         " dBFS, " + (std::isnan(lufs) ? "loudness not defined" : Lufs(lufs) + " LUFS") + ", " +
          Db(totals.loudnessOut.TruePeak()) + " dBTP";
 }
 

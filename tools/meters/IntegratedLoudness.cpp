@@ -30,7 +30,8 @@ tovrasat::StereoDouble Flushed(tovrasat::StereoDouble v) {
 bool IntegratedLoudness::Open(int channels, double sampleRate) {
   mChannels = 0;
   mBins.clear();
-  if (channels < 1 || channels > kMostChannels || !(sampleRate >= 40.0 && sampleRate <= 1e7))
+  if (channels < 1 || channels > kMostChannels || !KWeighting::Defined(sampleRate) ||
+      !(sampleRate <= 1e7))
     return false;
   const Biquad shelf = KWeighting::Shelf(sampleRate), highPass = KWeighting::HighPass(sampleRate);
   mShelfB1 = shelf.b1 / shelf.b0;

@@ -30,7 +30,8 @@ class IntegratedLoudness {
  public:
   static constexpr int kMostChannels = 2;
 
-  // False for more than two channels or a rate under 40 Hz; the meter then measures nothing.
+  // False for more than two channels or a rate at which the K-weighting is not defined
+  // (KWeighting::Defined); the meter then measures nothing.
   bool Open(int channels, double sampleRate);
   // frames from channels[c][0..frames).
   void Add(const float* const* channels, size_t frames);

@@ -48,7 +48,15 @@ Biquad KWeighting::Shelf(double sampleRate) {
 }
 
 Biquad KWeighting::HighPass(double sampleRate) {
-  return Digital(Analogue(kHighPass48k, kStandardRate), sampleRate);
+  Biquad b = Digital(Analogue(kHighPass48k, kStandardRate), sampleRate);
+  b.b0 = kHighPass48k.b0;
+  b.b1 = kHighPass48k.b1;
+  b.b2 = kHighPass48k.b2;
+  return b;
+}
+
+double KWeighting::ShelfCorner() {
+  return Analogue(kShelf48k, kStandardRate).corner;
 }
 
 }  // namespace tools

@@ -5,7 +5,10 @@ namespace tools {
 
 bool LoudnessMeter::Open(int channels, double sampleRate) {
   mChannels = 0;
-  if (!mLoudness.Open(channels, sampleRate)) return false;
+  if (channels < 1 || channels > IntegratedLoudness::kMostChannels ||
+      !(sampleRate > 0.0 && sampleRate <= 1e7))
+    return false;
+  mLoudnessDefined = mLoudness.Open(channels, sampleRate);
   mTruePeak.Reset(channels);
   mChannels = channels;
   return true;
@@ -13,7 +16,7 @@ bool LoudnessMeter::Open(int channels, double sampleRate) {
 
 void LoudnessMeter::Add(const float* const* channels, size_t frames) {
   if (!IsOpen()) return;
-  mLoudness.Add(channels, frames);
+  if (mLoudnessDefined) mLoudness.Add(channels, frames);
   mTruePeak.Add(channels, frames);
 }
 

@@ -16,23 +16,32 @@ namespace tools {
 class LoudnessMeter {
  public:
   // False for more than two channels or an unusable rate; the meter then stays off and its
-  // figures unknown.
+  // figures unknown. At a rate where the K-weighting is not defined (KWeighting::Defined) only
+  // the true peak is measured.
   bool Open(int channels, double sampleRate);
   bool IsOpen() const { return mChannels > 0; }
+  bool LoudnessDefined() const { return IsOpen() && mLoudnessDefined; }
   int NChannels() const { return mChannels; }
 
   // frames from channels[c][0..frames).
   void Add(const float* const* channels, size_t frames);
 
-  // LUFS; -inf for silence or less than one 400 ms gating block.
-  double IntegratedLufs() const { return IsOpen() ? mLoudness.Lufs() : -HUGE_VAL; }
+  // LUFS; -inf for silence or less than one 400 ms gating block, NaN where loudness is not
+  // defined.
+  double IntegratedLufs() const {
+    if (!IsOpen()) return -HUGE_VAL;
+    return mLoudnessDefined ? mLoudness.Lufs() : NAN;
+  }
   // The highest true peak over the channels, linear (1 is 0 dBTP); 0 when nothing was measured.
   double TruePeak() const { return IsOpen() ? mTruePeak.Peak() : 0.0; }
+  // The largest |sample| over the channels; 0 when nothing was measured.
+  float SamplePeak() const { return IsOpen() ? mTruePeak.SamplePeak() : 0.0f; }
 
  private:
   IntegratedLoudness mLoudness;
   TruePeakMeter mTruePeak;
   int mChannels = 0;
+  bool mLoudnessDefined = false;
 };
 
 }  // namespace tools

@@ -23,7 +23,14 @@ constexpr size_t kStretch = 64;                      // outputs decided on toget
 // Samples kept from block to block: the filter's span, the neighbour before a stretch and the
 // three samples the bound's differences reach back to.
 constexpr size_t kHistory = TruePeakMeter::kTaps + 3;
+// The block's samples copied after the kept ones, enough for the stretches that reach back.
+constexpr size_t kJoined = 2 * kStretch;
+static_assert(kJoined >= kHistory && kJoined % kStretch == 0);
 constexpr double kRounding = 1.0001;
+// Stretches that go without the differences' bound after it failed to rule one out.
+constexpr int kDifferencesRest = 8;
+// The quick bound's filter: the central taps of each phase.
+constexpr size_t kShortTaps = 16;
 
 // Between two 4x points a band-limited signal rises at most as a full-scale sine at the Nyquist
 // frequency does between points π/4 apart: by 1 / cos(π/8). The parabola is held to that, which
@@ -78,12 +85,6 @@ void DifferenceMax(const float* x, size_t n, float& first, float& second) {
   second = most2;
 }
 
-using Maxima = TruePeakMeter::Maxima;
-
-Maxima Larger(const Maxima& a, const Maxima& b) {
-  return {std::max(a.level, b.level), std::max(a.first, b.first), std::max(a.second, b.second)};
-}
-
 struct Filter {
   // taps[p - 1][j][lane]: phase p's weight of x[i - j], for the position i - kDelay + p / 4,
   // repeated in four lanes so that a vector multiply reads it as it is.
@@ -98,6 +99,8 @@ struct Filter {
   double gain = 0.0;
   double slope = 0.0;
   double curve = 0.0;
+  // The central kShortTaps taps of a phase miss its output by at most tails · max|x|.
+  double tails = 0.0;
 };
 
 // Sinc with its zeros on the samples (cut-off at the Nyquist frequency, so phase 0 is the samples
@@ -129,6 +132,10 @@ Filter Design() {
       absolute += std::fabs(static_cast<double>(tap));
     }
     f.gain = std::max(f.gain, absolute);
+    double tails = 0.0;
+    for (size_t j = 0; j < TruePeakMeter::kTaps; ++j)
+      if (j < kDelay - kShortTaps / 2 || j >= kDelay + kShortTaps / 2) tails += std::fabs(h[j]);
+    f.tails = std::max(f.tails, tails);
 
     // The phase minus linear interpolation between its two samples, d, sums to zero, so summing
     // by parts twice turns d · x into Σ F[j]·Δ²x[i-j] + F[last]·Δx[i-kTaps], F being the running
@@ -154,9 +161,18 @@ const Filter& TheFilter() {
   return filter;
 }
 
-// Phases 1 to 3 at n positions from x + first, into phase[0..2][0..n).
-void PhaseSumsBaseline(const Filter& filter, const float* x, size_t first, size_t n,
-                       float* const* phase) {
+// Which taps of every phase to sum: all of them for the 4x points, the central ones for the
+// quick bound.
+struct Taps {
+  size_t from = 0;
+  size_t to = TruePeakMeter::kTaps;
+};
+constexpr Taps kAllTaps{};
+constexpr Taps kCentralTaps{kDelay - kShortTaps / 2, kDelay + kShortTaps / 2};
+
+// Phases 1 to 3 at n positions from x + first, into phase[0..2][0..n), summing the given taps.
+void PhaseSumsBaseline(const Filter& filter, const Taps& taps, const float* x, size_t first,
+                       size_t n, float* const* phase) {
   size_t k = 0;
 #if defined(__SSE2__)
   // Eight positions, three phases: six independent sums, so the additions overlap.
@@ -164,7 +180,7 @@ void PhaseSumsBaseline(const Filter& filter, const float* x, size_t first, size_
     const float* base = x + first + k;
     __m128 a1 = _mm_setzero_ps(), a2 = _mm_setzero_ps(), a3 = _mm_setzero_ps();
     __m128 b1 = _mm_setzero_ps(), b2 = _mm_setzero_ps(), b3 = _mm_setzero_ps();
-    for (size_t j = 0; j < TruePeakMeter::kTaps; ++j) {
+    for (size_t j = taps.from; j < taps.to; ++j) {
       const __m128 xa = _mm_loadu_ps(base - j);
       const __m128 xb = _mm_loadu_ps(base + 4 - j);
       const __m128 h1 = _mm_load_ps(filter.taps[0][j].data());
@@ -190,8 +206,7 @@ void PhaseSumsBaseline(const Filter& filter, const float* x, size_t first, size_
   for (; k < n; ++k) {
     for (size_t p = 0; p < 3; ++p) {
       float sum = 0.0f;
-      for (size_t j = 0; j < TruePeakMeter::kTaps; ++j)
-        sum += filter.taps[p][j][0] * x[first + k - j];
+      for (size_t j = taps.from; j < taps.to; ++j) sum += filter.taps[p][j][0] * x[first + k - j];
       phase[p][k] = sum;
     }
   }
@@ -201,14 +216,15 @@ void PhaseSumsBaseline(const Filter& filter, const float* x, size_t first, size_
 #define TOVRASAT_TRUE_PEAK_AVX2 1
 // The same with eight lanes and fused multiply-adds where the processor has them (other bits in
 // the last place, the same on every call of one machine, so still independent of the blocks).
-[[gnu::target("avx2,fma")]] void PhaseSumsAvx2(const Filter& filter, const float* x, size_t first,
-                                               size_t n, float* const* phase) {
+[[gnu::target("avx2,fma")]] void PhaseSumsAvx2(const Filter& filter, const Taps& taps,
+                                               const float* x, size_t first, size_t n,
+                                               float* const* phase) {
   size_t k = 0;
   for (; k + 16 <= n; k += 16) {
     const float* base = x + first + k;
     __m256 a1 = _mm256_setzero_ps(), a2 = _mm256_setzero_ps(), a3 = _mm256_setzero_ps();
     __m256 b1 = _mm256_setzero_ps(), b2 = _mm256_setzero_ps(), b3 = _mm256_setzero_ps();
-    for (size_t j = 0; j < TruePeakMeter::kTaps; ++j) {
+    for (size_t j = taps.from; j < taps.to; ++j) {
       const __m256 xa = _mm256_loadu_ps(base - j);
       const __m256 xb = _mm256_loadu_ps(base + 8 - j);
       const __m256 h1 = _mm256_broadcast_ss(filter.taps[0][j].data());
@@ -231,7 +247,7 @@ void PhaseSumsBaseline(const Filter& filter, const float* x, size_t first, size_
   for (; k < n; ++k) {
     for (size_t p = 0; p < 3; ++p) {
       float sum = 0.0f;
-      for (size_t j = 0; j < TruePeakMeter::kTaps; ++j)
+      for (size_t j = taps.from; j < taps.to; ++j)
         sum = std::fma(filter.taps[p][j][0], x[first + k - j], sum);
       phase[p][k] = sum;
     }
@@ -241,12 +257,13 @@ void PhaseSumsBaseline(const Filter& filter, const float* x, size_t first, size_
 #define TOVRASAT_TRUE_PEAK_AVX2 0
 #endif
 
-void PhaseSums(const Filter& filter, const float* x, size_t first, size_t n, float* const* phase) {
+void PhaseSums(const Filter& filter, const Taps& taps, const float* x, size_t first, size_t n,
+               float* const* phase) {
 #if TOVRASAT_TRUE_PEAK_AVX2
   static const bool avx2 = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
-  if (avx2) return PhaseSumsAvx2(filter, x, first, n, phase);
+  if (avx2) return PhaseSumsAvx2(filter, taps, x, first, n, phase);
 #endif
-  PhaseSumsBaseline(filter, x, first, n, phase);
+  PhaseSumsBaseline(filter, taps, x, first, n, phase);
 }
 
 // The peak of the parabola through a, b and c (consecutive 4x points) when b is the highest of
@@ -266,53 +283,87 @@ double BetweenPoints(double a, double b, double c) {
 }  // namespace
 
 void TruePeakMeter::Reset(int channels) {
-  mHistory.assign(static_cast<size_t>(std::max(channels, 0)), std::vector<float>(kHistory, 0.0f));
+  mHistory.assign(static_cast<size_t>(std::max(channels, 0)),
+                  std::vector<float>(kHistory + kJoined, 0.0f));
   mRecent.assign(mHistory.size(), Recent{});
   mPhases.assign((kPhases - 1) * (kStretch + 1), 0.0f);
   mPeak = 0.0;
+  mSamplePeak = 0.0f;
 }
 
+// The block is read where it lies: only its first stretches, whose spans reach back into the
+// samples kept from the block before, are read from a copy joined to those samples.
 void TruePeakMeter::Add(const float* const* channels, size_t frames) {
-  const Filter& filter = TheFilter();
   for (size_t c = 0; c < mHistory.size(); ++c) {
-    std::vector<float>& x = mHistory[c];
-    x.resize(kHistory);
-    x.insert(x.end(), channels[c], channels[c] + frames);
-    Recent& recent = mRecent[c];
-    for (size_t at = kHistory; at < x.size(); at += kStretch) {
-      const size_t end = std::min(at + kStretch, x.size());
-      Maxima own;
-      own.level = AbsMax(x.data() + at, end - at);
-      // The samples are points of the signal: their peak counts as it is.
-      mPeak = std::max(mPeak, static_cast<double>(own.level));
-      DifferenceMax(x.data() + at - 2, end - at + 2, own.first, own.second);
-      // Over the stretch and the kHistory samples before it: all that its outputs, their
-      // neighbours and the bound's differences read. The three stretches before usually cover
-      // those samples; after short ones (small blocks) they are read again.
-      Maxima before;
-      if (recent.length[0] + recent.length[1] + recent.length[2] >= kHistory) {
-        before = Larger(Larger(recent.maxima[0], recent.maxima[1]), recent.maxima[2]);
-      } else {
-        before.level = AbsMax(x.data() + at - kHistory, kHistory);
-        DifferenceMax(x.data() + at - kHistory, kHistory, before.first, before.second);
-      }
-      const Maxima span = Larger(own, before);
-      const auto level = static_cast<double>(span.level);
-      const double outputs =
-          std::min(filter.gain * level, level + filter.slope * static_cast<double>(span.first) +
-                                            filter.curve * static_cast<double>(span.second));
-      // The parabola adds at most kBetweenPoints; float sums and differences stay well within
-      // kRounding of the exact ones.
-      if (outputs * kBetweenPoints * kRounding > mPeak) Interpolate(x.data(), at, end);
-      recent.maxima[2] = recent.maxima[1];
-      recent.length[2] = recent.length[1];
-      recent.maxima[1] = recent.maxima[0];
-      recent.length[1] = recent.length[0];
-      recent.maxima[0] = own;
-      recent.length[0] = end - at;
+    std::vector<float>& joined = mHistory[c];
+    const float* block = channels[c];
+    const size_t head = std::min(frames, kJoined);
+    std::copy(block, block + head, joined.begin() + kHistory);
+    for (size_t o = 0; o < frames; o += kStretch) {
+      const float* span = o < kJoined ? joined.data() + o : block + (o - kHistory);
+      Stretch(span, std::min(kStretch, frames - o), mRecent[c]);
     }
-    x.erase(x.begin(), x.end() - static_cast<std::ptrdiff_t>(kHistory));
+    if (frames >= kHistory)
+      std::copy(block + (frames - kHistory), block + frames, joined.begin());
+    else
+      std::copy(joined.begin() + static_cast<std::ptrdiff_t>(frames),
+                joined.begin() + static_cast<std::ptrdiff_t>(frames + kHistory), joined.begin());
   }
+}
+
+void TruePeakMeter::Stretch(const float* x, size_t length, Recent& recent) {
+  const Filter& filter = TheFilter();
+  const size_t at = kHistory, end = kHistory + length;
+  const float own = AbsMax(x + at, length);
+  // The samples are points of the signal: their peak counts as it is.
+  mSamplePeak = std::max(mSamplePeak, own);
+  mPeak = std::max(mPeak, static_cast<double>(own));
+  // Over the stretch and the kHistory samples before it: all that its outputs, their
+  // neighbours and the bound's differences read. The three stretches before usually cover
+  // those samples; after short ones (small blocks) they are read again.
+  float before = 0.0f;
+  if (recent.length[0] + recent.length[1] + recent.length[2] >= kHistory)
+    before = std::max({recent.level[0], recent.level[1], recent.level[2]});
+  else
+    before = AbsMax(x, kHistory);
+  const auto level = static_cast<double>(std::max(own, before));
+  // The parabola adds at most kBetweenPoints; float sums and differences stay well within
+  // kRounding of the exact ones. Most stretches of music are ruled out by the gain alone, and
+  // the dearer bounds are only worked out for the others.
+  const double reach = mPeak / (kBetweenPoints * kRounding);
+  // On bright material (noise) the differences rule nothing out: after they failed, they are
+  // left out for the next few stretches (and again read once the gain rules one out).
+  if (filter.gain * level > reach) {
+    bool could = true;
+    if (recent.skipDifferences == 0) {
+      float first = 0.0f, second = 0.0f;
+      DifferenceMax(x, end, first, second);
+      could = level + filter.slope * static_cast<double>(first) +
+                  filter.curve * static_cast<double>(second) >
+              reach;
+      if (could) recent.skipDifferences = kDifferencesRest;
+    } else {
+      --recent.skipDifferences;
+    }
+    if (could && QuickBound(x, at, end, level) > reach) Interpolate(x, at, end);
+  } else {
+    recent.skipDifferences = 0;
+  }
+  recent.level[2] = recent.level[1];
+  recent.length[2] = recent.length[1];
+  recent.level[1] = recent.level[0];
+  recent.length[1] = recent.length[0];
+  recent.level[0] = own;
+  recent.length[0] = length;
+}
+
+double TruePeakMeter::QuickBound(const float* x, size_t from, size_t to, double level) {
+  const Filter& filter = TheFilter();
+  const size_t n = to - from;
+  float* const phase[3] = {mPhases.data(), mPhases.data() + n, mPhases.data() + 2 * n};
+  PhaseSums(filter, kCentralTaps, x, from, n, phase);
+  const float most = std::max({AbsMax(phase[0], n), AbsMax(phase[1], n), AbsMax(phase[2], n)});
+  return std::max(level, static_cast<double>(most) + filter.tails * level);
 }
 
 void TruePeakMeter::Interpolate(const float* x, size_t from, size_t to) {
@@ -321,7 +372,7 @@ void TruePeakMeter::Interpolate(const float* x, size_t from, size_t to) {
   const size_t first = from - 1;
   const size_t n = to - first;
   float* const phase[3] = {mPhases.data(), mPhases.data() + n, mPhases.data() + 2 * n};
-  PhaseSums(filter, x, first, n, phase);
+  PhaseSums(filter, kAllTaps, x, first, n, phase);
 
   // Most stretches that had to be interpolated still hold nothing new.
   const float highest = std::max({AbsMax(phase[0], n), AbsMax(phase[1], n), AbsMax(phase[2], n)});

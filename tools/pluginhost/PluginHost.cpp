@@ -15,6 +15,7 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr double kTicksPerSecond = 50.0;  // the plug-in's 20 ms idle timer
+constexpr float kSilent = 1e-6f;          // output no louder than this is silence to the meter
 
 std::string Status(OSStatus status) {
   return "status " + std::to_string(status);
@@ -224,8 +225,9 @@ bool PluginHost::Process(const float* const* inputs, float* const* outputs, size
     }
     done += n;
   }
+  // Only whether sound came out is asked: once it has, the output is not read again.
   if (mIdleTicks)
-    for (size_t c = 0; c < nc; ++c)
+    for (size_t c = 0; c < nc && mOutPeak <= kSilent; ++c)
       for (size_t i = 0; i < frames; ++i) mOutPeak = std::max(mOutPeak, std::fabs(outputs[c][i]));
   return true;
 }
@@ -234,7 +236,7 @@ void PluginHost::Finish() {
   mUnit->SetPump(nullptr);
   // Sound came out but the meter never left rest: the idle timer is not ours to pump.
   if (mReport != nullptr)
-    mReport->meterAvailable = mIdleTicks && mAnswered && (mMoved || mOutPeak <= 1e-6f);
+    mReport->meterAvailable = mIdleTicks && mAnswered && (mMoved || mOutPeak <= kSilent);
   mReport = nullptr;
 }
 

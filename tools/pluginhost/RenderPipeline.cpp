@@ -6,8 +6,16 @@
 #include "tools/meters/MeterThread.h"
 #include "tools/pluginhost/LatencyCompensation.h"
 
+#include <pthread.h>
+#include <signal.h>
+
 #include <algorithm>
+#include <atomic>
 #include <cmath>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -39,6 +47,175 @@ std::vector<float*> Pointers(Channels& channels) {
   for (std::vector<float>& channel : channels) p.push_back(channel.data());
   return p;
 }
+
+// A thread started with every signal blocked: they stay the main thread's to handle.
+template <typename Body>
+std::thread Quiet(Body body) {
+  sigset_t all, old;
+  sigfillset(&all);
+  ::pthread_sigmask(SIG_SETMASK, &all, &old);
+  std::thread thread(std::move(body));
+  ::pthread_sigmask(SIG_SETMASK, &old, nullptr);
+  return thread;
+}
+
+// A fixed set of buffers going round between two threads: the producer takes a free one, fills
+// it and passes it on; the consumer takes the filled ones in order and gives them back. Both
+// wait when there is nothing to take, so memory stays at the set's size.
+template <typename Buffer>
+class Ring {
+ public:
+  explicit Ring(std::vector<Buffer> buffers) : mBuffers(std::move(buffers)) {
+    for (Buffer& b : mBuffers) mFree.push_back(&b);
+  }
+  // Null once Close was called.
+  Buffer* TakeFree() { return Take(mFree); }
+  Buffer* TakeFilled() { return Take(mFilled); }
+  void PutFree(Buffer* b) { Put(mFree, b); }
+  void PutFilled(Buffer* b) { Put(mFilled, b); }
+  // Wakes both sides; the filled buffers are still taken before TakeFilled gives null.
+  void Close() {
+    const std::lock_guard<std::mutex> lock(mMutex);
+    mClosed = true;
+    mChanged.notify_all();
+  }
+
+ private:
+  Buffer* Take(std::deque<Buffer*>& from) {
+    std::unique_lock<std::mutex> lock(mMutex);
+    mChanged.wait(lock, [&] { return !from.empty() || mClosed; });
+    if (from.empty() || (mClosed && &from == &mFree)) return nullptr;
+    Buffer* b = from.front();
+    from.pop_front();
+    return b;
+  }
+  void Put(std::deque<Buffer*>& to, Buffer* b) {
+    const std::lock_guard<std::mutex> lock(mMutex);
+    to.push_back(b);
+    mChanged.notify_all();
+  }
+
+  std::vector<Buffer> mBuffers;
+  std::mutex mMutex;
+  std::condition_variable mChanged;
+  std::deque<Buffer*> mFree, mFilled;
+  bool mClosed = false;
+};
+
+// count buffers, each with its samples sized.
+template <typename Buffer>
+std::vector<Buffer> Buffers(size_t count, size_t channels, size_t frames) {
+  std::vector<Buffer> buffers(count);
+  for (Buffer& b : buffers) b.samples.assign(channels, std::vector<float>(frames));
+  return buffers;
+}
+
+// The file read a few chunks ahead on a thread of its own, so that the kernel's copies and the
+// de-interleaving overlap the plug-in's work. The reader is touched by that thread alone until
+// the object is destroyed.
+class ReadAhead {
+ public:
+  struct Chunk {
+    Channels samples;
+    size_t got = 0;
+    bool ok = true;
+    std::string error;
+  };
+
+  // Each chunk is handed to the input's meter as read (before any gain).
+  ReadAhead(AudioReader& in, size_t channels, size_t frames, MeterThread& meters,
+            LoudnessMeter& measured)
+      : mRing(Buffers<Chunk>(kChunks, channels, frames)) {
+    mThread = Quiet([this, &in, frames, &meters, &measured] {
+      for (;;) {
+        Chunk* c = mRing.TakeFree();
+        if (c == nullptr) return;
+        c->got = 0;
+        c->ok = in.Read(Pointers(c->samples).data(), frames, c->got, c->error);
+        if (c->ok) meters.Add(measured, Pointers(std::as_const(c->samples)).data(), c->got);
+        const bool last = !c->ok || c->got < frames;
+        mRing.PutFilled(c);
+        if (last) return;
+      }
+    });
+  }
+  ~ReadAhead() { Stop(); }
+  // No more reading, nor measuring: the thread is gone when this returns.
+  void Stop() {
+    if (!mThread.joinable()) return;
+    mRing.Close();
+    mThread.join();
+  }
+  // The next chunk, to be given back once used; the last one has got < frames or !ok.
+  Chunk* Next() { return mRing.TakeFilled(); }
+  void Done(Chunk* c) { mRing.PutFree(c); }
+
+ private:
+  static constexpr size_t kChunks = 3;
+  Ring<Chunk> mRing;
+  std::thread mThread;
+};
+
+// The plug-in's output written, and measured, a few chunks behind on a thread of its own. One
+// thread writes, in order, so the file's bytes (dither included) are those of writing in line.
+class WriteBehind {
+ public:
+  struct Piece {
+    Channels samples;
+    size_t from = 0;    // frames dropped from the front (the plug-in's latency)
+    size_t frames = 0;  // frames to write after them
+  };
+
+  WriteBehind(AudioWriter& out, RenderTotals& totals, MeterThread& meters, size_t channels,
+              size_t frames)
+      : mRing(Buffers<Piece>(kPieces, channels, frames)) {
+    mThread = Quiet([this, &out, &totals, &meters, channels] {
+      for (;;) {
+        Piece* p = mRing.TakeFilled();
+        if (p == nullptr) return;
+        if (!mFailed.load()) {
+          std::vector<const float*> kept = Pointers(std::as_const(p->samples));
+          for (const float*& channel : kept) channel += p->from;
+          if (out.Write(kept.data(), p->frames, mError)) {
+            if (!totals.loudnessOut.IsOpen())
+              totals.peakOut = Peak(out.Written(), channels, p->frames, totals.peakOut);
+            meters.Add(totals.loudnessOut, out.Written(), p->frames);
+          } else {
+            mFailed.store(true);
+          }
+        }
+        mRing.PutFree(p);
+      }
+    });
+  }
+  ~WriteBehind() { Finish(); }
+
+  // A buffer for the plug-in's output; null after a failed write.
+  Piece* Free() { return mFailed.load() ? nullptr : mRing.TakeFree(); }
+  void Write(Piece* p) { mRing.PutFilled(p); }
+  void Skip(Piece* p) { mRing.PutFree(p); }
+  bool Failed() const { return mFailed.load(); }
+
+  // Everything passed on written; false with the first failure's text.
+  bool Finish(std::string& error) {
+    Finish();
+    if (mFailed.load()) error = mError;
+    return !mFailed.load();
+  }
+
+ private:
+  static constexpr size_t kPieces = 3;
+  void Finish() {
+    if (!mThread.joinable()) return;
+    mRing.Close();
+    mThread.join();
+  }
+
+  Ring<Piece> mRing;
+  std::thread mThread;
+  std::atomic<bool> mFailed{false};
+  std::string mError;  // the writing thread's until it is joined
+};
 
 // The oversampled stages: up, render in whole blocks, down, write.
 class Oversampled {
@@ -104,7 +281,8 @@ class Oversampled {
     if (n > 0) {
       const std::vector<const float*> low = Pointers(std::as_const(mLow));
       if (!mOut.Write(low.data(), n, error)) return false;
-      mTotals.peakOut = Peak(mOut.Written(), mLow.size(), n, mTotals.peakOut);
+      if (!mTotals.loudnessOut.IsOpen())
+        mTotals.peakOut = Peak(mOut.Written(), mLow.size(), n, mTotals.peakOut);
       mMeters.Add(mTotals.loudnessOut, mOut.Written(), n);
       mWritten += n;
     }
@@ -145,22 +323,31 @@ bool RenderPipeline::Run(PluginHost& plugin, AudioReader& in, AudioWriter& out,
   size_t latencyFrames = 0;
   if (!plugin.LatencyFrames(in.SampleRate(), latencyFrames, error)) return false;
   LatencyCompensation latency(latencyFrames);
-  Channels input(nc, std::vector<float>(chunk));
-  Channels output(oversample > 1 ? 0 : nc, std::vector<float>(chunk));
   MeterThread meters({&totals.loudnessIn, &totals.loudnessOut});
   Oversampled high(plugin, out, nc, totals, meters, latency);
   if (oversample > 1 && !high.Open(in.SampleRate(), oversample, error)) return false;
   plugin.SetIdleTicks(options.idleTicks);
   if (!plugin.Start(report, error)) return false;
+  // The plug-in keeps this thread; reading and (at the file's rate) writing have their own.
+  ReadAhead ahead(in, nc, chunk, meters, totals.loudnessIn);
+  WriteBehind behind(out, totals, meters, oversample > 1 ? 0 : nc, oversample > 1 ? 0 : chunk);
+  ReadAhead::Chunk* current = nullptr;
   bool ok = true;
   bool inputEnded = false;
   for (;;) {
     size_t got = 0;
     if (!inputEnded) {
-      ok = in.Read(Pointers(input).data(), chunk, got, error);
-      if (!ok) break;
+      if (current != nullptr) ahead.Done(current);
+      current = ahead.Next();
+      if (!current->ok) {
+        error = current->error;
+        ok = false;
+        break;
+      }
+      got = current->got;
       inputEnded = got < chunk;
     }
+    Channels& input = current->samples;
     // The silence goes in the same chunk as the input's end, so only the last call holds a part
     // of a block.
     const size_t silence = inputEnded ? latency.TakeSilence(chunk - got) : 0;
@@ -168,27 +355,26 @@ bool RenderPipeline::Run(PluginHost& plugin, AudioReader& in, AudioWriter& out,
       std::fill_n(channel.begin() + static_cast<std::ptrdiff_t>(got), silence, 0.0f);
     const size_t frames = got + silence;
     if (frames == 0) break;
-    totals.peakIn = Peak(input, 0, got, totals.peakIn);
+    // A stream the meters measure has its sample peak found there, off this thread.
+    if (!totals.loudnessIn.IsOpen()) totals.peakIn = Peak(input, 0, got, totals.peakIn);
     totals.frames += got;
     const std::vector<const float*> from = Pointers(std::as_const(input));
-    meters.Add(totals.loudnessIn, from.data(), got);
     if (options.inGain != 1.0f)
       for (std::vector<float>& channel : input)
         for (size_t i = 0; i < got; ++i) channel[i] *= options.inGain;
     if (oversample > 1) {
       ok = high.Push(from.data(), frames, error);
     } else {
-      ok = plugin.Process(from.data(), Pointers(output).data(), frames, error);
+      WriteBehind::Piece* piece = behind.Free();
+      if (piece == nullptr) break;  // a write failed: behind.Finish says why
+      ok = plugin.Process(from.data(), Pointers(piece->samples).data(), frames, error);
       const size_t drop = latency.TakeSkip(frames);
-      std::vector<const float*> kept = Pointers(std::as_const(output));
-      for (const float*& channel : kept) channel += drop;
-      if (ok && frames > drop) {
-        ok = out.Write(kept.data(), frames - drop, error);
-        if (ok) {
-          totals.peakOut = Peak(out.Written(), nc, frames - drop, totals.peakOut);
-          meters.Add(totals.loudnessOut, out.Written(), frames - drop);
-        }
-      }
+      piece->from = drop;
+      piece->frames = frames - drop;
+      if (ok && frames > drop)
+        behind.Write(piece);
+      else
+        behind.Skip(piece);
     }
     if (!ok) break;
     // A header may understate the length: the bar then stays at its end rather than pass it.
@@ -196,9 +382,18 @@ bool RenderPipeline::Run(PluginHost& plugin, AudioReader& in, AudioWriter& out,
       progress(totals.frames, total > 0 ? std::max(total, totals.frames) : 0);
     if (inputEnded && latency.SilenceFed()) break;
   }
+  // A failed write is the render's failure unless another came first.
+  std::string writeError;
+  if (!behind.Finish(writeError) && ok) {
+    error = writeError;
+    ok = false;
+  }
+  ahead.Stop();
   if (ok && oversample > 1) ok = high.Finish(error);
   plugin.Finish();
   meters.Finish();
+  if (totals.loudnessIn.IsOpen()) totals.peakIn = totals.loudnessIn.SamplePeak();
+  if (totals.loudnessOut.IsOpen()) totals.peakOut = totals.loudnessOut.SamplePeak();
   return ok;
 }
 

@@ -35,9 +35,12 @@ struct PipelineOptions {
   bool idleTicks = true;
 };
 
-// Memory holds a quarter of a second of audio per stage, whatever the file's length.
-// Threads: main only (input and output loudness are measured on one thread beside it, MeterThread,
-// that end before Run returns).
+// Memory holds a quarter of a second of audio per stage (three of them read ahead, three waiting
+// to be written), whatever the file's length.
+// Threads: the caller's runs the plug-in; the file is read ahead on a thread of its own and, at
+// the file's rate, written behind on another, one chunk after the other so the bytes are those
+// of writing in line; loudness is measured on a third (MeterThread). All end before Run returns,
+// and the reader and writer are the caller's again.
 class RenderPipeline {
  public:
   // framesTotal 0: the length is unknown (a pipe).
