@@ -17,7 +17,9 @@ namespace tools {
 // measuring inline would cost the same). The audio is copied into a queue of a few blocks, so
 // memory stays bounded: the render waits when the meters fall that far behind.
 // The thread blocks every signal, so the command's handlers always run on the main thread.
-// Threads: Add and Finish from one thread (the render's); the meter is read after Finish.
+// Threads: Add from any thread, each meter's audio from one thread in its order (the render's
+// reader feeds the input's meter, its writer the output's); Finish once every Add has returned;
+// the meters are read after Finish.
 class MeterThread {
  public:
   // With every meter closed (nothing measured) no thread starts, and Add does nothing.
