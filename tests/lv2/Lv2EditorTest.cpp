@@ -76,6 +76,10 @@ class Lv2Editor : public lv2test::HostTest {
     ASSERT_TRUE(testsupport::XvfbRunning());
     env["NO_AT_BRIDGE"] = "1";
   }
+
+  // A session with TovraSat on a track, made by ardour7-lua (with the test's Ardour
+  // configuration) and changed so that Ardour's GUI opens the editor as it loads it.
+  void MakeArdourSessionThatOpensTheEditor(const fs::path& sessionFile);
 };
 
 // The first window under root, depth first, that has shown at least one frame; 0 when none has.
@@ -326,25 +330,27 @@ bool OpenEditorOnLoad(const fs::path& sessionFile) {
   return true;
 }
 
+void Lv2Editor::MakeArdourSessionThatOpensTheEditor(const fs::path& sessionFile) {
+  WriteArdourConfig(env["HOME"]);
+  std::ofstream(scratch / "make.lua")
+      << lv2test::ArdourSessionScript(sessionFile.parent_path(), kUri, R"lua(
+s:save_state("", false, false, false, false, false)
+close_session()
+print("session saved")
+)lua");
+  HostProcess make({"ardour7-lua", scratch / "make.lua"}, env);
+  ASSERT_EQ(make.Finish(120s), 0) << make.Output();
+  ASSERT_NE(make.Output().find("session saved"), std::string::npos) << make.Output();
+  ASSERT_TRUE(OpenEditorOnLoad(sessionFile));
+}
+
 // In Ardour 7's GUI: the plug-in window grows and shrinks with the editor's SIZE; a size chosen
 // marks the session modified (its title starts with "*"); saved, the session reopens with the
 // editor at that size, whole in its window.
 TEST_F(Lv2Editor, ArdourWindowFollowsTheEditorSizeWhichTheSessionSaves) {
   if (const auto why = WhyHostCannotRun(HostKind::kGtkOrArdour)) GTEST_SKIP() << *why;
-  WriteArdourConfig(env["HOME"]);
   const fs::path sessionFile = scratch.Path() / "session" / "session.ardour";
-  std::ofstream(scratch / "make.lua")
-      << lv2test::ArdourSessionScript(scratch / "session", kUri, R"lua(
-s:save_state("", false, false, false, false, false)
-close_session()
-print("session saved")
-)lua");
-  {
-    HostProcess make({"ardour7-lua", scratch / "make.lua"}, env);
-    ASSERT_EQ(make.Finish(120s), 0) << make.Output();
-    ASSERT_NE(make.Output().find("session saved"), std::string::npos) << make.Output();
-  }
-  ASSERT_TRUE(OpenEditorOnLoad(sessionFile));
+  ASSERT_NO_FATAL_FAILURE(MakeArdourSessionThatOpensTheEditor(sessionFile));
 
   const ForeignDisplay connection;
   Display* display = connection.get();
@@ -736,19 +742,8 @@ TEST_F(Lv2Editor, JalvPresetMenuLoadsShowInTheBarAndAnIdleEditorDrawsNothing) {
 TEST_F(Lv2Editor, ArdourPresetMenuLoadsShowInTheBarAndItsDeletionLasts) {
   if (const auto why = WhyHostCannotRun(HostKind::kGtkOrArdour)) GTEST_SKIP() << *why;
   ASSERT_TRUE(MakeWarmTape(hostEnv));
-  WriteArdourConfig(env["HOME"]);
   const fs::path sessionFile = scratch.Path() / "session" / "session.ardour";
-  std::ofstream(scratch / "make.lua")
-      << lv2test::ArdourSessionScript(scratch / "session", kUri, R"lua(
-s:save_state("", false, false, false, false, false)
-close_session()
-print("session saved")
-)lua");
-  {
-    HostProcess make({"ardour7-lua", scratch / "make.lua"}, env);
-    ASSERT_EQ(make.Finish(120s), 0) << make.Output();
-  }
-  ASSERT_TRUE(OpenEditorOnLoad(sessionFile));
+  ASSERT_NO_FATAL_FAILURE(MakeArdourSessionThatOpensTheEditor(sessionFile));
   const fs::path bundle = hostEnv.UserLv2Dir() / "TovraSat-presets.lv2";
   const fs::path warmTtl = bundle / tovrasat::Lv2UserPresetFile("Warm Tape");
 
