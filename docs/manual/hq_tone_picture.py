@@ -1,8 +1,8 @@
 #!/usr/bin/python3
-# hq_spectra.py: the README's picture of a 4987 Hz tone through TovraSat, TovraSat HQ and the
+# hq_tone_picture.py: the README's picture of a 4987 Hz tone through TovraSat, TovraSat HQ and the
 # Calf Saturator, and the table of its harmonics and worst alias.
 #
-#   hq_spectra.py --tovrasat BUILD/tools/tovrasat [--out docs/hq-spectra.png] [--drive 5 --drive 10]
+#   hq_tone_picture.py --tovrasat BUILD/tools/tovrasat [--out docs/hq-tone-picture.png] [--drive 5 --drive 10]
 #
 # The tone is an integer number of hertz at 0.99 of full scale, 2 s at 48 kHz; its second from
 # 0.5 s is analysed with a rectangular window, so the tone, each harmonic and each alias falls on
@@ -134,31 +134,31 @@ def table(results):
 
 
 def main():
-    parser = argparse.ArgumentParser(description="the README's spectra of TovraSat, HQ and the Calf Saturator")
+    parser = argparse.ArgumentParser(description="the README's picture of a tone through TovraSat, HQ and the Calf Saturator")
     parser.add_argument("--tovrasat", required=True)
-    parser.add_argument("--out", default=os.path.join(HERE, "..", "hq-spectra.png"))
+    parser.add_argument("--out", default=os.path.join(HERE, "..", "hq-tone-picture.png"))
     parser.add_argument("--drive", type=float, action="append",
                         help="the Calf Saturator's drive (0.1 to 10), repeatable; default 10 (pictured) and 5")
     args = parser.parse_args()
     drives = args.drive or [10.0, 5.0]
     if shutil.which("lv2apply") is None:
-        print("hq_spectra: lv2apply is not installed (lilv-utils)", file=sys.stderr)
+        print("hq_tone_picture: lv2apply is not installed (lilv-utils)", file=sys.stderr)
         return 1
-    work = tempfile.mkdtemp(prefix="hq-spectra.")
+    work = tempfile.mkdtemp(prefix="hq-tone-picture.")
     try:
         build = mm.Build(os.path.abspath(args.tovrasat), None, work)
         if not build.has_hq():
-            print("hq_spectra: %s has no --hq" % args.tovrasat, file=sys.stderr)
+            print("hq_tone_picture: %s has no --hq" % args.tovrasat, file=sys.stderr)
             return 1
         results = render_all(build, work, drives)
     except mm.Failure as e:
-        print("hq_spectra: %s" % e, file=sys.stderr)
+        print("hq_tone_picture: %s" % e, file=sys.stderr)
         return 1
     finally:
         shutil.rmtree(work, ignore_errors=True)
     plot(results[:3], os.path.abspath(args.out))
     print(table(results))
-    print("hq_spectra: %s (Calf at drive %g)" % (os.path.normpath(os.path.abspath(args.out)), drives[0]))
+    print("hq_tone_picture: %s (Calf at drive %g)" % (os.path.normpath(os.path.abspath(args.out)), drives[0]))
     return 0
 
 
