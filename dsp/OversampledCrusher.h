@@ -4,6 +4,7 @@
 #include <array>
 
 #include "dsp/Crusher.h"
+#include "dsp/HighRateChain.h"
 #include "dsp/Oversampler.h"
 
 namespace tovrasat {
@@ -22,7 +23,7 @@ namespace tovrasat {
 // Threads: as the crusher's: `setParams`, `prepare` and `process` on one thread at a time.
 class OversampledCrusher {
  public:
-  static constexpr int kStages = 5;
+  static constexpr int kStages = 4;
   static constexpr int kFactor = 1 << kStages;
 
   // The crusher that does the work; it must outlive this object.
@@ -41,6 +42,10 @@ class OversampledCrusher {
   // throws nothing. Threads: render.
   void process(const float* const* inputs, float* const* outputs, int nFrames) noexcept;
 
+  // Whether the high rate runs HighRateChain (true, the default) or Crusher::process, the
+  // double-precision chain it is measured against. Threads: not while rendering.
+  void useSinglePrecisionChain(bool on) noexcept { mSinglePrecision = on; }
+
  private:
   static constexpr int kRun = Oversampler::kMaxRun;
   static constexpr int kMaxLatency = 64;
@@ -48,6 +53,8 @@ class OversampledCrusher {
   float delayDry(int channel, float x) noexcept;
 
   Crusher& mCrusher;
+  HighRateChain mChain;
+  bool mSinglePrecision = true;
   std::array<Oversampler, 2> mUp{Oversampler(kStages), Oversampler(kStages)};
   bool mBypassOn = false;
   double mBypassCoef = 0.0;

@@ -1,0 +1,81 @@
+// tovrasat::HighRateChain: the crusher's chain in single precision, for HQ's oversampled rate.
+#pragma once
+
+#include <array>
+
+#include "dsp/Crusher.h"
+
+namespace tovrasat {
+
+// The crusher (never bypassed: HQ fades to the dry input at the base rate) with the plug-in's
+// voicing, computed eight frames at a time in float where a frame does not depend on the one
+// before, reading and advancing the crusher's own state (mix ramp, limiter, trim, meter):
+//
+//   shape     x = input (non-finite: 0), knee, clipper             vector, per channel
+//   level     p = max(|wL|, |wR|); peak detector: G(p) and its    vector
+//             recovery step (g − G) / recovery
+//   limiter   peak detector: gain = G if G <= gain + step, else     scalar, in double
+//             gain + step (the step renewed on landing);
+//             envelope: env moved towards p by at most rise / fall
+//             envelope: gain = G(env)                              vector
+//   finish    o = P·(x + (w·gain − x)·mix), e = ceiling(o),        vector
+//             out = trim·e, meter: peak max |out|, clip |e| >= 0.9998
+//
+// G(e) = g up to the threshold t, (1 − k(1 − e)²) / e above it, as in the engine. Divisions by
+// constants are multiplications by reciprocals, and the mix ramp and the trim glide are their
+// closed forms (start + i·step, target + d·(1 − c)^i), so nothing but the limiter carries a
+// chain from frame to frame. Gain compensation is off in the voicing, so the energy followers,
+// whose only reader is gain compensation, are not run (fastCount still counts down).
+//
+// The results are those of the crusher to single precision, not bit for bit. Calls in which the
+// engine is not in the voicing's shape (Engine::settled() false: a ramp other than the mix's
+// moving, constants not yet computed, gain compensation on) go to Crusher::process itself.
+//
+// The ceiling that takes the place of the engine's clamp at ±0.9999 is described at `ceiling`.
+//
+// Threads: render; one object per crusher. Allocates nothing, takes no lock, makes no system call,
+// throws nothing.
+class HighRateChain {
+ public:
+  static constexpr int kMaxFrames = 1024;
+
+  // Processes n frames (at most kMaxFrames; longer calls go in passes) of left and right in place
+  // through crusher, and publishes its meter readings. Nothing for n < 1.
+  void process(Crusher& crusher, float* left, float* right, int n) noexcept;
+
+  // Clears the previous frame that the knee and the ceiling average from. Threads: not while
+  // rendering.
+  void reset() noexcept;
+
+  // Whether the vector passes run their AVX2 build: set at start-up from the processor's
+  // features; tests switch it to compare both builds.
+  static bool usesAvx2;
+
+ private:
+  static constexpr int kLanes = 8;
+  static constexpr int kSpan = kMaxFrames + kLanes;
+
+  void run(Crusher& crusher, float* left, float* right, int n) noexcept;
+
+  // Shaped samples, the limiter's level per frame, its target gain and recovery step, the gain
+  // applied, the mix per frame while it ramps.
+  // The input and the knee's output, each behind the previous call's last frame.
+  std::array<float, kSpan + 1> mInL{};
+  std::array<float, kSpan + 1> mInR{};
+  std::array<float, kSpan + 1> mKneedL{};
+  std::array<float, kSpan + 1> mKneedR{};
+  std::array<float, kSpan> mWetL{};
+  std::array<float, kSpan> mWetR{};
+  std::array<float, kSpan> mLevel{};
+  std::array<float, kSpan> mTarget{};
+  std::array<float, kSpan> mStep{};
+  std::array<float, kSpan> mGain{};
+  std::array<float, kSpan> mMix{};
+  // The output level P = output^2.737 for the output value it was computed from.
+  double mLevelOf = -1.0;
+  // The limiter's level on the last frame (the envelope's crossings are placed between frames).
+  double mPreviousLevel = 0.0;
+  double mOutputLevel = 0.0;
+};
+
+}  // namespace tovrasat
