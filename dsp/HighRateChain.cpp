@@ -136,31 +136,43 @@ struct Pieces {
           (p2 + hi) * half};
 }
 
+// Outside its corners the knee is the line ±off + slope·u, the clipper the parabola
+// ±(1 − 0.4·s²·(1 ∓ u)²); the pieces use these directly, the curve itself is needed only where
+// the two samples are equal.
 [[gnu::always_inline]] inline Vec kneeMean(Vec a, Vec b, const Constants& c) noexcept {
   const Pieces p = split(a, b, c.kneeJoin);
-  const Vec sum = p.l1 * knee(p.m1, c) + p.l2 * (splat(c.kneeGain) * p.m2) + p.l3 * knee(p.m3, c);
-  return select(p.span > splat(0.0f), sum / p.span, knee((a + b) * splat(0.5f), c));
+  const Vec slope = splat(c.kneeSlope);
+  const Vec sum = p.l1 * (slope * p.m1 - splat(c.kneeOffset)) + p.l2 * (splat(c.kneeGain) * p.m2) +
+                  p.l3 * (slope * p.m3 + splat(c.kneeOffset));
+  return select(p.span > splat(0.0f), sum / p.span, knee(b, c));
 }
 
 [[gnu::always_inline]] inline Vec clipperMean(Vec a, Vec b, const Constants& c) noexcept {
   const Pieces p = split(a, b, c.clipJoin);
+  const Vec curve = splat(0.4f * c.clipScale * c.clipScale);
   const Vec bend = splat(0.4f / 12.0f * c.clipScale * c.clipScale);
-  const Vec sum = p.l1 * (clipper(p.m1, c) + bend * (p.l1 * p.l1)) +
+  const Vec one = splat(1.0f);
+  const Vec below = one + p.m1;
+  const Vec above = one - p.m3;
+  const Vec sum = p.l1 * (curve * (below * below) + bend * (p.l1 * p.l1) - one) +
                   p.l2 * (splat(c.clipGain) * p.m2) +
-                  p.l3 * (clipper(p.m3, c) - bend * (p.l3 * p.l3));
-  return select(p.span > splat(0.0f), sum / p.span, clipper((a + b) * splat(0.5f), c));
+                  p.l3 * (one - curve * (above * above) - bend * (p.l3 * p.l3));
+  return select(p.span > splat(0.0f), sum / p.span, clipper(b, c));
+}
+
+// The frame before each lane: lane 7 of `before`, then lanes 0 to 6 of `now`.
+[[gnu::always_inline]] inline Vec shiftIn(Vec before, Vec now) noexcept {
+  return __builtin_shufflevector(before, now, 7, 8, 9, 10, 11, 12, 13, 14);
 }
 
 enum class Limiter { kOff, kPeak, kEnvelope };
 
-// The passes over one call; compiled for the baseline and for AVX2. `inL`/`inR` and
-// `kneedL`/`kneedR` hold the previous frame's value at index 0 and this call's frames from 1.
+// The passes over one call; compiled for the baseline and for AVX2. The means need the frame
+// before each one; lane 7 of `lastIn` and `lastKneed` holds the previous call's last frame.
 struct Passes {
   const Constants& c;
   const float* inL;
   const float* inR;
-  float* kneedL;
-  float* kneedR;
   float* outL;
   float* outR;
   float* wetL;
@@ -170,27 +182,28 @@ struct Passes {
   float* step;
   float* gain;
   double* previousLevel;  // the envelope's level on the frame before
-  const float* mix;  // null: the mix is `mixNow` on every frame
+  const float* mix;       // null: the mix is `mixNow` on every frame
   float mixNow;
   int n;       // frames of the vector passes, a multiple of kLanes
   int frames;  // frames of the call: the scalar passes stop here
+  Vec lastInL, lastInR, lastKneedL, lastKneedR;
 
-  // The knee's mean over each step of the input.
-  [[gnu::always_inline]] inline void kneeAll(const float* in, float* kneed) const noexcept {
-    for (int i = 0; i < n; i += kLanes) {
-      store(kneed + 1 + i, kneeMean(inputOf(load(in + i)), inputOf(load(in + 1 + i)), c));
-    }
-  }
-
-  // The clipper's mean over each step of the knee's output, and the limiter's level; with the
-  // peak detector also G and its recovery step.
+  // Knee mean, clipper mean and the limiter's level; with the peak detector also G and its
+  // recovery step. Leaves in lastKneed the knee's output on frame `frames` − 1.
   template <Limiter kMode>
-  [[gnu::always_inline]] inline void shapeAll() const noexcept {
-    kneeAll(inL, kneedL);
-    kneeAll(inR, kneedR);
+  [[gnu::always_inline]] inline void shapeAll(float& kneedEndL, float& kneedEndR) const noexcept {
+    Vec xBeforeL = lastInL, xBeforeR = lastInR, kBeforeL = lastKneedL, kBeforeR = lastKneedR;
     for (int i = 0; i < n; i += kLanes) {
-      const Vec wl = clipperMean(load(kneedL + i), load(kneedL + 1 + i), c);
-      const Vec wr = clipperMean(load(kneedR + i), load(kneedR + 1 + i), c);
+      const Vec xl = inputOf(load(inL + i));
+      const Vec xr = inputOf(load(inR + i));
+      const Vec kl = kneeMean(shiftIn(xBeforeL, xl), xl, c);
+      const Vec kr = kneeMean(shiftIn(xBeforeR, xr), xr, c);
+      const Vec wl = clipperMean(shiftIn(kBeforeL, kl), kl, c);
+      const Vec wr = clipperMean(shiftIn(kBeforeR, kr), kr, c);
+      xBeforeL = xl;
+      xBeforeR = xr;
+      kBeforeL = kl;
+      kBeforeR = kr;
       store(wetL + i, wl);
       store(wetR + i, wr);
       const Vec p = vmax(magnitude(wl), magnitude(wr));
@@ -202,6 +215,12 @@ struct Passes {
         store(level + i, p);
       }
     }
+    float lanesL[kLanes];
+    float lanesR[kLanes];
+    std::memcpy(lanesL, &kBeforeL, sizeof lanesL);
+    std::memcpy(lanesR, &kBeforeR, sizeof lanesR);
+    kneedEndL = lanesL[frames - 1 - (n - kLanes)];
+    kneedEndR = lanesR[frames - 1 - (n - kLanes)];
   }
 
   // The envelope's gains, from the envelope the scalar pass left in `level`.
@@ -212,7 +231,7 @@ struct Passes {
   // Mix, clamp, trim and meter:
   //   o = P·(x + (w·gain − x)·m), e = clamp(o), out = trim·e
   // The two means each place the shaped sample half a frame back, so the dry x is the frame
-  // before (index i, not 1 + i), which keeps wet and dry aligned at every Gain. Trim lanes are
+  // before, which keeps wet and dry aligned at every Gain. Trim lanes are
   // target + d·decay^(k+1), d advancing per vector. Returns the largest |out| and |e|.
   template <Limiter kMode>
   [[gnu::always_inline]] inline void finish(float trimTarget, double& trimDelta,
@@ -222,14 +241,19 @@ struct Passes {
     const Vec outputLevel = splat(c.outputLevel);
     Vec peakSoFar = splat(0.0f);
     Vec ceilingSoFar = splat(0.0f);
+    Vec xBeforeL = lastInL, xBeforeR = lastInR;
     for (int i = 0; i < n; i += kLanes) {
       const Vec trim = splat(trimTarget) + splat(static_cast<float>(trimDelta)) * powers;
       trimDelta *= decayStep;
       const Vec m = mix != nullptr ? load(mix + i) : splat(mixNow);
       Vec g = splat(1.0f);
       if constexpr (kMode != Limiter::kOff) g = load(gain + i);
-      const Vec xl = inputOf(load(inL + i));
-      const Vec xr = inputOf(load(inR + i));
+      const Vec nowL = inputOf(load(inL + i));
+      const Vec nowR = inputOf(load(inR + i));
+      const Vec xl = shiftIn(xBeforeL, nowL);
+      const Vec xr = shiftIn(xBeforeR, nowR);
+      xBeforeL = nowL;
+      xBeforeR = nowR;
       const Vec el = clampToCeiling(outputLevel * (xl + (load(wetL + i) * g - xl) * m));
       const Vec er = clampToCeiling(outputLevel * (xr + (load(wetR + i) * g - xr) * m));
       ceilingSoFar = vmax(vmax(magnitude(el), magnitude(er)), ceilingSoFar);
@@ -326,6 +350,8 @@ struct Passes {
 struct Meter {
   float peak = 0.0f;
   float ceilingPeak = 0.0f;
+  float kneedEndL = 0.0f;
+  float kneedEndR = 0.0f;
 };
 
 struct Trim {
@@ -338,7 +364,7 @@ struct Trim {
 template <Limiter kMode>
 [[gnu::always_inline]] inline void runPasses(const Passes& p, cc::Engine& engine, Trim& trim,
                                              Meter& meter) noexcept {
-  p.shapeAll<kMode>();
+  p.shapeAll<kMode>(meter.kneedEndL, meter.kneedEndR);
   if constexpr (kMode == Limiter::kPeak) {
     peakDetector(p.target, p.step, p.gain, p.frames, engine.limGainNow, engine.limGainStep);
   } else if constexpr (kMode == Limiter::kEnvelope) {
@@ -389,8 +415,8 @@ bool HighRateChain::usesAvx2 = [] {
 }();
 
 void HighRateChain::reset() noexcept {
-  mInL[0] = mInR[0] = 0.0f;
-  mKneedL[0] = mKneedR[0] = 0.0f;
+  mLastIn = {};
+  mLastKneed = {};
   mPreviousLevel = 0.0;
 }
 
@@ -427,30 +453,29 @@ void HighRateChain::run(Crusher& crusher, float* left, float* right, int n) noex
 
   if (engine.enabled < 0.5 || !engine.settled()) {
     // The means of the next call start from this call's last frame, as the engine read it.
-    const float lastL = firstLane(inputOf(splat(left[n - 1])));
-    const float lastR = firstLane(inputOf(splat(right[n - 1])));
-    mInL[0] = lastL;
-    mInR[0] = lastR;
-    mKneedL[0] = firstLane(knee(splat(lastL), c));
-    mKneedR[0] = firstLane(knee(splat(lastR), c));
+    mLastIn = {left[n - 1], right[n - 1]};
+    mLastKneed = {firstLane(knee(inputOf(splat(left[n - 1])), c)),
+                  firstLane(knee(inputOf(splat(right[n - 1])), c))};
     mPreviousLevel = 0.0;
     float* const io[2] = {left, right};
     crusher.process(io, io, n);
     return;
   }
 
-  // The input goes behind the previous call's last frame; a call whose length is not a multiple
-  // of the vector is padded with silence, and the scalar passes stop at n, so the padding moves
-  // no state.
+  // A call whose length is not a multiple of the vector runs on a copy padded with silence; the
+  // scalar passes stop at n, so the padding moves no state.
   const int vectorFrames = (n + kLanes - 1) / kLanes * kLanes;
+  const bool padded = vectorFrames != n;
   const auto bytes = sizeof(float) * static_cast<std::size_t>(n);
-  std::memcpy(mInL.data() + 1, left, bytes);
-  std::memcpy(mInR.data() + 1, right, bytes);
-  if (vectorFrames != n) {
+  if (padded) {
     const auto padBytes = sizeof(float) * static_cast<std::size_t>(vectorFrames - n);
-    std::memset(mInL.data() + 1 + n, 0, padBytes);
-    std::memset(mInR.data() + 1 + n, 0, padBytes);
+    std::memcpy(mPaddedL.data(), left, bytes);
+    std::memcpy(mPaddedR.data(), right, bytes);
+    std::memset(mPaddedL.data() + n, 0, padBytes);
+    std::memset(mPaddedR.data() + n, 0, padBytes);
   }
+  const float lastInL = left[n - 1];
+  const float lastInR = right[n - 1];
 
   const Limiter mode = engine.limiterOn < 0.5  ? Limiter::kOff
                        : engine.phantom >= 0.5 ? Limiter::kPeak
@@ -485,14 +510,11 @@ void HighRateChain::run(Crusher& crusher, float* left, float* right, int n) noex
   const double trimDeltaAtStart = crusher.trimGain - trimTarget;
   Trim trim{static_cast<float>(trimTarget), trimDeltaAtStart, decayPowers, power};
 
-  const bool padded = vectorFrames != n;
   const Passes passes{c,
-                      mInL.data(),
-                      mInR.data(),
-                      mKneedL.data(),
-                      mKneedR.data(),
-                      padded ? mWetL.data() : left,
-                      padded ? mWetR.data() : right,
+                      padded ? mPaddedL.data() : left,
+                      padded ? mPaddedR.data() : right,
+                      padded ? mPaddedL.data() : left,
+                      padded ? mPaddedR.data() : right,
                       mWetL.data(),
                       mWetR.data(),
                       mLevel.data(),
@@ -503,7 +525,11 @@ void HighRateChain::run(Crusher& crusher, float* left, float* right, int n) noex
                       mixPerFrame,
                       static_cast<float>(mixAtStart),
                       vectorFrames,
-                      n};
+                      n,
+                      inputOf(splat(mLastIn[0])),
+                      inputOf(splat(mLastIn[1])),
+                      splat(mLastKneed[0]),
+                      splat(mLastKneed[1])};
   Meter meter;
 #if TOVRASAT_HIGH_RATE_AVX2
   if (usesAvx2) {
@@ -515,14 +541,11 @@ void HighRateChain::run(Crusher& crusher, float* left, float* right, int n) noex
   passesBaseline(mode, passes, engine, trim, meter);
 #endif
   if (padded) {
-    // The finish pass wrote over the shaped samples it had read, frame by frame.
-    std::memcpy(left, mWetL.data(), bytes);
-    std::memcpy(right, mWetR.data(), bytes);
+    std::memcpy(left, mPaddedL.data(), bytes);
+    std::memcpy(right, mPaddedR.data(), bytes);
   }
-  mInL[0] = mInL[static_cast<std::size_t>(n)];
-  mInR[0] = mInR[static_cast<std::size_t>(n)];
-  mKneedL[0] = mKneedL[static_cast<std::size_t>(n)];
-  mKneedR[0] = mKneedR[static_cast<std::size_t>(n)];
+  mLastIn = {lastInL, lastInR};
+  mLastKneed = {meter.kneedEndL, meter.kneedEndR};
 
   // The lanes advanced d by whole vectors; the state takes it after exactly n frames.
   crusher.trimGain =

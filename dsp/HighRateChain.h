@@ -59,11 +59,12 @@ class HighRateChain {
 
   // Shaped samples, the limiter's level per frame, its target gain and recovery step, the gain
   // applied, the mix per frame while it ramps.
-  // The input and the knee's output, each behind the previous call's last frame.
-  std::array<float, kSpan + 1> mInL{};
-  std::array<float, kSpan + 1> mInR{};
-  std::array<float, kSpan + 1> mKneedL{};
-  std::array<float, kSpan + 1> mKneedR{};
+  // The last frame of the previous call: its input (as given) and the knee's output.
+  std::array<float, 2> mLastIn{};
+  std::array<float, 2> mLastKneed{};
+  // Calls not a multiple of kLanes frames long run on these copies.
+  std::array<float, kSpan> mPaddedL{};
+  std::array<float, kSpan> mPaddedR{};
   std::array<float, kSpan> mWetL{};
   std::array<float, kSpan> mWetR{};
   std::array<float, kSpan> mLevel{};
