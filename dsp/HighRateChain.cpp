@@ -476,6 +476,22 @@ void HighRateChain::process(Crusher& crusher, float* left, float* right, int n) 
 
 void HighRateChain::run(Crusher& crusher, float* left, float* right, int n) noexcept {
   cc::Engine& engine = crusher.engine;
+  // After `prepare` the engine computes its filter and limiter constants on its first frame; with
+  // their ramps at rest that is all the frame changes besides the audio, so it is done here and
+  // the call stays on this path.
+  const auto still = [](const cc::Engine::Smoothed& r) { return r.current == r.target; };
+  if (still(engine.cutoffSm) && still(engine.resonanceSm) &&
+      (engine.cutoffSm.current != engine.lastCutoff ||
+       engine.resonanceSm.current != engine.lastResonance)) {
+    engine.setLowpass(engine.cutoffSm.current, engine.resonanceSm.current);
+    engine.lastCutoff = engine.cutoffSm.current;
+    engine.lastResonance = engine.resonanceSm.current;
+  }
+  if (still(engine.driveSm) && engine.driveSm.current != engine.lastDrive) {
+    engine.setLimiter(engine.driveSm.current);
+    engine.lastDrive = engine.driveSm.current;
+  }
+
   const double k1 = 1.0 + 10.0 * engine.kneeDrive;
   const double t1 = 0.75 / k1;
   const double k3 = 1.0 + 4.0 * engine.clipDrive;
