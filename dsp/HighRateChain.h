@@ -11,27 +11,38 @@ namespace tovrasat {
 // voicing, computed eight frames at a time in float where a frame does not depend on the one
 // before, reading and advancing the crusher's own state (mix ramp, limiter, trim, meter):
 //
-//   shape     x = input (non-finite: 0), knee, clipper             vector, per channel
-//   level     p = max(|wL|, |wR|); peak detector: G(p) and its    vector
-//             recovery step (g − G) / recovery
-//   limiter   peak detector: gain = G if G <= gain + step, else     scalar, in double
-//             gain + step (the step renewed on landing);
-//             envelope: env moved towards p by at most rise / fall
-//             envelope: gain = G(env)                              vector
-//   finish    o = P·(x + (w·gain − x)·mix), e = ceiling(o),        vector
-//             out = trim·e, meter: peak max |out|, clip |e| >= 0.9998
+//   knee      k[i] = mean of the knee over the line from x[i − 1] to x[i]        vector
+//   clipper   w[i] = mean of the clipper over the line from k[i − 1] to k[i]     vector
+//   level     p = max(|wL|, |wR|); peak detector: G(p) and (g − G) / recovery   vector
+//   limiter   peak detector: gain = G if G <= gain + step (the step renewed),    scalar, double
+//             else gain + step; envelope: env towards p by at most rise / fall
+//   envelope  gain = G(env)                                                      vector
+//   finish    o = P·(x[i − 1] + (w·gain − x[i − 1])·mix), e = clamp(o, ±0.9999),  vector
+//             out = trim·e; meter: peak max |out|, clip |e| >= 0.9998
+//
+// The means are first-order antiderivative anti-aliasing: the knee's corners at ±t1 and the
+// clipper's at ±t3 (where its slope steps from 1.2 to 1.6) are piecewise curves whose harmonics
+// reach far up; averaged over each step of their input, what they would fold back from above
+// the high rate's Nyquist is some 20 dB weaker, which lets HQ run at 16 times the rate instead
+// of 32. Each mean places its output half a frame back, so the dry signal in the mix is the
+// frame before, and wet and dry stay aligned at every Gain (the whole output is one high-rate
+// frame later, a sixteenth of a base frame). In the audio band the means are a gentle low-pass,
+// -0.07 dB at 20 kHz and 44.1 kHz.
+//
+// The envelope (48V off) places the crossing of its level between two frames on the straight
+// line between them and steps by the parts of rise and fall on either side, where the engine
+// steps by a whole rise or fall: otherwise when the crossing falls depends on how the sample
+// grid meets the waveform, and a tone a few hertz off a divisor of the rate comes out with the
+// grid's beat as sidebands on every harmonic (-78 dB at 16 times 48 kHz for a hot 4987 Hz tone).
 //
 // G(e) = g up to the threshold t, (1 − k(1 − e)²) / e above it, as in the engine. Divisions by
 // constants are multiplications by reciprocals, and the mix ramp and the trim glide are their
-// closed forms (start + i·step, target + d·(1 − c)^i), so nothing but the limiter carries a
-// chain from frame to frame. Gain compensation is off in the voicing, so the energy followers,
-// whose only reader is gain compensation, are not run (fastCount still counts down).
+// closed forms (start + i·step, target + d·(1 − c)^i), so only the limiter carries a chain from
+// frame to frame. Gain compensation is off in the voicing, so the energy followers, whose only
+// reader is gain compensation, are not run (fastCount still counts down).
 //
-// The results are those of the crusher to single precision, not bit for bit. Calls in which the
-// engine is not in the voicing's shape (Engine::settled() false: a ramp other than the mix's
-// moving, constants not yet computed, gain compensation on) go to Crusher::process itself.
-//
-// The ceiling that takes the place of the engine's clamp at ±0.9999 is described at `ceiling`.
+// Calls in which the engine is not in the voicing's shape (Engine::settled() false: a ramp other
+// than the mix's moving, gain compensation on) go to Crusher::process itself.
 //
 // Threads: render; one object per crusher. Allocates nothing, takes no lock, makes no system call,
 // throws nothing.

@@ -9,11 +9,12 @@
 
 namespace tovrasat {
 
-// Each channel goes up by kFactor, through the crusher (prepared for kFactor times the rate, so
-// its ramps and time constants, which are in seconds, keep their length) and down again:
+// Each channel goes up by kFactor, through the crusher's chain (the crusher prepared for kFactor
+// times the rate, so its ramps and time constants, which are in seconds, keep their length; the
+// chain run by HighRateChain) and down again:
 //
-//   in ──┬── up ── crusher (Gain, trim, 48V; never bypassed) ── down ── w ──┐
-//        └── delay of latency() frames ─────────────────────────── dry ──┴── bypass fade ── out
+//   in ──┬── up ── chain (Gain, trim, 48V; never bypassed) ── down ── w ──┐
+//        └── delay of latency() frames ───────────────────────── dry ──┴── bypass fade ── out
 //
 // The bypass cross-fade (12 ms one-pole, snapped within 1e-6, exactly the delayed input once
 // bypassed) runs at the host's rate on the delayed input, so a bypassed HQ plug-in passes its
