@@ -96,8 +96,8 @@ struct Constants {
 [[gnu::always_inline]] inline Vec clipper(Vec x, const Constants& c) noexcept {
   const Vec a = magnitude(x);
   const Vec r = (splat(1.0f) - a) * splat(c.clipScale);
-  const Vec y = select(a <= splat(c.clipJoin), splat(c.clipGain) * a,
-                       splat(1.0f) - splat(0.4f) * (r * r));
+  const Vec y =
+      select(a <= splat(c.clipJoin), splat(c.clipGain) * a, splat(1.0f) - splat(0.4f) * (r * r));
   return withSign(y, signOf(x));
 }
 
@@ -132,8 +132,8 @@ struct Pieces {
   const Vec p1 = vmin(vmax(splat(-join), lo), hi);
   const Vec p2 = vmin(vmax(splat(join), lo), hi);
   const Vec half = splat(0.5f);
-  return {lo, hi - lo, p1 - lo, p2 - p1, hi - p2, (lo + p1) * half, (p1 + p2) * half,
-          (p2 + hi) * half};
+  return {lo,      hi - lo,          p1 - lo,          p2 - p1,
+          hi - p2, (lo + p1) * half, (p1 + p2) * half, (p2 + hi) * half};
 }
 
 // Outside its corners the knee is the line ±off + slope·u, the clipper the parabola
@@ -235,8 +235,8 @@ struct Passes {
   // target + d·decay^(k+1), d advancing per vector. Returns the largest |out| and |e|.
   template <Limiter kMode>
   [[gnu::always_inline]] inline void finish(float trimTarget, double& trimDelta,
-                                            const float* decayPowers, double decayStep,
-                                            float& peak, float& ceilingPeak) const noexcept {
+                                            const float* decayPowers, double decayStep, float& peak,
+                                            float& ceilingPeak) const noexcept {
     const Vec powers = load(decayPowers);
     const Vec outputLevel = splat(c.outputLevel);
     Vec peakSoFar = splat(0.0f);

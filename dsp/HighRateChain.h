@@ -49,6 +49,8 @@ namespace tovrasat {
 class HighRateChain {
  public:
   static constexpr int kMaxFrames = 1024;
+  // Samples by which the output lags the input (the two means, half a sample each).
+  static constexpr int kDelay = 1;
 
   // Processes n frames (at most kMaxFrames; longer calls go in passes) of left and right in place
   // through crusher, and publishes its meter readings. Nothing for n < 1.

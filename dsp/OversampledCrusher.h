@@ -44,7 +44,8 @@ class OversampledCrusher {
   void process(const float* const* inputs, float* const* outputs, int nFrames) noexcept;
 
   // Whether the high rate runs HighRateChain (true, the default) or Crusher::process, the
-  // double-precision chain it is measured against. Threads: not while rendering.
+  // double-precision chain without averaging, for comparisons (its output then comes
+  // HighRateChain::kDelay high-rate samples before the latency). Threads: not while rendering.
   void useSinglePrecisionChain(bool on) noexcept { mSinglePrecision = on; }
 
  private:
@@ -56,7 +57,8 @@ class OversampledCrusher {
   Crusher& mCrusher;
   HighRateChain mChain;
   bool mSinglePrecision = true;
-  std::array<Oversampler, 2> mUp{Oversampler(kStages), Oversampler(kStages)};
+  std::array<Oversampler, 2> mUp{Oversampler(kStages, HighRateChain::kDelay),
+                                 Oversampler(kStages, HighRateChain::kDelay)};
   bool mBypassOn = false;
   double mBypassCoef = 0.0;
   double mBypassMix = 0.0;

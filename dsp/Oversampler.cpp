@@ -18,7 +18,7 @@ constexpr StageDesign kDesigns[Oversampler::kMaxStages] = {
 
 }  // namespace
 
-Oversampler::Oversampler(int stages) noexcept
+Oversampler::Oversampler(int stages, int highRateDelay) noexcept
     : mStages(std::clamp(stages, 1, kMaxStages)),
       mUp{HalfBand(kDesigns[0].taps, kDesigns[0].beta),
           HalfBand(kDesigns[1].taps, kDesigns[1].beta),
@@ -26,7 +26,7 @@ Oversampler::Oversampler(int stages) noexcept
           HalfBand(kDesigns[3].taps, kDesigns[3].beta),
           HalfBand(kDesigns[4].taps, kDesigns[4].beta)},
       mDown(mUp) {
-  int delay = 0;  // at the highest rate
+  int delay = std::clamp(highRateDelay, 0, kMaxFactor);  // at the highest rate
   for (int k = 0; k < mStages; ++k) {
     const HalfBand& s = mUp[static_cast<std::size_t>(k)];
     delay += (s.upDelay() + s.downDelay()) << (mStages - 1 - k);

@@ -19,9 +19,10 @@ namespace tovrasat {
 // delay at the highest rate pads the sum to a whole number of base-rate frames, so a host can
 // compensate it exactly:
 //
-//   latency = ceil(Σ (2 c_k − 1) · 2^(K − k) / N)   frames,   c_k = (taps_k − 1) / 2
+//   latency = ceil((Σ (2 c_k − 1) · 2^(K − k) + d) / N)   frames,   c_k = (taps_k − 1) / 2
 //
-// which is 44 frames at K = 4 and at K = 5 (under 1 ms at 44.1 kHz and above).
+// d being the delay of the processing between up and down, in samples of the highest rate; the
+// latency is 44 frames at K = 4 (for d up to 9) and at K = 5 (under 1 ms at 44.1 kHz and above).
 //
 // `up` and `down` take runs of at most kMaxRun base-rate frames and allocate, lock, call into
 // the system and throw nothing. Threads: render (reset: not while rendering).
@@ -31,8 +32,11 @@ class Oversampler {
   static constexpr int kMaxFactor = 1 << kMaxStages;
   static constexpr int kMaxRun = 32;
 
-  // stages: 1 to kMaxStages (clamped).
-  explicit Oversampler(int stages) noexcept;
+  // stages: 1 to kMaxStages (clamped). highRateDelay: samples of the highest rate by which the
+  // processing between `up` and `down` delays its signal (0 to kMaxFactor); it counts into the
+  // latency, and the padding shrinks by as much, so input to output stays a whole number of
+  // frames.
+  explicit Oversampler(int stages, int highRateDelay = 0) noexcept;
 
   int stages() const noexcept { return mStages; }
   int factor() const noexcept { return 1 << mStages; }

@@ -115,7 +115,8 @@ class StraightChain {
       double gain;
       if (peakDetector) {
         const double target = e.limiterGainFor(p);
-        e.limGainNow = target <= e.limGainNow ? target : std::min(target, e.limGainNow + e.limGainStep);
+        e.limGainNow =
+            target <= e.limGainNow ? target : std::min(target, e.limGainNow + e.limGainStep);
         if (e.limGainNow == target) e.limGainStep = (e.limGain - target) / e.recoverySamples;
         gain = e.limGainNow;
       } else {
@@ -173,8 +174,8 @@ Difference compare(const std::vector<float>& fastL, const std::vector<float>& fa
   Difference d;
   double squares = 0.0;
   for (std::size_t i = delay; i < fastL.size(); ++i) {
-    for (const double v : {double(fastL[i]) - double(refL[i - delay]),
-                           double(fastR[i]) - double(refR[i - delay])}) {
+    for (const double v :
+         {double(fastL[i]) - double(refL[i - delay]), double(fastR[i]) - double(refR[i - delay])}) {
       d.worst = std::max(d.worst, std::fabs(v));
       squares += v * v;
     }
