@@ -170,7 +170,7 @@ enum class Limiter { kOff, kPeak, kEnvelope };
 // The passes over one call; compiled for the baseline and for AVX2. The means need the frame
 // before each one; lane 7 of `lastIn` and `lastKneed` holds the previous call's last frame.
 struct Passes {
-  const Constants& c;
+  Constants c;  // a copy: the passes' stores cannot alias it, so it stays in registers
   const float* inL;
   const float* inR;
   float* outL;
