@@ -3,13 +3,10 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 
 namespace tovrasat {
 namespace {
 
-// From scripts/design-hq-filters.py: the sample at m + ¼ from samples m − 5 .. m + 6. The point
-// at m + ¾ takes the same taps in reverse order; the one at m + ½ is symmetric.
 // From scripts/design-hq-filters.py: row q − 1 interpolates the point m + q / 4 from samples
 // m − 5 .. m + 6 (12-tap Kaiser-windowed sinc phases).
 constexpr float kPhases[3][12] = {
@@ -20,21 +17,35 @@ constexpr float kPhases[3][12] = {
     {-0.00227116468f, 0.00888580585f, -0.0229328136f, 0.0500492785f, -0.106084276f, 0.290083687f,
      0.897775454f, -0.163447096f, 0.0724019567f, -0.0343008319f, 0.0147195553f, -0.00487955521f}};
 
+constexpr int kTaps = 2 * TruePeakLimiter::kDetectorDelay;
+using Points = float __attribute__((vector_size(4 * sizeof(float))));
+
+// Column k of the detector: what sample m − 5 + k adds to the points m, m + ¼, m + ½, m + ¾. The
+// first lane is the sample itself (a 1 among zeros, so it comes out exact).
+struct Columns {
+  Points at[kTaps];
+};
+constexpr Columns makeColumns() {
+  Columns c{};
+  for (int k = 0; k < kTaps; ++k) {
+    c.at[k] = Points{k == TruePeakLimiter::kDetectorDelay - 1 ? 1.0f : 0.0f, kPhases[0][k],
+                     kPhases[1][k], kPhases[2][k]};
+  }
+  return c;
+}
+constexpr Columns kColumns = makeColumns();
+
 // A requirement within this factor of the held gain keeps holding it (0.5 dB): wider than a
 // steady tone's peaks vary as the 4x grid meets them, narrow enough not to hold much more
 // limiting than the material needs.
 constexpr double kHoldBand = 1.0592537251772889;
 
-// |x| at m and its largest interpolated magnitude up to m + 1, over line = x[m − 5 .. m + 6].
+// The largest magnitude of the four points from m on, over line = x[m − 5 .. m + 6].
 float peakOf(const float* line) noexcept {
-  constexpr int kTaps = 2 * TruePeakLimiter::kDetectorDelay;
-  float peak = std::fabs(line[TruePeakLimiter::kDetectorDelay - 1]);
-  for (const auto& taps : kPhases) {
-    float v = 0.0f;
-    for (int k = 0; k < kTaps; ++k) v += taps[k] * line[k];
-    peak = std::max(peak, std::fabs(v));
-  }
-  return peak;
+  Points sum = {};
+  for (int k = 0; k < kTaps; ++k) sum += kColumns.at[k] * line[k];
+  return std::max(std::max(std::fabs(sum[0]), std::fabs(sum[1])),
+                  std::max(std::fabs(sum[2]), std::fabs(sum[3])));
 }
 
 }  // namespace
@@ -57,6 +68,9 @@ bool TruePeakLimiter::prepare(double rate) noexcept {
 
 void TruePeakLimiter::reset() noexcept {
   for (auto& line : mDetector) line.fill(0.0f);
+  mDetectorPos = 0;
+  mSinceNeeded = kWindowLength;
+  mSinceReduced = 2 * kMaxLookahead;
   for (auto& line : mDelay) line.fill(0.0f);
   mDelayPos = 0;
   mNeeded.fill(1.0);
@@ -71,14 +85,13 @@ void TruePeakLimiter::reset() noexcept {
 }
 
 double TruePeakLimiter::needed(float left, float right) noexcept {
-  double peak = 0.0;
-  const float in[2] = {left, right};
-  for (std::size_t ch = 0; ch < 2; ++ch) {
-    float* line = mDetector[ch].data();
-    std::memmove(line, line + 1, sizeof(float) * (kTaps - 1));
-    line[kTaps - 1] = in[ch];
-    peak = std::max(peak, static_cast<double>(peakOf(line)));
-  }
+  const auto at = static_cast<std::size_t>(mDetectorPos);
+  mDetector[0][at] = mDetector[0][at + kTaps] = left;
+  mDetector[1][at] = mDetector[1][at + kTaps] = right;
+  mDetectorPos = mDetectorPos + 1 == kTaps ? 0 : mDetectorPos + 1;
+  const auto oldest = static_cast<std::size_t>(mDetectorPos);
+  const double peak =
+      std::max(peakOf(mDetector[0].data() + oldest), peakOf(mDetector[1].data() + oldest));
   return peak > mCeiling ? mCeiling / peak : 1.0;
 }
 
@@ -86,8 +99,12 @@ double TruePeakLimiter::smoothed(double required) noexcept {
   const int window = mLookahead + kSpread + 1;
   mNeeded[static_cast<std::size_t>(mNeededPos)] = required;
   mNeededPos = mNeededPos + 1 == window ? 0 : mNeededPos + 1;
+  // Most of the time nothing in the window needs limiting: then there is nothing to scan.
+  mSinceNeeded = required < 1.0 ? 0 : std::min(mSinceNeeded + 1, window);
   double h = 1.0;
-  for (int k = 0; k < window; ++k) h = std::min(h, mNeeded[static_cast<std::size_t>(k)]);
+  if (mSinceNeeded < window) {
+    for (int k = 0; k < window; ++k) h = std::min(h, mNeeded[static_cast<std::size_t>(k)]);
+  }
 
   if (h <= mEnvelope) {
     mEnvelope = h;
@@ -101,9 +118,16 @@ double TruePeakLimiter::smoothed(double required) noexcept {
     if (h - mEnvelope < 1e-6) mEnvelope = h;
   }
 
-  // Sums of ones are exact: a gain of 1 stays exactly 1.
+  // Sums of ones are exact: a gain of 1 stays exactly 1. Once both boxes hold nothing else, it
+  // is 1 without summing.
   mBoxLine1[static_cast<std::size_t>(mBoxPos1)] = mEnvelope;
   mBoxPos1 = mBoxPos1 + 1 == mBox1 ? 0 : mBoxPos1 + 1;
+  mSinceReduced = mEnvelope < 1.0 ? 0 : std::min(mSinceReduced + 1, mBox1 + mBox2);
+  if (mSinceReduced == mBox1 + mBox2) {
+    mBoxLine2[static_cast<std::size_t>(mBoxPos2)] = 1.0;
+    mBoxPos2 = mBoxPos2 + 1 == mBox2 ? 0 : mBoxPos2 + 1;
+    return 1.0;
+  }
   double sum = 0.0;
   for (int k = 0; k < mBox1; ++k) sum += mBoxLine1[static_cast<std::size_t>(k)];
   mBoxLine2[static_cast<std::size_t>(mBoxPos2)] = sum / mBox1;

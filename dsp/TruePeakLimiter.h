@@ -64,20 +64,24 @@ class TruePeakLimiter {
   double mRelease = 0.0;
   double mCeiling;
 
-  // The newest kTaps inputs of each channel, oldest first, for the detector.
-  std::array<std::array<float, kTaps>, 2> mDetector{};
+  // The newest kTaps inputs of each channel for the detector, twice over, so that the kTaps
+  // from mDetectorPos on are in order, oldest first.
+  std::array<std::array<float, 2 * kTaps>, 2> mDetector{};
+  int mDetectorPos = 0;
   // The inputs, delayed by latency() frames (a ring per channel).
   std::array<std::array<float, kDelayLength>, 2> mDelay{};
   int mDelayPos = 0;
   // r over the window of h, a ring.
   std::array<double, kWindowLength> mNeeded{};
   int mNeededPos = 0;
+  int mSinceNeeded = kWindowLength;  // frames since r was last below 1, up to the window
   double mEnvelope = 1.0;
   int mHoldLeft = 0;
   std::array<double, kMaxLookahead> mBoxLine1{};
   std::array<double, kMaxLookahead> mBoxLine2{};
   int mBoxPos1 = 0;
   int mBoxPos2 = 0;
+  int mSinceReduced = 2 * kMaxLookahead;  // frames since e was last below 1, up to both boxes
   double mGain = 1.0;
 };
 
