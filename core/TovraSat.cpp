@@ -39,10 +39,7 @@ plug::Config TovraSat::MakeConfig(EVariant variant) {
   config.vendorVersion = 0x00010000;  // 1.0.0
   config.uniqueID = plug::MakeFourCC(hq ? "TSHq" : "TSat");
   config.mfrID = plug::MakeFourCC("Mrvk");
-  config.latency = hq ? tovrasat::Oversampler(tovrasat::OversampledCrusher::kStages,
-                                              tovrasat::HighRateChain::kDelay)
-                            .latency()
-                      : 0;
+  config.latency = hq ? tovrasat::OversampledCrusher::kLatency : 0;
   config.plugDoesMidiIn = false;
   config.plugDoesMidiOut = false;
   config.plugDoesMPE = false;

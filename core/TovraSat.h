@@ -66,7 +66,7 @@ class TovraSat : public plug::IPluginAU {
   // Threads: render. No allocation, no lock, no system call, no exception.
   void ProcessBlock(double** inputs, double** outputs, int nFrames) noexcept override;
   // Current parameters and sample rate to the chain, which is cleared; latency 0 (HQ: the
-  // oversampling filters' latency, the same number of frames at every rate).
+  // oversampling filters' and limiter's latency, the same number of frames at every rate).
   // Threads: main, not while rendering.
   void OnReset() override;
 

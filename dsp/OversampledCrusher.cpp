@@ -22,6 +22,7 @@ bool OversampledCrusher::prepare(double rate) noexcept {
   if (!mCrusher.prepare(rate * kFactor)) return false;
   for (Oversampler& o : mUp) o.reset();
   mChain.reset();
+  mLimiter.prepare(rate);
   for (auto& line : mDry) line.fill(0.0f);
   mDryPos = 0;
   mBypassCoef = 1.0 - std::exp(-1.0 / (rate * 0.012));
@@ -62,6 +63,7 @@ void OversampledCrusher::process(const float* const* inputs, float* const* outpu
       mUp[static_cast<std::size_t>(ch)].down(high[ch], mWet[static_cast<std::size_t>(ch)].data(),
                                              m);
     }
+    mLimiter.process(mWet[0].data(), mWet[1].data(), m);
     for (int i = 0; i < m; ++i) {
       // Inputs are read before outputs are written: in place is fine.
       const float dryL = delayDry(0, inputs[0][offset + i]);

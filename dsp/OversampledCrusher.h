@@ -6,6 +6,7 @@
 #include "dsp/Crusher.h"
 #include "dsp/HighRateChain.h"
 #include "dsp/Oversampler.h"
+#include "dsp/TruePeakLimiter.h"
 
 namespace tovrasat {
 
@@ -13,8 +14,12 @@ namespace tovrasat {
 // times the rate, so its ramps and time constants, which are in seconds, keep their length; the
 // chain run by HighRateChain) and down again:
 //
-//   in ──┬── up ── chain (Gain, trim, 48V; never bypassed) ── down ── w ──┐
-//        └── delay of latency() frames ───────────────────────── dry ──┴── bypass fade ── out
+//   in ──┬── up ── chain (Gain, trim, 48V; never bypassed) ── down ── limiter ── w ──┐
+//        └── delay of latency() frames ──────────────────────────────────── dry ──┴── fade ── out
+//
+// The down filters ring where the chain flattens peaks at the high rate, so the wet path ends
+// in a true-peak limiter (ceiling −0.1 dBTP) whose look-ahead takes what the filters leave of
+// kLatency.
 //
 // The bypass cross-fade (12 ms one-pole, snapped within 1e-6, exactly the delayed input once
 // bypassed) runs at the host's rate on the delayed input, so a bypassed HQ plug-in passes its
@@ -26,12 +31,14 @@ class OversampledCrusher {
  public:
   static constexpr int kStages = 4;
   static constexpr int kFactor = 1 << kStages;
+  // Frames of delay from input to output, the same at every sample rate: 1 ms at 44.1 kHz.
+  static constexpr int kLatency = 44;
 
   // The crusher that does the work; it must outlive this object.
   explicit OversampledCrusher(Crusher& crusher) noexcept;
 
-  // Frames of delay from input to output, the same at every sample rate. Threads: any.
-  int latency() const noexcept { return mUp[0].latency(); }
+  // Frames of delay from input to output: the filters' and the limiter's (kLatency). Threads: any.
+  int latency() const noexcept { return mUp[0].latency() + mLimiter.latency(); }
 
   // The crusher's intake with Bypass kept here. Threads: render, or main while not rendering.
   void setParams(float gain, float trimDb, bool phantom, bool bypass) noexcept;
@@ -59,6 +66,7 @@ class OversampledCrusher {
   bool mSinglePrecision = true;
   std::array<Oversampler, 2> mUp{Oversampler(kStages, HighRateChain::kDelay),
                                  Oversampler(kStages, HighRateChain::kDelay)};
+  TruePeakLimiter mLimiter{kLatency - mUp[0].latency() - TruePeakLimiter::kDetectorDelay};
   bool mBypassOn = false;
   double mBypassCoef = 0.0;
   double mBypassMix = 0.0;

@@ -2,6 +2,7 @@
 #include "dsp/Oversampler.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 namespace tovrasat {
@@ -12,9 +13,10 @@ struct StageDesign {
   double beta;
 };
 
-// Kaiser beta 0.1102 · (A − 8.7) for A = 100 dB; the lengths set each stage's transition band.
-constexpr StageDesign kDesigns[Oversampler::kMaxStages] = {
-    {67, 10.06}, {31, 10.06}, {23, 10.06}, {19, 10.06}, {19, 10.06}};
+// Stages 2 to 5. Kaiser beta 0.1102 · (A − 8.7) for A = 100 dB; the lengths set each stage's
+// transition band.
+constexpr StageDesign kDesigns[Oversampler::kMaxStages - 1] = {
+    {31, 10.06}, {23, 10.06}, {19, 10.06}, {19, 10.06}};
 
 }  // namespace
 
@@ -23,20 +25,23 @@ Oversampler::Oversampler(int stages, int highRateDelay) noexcept
       mUp{HalfBand(kDesigns[0].taps, kDesigns[0].beta),
           HalfBand(kDesigns[1].taps, kDesigns[1].beta),
           HalfBand(kDesigns[2].taps, kDesigns[2].beta),
-          HalfBand(kDesigns[3].taps, kDesigns[3].beta),
-          HalfBand(kDesigns[4].taps, kDesigns[4].beta)},
+          HalfBand(kDesigns[3].taps, kDesigns[3].beta)},
       mDown(mUp) {
-  int delay = std::clamp(highRateDelay, 0, kMaxFactor);  // at the highest rate
-  for (int k = 0; k < mStages; ++k) {
-    const HalfBand& s = mUp[static_cast<std::size_t>(k)];
+  // At the highest rate.
+  double delay =
+      HalfBandAllpass::kPairPeakDelay * factor() + std::clamp(highRateDelay, 0, kMaxFactor);
+  for (int k = 1; k < mStages; ++k) {
+    const HalfBand& s = mUp[static_cast<std::size_t>(k - 1)];
     delay += (s.upDelay() + s.downDelay()) << (mStages - 1 - k);
   }
   const int n = factor();
-  mLatency = (delay + n - 1) / n;
-  mPad = mLatency * n - delay;
+  mLatency = static_cast<int>(std::ceil(delay / n));
+  mPad = static_cast<int>(std::lround(mLatency * n - delay));
 }
 
 void Oversampler::reset() noexcept {
+  mFirstUp.reset();
+  mFirstDown.reset();
   for (HalfBand& s : mUp) s.reset();
   for (HalfBand& s : mDown) s.reset();
   mPadLine.fill(0.0f);
@@ -45,10 +50,12 @@ void Oversampler::reset() noexcept {
 void Oversampler::up(const float* in, float* out, int n) noexcept {
   n = std::clamp(n, 0, kMaxRun);
   if (n == 0) return;
-  const float* src = in;
-  for (int k = 0; k < mStages; ++k) {
+  float* first = mStages == 1 ? out : mScratchA.data();
+  mFirstUp.up(in, first, n);
+  const float* src = first;
+  for (int k = 1; k < mStages; ++k) {
     float* dst = k + 1 == mStages ? out : (k % 2 == 0 ? mScratchA.data() : mScratchB.data());
-    mUp[static_cast<std::size_t>(k)].up(src, dst, n << k);
+    mUp[static_cast<std::size_t>(k - 1)].up(src, dst, n << k);
     src = dst;
   }
 }
@@ -68,11 +75,12 @@ void Oversampler::down(const float* in, float* out, int n) noexcept {
     src = padded;
   }
   // From the highest rate down: stage k halves 2^(k + 1) times the base rate.
-  for (int k = mStages - 1; k >= 0; --k) {
-    float* dst = k == 0 ? out : (src == mScratchA.data() ? mScratchB.data() : mScratchA.data());
-    mDown[static_cast<std::size_t>(k)].down(src, dst, n << k);
+  for (int k = mStages - 1; k >= 1; --k) {
+    float* dst = src == mScratchA.data() ? mScratchB.data() : mScratchA.data();
+    mDown[static_cast<std::size_t>(k - 1)].down(src, dst, n << k);
     src = dst;
   }
+  mFirstDown.down(src, out, n);
 }
 
 }  // namespace tovrasat

@@ -145,9 +145,9 @@ plug::Lv2Turtle::Names Lv2Names(bool hq) {
        "On: the output cross-fades to the unprocessed input in about 12 ms, without a click, and "
        "fades back when switched off. The meter and the overload lamp keep showing the processed "
        "signal."},
-      {"latency", hq ? "The delay the plug-in adds: its oversampling filters' 44 frames at every "
-                       "sample rate (under 1 ms from 44.1 kHz up), fixed, for the host to "
-                       "compensate."
+      {"latency", hq ? "The delay the plug-in adds: 44 frames at every sample rate for its "
+                       "oversampling filters and its true-peak limiter (under 1 ms from 44.1 kHz "
+                       "up), fixed, for the host to compensate."
                      : "The delay the plug-in adds: none (0 frames)."},
       {"meter",
        "The output peak after the trim, in dBFS, as the editor's meter shows it: updated every "

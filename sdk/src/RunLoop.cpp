@@ -440,16 +440,26 @@ CFRunLoopRunResult RunLoop::Run(std::string_view mode, double seconds,
       }
     }
 
-    mPolling = true;
-    lock.unlock();
-    later.Run();
-    int ready = ::poll(fds.data(), static_cast<nfds_t>(fds.size()), waitMs);
-    const int error = errno;
-    lock.lock();
-    mPolling = false;
-    if (ready < 0 && error != EINTR)
-      return kCFRunLoopRunFinished;  // poll itself failed: nothing to run
-    if (ready < 0) ready = 0;
+    // With no descriptor to watch and no wait, poll could only tell of a wake-up, which ends a
+    // wait that is not there: a pump of the loop (one per idle tick while rendering) then makes
+    // no system call. A wake-up written before stays counted and ends the next wait early, as
+    // one arriving during it would.
+    const bool poll = waitMs > 0 || !polled.empty();
+    int ready = 0;
+    if (poll) {
+      mPolling = true;
+      lock.unlock();
+      later.Run();
+      ready = ::poll(fds.data(), static_cast<nfds_t>(fds.size()), waitMs);
+      const int error = errno;
+      lock.lock();
+      mPolling = false;
+      if (ready < 0 && error != EINTR)
+        return kCFRunLoopRunFinished;  // poll itself failed: nothing to run
+      if (ready < 0) ready = 0;
+    } else {
+      fds[0].revents = 0;
+    }
 
     if (fds[0].revents != 0) {
       std::uint64_t count = 0;

@@ -19,9 +19,9 @@ std::unique_ptr<TovraSat> MakeHq() {
   return std::make_unique<TovraSatHQ>(info);
 }
 
-// An impulse at Gain 0 (the dry path through the filters) peaks, and centres, exactly where the
-// reported latency says, at every rate; the latency is the same number of frames at each and at
-// most 1 ms at 44.1 kHz.
+// An impulse at Gain 0 (the dry path through the filters) peaks exactly where the reported
+// latency says, at every rate, and hardly anything comes out sooner; the latency is the same
+// number of frames at each and at most 1 ms at 44.1 kHz.
 TEST(TovraSatHq, ImpulsePeaksAtTheReportedLatency) {
   for (const double rate : {44100.0, 48000.0, 96000.0}) {
     auto hq = MakeHq();
@@ -44,10 +44,11 @@ TEST(TovraSatHq, ImpulsePeaksAtTheReportedLatency) {
         peakAt = i;
     }
     EXPECT_EQ(peakAt, 10 + latency) << rate;
-    // Linear phase: the response is symmetric about the latency, so that is its true delay.
+    // The first filter stage is not linear phase: its response leads in over two frames and rings
+    // after the peak.
     const auto at = [&outL](int i) { return outL[static_cast<std::size_t>(i)]; };
-    EXPECT_GT(at(peakAt), 0.4);
-    for (int k = 1; k <= 40; ++k) EXPECT_NEAR(at(peakAt - k), at(peakAt + k), 1e-6) << k;
+    EXPECT_GT(at(peakAt), 0.3);
+    for (int i = 0; i < peakAt - 2; ++i) EXPECT_LT(std::fabs(at(i)), 0.1 * at(peakAt)) << i;
     EXPECT_EQ(outR[static_cast<std::size_t>(peakAt)], -at(peakAt));
   }
   auto standard = coretest::MakePlugin();

@@ -64,7 +64,11 @@ class StraightChain {
  public:
   explicit StraightChain(tovrasat::Crusher& crusher) : mCrusher(crusher) {}
 
+  // The largest |sample| before the trim in the last call.
+  double loudest() const { return mLoudest; }
+
   void process(float* left, float* right, int n, float& peak, bool& clip) {
+    mLoudest = 0.0;
     cc::Engine& e = mCrusher.engine;
     const double k1 = 1.0 + 10.0 * e.kneeDrive;
     const double t1 = 0.75 / k1;
@@ -149,7 +153,9 @@ class StraightChain {
         const double clamped = std::min(std::max(o, -0.9999), 0.9999);
         const float trimmed = static_cast<float>(mCrusher.trimGain * clamped);
         peak = std::max(peak, std::fabs(trimmed));
-        clip = clip || std::fabs(clamped) >= 0.9998;
+        // As the crusher judges it: its float sample against 0.9998 in float.
+        clip = clip || std::fabs(static_cast<float>(clamped)) >= 0.9998f;
+        mLoudest = std::max(mLoudest, std::fabs(clamped));
         *out[ch] = trimmed;
       }
     }
@@ -160,6 +166,7 @@ class StraightChain {
   double mX[2] = {0.0, 0.0};
   double mK[2] = {0.0, 0.0};
   double mLevel = 0.0;
+  double mLoudest = 0.0;
 };
 
 struct Difference {
@@ -232,7 +239,9 @@ TEST(HighRateChain, MatchesItsDefinitionInDoubleWithEverySettingMoving) {
       bool fastClip = false;
       fastCrusher->takeRenderReadings(fastPeak, fastClip);
       worstMeter = std::max(worstMeter, std::fabs(double(fastPeak) - double(refPeak)));
-      if (fastClip != refClip) ++clipMismatches;
+      // The lamp may only disagree where the loudest sample sits on its threshold, within the
+      // float chain's rounding.
+      if (fastClip != refClip && std::fabs(straight.loudest() - 0.9998) > 1e-6) ++clipMismatches;
     }
 
     const Difference d = compare(fastL, fastR, refL, refR, 0);

@@ -31,7 +31,7 @@ using namespace std::chrono_literals;
 
 constexpr const char* kUri = "http://morvika.com/plugins/tovrasat";
 constexpr const char* kHqUri = "http://morvika.com/plugins/tovrasat-hq";
-// The frames TovraSat HQ delays its output by, at every rate (its oversampling filters).
+// The frames TovraSat HQ delays its output by, at every rate (its filters and its limiter).
 constexpr std::size_t kHqLatencyFrames = 44;
 
 class Lv2Host : public lv2test::HostTest {

@@ -5,6 +5,7 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -13,6 +14,8 @@
 #include <string>
 #include <thread>
 #include <vector>
+
+#include "tests/support/SystemCallTrap.h"
 
 namespace {
 
@@ -408,6 +411,57 @@ TEST_F(MainLoop, AHangUpReachesTheReaderAndCloseOnInvalidateClosesTheDescriptor)
   pipe.fds[0] = -1;
   CFRelease(f);
   EXPECT_EQ(CFRunLoopRunInMode(kCFRunLoopDefaultMode, 0.0, false), kCFRunLoopRunFinished);
+}
+
+// A host rendering offline pumps the main loop once per idle tick: with no descriptor to watch
+// that pump runs the timers due and makes no system call; with one, it still polls it.
+TEST_F(MainLoop, APumpWithNothingToWaitForMakesNoSystemCall) {
+  if (!testsupport::SystemCallTrap::Available())
+    GTEST_SKIP() << "no seccomp filter for this machine";
+#if defined(__SANITIZE_THREAD__)
+  GTEST_SKIP() << "ThreadSanitizer's runtime makes system calls of its own";
+#endif
+  int ticks = 0;
+  Action count = [&](CFRunLoopTimerRef) { ++ticks; };
+  CFRunLoopTimerRef t = ScheduleTimer(&count, 0.020);
+  Pipe pipe;
+  Reader reader;
+  CFFileDescriptorContext context{0, &reader, nullptr, nullptr, nullptr};
+  CFFileDescriptorRef f =
+      CFFileDescriptorCreate(nullptr, pipe.fds[0], false, Reader::CallBack, &context);
+  CFRunLoopSourceRef source = CFFileDescriptorCreateRunLoopSource(nullptr, f, 0);
+  CFRunLoopAddSource(CFRunLoopGetMain(), source, kCFRunLoopDefaultMode);
+  // Four idle ticks' worth of pumps, each moving the clock 10 ms: ticks fall due on every other.
+  const auto pumps = [&] {
+    for (int i = 0; i < 4; ++i) {
+      TovraSdkRunLoopAdvanceBy(0.010);
+      if (CFRunLoopRunInMode(kCFRunLoopDefaultMode, 0.0, false) != kCFRunLoopRunTimedOut) return 1;
+    }
+    return ticks;
+  };
+  ASSERT_EQ(pumps(), 3);  // the first pump, outside the trap, and the ticks at 0, 20 and 40 ms
+  ticks = 0;
+
+  struct Case {
+    const char* name;
+    bool descriptorEnabled;
+    long firstCall;
+  };
+  for (const Case& c : {Case{"no descriptor", false, -1L}, Case{"a descriptor", true, SYS_poll}}) {
+    SCOPED_TRACE(c.name);
+    if (c.descriptorEnabled) CFFileDescriptorEnableCallBacks(f, kCFFileDescriptorReadCallBack);
+    const testsupport::SystemCallTrap::Result result = testsupport::SystemCallTrap::Run(pumps);
+    if (result.unavailable) GTEST_SKIP() << result.failure;
+    ASSERT_EQ(result.failure, nullptr) << result.failure;
+    EXPECT_EQ(result.systemCall, c.firstCall);
+    if (c.firstCall == -1) {
+      EXPECT_EQ(result.exitCode, 2);  // ticks at 60 and 80 ms
+    }
+  }
+  CFRunLoopTimerInvalidate(t);
+  CFFileDescriptorInvalidate(f);
+  CFRelease(source);
+  CFRelease(f);
 }
 
 TEST(SystemClockLoop, AStopFromAnotherThreadEndsAWait) {

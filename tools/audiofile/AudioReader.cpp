@@ -10,11 +10,33 @@
 #include <cmath>
 #include <filesystem>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace tools {
 namespace {
 
 // Frames per libsndfile call: bounds the interleaving scratch, not the file.
 constexpr size_t kChunkFrames = 8192;
+
+// Stereo frames split into left and right, four at a time where the processor can: the common
+// case, and a strided copy one sample at a time costs more than the rest of reading a float file.
+void SplitStereo(const float* frames, size_t count, float* left, float* right) {
+  size_t i = 0;
+#if defined(__SSE2__)
+  for (; i + 4 <= count; i += 4) {
+    const __m128 a = _mm_loadu_ps(frames + 2 * i);      // l0 r0 l1 r1
+    const __m128 b = _mm_loadu_ps(frames + 2 * i + 4);  // l2 r2 l3 r3
+    _mm_storeu_ps(left + i, _mm_shuffle_ps(a, b, _MM_SHUFFLE(2, 0, 2, 0)));
+    _mm_storeu_ps(right + i, _mm_shuffle_ps(a, b, _MM_SHUFFLE(3, 1, 3, 1)));
+  }
+#endif
+  for (; i < count; ++i) {
+    left[i] = frames[2 * i];
+    right[i] = frames[2 * i + 1];
+  }
+}
 
 }  // namespace
 
@@ -83,10 +105,14 @@ bool AudioReader::Read(float* const* channels, size_t frames, size_t& got, std::
     if (mFloatSamples)
       for (size_t i = 0; i < count * nc; ++i)
         mNonFinite += std::isfinite(mInterleaved[i]) ? 0u : 1u;
-    for (size_t c = 0; c < nc; ++c) {
-      float* dest = channels[c] + got;
-      const float* src = mInterleaved.data() + c;
-      for (size_t i = 0; i < count; ++i) dest[i] = src[i * nc];
+    if (nc == 2) {
+      SplitStereo(mInterleaved.data(), count, channels[0] + got, channels[1] + got);
+    } else {
+      for (size_t c = 0; c < nc; ++c) {
+        float* dest = channels[c] + got;
+        const float* src = mInterleaved.data() + c;
+        for (size_t i = 0; i < count; ++i) dest[i] = src[i * nc];
+      }
     }
     got += count;
   }

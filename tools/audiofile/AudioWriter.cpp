@@ -15,6 +15,10 @@
 #include <cstring>
 #include <filesystem>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace tools {
 namespace {
 
@@ -153,6 +157,23 @@ bool ResolveLinks(const std::string& path, fs::path& resolved) {
     resolved = target.is_absolute() ? target : resolved.parent_path() / target;
   }
   return false;
+}
+
+// Left and right joined into stereo frames, four at a time where the processor can.
+void JoinStereo(const float* left, const float* right, size_t count, float* frames) {
+  size_t i = 0;
+#if defined(__SSE2__)
+  for (; i + 4 <= count; i += 4) {
+    const __m128 l = _mm_loadu_ps(left + i);
+    const __m128 r = _mm_loadu_ps(right + i);
+    _mm_storeu_ps(frames + 2 * i, _mm_unpacklo_ps(l, r));
+    _mm_storeu_ps(frames + 2 * i + 4, _mm_unpackhi_ps(l, r));
+  }
+#endif
+  for (; i < count; ++i) {
+    frames[2 * i] = left[i];
+    frames[2 * i + 1] = right[i];
+  }
 }
 
 }  // namespace
@@ -429,7 +450,10 @@ bool AudioWriter::Write(const float* const* channels, size_t frames, std::string
         written = sf_writef_int(mFile.get(), mInts.data(), static_cast<sf_count_t>(n));
       }
     } else {
-      Interleave(block, n, [&](float x, size_t index, size_t, size_t) { mFloats[index] = x; });
+      if (mChannels == 2)
+        JoinStereo(block[0], block[1], n, mFloats.data());
+      else
+        Interleave(block, n, [&](float x, size_t index, size_t, size_t) { mFloats[index] = x; });
       if (mWav) {
         std::string text;
         if (!mWav->WriteFloat(mFloats.data(), n, text)) return Fail(text, error);

@@ -3,7 +3,6 @@
 
 #include "tools/audiofile/AudioReader.h"
 #include "tools/audiofile/Resampler.h"
-#include "tools/meters/MeterThread.h"
 #include "tools/pluginhost/LatencyCompensation.h"
 
 #include <pthread.h>
@@ -62,43 +61,69 @@ std::thread Quiet(Body body) {
 // A fixed set of buffers going round between two threads: the producer takes a free one, fills
 // it and passes it on; the consumer takes the filled ones in order and gives them back. Both
 // wait when there is nothing to take, so memory stays at the set's size.
+// Waking a thread costs system calls and a task switch on each side, so a side is only woken when
+// it waits, and then only once kBatch buffers are there for it (or the last one, or the close):
+// the faster side runs ahead in bursts while the slower one never waits. With at least
+// 2 kBatch - 1 buffers, one side always has enough to go on.
 template <typename Buffer>
 class Ring {
  public:
+  static constexpr size_t kBatch = 2;
+
   explicit Ring(std::vector<Buffer> buffers) : mBuffers(std::move(buffers)) {
-    for (Buffer& b : mBuffers) mFree.push_back(&b);
+    for (Buffer& b : mBuffers) mFree.queue.push_back(&b);
   }
   // Null once Close was called.
   Buffer* TakeFree() { return Take(mFree); }
   Buffer* TakeFilled() { return Take(mFilled); }
-  void PutFree(Buffer* b) { Put(mFree, b); }
-  void PutFilled(Buffer* b) { Put(mFilled, b); }
+  void PutFree(Buffer* b) { Put(mFree, b, false); }
+  // last: no more will follow, so a waiting consumer is woken for this one.
+  void PutFilled(Buffer* b, bool last = false) { Put(mFilled, b, last); }
   // Wakes both sides; the filled buffers are still taken before TakeFilled gives null.
   void Close() {
-    const std::lock_guard<std::mutex> lock(mMutex);
-    mClosed = true;
-    mChanged.notify_all();
+    {
+      const std::lock_guard<std::mutex> lock(mMutex);
+      mClosed = true;
+    }
+    mFree.changed.notify_all();
+    mFilled.changed.notify_all();
   }
 
  private:
-  Buffer* Take(std::deque<Buffer*>& from) {
+  struct Side {
+    std::deque<Buffer*> queue;
+    std::condition_variable changed;
+    bool waiting = false;
+    bool last = false;  // the last buffer is in the queue
+  };
+
+  Buffer* Take(Side& side) {
     std::unique_lock<std::mutex> lock(mMutex);
-    mChanged.wait(lock, [&] { return !from.empty() || mClosed; });
-    if (from.empty() || (mClosed && &from == &mFree)) return nullptr;
-    Buffer* b = from.front();
-    from.pop_front();
+    if (side.queue.empty() && !mClosed) {
+      side.waiting = true;
+      side.changed.wait(lock, [&] { return side.queue.size() >= kBatch || side.last || mClosed; });
+      side.waiting = false;
+    }
+    if (side.queue.empty() || (mClosed && &side == &mFree)) return nullptr;
+    Buffer* b = side.queue.front();
+    side.queue.pop_front();
     return b;
   }
-  void Put(std::deque<Buffer*>& to, Buffer* b) {
-    const std::lock_guard<std::mutex> lock(mMutex);
-    to.push_back(b);
-    mChanged.notify_all();
+  void Put(Side& side, Buffer* b, bool last) {
+    bool wake = false;
+    {
+      const std::lock_guard<std::mutex> lock(mMutex);
+      side.queue.push_back(b);
+      side.last = side.last || last;
+      wake = side.waiting && (side.queue.size() >= kBatch || side.last);
+    }
+    // The woken thread finds the lock free.
+    if (wake) side.changed.notify_one();
   }
 
   std::vector<Buffer> mBuffers;
   std::mutex mMutex;
-  std::condition_variable mChanged;
-  std::deque<Buffer*> mFree, mFilled;
+  Side mFree, mFilled;
   bool mClosed = false;
 };
 
@@ -110,9 +135,9 @@ std::vector<Buffer> Buffers(size_t count, size_t channels, size_t frames) {
   return buffers;
 }
 
-// The file read a few chunks ahead on a thread of its own, so that the kernel's copies and the
-// de-interleaving overlap the plug-in's work. The reader is touched by that thread alone until
-// the object is destroyed.
+// The file read a few chunks ahead on a thread of its own, so that the kernel's copies, the
+// de-interleaving and the input's measurement overlap the plug-in's work. The reader and the
+// input's meter are touched by that thread alone until Stop.
 class ReadAhead {
  public:
   struct Chunk {
@@ -122,19 +147,19 @@ class ReadAhead {
     std::string error;
   };
 
-  // Each chunk is handed to the input's meter as read (before any gain).
-  ReadAhead(AudioReader& in, size_t channels, size_t frames, MeterThread& meters,
-            LoudnessMeter& measured)
+  // Each chunk is measured as read (before any gain), while its samples are still in the cache;
+  // a closed meter measures nothing.
+  ReadAhead(AudioReader& in, size_t channels, size_t frames, LoudnessMeter& measured)
       : mRing(Buffers<Chunk>(kChunks, channels, frames)) {
-    mThread = Quiet([this, &in, frames, &meters, &measured] {
+    mThread = Quiet([this, &in, frames, &measured] {
       for (;;) {
         Chunk* c = mRing.TakeFree();
         if (c == nullptr) return;
         c->got = 0;
         c->ok = in.Read(Pointers(c->samples).data(), frames, c->got, c->error);
-        if (c->ok) meters.Add(measured, Pointers(std::as_const(c->samples)).data(), c->got);
+        if (c->ok) measured.Add(Pointers(std::as_const(c->samples)).data(), c->got);
         const bool last = !c->ok || c->got < frames;
-        mRing.PutFilled(c);
+        mRing.PutFilled(c, last);
         if (last) return;
       }
     });
@@ -151,13 +176,14 @@ class ReadAhead {
   void Done(Chunk* c) { mRing.PutFree(c); }
 
  private:
-  static constexpr size_t kChunks = 3;
+  static constexpr size_t kChunks = 4;
   Ring<Chunk> mRing;
   std::thread mThread;
 };
 
 // The plug-in's output written, and measured, a few chunks behind on a thread of its own. One
 // thread writes, in order, so the file's bytes (dither included) are those of writing in line.
+// The output's meter is that thread's until Finish.
 class WriteBehind {
  public:
   struct Piece {
@@ -166,10 +192,9 @@ class WriteBehind {
     size_t frames = 0;  // frames to write after them
   };
 
-  WriteBehind(AudioWriter& out, RenderTotals& totals, MeterThread& meters, size_t channels,
-              size_t frames)
-      : mRing(Buffers<Piece>(kPieces, channels, frames)) {
-    mThread = Quiet([this, &out, &totals, &meters, channels] {
+  WriteBehind(AudioWriter& out, RenderTotals& totals, size_t channels, size_t frames)
+      : mCapacity(frames), mRing(Buffers<Piece>(kPieces, channels, frames)) {
+    mThread = Quiet([this, &out, &totals, channels] {
       for (;;) {
         Piece* p = mRing.TakeFilled();
         if (p == nullptr) return;
@@ -177,9 +202,10 @@ class WriteBehind {
           std::vector<const float*> kept = Pointers(std::as_const(p->samples));
           for (const float*& channel : kept) channel += p->from;
           if (out.Write(kept.data(), p->frames, mError)) {
+            // The samples as the file holds them: for a float file, the piece itself.
             if (!totals.loudnessOut.IsOpen())
               totals.peakOut = Peak(out.Written(), channels, p->frames, totals.peakOut);
-            meters.Add(totals.loudnessOut, out.Written(), p->frames);
+            totals.loudnessOut.Add(out.Written(), p->frames);
           } else {
             mFailed.store(true);
           }
@@ -194,7 +220,8 @@ class WriteBehind {
   Piece* Free() { return mFailed.load() ? nullptr : mRing.TakeFree(); }
   void Write(Piece* p) { mRing.PutFilled(p); }
   void Skip(Piece* p) { mRing.PutFree(p); }
-  bool Failed() const { return mFailed.load(); }
+  // The frames a piece holds.
+  size_t Capacity() const { return mCapacity; }
 
   // Everything passed on written; false with the first failure's text.
   bool Finish(std::string& error) {
@@ -204,29 +231,29 @@ class WriteBehind {
   }
 
  private:
-  static constexpr size_t kPieces = 3;
+  static constexpr size_t kPieces = 4;
   void Finish() {
     if (!mThread.joinable()) return;
     mRing.Close();
     mThread.join();
   }
 
+  size_t mCapacity;
   Ring<Piece> mRing;
   std::thread mThread;
   std::atomic<bool> mFailed{false};
   std::string mError;  // the writing thread's until it is joined
 };
 
-// The oversampled stages: up, render in whole blocks, down, write.
+// The oversampled stages: up, render in whole blocks, down, and on to be written.
 class Oversampled {
  public:
   // latency: drops the frames at the file's rate that the plug-in's latency puts in front.
-  Oversampled(PluginHost& plugin, AudioWriter& out, size_t channels, RenderTotals& totals,
-              MeterThread& meters, LatencyCompensation& latency)
+  Oversampled(PluginHost& plugin, WriteBehind& out, size_t channels, RenderTotals& totals,
+              LatencyCompensation& latency)
       : mPlugin(plugin),
         mOut(out),
         mTotals(totals),
-        mMeters(meters),
         mHigh(channels),
         mRendered(channels),
         mLow(channels),
@@ -237,19 +264,19 @@ class Oversampled {
     return mUp.Open(rate, rate * factor, nc, error) && mDown.Open(rate * factor, rate, nc, error);
   }
 
+  // False with error empty when a write failed (the writer tells why).
   bool Push(const float* const* channels, size_t frames, std::string& error) {
     return mUp.Process(channels, frames, mHigh, error) && Render(false, error);
   }
 
   bool Finish(std::string& error) {
-    if (!mUp.Flush(mHigh, error) || !Render(true, error) || !mDown.Flush(mLow, error) ||
-        !Emit(error))
+    if (!mUp.Flush(mHigh, error) || !Render(true, error) || !mDown.Flush(mLow, error) || !Emit())
       return false;
     // The converters give back as many frames as went in; should they fall short, silence
     // keeps the promise of an output as long as the input.
     if (mWritten < mTotals.frames) {
       for (std::vector<float>& channel : mLow) channel.assign(mTotals.frames - mWritten, 0.0f);
-      return Emit(error);
+      return Emit();
     }
     return true;
   }
@@ -260,40 +287,41 @@ class Oversampled {
     const size_t block = mPlugin.Block();
     const size_t have = mHigh[0].size();
     const size_t n = last ? have : have / block * block;
-    if (n == 0) return Emit(error);
+    if (n == 0) return Emit();
     for (std::vector<float>& channel : mRendered) channel.resize(n);
     if (!mPlugin.Process(Pointers(std::as_const(mHigh)).data(), Pointers(mRendered).data(), n,
                          error))
       return false;
     for (std::vector<float>& channel : mHigh)
       channel.erase(channel.begin(), channel.begin() + static_cast<std::ptrdiff_t>(n));
-    return mDown.Process(Pointers(std::as_const(mRendered)).data(), n, mLow, error) && Emit(error);
+    return mDown.Process(Pointers(std::as_const(mRendered)).data(), n, mLow, error) && Emit();
   }
 
-  // Writes what came down, after the frames to skip, never past the input's length.
-  bool Emit(std::string& error) {
+  // Passes on what came down, after the frames to skip, never past the input's length, in
+  // pieces of the writer's size. False when a write failed.
+  bool Emit() {
     const size_t drop = mLatency.TakeSkip(mLow[0].size());
-    if (drop > 0) {
-      for (std::vector<float>& channel : mLow)
-        channel.erase(channel.begin(), channel.begin() + static_cast<std::ptrdiff_t>(drop));
+    const size_t n = std::min(mLow[0].size() - drop, mTotals.frames - mWritten);
+    for (size_t done = 0; done < n;) {
+      WriteBehind::Piece* piece = mOut.Free();
+      if (piece == nullptr) return false;
+      const size_t m = std::min(n - done, mOut.Capacity());
+      for (size_t c = 0; c < mLow.size(); ++c)
+        std::copy_n(mLow[c].begin() + static_cast<std::ptrdiff_t>(drop + done), m,
+                    piece->samples[c].begin());
+      piece->from = 0;
+      piece->frames = m;
+      mOut.Write(piece);
+      done += m;
     }
-    const size_t n = std::min(mLow[0].size(), mTotals.frames - mWritten);
-    if (n > 0) {
-      const std::vector<const float*> low = Pointers(std::as_const(mLow));
-      if (!mOut.Write(low.data(), n, error)) return false;
-      if (!mTotals.loudnessOut.IsOpen())
-        mTotals.peakOut = Peak(mOut.Written(), mLow.size(), n, mTotals.peakOut);
-      mMeters.Add(mTotals.loudnessOut, mOut.Written(), n);
-      mWritten += n;
-    }
+    mWritten += n;
     for (std::vector<float>& channel : mLow) channel.clear();
     return true;
   }
 
   PluginHost& mPlugin;
-  AudioWriter& mOut;
+  WriteBehind& mOut;
   RenderTotals& mTotals;
-  MeterThread& mMeters;
   Resampler mUp, mDown;
   Channels mHigh;      // up-sampled input not yet rendered (less than a block between calls)
   Channels mRendered;  // the plug-in's output at the high rate
@@ -323,14 +351,14 @@ bool RenderPipeline::Run(PluginHost& plugin, AudioReader& in, AudioWriter& out,
   size_t latencyFrames = 0;
   if (!plugin.LatencyFrames(in.SampleRate(), latencyFrames, error)) return false;
   LatencyCompensation latency(latencyFrames);
-  MeterThread meters({&totals.loudnessIn, &totals.loudnessOut});
-  Oversampled high(plugin, out, nc, totals, meters, latency);
-  if (oversample > 1 && !high.Open(in.SampleRate(), oversample, error)) return false;
   plugin.SetIdleTicks(options.idleTicks);
+  // Made before the plug-in starts: the writer's thread is stopped again on every way out.
+  WriteBehind behind(out, totals, nc, chunk);
+  Oversampled high(plugin, behind, nc, totals, latency);
+  if (oversample > 1 && !high.Open(in.SampleRate(), oversample, error)) return false;
   if (!plugin.Start(report, error)) return false;
-  // The plug-in keeps this thread; reading and (at the file's rate) writing have their own.
-  ReadAhead ahead(in, nc, chunk, meters, totals.loudnessIn);
-  WriteBehind behind(out, totals, meters, oversample > 1 ? 0 : nc, oversample > 1 ? 0 : chunk);
+  // The plug-in keeps this thread; reading and writing, each with its measuring, have their own.
+  ReadAhead ahead(in, nc, chunk, totals.loudnessIn);
   ReadAhead::Chunk* current = nullptr;
   bool ok = true;
   bool inputEnded = false;
@@ -382,16 +410,16 @@ bool RenderPipeline::Run(PluginHost& plugin, AudioReader& in, AudioWriter& out,
       progress(totals.frames, total > 0 ? std::max(total, totals.frames) : 0);
     if (inputEnded && latency.SilenceFed()) break;
   }
-  // A failed write is the render's failure unless another came first.
+  ahead.Stop();
+  if (ok && oversample > 1) ok = high.Finish(error);
+  // A failed write is the render's failure unless another came first (a failed write met on the
+  // way leaves ok false with no text).
   std::string writeError;
-  if (!behind.Finish(writeError) && ok) {
+  if (!behind.Finish(writeError) && (ok || error.empty())) {
     error = writeError;
     ok = false;
   }
-  ahead.Stop();
-  if (ok && oversample > 1) ok = high.Finish(error);
   plugin.Finish();
-  meters.Finish();
   if (totals.loudnessIn.IsOpen()) totals.peakIn = totals.loudnessIn.SamplePeak();
   if (totals.loudnessOut.IsOpen()) totals.peakOut = totals.loudnessOut.SamplePeak();
   return ok;

@@ -35,12 +35,13 @@ struct PipelineOptions {
   bool idleTicks = true;
 };
 
-// Memory holds a quarter of a second of audio per stage (three of them read ahead, three waiting
+// Memory holds a quarter of a second of audio per stage (four of them read ahead, four waiting
 // to be written), whatever the file's length.
-// Threads: the caller's runs the plug-in; the file is read ahead on a thread of its own and, at
-// the file's rate, written behind on another, one chunk after the other so the bytes are those
-// of writing in line; loudness is measured on a third (MeterThread). All end before Run returns,
-// and the reader and writer are the caller's again.
+// Threads: the caller's runs the plug-in; the file is read ahead, and the input measured, on a
+// thread of its own; the output is written behind, one chunk after the other so the bytes are
+// those of writing in line, and measured, on another. Each measures the samples it has just
+// handled, so no audio is copied or handed over for it. Both end before Run returns, and the
+// reader, the writer and the meters are the caller's again.
 class RenderPipeline {
  public:
   // framesTotal 0: the length is unknown (a pipe).

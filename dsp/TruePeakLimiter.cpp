@@ -1,0 +1,157 @@
+// tovrasat::TruePeakLimiter: the 4x detector, the hold and release, and the delayed gain.
+#include "dsp/TruePeakLimiter.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace tovrasat {
+namespace {
+
+// From scripts/design-hq-filters.py: row q − 1 interpolates the point m + q / 4 from samples
+// m − 5 .. m + 6 (12-tap Kaiser-windowed sinc phases).
+constexpr float kPhases[3][12] = {
+    {-0.00487955521f, 0.0147195553f, -0.0343008319f, 0.0724019567f, -0.163447096f, 0.897775454f,
+     0.290083687f, -0.106084276f, 0.0500492785f, -0.0229328136f, 0.00888580585f, -0.00227116468f},
+    {-0.00484386989f, 0.016329487f, -0.0398362734f, 0.0851504696f, -0.184445326f, 0.627645512f,
+     0.627645512f, -0.184445326f, 0.0851504696f, -0.0398362734f, 0.016329487f, -0.00484386989f},
+    {-0.00227116468f, 0.00888580585f, -0.0229328136f, 0.0500492785f, -0.106084276f, 0.290083687f,
+     0.897775454f, -0.163447096f, 0.0724019567f, -0.0343008319f, 0.0147195553f, -0.00487955521f}};
+
+constexpr int kTaps = 2 * TruePeakLimiter::kDetectorDelay;
+using Points = float __attribute__((vector_size(4 * sizeof(float))));
+
+// Column k of the detector: what sample m − 5 + k adds to the points m, m + ¼, m + ½, m + ¾. The
+// first lane is the sample itself (a 1 among zeros, so it comes out exact).
+struct Columns {
+  Points at[kTaps];
+};
+constexpr Columns makeColumns() {
+  Columns c{};
+  for (int k = 0; k < kTaps; ++k) {
+    c.at[k] = Points{k == TruePeakLimiter::kDetectorDelay - 1 ? 1.0f : 0.0f, kPhases[0][k],
+                     kPhases[1][k], kPhases[2][k]};
+  }
+  return c;
+}
+constexpr Columns kColumns = makeColumns();
+
+// A requirement within this factor of the held gain keeps holding it (0.5 dB): wider than a
+// steady tone's peaks vary as the 4x grid meets them, narrow enough not to hold much more
+// limiting than the material needs.
+constexpr double kHoldBand = 1.0592537251772889;
+
+// The largest magnitude of the four points from m on, over line = x[m − 5 .. m + 6].
+float peakOf(const float* line) noexcept {
+  Points sum = {};
+  for (int k = 0; k < kTaps; ++k) sum += kColumns.at[k] * line[k];
+  return std::max(std::max(std::fabs(sum[0]), std::fabs(sum[1])),
+                  std::max(std::fabs(sum[2]), std::fabs(sum[3])));
+}
+
+}  // namespace
+
+TruePeakLimiter::TruePeakLimiter(int lookahead) noexcept
+    : mLookahead(std::clamp(lookahead, 2 * kSpread + 2, kMaxLookahead)),
+      mCeiling(std::pow(10.0, kCeilingDb / 20.0)) {
+  const int spans = mLookahead - kSpread;  // (mBox1 − 1) + (mBox2 − 1)
+  mBox1 = spans / 2 + 1;
+  mBox2 = spans - spans / 2 + 1;
+}
+
+bool TruePeakLimiter::prepare(double rate) noexcept {
+  if (!(rate > 0.0) || !std::isfinite(rate)) return false;
+  mHoldFrames = static_cast<int>(std::lround(kHoldSeconds * rate));
+  mRelease = 1.0 - std::exp(-1.0 / (kReleaseSeconds * rate));
+  reset();
+  return true;
+}
+
+void TruePeakLimiter::reset() noexcept {
+  for (auto& line : mDetector) line.fill(0.0f);
+  mDetectorPos = 0;
+  mSinceNeeded = kWindowLength;
+  mSinceReduced = 2 * kMaxLookahead;
+  for (auto& line : mDelay) line.fill(0.0f);
+  mDelayPos = 0;
+  mNeeded.fill(1.0);
+  mNeededPos = 0;
+  mEnvelope = 1.0;
+  mHoldLeft = 0;
+  mBoxLine1.fill(1.0);
+  mBoxLine2.fill(1.0);
+  mBoxPos1 = 0;
+  mBoxPos2 = 0;
+  mGain = 1.0;
+}
+
+double TruePeakLimiter::needed(float left, float right) noexcept {
+  const auto at = static_cast<std::size_t>(mDetectorPos);
+  mDetector[0][at] = mDetector[0][at + kTaps] = left;
+  mDetector[1][at] = mDetector[1][at + kTaps] = right;
+  mDetectorPos = mDetectorPos + 1 == kTaps ? 0 : mDetectorPos + 1;
+  const auto oldest = static_cast<std::size_t>(mDetectorPos);
+  const double peak =
+      std::max(peakOf(mDetector[0].data() + oldest), peakOf(mDetector[1].data() + oldest));
+  return peak > mCeiling ? mCeiling / peak : 1.0;
+}
+
+double TruePeakLimiter::smoothed(double required) noexcept {
+  const int window = mLookahead + kSpread + 1;
+  mNeeded[static_cast<std::size_t>(mNeededPos)] = required;
+  mNeededPos = mNeededPos + 1 == window ? 0 : mNeededPos + 1;
+  // Most of the time nothing in the window needs limiting: then there is nothing to scan.
+  mSinceNeeded = required < 1.0 ? 0 : std::min(mSinceNeeded + 1, window);
+  double h = 1.0;
+  if (mSinceNeeded < window) {
+    for (int k = 0; k < window; ++k) h = std::min(h, mNeeded[static_cast<std::size_t>(k)]);
+  }
+
+  if (h <= mEnvelope) {
+    mEnvelope = h;
+    mHoldLeft = mHoldFrames;
+  } else if (h < 1.0 && h <= mEnvelope * kHoldBand) {
+    mHoldLeft = mHoldFrames;
+  } else if (mHoldLeft > 0) {
+    --mHoldLeft;
+  } else {
+    mEnvelope += mRelease * (h - mEnvelope);
+    if (h - mEnvelope < 1e-6) mEnvelope = h;
+  }
+
+  // Sums of ones are exact: a gain of 1 stays exactly 1. Once both boxes hold nothing else, it
+  // is 1 without summing.
+  mBoxLine1[static_cast<std::size_t>(mBoxPos1)] = mEnvelope;
+  mBoxPos1 = mBoxPos1 + 1 == mBox1 ? 0 : mBoxPos1 + 1;
+  mSinceReduced = mEnvelope < 1.0 ? 0 : std::min(mSinceReduced + 1, mBox1 + mBox2);
+  if (mSinceReduced == mBox1 + mBox2) {
+    mBoxLine2[static_cast<std::size_t>(mBoxPos2)] = 1.0;
+    mBoxPos2 = mBoxPos2 + 1 == mBox2 ? 0 : mBoxPos2 + 1;
+    return 1.0;
+  }
+  double sum = 0.0;
+  for (int k = 0; k < mBox1; ++k) sum += mBoxLine1[static_cast<std::size_t>(k)];
+  mBoxLine2[static_cast<std::size_t>(mBoxPos2)] = sum / mBox1;
+  mBoxPos2 = mBoxPos2 + 1 == mBox2 ? 0 : mBoxPos2 + 1;
+  sum = 0.0;
+  for (int k = 0; k < mBox2; ++k) sum += mBoxLine2[static_cast<std::size_t>(k)];
+  return sum / mBox2;
+}
+
+void TruePeakLimiter::process(float* left, float* right, int n) noexcept {
+  const int length = latency() + 1;
+  for (int i = 0; i < n; ++i) {
+    const double g = smoothed(needed(left[i], right[i]));
+    auto& lineL = mDelay[0];
+    auto& lineR = mDelay[1];
+    const auto pos = static_cast<std::size_t>(mDelayPos);
+    lineL[pos] = left[i];
+    lineR[pos] = right[i];
+    mDelayPos = mDelayPos + 1 == length ? 0 : mDelayPos + 1;
+    const auto oldest = static_cast<std::size_t>(mDelayPos);
+    left[i] = static_cast<float>(g * static_cast<double>(lineL[oldest]));
+    right[i] = static_cast<float>(g * static_cast<double>(lineR[oldest]));
+    mGain = g;
+  }
+}
+
+}  // namespace tovrasat
