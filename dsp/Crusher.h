@@ -92,6 +92,11 @@ class Crusher {
   // `peak` and `clip` alone. Threads: render (or main while not rendering).
   void takeRenderReadings(float& peakOut, bool& clipOut) noexcept;
 
+  // Raises the shared peak (compare-and-swap, relaxed) and sets the clip flag, and the same for
+  // the render-thread readings; for a chain that runs the crusher's steps itself (HQ).
+  // Threads: render.
+  void publish(float localPeak, bool localClip) noexcept;
+
  private:
   // True when bypass fade, trim glide (towards trimTarget, 10^(trimDb / 20)) and engine are
   // settled, so the block can run as one loop.
@@ -100,9 +105,6 @@ class Crusher {
   template <class Sample>
   void processSettled(const Sample* inL, const Sample* inR, Sample* outL, Sample* outR, int nFrames,
                       float& localPeak, bool& localClip) noexcept;
-  // Raises the shared peak (compare-and-swap, relaxed) and sets the clip flag, and the same for
-  // the render-thread readings.
-  void publish(float localPeak, bool localClip) noexcept;
 };
 
 }  // namespace tovrasat

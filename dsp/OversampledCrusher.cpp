@@ -21,6 +21,7 @@ bool OversampledCrusher::prepare(double rate) noexcept {
   if (!(rate > 0.0) || !std::isfinite(rate)) return false;
   if (!mCrusher.prepare(rate * kFactor)) return false;
   for (Oversampler& o : mUp) o.reset();
+  mChain.reset();
   mLimiter.prepare(rate);
   for (auto& line : mDry) line.fill(0.0f);
   mDryPos = 0;
@@ -53,7 +54,11 @@ void OversampledCrusher::process(const float* const* inputs, float* const* outpu
                                            mHigh[static_cast<std::size_t>(ch)].data(), m);
     }
     float* const high[2] = {mHigh[0].data(), mHigh[1].data()};
-    mCrusher.process(high, high, m * kFactor);
+    if (mSinglePrecision) {
+      mChain.process(mCrusher, high[0], high[1], m * kFactor);
+    } else {
+      mCrusher.process(high, high, m * kFactor);
+    }
     for (int ch = 0; ch < 2; ++ch) {
       mUp[static_cast<std::size_t>(ch)].down(high[ch], mWet[static_cast<std::size_t>(ch)].data(),
                                              m);

@@ -4,18 +4,20 @@
 #include <array>
 
 #include "dsp/Crusher.h"
+#include "dsp/HighRateChain.h"
 #include "dsp/Oversampler.h"
 #include "dsp/TruePeakLimiter.h"
 
 namespace tovrasat {
 
-// Each channel goes up by kFactor, through the crusher (prepared for kFactor times the rate, so
-// its ramps and time constants, which are in seconds, keep their length) and down again:
+// Each channel goes up by kFactor, through the crusher's chain (the crusher prepared for kFactor
+// times the rate, so its ramps and time constants, which are in seconds, keep their length; the
+// chain run by HighRateChain) and down again:
 //
-//   in ──┬── up ── crusher (Gain, trim, 48V; never bypassed) ── down ── limiter ── w ──┐
-//        └── delay of latency() frames ────────────────────────────────────── dry ──┴── fade ── out
+//   in ──┬── up ── chain (Gain, trim, 48V; never bypassed) ── down ── limiter ── w ──┐
+//        └── delay of latency() frames ──────────────────────────────────── dry ──┴── fade ── out
 //
-// The down filters ring where the crusher flattens peaks at the high rate, so the wet path ends
+// The down filters ring where the chain flattens peaks at the high rate, so the wet path ends
 // in a true-peak limiter (ceiling −0.1 dBTP) whose look-ahead takes what the filters leave of
 // kLatency.
 //
@@ -27,7 +29,7 @@ namespace tovrasat {
 // Threads: as the crusher's: `setParams`, `prepare` and `process` on one thread at a time.
 class OversampledCrusher {
  public:
-  static constexpr int kStages = 5;
+  static constexpr int kStages = 4;
   static constexpr int kFactor = 1 << kStages;
   // Frames of delay from input to output, the same at every sample rate: 1 ms at 44.1 kHz.
   static constexpr int kLatency = 44;
@@ -48,6 +50,11 @@ class OversampledCrusher {
   // throws nothing. Threads: render.
   void process(const float* const* inputs, float* const* outputs, int nFrames) noexcept;
 
+  // Whether the high rate runs HighRateChain (true, the default) or Crusher::process, the
+  // double-precision chain without averaging, for comparisons (its output then comes
+  // HighRateChain::kDelay high-rate samples before the latency). Threads: not while rendering.
+  void useSinglePrecisionChain(bool on) noexcept { mSinglePrecision = on; }
+
  private:
   static constexpr int kRun = Oversampler::kMaxRun;
   static constexpr int kMaxLatency = 64;
@@ -55,7 +62,10 @@ class OversampledCrusher {
   float delayDry(int channel, float x) noexcept;
 
   Crusher& mCrusher;
-  std::array<Oversampler, 2> mUp{Oversampler(kStages), Oversampler(kStages)};
+  HighRateChain mChain;
+  bool mSinglePrecision = true;
+  std::array<Oversampler, 2> mUp{Oversampler(kStages, HighRateChain::kDelay),
+                                 Oversampler(kStages, HighRateChain::kDelay)};
   TruePeakLimiter mLimiter{kLatency - mUp[0].latency() - TruePeakLimiter::kDetectorDelay};
   bool mBypassOn = false;
   double mBypassCoef = 0.0;

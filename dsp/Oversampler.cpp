@@ -20,7 +20,7 @@ constexpr StageDesign kDesigns[Oversampler::kMaxStages - 1] = {
 
 }  // namespace
 
-Oversampler::Oversampler(int stages) noexcept
+Oversampler::Oversampler(int stages, int highRateDelay) noexcept
     : mStages(std::clamp(stages, 1, kMaxStages)),
       mUp{HalfBand(kDesigns[0].taps, kDesigns[0].beta),
           HalfBand(kDesigns[1].taps, kDesigns[1].beta),
@@ -28,7 +28,8 @@ Oversampler::Oversampler(int stages) noexcept
           HalfBand(kDesigns[3].taps, kDesigns[3].beta)},
       mDown(mUp) {
   // At the highest rate.
-  double delay = HalfBandAllpass::kPairPeakDelay * factor();
+  double delay =
+      HalfBandAllpass::kPairPeakDelay * factor() + std::clamp(highRateDelay, 0, kMaxFactor);
   for (int k = 1; k < mStages; ++k) {
     const HalfBand& s = mUp[static_cast<std::size_t>(k - 1)];
     delay += (s.upDelay() + s.downDelay()) << (mStages - 1 - k);

@@ -23,10 +23,11 @@ namespace tovrasat {
 // after the impulse. A delay at the highest rate pads the sum to a whole number of frames, so a
 // host can compensate it:
 //
-//   latency = ceil((p · N + Σ_{k ≥ 2} (2 c_k − 1) · 2^(K − k)) / N)   frames
+//   latency = ceil((p · N + Σ_{k ≥ 2} (2 c_k − 1) · 2^(K − k) + d) / N)   frames
 //
-// which is 16 frames at K = 4 and at K = 5, the impulse's peak within 1/64 of a frame of it.
-// The pair is not linear phase, so tones arrive at other delays: low ones 0.7 frame sooner,
+// d being the delay of the processing between up and down, in samples of the highest rate (0
+// to N). This is 16 frames at K = 4 and at K = 5, the impulse's peak within 1/64 of a frame of
+// it. The pair is not linear phase, so tones arrive at other delays: low ones 0.7 frame sooner,
 // those at 0.2 of the rate on time, those at 0.3 of the rate 1.4 frames later.
 //
 // `up` and `down` take runs of at most kMaxRun base-rate frames and allocate, lock, call into
@@ -37,8 +38,11 @@ class Oversampler {
   static constexpr int kMaxFactor = 1 << kMaxStages;
   static constexpr int kMaxRun = 32;
 
-  // stages: 1 to kMaxStages (clamped).
-  explicit Oversampler(int stages) noexcept;
+  // stages: 1 to kMaxStages (clamped). highRateDelay: samples of the highest rate by which the
+  // processing between `up` and `down` delays its signal (0 to kMaxFactor); it counts into the
+  // latency, and the padding shrinks by as much, so input to output stays a whole number of
+  // frames.
+  explicit Oversampler(int stages, int highRateDelay = 0) noexcept;
 
   int stages() const noexcept { return mStages; }
   int factor() const noexcept { return 1 << mStages; }

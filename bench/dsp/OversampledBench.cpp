@@ -23,16 +23,17 @@ const dsptest::StereoSignal& signal(dsptest::SignalKind kind) {
   return kind == dsptest::SignalKind::kHot ? hot : noise;
 }
 
-// args: signal (0 noise, 1 hot), block frames, HQ (1) or the crusher alone (0), automated (1:
-// Gain moves on every block).
+// args: signal (0 noise, 1 hot), block frames, the crusher alone (0), HQ (1), HQ with the
+// double-precision chain at the high rate (2), automated (1: Gain moves on every block).
 void chain(benchmark::State& state) {
   const auto kind = state.range(0) == 1 ? dsptest::SignalKind::kHot : dsptest::SignalKind::kNoise;
   const int frames = static_cast<int>(state.range(1));
-  const bool hq = state.range(2) == 1;
+  const bool hq = state.range(2) >= 1;
   const bool automated = state.range(3) == 1;
   const dsptest::StereoSignal& in = signal(kind);
   auto crusher = std::make_unique<tovrasat::Crusher>();
   auto oversampled = std::make_unique<tovrasat::OversampledCrusher>(*crusher);
+  oversampled->useSinglePrecisionChain(state.range(2) != 2);
   const auto setParams = [&](float gain) {
     if (hq) {
       oversampled->setParams(gain, 0.0f, true, false);
@@ -89,7 +90,7 @@ void filters(benchmark::State& state) {
 
 BENCHMARK(chain)
     ->ArgNames({"hot", "frames", "hq", "automated"})
-    ->ArgsProduct({{0, 1}, {64, 512}, {0, 1}, {0, 1}});
+    ->ArgsProduct({{0, 1}, {64, 512}, {0, 1, 2}, {0, 1}});
 BENCHMARK(filters)->ArgName("stages")->DenseRange(1, tovrasat::Oversampler::kMaxStages);
 
 }  // namespace

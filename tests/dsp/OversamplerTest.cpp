@@ -169,7 +169,10 @@ TEST(Oversampler, LatencyIsAtMostOneMillisecondAt44k1) {
   for (int stages = 1; stages <= tovrasat::Oversampler::kMaxStages; ++stages) {
     EXPECT_LE(tovrasat::Oversampler(stages).latency(), 16) << stages;
   }
-  EXPECT_EQ(tovrasat::Oversampler(tovrasat::OversampledCrusher::kStages).latency(), 16);
+  EXPECT_EQ(
+      tovrasat::Oversampler(tovrasat::OversampledCrusher::kStages, tovrasat::HighRateChain::kDelay)
+          .latency(),
+      16);
   tovrasat::Crusher crusher;
   auto hq = std::make_unique<tovrasat::OversampledCrusher>(crusher);
   EXPECT_EQ(hq->latency(), tovrasat::OversampledCrusher::kLatency);
