@@ -128,17 +128,43 @@ void HalfBand::sidePhase(const float* line, float* out, int n) const noexcept {
   sideLoopBaseline(mSideTaps.data(), mSide, block, out, n);
 }
 
-void HalfBand::upBlock(const float* in, float* out, int n) noexcept {
+namespace {
+
+// line[0 .. count) = line[n .. n + count), for the few samples of history a line keeps. For
+// n ≥ 8 it moves whole vectors, which a library call would cost more than for so few samples: it
+// may read up to 7 samples past n + count and write up to 7 past count, which the caller's
+// arrays leave room for (and which hold only samples the next block overwrites).
+inline void keepHistory(float* line, int n, int count) noexcept {
+  constexpr int kChunk = 8;
+  if (n >= kChunk) {
+    for (int i = 0; i < count; i += kChunk) {
+      float chunk[kChunk];
+      std::memcpy(chunk, line + n + i, sizeof chunk);
+      std::memcpy(line + i, chunk, sizeof chunk);
+    }
+  } else {
+    for (int i = 0; i < count; ++i) line[i] = line[n + i];
+  }
+}
+
+}  // namespace
+
+void HalfBand::upFromLine(float* out, int n) noexcept {
   const int history = mSide - 1;
-  float* block = mLine.data() + history;
-  std::memcpy(block, in, sizeof(float) * static_cast<std::size_t>(n));
+  const float* block = mLine.data() + history;
   float even[kBlock];
   sidePhase(mLine.data(), even, n);
   for (int j = 0; j < n; ++j) {
     out[2 * j] = 2.0f * even[j];
     out[2 * j + 1] = block[j - mCentreDelay];  // x[n − (c − 1) / 2]
   }
-  std::memmove(mLine.data(), mLine.data() + n, sizeof(float) * static_cast<std::size_t>(history));
+  static_assert(kMaxSideTaps + kBlock + kLanes >= kBlock + (kMaxSideTaps - 1 + 7) / 8 * 8);
+  keepHistory(mLine.data(), n, history);
+}
+
+void HalfBand::upBlock(const float* in, float* out, int n) noexcept {
+  std::memcpy(upInput(), in, sizeof(float) * static_cast<std::size_t>(n));
+  upFromLine(out, n);
 }
 
 void HalfBand::downBlock(const float* in, float* out, int n) noexcept {
@@ -154,9 +180,8 @@ void HalfBand::downBlock(const float* in, float* out, int n) noexcept {
   sidePhase(mLine.data(), side, n);
   // The centre sample of output j is the even input mCentreDelay samples before j.
   for (int j = 0; j < n; ++j) out[j] = side[j] + 0.5f * mCentre[static_cast<std::size_t>(j)];
-  std::memmove(mLine.data(), mLine.data() + n, sizeof(float) * static_cast<std::size_t>(history));
-  std::memmove(mCentre.data(), mCentre.data() + n,
-               sizeof(float) * static_cast<std::size_t>(mCentreDelay));
+  keepHistory(mLine.data(), n, history);
+  keepHistory(mCentre.data(), n, mCentreDelay);
 }
 
 void HalfBand::up(const float* in, float* out, int n) noexcept {

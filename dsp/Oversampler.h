@@ -58,14 +58,17 @@ class Oversampler {
  private:
   int mStages;
   int mLatency = 0;
-  int mPad = 0;  // samples of the highest rate
+  // The padding: mHighPad samples at the highest rate, then mBasePad frames at the base rate.
+  int mHighPad = 0;
+  int mBasePad = 0;
   HalfBandAllpass mFirstUp;
   HalfBandAllpass mFirstDown;
   // Stages 2 to K; index k − 2 holds stage k.
   std::array<HalfBand, kMaxStages - 1> mUp;
   std::array<HalfBand, kMaxStages - 1> mDown;
-  // The last mPad samples of the previous run at the highest rate.
+  // The last mHighPad samples of the previous run at the highest rate, the last mBasePad frames.
   std::array<float, kMaxFactor> mPadLine{};
+  std::array<float, kMaxFactor> mBaseLine{};
   // Intermediate rates, ping-pong (the padded highest rate too).
   std::array<float, kMaxRun * kMaxFactor> mScratchA{};
   std::array<float, kMaxRun * kMaxFactor> mScratchB{};
