@@ -82,18 +82,22 @@ namespace {
                                             float* out, int n) noexcept {
   constexpr int kLanes = 8;
   using Vec = float __attribute__((vector_size(kLanes * sizeof(float))));
+  // Loads at any float's address: a memcpy into a Vec stays a library call inside a function
+  // built for another target than the file's.
+  using Unaligned = float
+      __attribute__((vector_size(kLanes * sizeof(float)), aligned(alignof(float)), may_alias));
   for (int j = 0; j < n; j += kLanes) {
     Vec sum = {};
     const float* newest = block + j;
     for (int i = 0; i < side; ++i) {
-      Vec x;
-      std::memcpy(&x, newest - i, sizeof x);
+      const Vec x = *reinterpret_cast<const Unaligned*>(newest - i);
       sum += taps[i] * x;
     }
-    float lanes[kLanes];
-    std::memcpy(lanes, &sum, sizeof lanes);
-    const int count = std::min(kLanes, n - j);
-    for (int k = 0; k < count; ++k) out[j + k] = lanes[k];
+    if (n - j >= kLanes) {
+      *reinterpret_cast<Unaligned*>(out + j) = sum;
+    } else {
+      for (int k = 0; k < n - j; ++k) out[j + k] = sum[k];
+    }
   }
 }
 
