@@ -49,20 +49,15 @@ void OversampledCrusher::process(const float* const* inputs, float* const* outpu
   const int length = latency() + 1;
   for (int offset = 0; offset < nFrames; offset += kRun) {
     const int m = std::min(kRun, nFrames - offset);
-    for (int ch = 0; ch < 2; ++ch) {
-      mUp[static_cast<std::size_t>(ch)].up(inputs[ch] + offset,
-                                           mHigh[static_cast<std::size_t>(ch)].data(), m);
-    }
+    Oversampler::upStereo(mUp[0], mUp[1], inputs[0] + offset, inputs[1] + offset, mHigh[0].data(),
+                          mHigh[1].data(), m);
     float* const high[2] = {mHigh[0].data(), mHigh[1].data()};
     if (mSinglePrecision) {
       mChain.process(mCrusher, high[0], high[1], m * kFactor);
     } else {
       mCrusher.process(high, high, m * kFactor);
     }
-    for (int ch = 0; ch < 2; ++ch) {
-      mUp[static_cast<std::size_t>(ch)].down(high[ch], mWet[static_cast<std::size_t>(ch)].data(),
-                                             m);
-    }
+    Oversampler::downStereo(mUp[0], mUp[1], high[0], high[1], mWet[0].data(), mWet[1].data(), m);
     mLimiter.process(mWet[0].data(), mWet[1].data(), m);
     for (int i = 0; i < m; ++i) {
       // Inputs are read before outputs are written: in place is fine.

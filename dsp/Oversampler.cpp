@@ -52,21 +52,36 @@ void Oversampler::reset() noexcept {
   mBaseLine.fill(0.0f);
 }
 
+float* Oversampler::upFirstOutput(float* out) noexcept {
+  // Each stage writes straight into the next one's input line.
+  return mStages == 1 ? out : mUp[0].upInput();
+}
+
+void Oversampler::upRest(float* out, int n) noexcept {
+  for (int k = 1; k < mStages; ++k) {
+    float* dst = k + 1 == mStages ? out : mUp[static_cast<std::size_t>(k)].upInput();
+    mUp[static_cast<std::size_t>(k - 1)].upFromLine(dst, n << k);
+  }
+}
+
 void Oversampler::up(const float* in, float* out, int n) noexcept {
   n = std::clamp(n, 0, kMaxRun);
   if (n == 0) return;
-  // Each stage writes straight into the next one's input line.
-  auto next = [&](int k) {
-    return k == mStages ? out : mUp[static_cast<std::size_t>(k - 1)].upInput();
-  };
-  mFirstUp.up(in, next(1), n);
-  for (int k = 1; k < mStages; ++k)
-    mUp[static_cast<std::size_t>(k - 1)].upFromLine(next(k + 1), n << k);
+  mFirstUp.up(in, upFirstOutput(out), n);
+  upRest(out, n);
 }
 
-void Oversampler::down(const float* in, float* out, int n) noexcept {
+void Oversampler::upStereo(Oversampler& left, Oversampler& right, const float* inL,
+                           const float* inR, float* outL, float* outR, int n) noexcept {
   n = std::clamp(n, 0, kMaxRun);
   if (n == 0) return;
+  HalfBandAllpass::upStereo(left.mFirstUp, right.mFirstUp, inL, inR, left.upFirstOutput(outL),
+                            right.upFirstOutput(outR), n);
+  left.upRest(outL, n);
+  right.upRest(outR, n);
+}
+
+const float* Oversampler::downRest(const float* in, int n) noexcept {
   const float* src = in;
   if (mHighPad > 0) {
     // Delayed by mHighPad samples: the held tail of the last run, then this run but its last
@@ -85,21 +100,40 @@ void Oversampler::down(const float* in, float* out, int n) noexcept {
     mDown[static_cast<std::size_t>(k - 1)].down(src, dst, n << k);
     src = dst;
   }
-  mFirstDown.down(src, out, n);
-  if (mBasePad > 0) {
-    // The rest of the padding, in whole frames: the held frames, then this run but its last.
-    float held[kMaxFactor];
-    const int keep = std::min(mBasePad, n);
-    for (int i = 0; i < keep; ++i) held[i] = out[n - keep + i];
-    for (int i = n - 1; i >= mBasePad; --i) out[i] = out[i - mBasePad];
-    // Shifting mBaseLine by what leaves it, when a run is shorter than the padding.
-    for (int i = 0; i < n && i < mBasePad; ++i) out[i] = mBaseLine[static_cast<std::size_t>(i)];
-    for (int i = 0; i + n < mBasePad; ++i) {
-      mBaseLine[static_cast<std::size_t>(i)] = mBaseLine[static_cast<std::size_t>(i + n)];
-    }
-    for (int i = 0; i < keep; ++i)
-      mBaseLine[static_cast<std::size_t>(mBasePad - keep + i)] = held[i];
+  return src;
+}
+
+void Oversampler::down(const float* in, float* out, int n) noexcept {
+  n = std::clamp(n, 0, kMaxRun);
+  if (n == 0) return;
+  mFirstDown.down(downRest(in, n), out, n);
+  padBase(out, n);
+}
+
+void Oversampler::downStereo(Oversampler& left, Oversampler& right, const float* inL,
+                             const float* inR, float* outL, float* outR, int n) noexcept {
+  n = std::clamp(n, 0, kMaxRun);
+  if (n == 0) return;
+  const float* twiceL = left.downRest(inL, n);
+  const float* twiceR = right.downRest(inR, n);
+  HalfBandAllpass::downStereo(left.mFirstDown, right.mFirstDown, twiceL, twiceR, outL, outR, n);
+  left.padBase(outL, n);
+  right.padBase(outR, n);
+}
+
+void Oversampler::padBase(float* out, int n) noexcept {
+  if (mBasePad == 0) return;
+  // The rest of the padding, in whole frames: the held frames, then this run but its last.
+  float held[kMaxFactor];
+  const int keep = std::min(mBasePad, n);
+  for (int i = 0; i < keep; ++i) held[i] = out[n - keep + i];
+  for (int i = n - 1; i >= mBasePad; --i) out[i] = out[i - mBasePad];
+  for (int i = 0; i < n && i < mBasePad; ++i) out[i] = mBaseLine[static_cast<std::size_t>(i)];
+  // When a run is shorter than the padding, what stays in the line moves up by n.
+  for (int i = 0; i + n < mBasePad; ++i) {
+    mBaseLine[static_cast<std::size_t>(i)] = mBaseLine[static_cast<std::size_t>(i + n)];
   }
+  for (int i = 0; i < keep; ++i) mBaseLine[static_cast<std::size_t>(mBasePad - keep + i)] = held[i];
 }
 
 }  // namespace tovrasat

@@ -55,7 +55,22 @@ class Oversampler {
   // n · factor() high-rate samples to n (at most kMaxRun) base-rate samples; out may be in.
   void down(const float* in, float* out, int n) noexcept;
 
+  // `up` and `down` of two channels, the same bits as one call per channel, with the first
+  // stage's recursions of both channels run side by side. left and right are distinct objects of
+  // the same number of stages.
+  static void upStereo(Oversampler& left, Oversampler& right, const float* inL, const float* inR,
+                       float* outL, float* outR, int n) noexcept;
+  static void downStereo(Oversampler& left, Oversampler& right, const float* inL, const float* inR,
+                         float* outL, float* outR, int n) noexcept;
+
  private:
+  // The stages after the first, each way, and the padding, in and out at the first stage's
+  // higher rate.
+  void upRest(float* out, int n) noexcept;
+  const float* downRest(const float* in, int n) noexcept;
+  void padBase(float* out, int n) noexcept;
+  float* upFirstOutput(float* out) noexcept;
+
   int mStages;
   int mLatency = 0;
   // The padding: mHighPad samples at the highest rate, then mBasePad frames at the base rate.
