@@ -59,6 +59,21 @@ void OversampledCrusher::process(const float* const* inputs, float* const* outpu
     }
     Oversampler::downStereo(mUp[0], mUp[1], high[0], high[1], mWet[0].data(), mWet[1].data(), m);
     mLimiter.process(mWet[0].data(), mWet[1].data(), m);
+    if (target == 0.0 && mBypassMix == 0.0) {
+      // Not bypassed and not fading: the output is the wet signal, and the dry line only keeps
+      // the input for a later fade. Inputs are read before outputs are written: in place is fine.
+      auto& lineL = mDry[0];
+      auto& lineR = mDry[1];
+      for (int i = 0; i < m; ++i) {
+        const auto at = static_cast<std::size_t>(mDryPos);
+        lineL[at] = inputs[0][offset + i];
+        lineR[at] = inputs[1][offset + i];
+        mDryPos = mDryPos + 1 == length ? 0 : mDryPos + 1;
+        outputs[0][offset + i] = mWet[0][static_cast<std::size_t>(i)];
+        outputs[1][offset + i] = mWet[1][static_cast<std::size_t>(i)];
+      }
+      continue;
+    }
     for (int i = 0; i < m; ++i) {
       // Inputs are read before outputs are written: in place is fine.
       const float dryL = delayDry(0, inputs[0][offset + i]);

@@ -40,13 +40,52 @@ constexpr Columns kColumns = makeColumns();
 // limiting than the material needs.
 constexpr double kHoldBand = 1.0592537251772889;
 
-// The largest magnitude of the four points from m on, over line = x[m − 5 .. m + 6].
-float peakOf(const float* line) noexcept {
-  Points sum = {};
-  for (int k = 0; k < kTaps; ++k) sum += kColumns.at[k] * line[k];
-  return std::max(std::max(std::fabs(sum[0]), std::fabs(sum[1])),
-                  std::max(std::fabs(sum[2]), std::fabs(sum[3])));
+// The largest magnitude of the four points from m on of both channels, over left and right =
+// x[m − 5 .. m + 6]: one vector holds the left channel's four points and the right one's, each
+// lane summed in the same order as four lanes of one channel would be.
+using StereoPoints = float __attribute__((vector_size(8 * sizeof(float))));
+struct StereoColumns {
+  StereoPoints at[kTaps];
+};
+constexpr StereoColumns makeStereoColumns() {
+  StereoColumns c{};
+  for (int k = 0; k < kTaps; ++k) {
+    const Points p = kColumns.at[k];
+    c.at[k] = StereoPoints{p[0], p[1], p[2], p[3], p[0], p[1], p[2], p[3]};
+  }
+  return c;
 }
+constexpr StereoColumns kStereoColumns = makeStereoColumns();
+
+[[gnu::always_inline]] inline float stereoPeak(const float* left, const float* right) noexcept {
+  StereoPoints sum = {};
+  for (int k = 0; k < kTaps; ++k) {
+    const float l = left[k];
+    const float r = right[k];
+    sum += kStereoColumns.at[k] * StereoPoints{l, l, l, l, r, r, r, r};
+  }
+  const float peakL = std::max(std::max(std::fabs(sum[0]), std::fabs(sum[1])),
+                               std::max(std::fabs(sum[2]), std::fabs(sum[3])));
+  const float peakR = std::max(std::max(std::fabs(sum[4]), std::fabs(sum[5])),
+                               std::max(std::fabs(sum[6]), std::fabs(sum[7])));
+  return std::max(peakL, peakR);
+}
+
+float stereoPeakBaseline(const float* left, const float* right) noexcept {
+  return stereoPeak(left, right);
+}
+
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+// One AVX register instead of two SSE ones: the same bits (no fused multiply-add either way).
+[[gnu::target("avx2")]] float stereoPeakAvx2(const float* left, const float* right) noexcept {
+  return stereoPeak(left, right);
+}
+
+const bool kHasAvx2 = [] {
+  __builtin_cpu_init();
+  return __builtin_cpu_supports("avx2") != 0;
+}();
+#endif
 
 }  // namespace
 
@@ -90,8 +129,13 @@ double TruePeakLimiter::needed(float left, float right) noexcept {
   mDetector[1][at] = mDetector[1][at + kTaps] = right;
   mDetectorPos = mDetectorPos + 1 == kTaps ? 0 : mDetectorPos + 1;
   const auto oldest = static_cast<std::size_t>(mDetectorPos);
-  const double peak =
-      std::max(peakOf(mDetector[0].data() + oldest), peakOf(mDetector[1].data() + oldest));
+  const float* lineL = mDetector[0].data() + oldest;
+  const float* lineR = mDetector[1].data() + oldest;
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+  const double peak = kHasAvx2 ? stereoPeakAvx2(lineL, lineR) : stereoPeakBaseline(lineL, lineR);
+#else
+  const double peak = stereoPeakBaseline(lineL, lineR);
+#endif
   return peak > mCeiling ? mCeiling / peak : 1.0;
 }
 
