@@ -139,6 +139,19 @@ double TruePeakLimiter::needed(float left, float right) noexcept {
   return peak > mCeiling ? mCeiling / peak : 1.0;
 }
 
+inline double TruePeakLimiter::Box::push(double* line, int length, double value) noexcept {
+  // A running sum, summed afresh from the line once per turn so that its rounding cannot drift.
+  const auto at = static_cast<std::size_t>(pos);
+  sum += value - line[at];
+  line[at] = value;
+  pos = pos + 1 == length ? 0 : pos + 1;
+  if (pos == 0) {
+    sum = 0.0;
+    for (int k = 0; k < length; ++k) sum += line[static_cast<std::size_t>(k)];
+  }
+  return sum / length;
+}
+
 double TruePeakLimiter::smoothed(double required) noexcept {
   const int window = mLookahead + kSpread + 1;
   // h, the least r of the last `window` frames, from a queue of the frames that can still be it:
@@ -176,19 +189,6 @@ double TruePeakLimiter::smoothed(double required) noexcept {
     return 1.0;
   }
   return mBox2Sum.push(mBoxLine2.data(), mBox2, mean1);
-}
-
-double TruePeakLimiter::Box::push(double* line, int length, double value) noexcept {
-  // A running sum, summed afresh from the line once per turn so that its rounding cannot drift.
-  const auto at = static_cast<std::size_t>(pos);
-  sum += value - line[at];
-  line[at] = value;
-  pos = pos + 1 == length ? 0 : pos + 1;
-  if (pos == 0) {
-    sum = 0.0;
-    for (int k = 0; k < length; ++k) sum += line[static_cast<std::size_t>(k)];
-  }
-  return sum / length;
 }
 
 void TruePeakLimiter::process(float* left, float* right, int n) noexcept {
