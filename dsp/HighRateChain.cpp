@@ -186,107 +186,6 @@ struct Pieces {
 
 enum class Limiter { kOff, kPeak, kEnvelope };
 
-// The passes over one call; compiled for the baseline and for AVX2. The means need the frame
-// before each one; lane 7 of `lastIn` and `lastKneed` holds the previous call's last frame.
-struct Passes {
-  Constants c;  // a copy: the passes' stores cannot alias it, so it stays in registers
-  const float* inL;
-  const float* inR;
-  float* outL;
-  float* outR;
-  float* wetL;
-  float* wetR;
-  float* level;
-  float* target;
-  float* step;
-  float* gain;
-  double* previousLevel;  // the envelope's level on the frame before
-  const float* mix;       // null: the mix is `mixNow` on every frame
-  float mixNow;
-  int n;       // frames of the vector passes, a multiple of kLanes
-  int frames;  // frames of the call: the scalar passes stop here
-  Vec lastInL, lastInR, lastKneedL, lastKneedR;
-
-  // Knee mean, clipper mean and the limiter's level; with the peak detector also G and its
-  // recovery step. Leaves in lastKneed the knee's output on frame `frames` − 1.
-  template <Limiter kMode>
-  [[gnu::always_inline]] inline void shapeAll(float& kneedEndL, float& kneedEndR) const noexcept {
-    Vec xBeforeL = lastInL, xBeforeR = lastInR, kBeforeL = lastKneedL, kBeforeR = lastKneedR;
-    for (int i = 0; i < n; i += kLanes) {
-      const Vec xl = inputOf(load(inL + i));
-      const Vec xr = inputOf(load(inR + i));
-      const Vec kl = kneeMean(shiftIn(xBeforeL, xl), xl, c);
-      const Vec kr = kneeMean(shiftIn(xBeforeR, xr), xr, c);
-      const Vec wl = clipperMean(shiftIn(kBeforeL, kl), kl, c);
-      const Vec wr = clipperMean(shiftIn(kBeforeR, kr), kr, c);
-      xBeforeL = xl;
-      xBeforeR = xr;
-      kBeforeL = kl;
-      kBeforeR = kr;
-      store(wetL + i, wl);
-      store(wetR + i, wr);
-      const Vec p = vmax(magnitude(wl), magnitude(wr));
-      if constexpr (kMode == Limiter::kPeak) {
-        const Vec g = limiterGain(p, c);
-        store(target + i, g);
-        store(step + i, (splat(c.limGain) - g) * splat(c.recoveryScale));
-      } else {
-        store(level + i, p);
-      }
-    }
-    float lanesL[kLanes];
-    float lanesR[kLanes];
-    std::memcpy(lanesL, &kBeforeL, sizeof lanesL);
-    std::memcpy(lanesR, &kBeforeR, sizeof lanesR);
-    kneedEndL = lanesL[frames - 1 - (n - kLanes)];
-    kneedEndR = lanesR[frames - 1 - (n - kLanes)];
-  }
-
-  // The envelope's gains, from the envelope the scalar pass left in `level`.
-  [[gnu::always_inline]] inline void envelopeGains() const noexcept {
-    for (int i = 0; i < n; i += kLanes) store(gain + i, limiterGain(load(level + i), c));
-  }
-
-  // Mix, clamp, trim and meter:
-  //   o = P·(x + (w·gain − x)·m), e = clamp(o), out = trim·e
-  // The two means each place the shaped sample half a frame back, so the dry x is the frame
-  // before, which keeps wet and dry aligned at every Gain. Trim lanes are
-  // target + d·decay^(k+1), d advancing per vector. Returns the largest |out| and |e|.
-  template <Limiter kMode>
-  [[gnu::always_inline]] inline void finish(float trimTarget, double& trimDelta,
-                                            const float* decayPowers, double decayStep, float& peak,
-                                            float& ceilingPeak) const noexcept {
-    const Vec powers = load(decayPowers);
-    const Vec outputLevel = splat(c.outputLevel);
-    Vec peakSoFar = splat(0.0f);
-    Vec ceilingSoFar = splat(0.0f);
-    Vec xBeforeL = lastInL, xBeforeR = lastInR;
-    for (int i = 0; i < n; i += kLanes) {
-      const Vec trim = splat(trimTarget) + splat(static_cast<float>(trimDelta)) * powers;
-      trimDelta *= decayStep;
-      const Vec m = mix != nullptr ? load(mix + i) : splat(mixNow);
-      Vec g = splat(1.0f);
-      if constexpr (kMode != Limiter::kOff) g = load(gain + i);
-      const Vec nowL = inputOf(load(inL + i));
-      const Vec nowR = inputOf(load(inR + i));
-      const Vec xl = shiftIn(xBeforeL, nowL);
-      const Vec xr = shiftIn(xBeforeR, nowR);
-      xBeforeL = nowL;
-      xBeforeR = nowR;
-      const Vec el = clampToCeiling(outputLevel * (xl + (load(wetL + i) * g - xl) * m));
-      const Vec er = clampToCeiling(outputLevel * (xr + (load(wetR + i) * g - xr) * m));
-      ceilingSoFar = vmax(vmax(magnitude(el), magnitude(er)), ceilingSoFar);
-      const Vec tl = trim * el;
-      const Vec tr = trim * er;
-      peakSoFar = vmax(vmax(magnitude(tl), magnitude(tr)), peakSoFar);
-      store(outL + i, tl);
-      store(outR + i, tr);
-    }
-    peak = largestLane(peakSoFar);
-    ceilingPeak = largestLane(ceilingSoFar);
-  }
-};
-
 // The peak detector, frame by frame: falls at once to G, climbs at most `step` per frame, the
 // step renewed whenever the gain lands on G. The step is never negative, so a frame lands when
 // G <= gain + step, and the gain is then min(G, gain + step). Carried from frame to frame is
@@ -345,35 +244,36 @@ struct Passes {
 #endif
 }
 
-// The peak detector eight frames at a time. Most runs of eight frames either all land (the level
-// rising: the gain is G on each) or none does (the gain climbing in a straight line); both are
-// checked across the lanes at once, and only runs that mix the two go frame by frame.
-[[gnu::always_inline]] inline void peakDetectorByVectors(const float* target, const float* stepOf,
-                                                         float* gain, int n, double& now,
-                                                         double& step) noexcept {
-  const Vec climb = Vec{1.0f, 2.0f, 3.0f, 4.0f, 5.0f, 6.0f, 7.0f, 8.0f};
-  int i = 0;
-  for (; i + kLanes <= n; i += kLanes) {
-    const Vec g = load(target + i);
-    const Vec s = load(stepOf + i);
+// The peak detector's gains for one vector of frames, `count` of them real (the padding after
+// them takes G and moves no state). Most runs of eight frames either all land (the level rising:
+// the gain is G on each) or none does (the gain climbing in a straight line); both are checked
+// across the lanes at once, and only runs that mix the two go frame by frame.
+[[gnu::always_inline]] inline Vec peakGains(Vec target, Vec stepOf, int count, double& now,
+                                            double& step) noexcept {
+  if (count == kLanes) {
     // Frame k lands on its own when G_k <= (gain + step before it); if all land, the gain and step
     // before frame k > 0 are G and its step of frame k − 1.
-    const Vec before = shiftIn(splat(static_cast<float>(now + step)), g + s);
-    if (allTrue(g <= before)) {
-      store(gain + i, g);
-      now = g[kLanes - 1];
-      step = s[kLanes - 1];
-      continue;
+    const Vec before = shiftIn(splat(static_cast<float>(now + step)), target + stepOf);
+    if (allTrue(target <= before)) {
+      now = target[kLanes - 1];
+      step = stepOf[kLanes - 1];
+      return target;
     }
+    const Vec climb = Vec{1.0f, 2.0f, 3.0f, 4.0f, 5.0f, 6.0f, 7.0f, 8.0f};
     const Vec line = splat(static_cast<float>(now)) + splat(static_cast<float>(step)) * climb;
-    if (allTrue(g > line)) {
-      store(gain + i, line);
+    if (allTrue(target > line)) {
       now += kLanes * step;
-      continue;
+      return line;
     }
-    peakDetector(target + i, stepOf + i, gain + i, kLanes, now, step);
   }
-  peakDetector(target + i, stepOf + i, gain + i, n - i, now, step);
+  float targets[kLanes];
+  float steps[kLanes];
+  float gains[kLanes];
+  store(targets, target);
+  store(steps, stepOf);
+  store(gains, target);
+  peakDetector(targets, steps, gains, count, now, step);
+  return load(gains);
 }
 
 // The envelope, frame by frame: towards the level p by at most rise up or fall down. Between
@@ -426,35 +326,115 @@ struct Trim {
   double decayStep;
 };
 
-template <Limiter kMode>
-[[gnu::always_inline]] inline void runPasses(const Passes& p, cc::Engine& engine, Trim& trim,
-                                             Meter& meter) noexcept {
-  p.shapeAll<kMode>(meter.kneedEndL, meter.kneedEndR);
-  if constexpr (kMode == Limiter::kPeak) {
-    peakDetectorByVectors(p.target, p.step, p.gain, p.frames, engine.limGainNow,
-                          engine.limGainStep);
-  } else if constexpr (kMode == Limiter::kEnvelope) {
-    envelopeFollower(p.level, p.frames, engine.limEnv, *p.previousLevel, engine.envRise,
-                     engine.envFall);
-    p.envelopeGains();
+// The whole chain eight frames at a time in one pass: the means, the limiter's gains (the
+// sequential part runs on the vector just shaped, so the processor overlaps it with the next
+// vector's arithmetic), then mix, clamp, trim and meter:
+//   o = P·(x + (w·gain − x)·m), e = clamp(o), out = trim·e
+// The two means each place the shaped sample half a frame back, so the dry x is the frame
+// before, which keeps wet and dry aligned at every Gain. Trim lanes are target + d·decay^(k+1),
+// d advancing per vector. The meter reads only the call's own frames, not the padding.
+// Compiled for the baseline and for AVX2. Lane 7 of `lastIn` and `lastKneed` holds the previous
+// call's last frame.
+struct Passes {
+  Constants c;
+  const float* inL;
+  const float* inR;
+  float* outL;
+  float* outR;
+  double* previousLevel;  // the envelope's level on the frame before
+  const float* mix;       // null: the mix is `mixNow` on every frame
+  float mixNow;
+  int n;       // frames of the vector pass, a multiple of kLanes
+  int frames;  // frames of the call: the limiter's state stops here
+  Vec lastInL, lastInR, lastKneedL, lastKneedR;
+
+  template <Limiter kMode>
+  [[gnu::always_inline]] inline void run(cc::Engine& engine, const Trim& trim,
+                                         Meter& meter) const noexcept {
+    const Constants k = c;  // in registers: the output stores could alias the members
+    const Vec powers = load(trim.decayPowers);
+    const Vec outputLevel = splat(k.outputLevel);
+    const Vec laneIndex = Vec{0.0f, 1.0f, 2.0f, 3.0f, 4.0f, 5.0f, 6.0f, 7.0f};
+    double trimDelta = trim.delta;
+    double gainNow = engine.limGainNow;
+    double gainStep = engine.limGainStep;
+    double env = engine.limEnv;
+    double levelBefore = *previousLevel;
+    Vec peakSoFar = splat(0.0f);
+    Vec ceilingSoFar = splat(0.0f);
+    Vec xBeforeL = lastInL, xBeforeR = lastInR, kBeforeL = lastKneedL, kBeforeR = lastKneedR;
+    for (int i = 0; i < n; i += kLanes) {
+      const int count = std::min(kLanes, frames - i);
+      const Vec xl = inputOf(load(inL + i));
+      const Vec xr = inputOf(load(inR + i));
+      const Vec dryL = shiftIn(xBeforeL, xl);
+      const Vec dryR = shiftIn(xBeforeR, xr);
+      const Vec kl = kneeMean(dryL, xl, k);
+      const Vec kr = kneeMean(dryR, xr, k);
+      const Vec wl = clipperMean(shiftIn(kBeforeL, kl), kl, k);
+      const Vec wr = clipperMean(shiftIn(kBeforeR, kr), kr, k);
+      xBeforeL = xl;
+      xBeforeR = xr;
+      kBeforeL = kl;
+      kBeforeR = kr;
+
+      Vec g = splat(1.0f);
+      if constexpr (kMode == Limiter::kPeak) {
+        const Vec target = limiterGain(vmax(magnitude(wl), magnitude(wr)), k);
+        const Vec renewed = (splat(k.limGain) - target) * splat(k.recoveryScale);
+        g = peakGains(target, renewed, count, gainNow, gainStep);
+      } else if constexpr (kMode == Limiter::kEnvelope) {
+        float levels[kLanes];
+        store(levels, vmax(magnitude(wl), magnitude(wr)));
+        envelopeFollower(levels, count, env, levelBefore, engine.envRise, engine.envFall);
+        g = limiterGain(load(levels), k);
+      }
+
+      const Vec trimNow = splat(trim.target) + splat(static_cast<float>(trimDelta)) * powers;
+      trimDelta *= trim.decayStep;
+      const Vec m = mix != nullptr ? load(mix + i) : splat(mixNow);
+      const Vec el = clampToCeiling(outputLevel * (dryL + (wl * g - dryL) * m));
+      const Vec er = clampToCeiling(outputLevel * (dryR + (wr * g - dryR) * m));
+      const Vec tl = trimNow * el;
+      const Vec tr = trimNow * er;
+      const Mask real = laneIndex < splat(static_cast<float>(count));
+      ceilingSoFar =
+          vmax(select(real, vmax(magnitude(el), magnitude(er)), splat(0.0f)), ceilingSoFar);
+      peakSoFar = vmax(select(real, vmax(magnitude(tl), magnitude(tr)), splat(0.0f)), peakSoFar);
+      store(outL + i, tl);
+      store(outR + i, tr);
+    }
+    if constexpr (kMode == Limiter::kPeak) {
+      engine.limGainNow = gainNow;
+      engine.limGainStep = gainStep;
+    } else if constexpr (kMode == Limiter::kEnvelope) {
+      engine.limEnv = env;
+      *previousLevel = levelBefore;
+    }
+    meter.peak = largestLane(peakSoFar);
+    meter.ceilingPeak = largestLane(ceilingSoFar);
+    float lanesL[kLanes];
+    float lanesR[kLanes];
+    std::memcpy(lanesL, &kBeforeL, sizeof lanesL);
+    std::memcpy(lanesR, &kBeforeR, sizeof lanesR);
+    meter.kneedEndL = lanesL[frames - 1 - (n - kLanes)];
+    meter.kneedEndR = lanesR[frames - 1 - (n - kLanes)];
   }
-  p.finish<kMode>(trim.target, trim.delta, trim.decayPowers, trim.decayStep, meter.peak,
-                  meter.ceilingPeak);
-}
+};
 
 [[gnu::always_inline]] inline void runMode(Limiter mode, const Passes& p, cc::Engine& engine,
-                                           Trim& trim, Meter& meter) noexcept {
+                                           const Trim& trim, Meter& meter) noexcept {
   switch (mode) {
     case Limiter::kOff:
-      return runPasses<Limiter::kOff>(p, engine, trim, meter);
+      return p.run<Limiter::kOff>(engine, trim, meter);
     case Limiter::kPeak:
-      return runPasses<Limiter::kPeak>(p, engine, trim, meter);
+      return p.run<Limiter::kPeak>(engine, trim, meter);
     case Limiter::kEnvelope:
-      return runPasses<Limiter::kEnvelope>(p, engine, trim, meter);
+      return p.run<Limiter::kEnvelope>(engine, trim, meter);
   }
 }
 
-void passesBaseline(Limiter mode, const Passes& p, cc::Engine& engine, Trim& trim,
+void passesBaseline(Limiter mode, const Passes& p, cc::Engine& engine, const Trim& trim,
                     Meter& meter) noexcept {
   runMode(mode, p, engine, trim, meter);
 }
@@ -462,7 +442,7 @@ void passesBaseline(Limiter mode, const Passes& p, cc::Engine& engine, Trim& tri
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
 #define TOVRASAT_HIGH_RATE_AVX2 1
 [[gnu::target("avx2")]] void passesAvx2(Limiter mode, const Passes& p, cc::Engine& engine,
-                                        Trim& trim, Meter& meter) noexcept {
+                                        const Trim& trim, Meter& meter) noexcept {
   runMode(mode, p, engine, trim, meter);
 }
 #else
@@ -590,19 +570,13 @@ void HighRateChain::run(Crusher& crusher, float* left, float* right, int n) noex
     p = static_cast<float>(power);
   }
   const double trimDeltaAtStart = crusher.trimGain - trimTarget;
-  Trim trim{static_cast<float>(trimTarget), trimDeltaAtStart, decayPowers, power};
+  const Trim trim{static_cast<float>(trimTarget), trimDeltaAtStart, decayPowers, power};
 
   const Passes passes{c,
                       padded ? mPaddedL.data() : left,
                       padded ? mPaddedR.data() : right,
                       padded ? mPaddedL.data() : left,
                       padded ? mPaddedR.data() : right,
-                      mWetL.data(),
-                      mWetR.data(),
-                      mLevel.data(),
-                      mTarget.data(),
-                      mStep.data(),
-                      mGain.data(),
                       &mPreviousLevel,
                       mixPerFrame,
                       static_cast<float>(mixAtStart),
