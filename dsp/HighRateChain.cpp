@@ -1,4 +1,5 @@
-// tovrasat::HighRateChain: the vector passes, the limiter's scalar pass and the state hand-over.
+// tovrasat::HighRateChain: one vector pass, the limiter's scalar steps inside it; the state
+// hand-over.
 #include "dsp/HighRateChain.h"
 
 #include <algorithm>
@@ -26,7 +27,7 @@ constexpr float kCeiling = 0.9999f;
 // the input there keeps the clipper's square and the limiter's curve finite in single precision.
 constexpr float kLargestInput = 1e4f;
 
-// The engine's constants for one call, in the forms the passes use.
+// The engine's constants for one call, in the forms the pass uses.
 struct Constants {
   float kneeGain, kneeJoin, kneeOffset, kneeSlope;  // 0.75 + 0.25(a − t1)/(1 − t1) = off + slope·a
   float clipGain, clipJoin, clipScale;              // clipScale = 1 / (1 − t3)
@@ -527,7 +528,7 @@ void HighRateChain::run(Crusher& crusher, float* left, float* right, int n) noex
   }
 
   // A call whose length is not a multiple of the vector runs on a copy padded with silence; the
-  // scalar passes stop at n, so the padding moves no state.
+  // limiter's steps and the meter stop at n, so the padding moves no state.
   const int vectorFrames = (n + kLanes - 1) / kLanes * kLanes;
   const bool padded = vectorFrames != n;
   const auto bytes = sizeof(float) * static_cast<std::size_t>(n);
