@@ -40,6 +40,7 @@ namespace settled {
 template <class Sample>
 [[gnu::target("avx2")]] void shapeFramePairs(const Sample* inL, const Sample* inR, int count,
                                              double k1, double t1, double k3, double t3,
+                                             tovrasat::StereoDouble* frame,
                                              tovrasat::StereoDouble* shaped,
                                              double* level) noexcept {
   using tovrasat::FramePairDouble;
@@ -48,6 +49,7 @@ template <class Sample>
   const FramePairDouble one(1.0), kneeBase(0.75), kneeSlope(0.25), clipCurve(0.4);
   for (int i = 0; i < count; i += 2) {
     FramePairDouble w = framePair(inL + i, inR + i);
+    w.store(frame + i);
     {
       const FramePairDouble a = w.abs();
       const FramePairDouble bent = kneeBase + kneeSlope * (a - kneeJoin) / kneeSpan;
@@ -183,13 +185,15 @@ template <Engine::LimiterMode kLimiter, bool kFramePairs, class Sample, class Si
   // from frame to frame (knee, clipper, the limiter's input peak): the frames are independent, so
   // the processor overlaps their long chains of divisions freely.
   constexpr int kStageFrames = 32;
-  StereoDouble shaped[kStageFrames];
-  double level[kStageFrames];  // the limiter's input peak, then (envelope) the envelope
-  double gain[kStageFrames];   // peak detector: target gain G; envelope: the limiter's gain
-  double step[kStageFrames];   // peak detector: the recovery step from G
+  StereoDouble frame[kStageFrames];   // the input as the engine reads it
+  StereoDouble shaped[kStageFrames];  // after the knee and the clipper
+  double level[kStageFrames];         // the limiter's input peak, then (envelope) the envelope
+  double gain[kStageFrames];          // peak detector: target gain G; envelope: the limiter's gain
+  double step[kStageFrames];          // peak detector: the recovery step from G
   const auto shape = [&](int from, int to, int stageStart) {
     for (int i = from; i < to; ++i) {
       StereoDouble w = engineFrame(inL[i], inR[i]);
+      frame[i - stageStart] = w;
 
       {  // knee
         const StereoDouble a = w.abs();
@@ -256,7 +260,7 @@ template <Engine::LimiterMode kLimiter, bool kFramePairs, class Sample, class Si
     const StereoDouble energyCoef(energyCoefNow);
     for (int i = from; i < to; ++i) {
       const int k = i - stageStart;
-      const StereoDouble x = engineFrame(inL[i], inR[i]);
+      const StereoDouble x = frame[k];
       StereoDouble w = shaped[k];
 
       if constexpr (kLimiter == LimiterMode::kPeak) {
@@ -308,7 +312,8 @@ template <Engine::LimiterMode kLimiter, bool kFramePairs, class Sample, class Si
 #if TOVRASAT_ENGINE_AVX2_LOOP && TOVRASAT_FRAME_PAIR
     if constexpr (kFramePairs) {
       const int pairs = (end - start) & ~1;
-      settled::shapeFramePairs(inL + start, inR + start, pairs, k1, t1, k3, t3, shaped, level);
+      settled::shapeFramePairs(inL + start, inR + start, pairs, k1, t1, k3, t3, frame, shaped,
+                               level);
       shape(start + pairs, end, start);
     } else {
       shape(start, end, start);
