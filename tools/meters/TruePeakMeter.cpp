@@ -214,6 +214,30 @@ void PhaseSumsBaseline(const Filter& filter, const Taps& taps, const float* x, s
 
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
 #define TOVRASAT_TRUE_PEAK_AVX2 1
+// Phases 1 to 3 at the sixteen positions from x + first + k: a[p] holds the first eight, b[p]
+// the next eight.
+struct SixteenSums {
+  __m256 a[3];
+  __m256 b[3];
+};
+[[gnu::target("avx2,fma")]] inline SixteenSums SumsOfSixteen(const Filter& filter, const Taps& taps,
+                                                             const float* x, size_t first,
+                                                             size_t k) {
+  const float* base = x + first + k;
+  SixteenSums s{{_mm256_setzero_ps(), _mm256_setzero_ps(), _mm256_setzero_ps()},
+                {_mm256_setzero_ps(), _mm256_setzero_ps(), _mm256_setzero_ps()}};
+  for (size_t j = taps.from; j < taps.to; ++j) {
+    const __m256 xa = _mm256_loadu_ps(base - j);
+    const __m256 xb = _mm256_loadu_ps(base + 8 - j);
+    for (size_t p = 0; p < 3; ++p) {
+      const __m256 h = _mm256_broadcast_ss(filter.taps[p][j].data());
+      s.a[p] = _mm256_fmadd_ps(h, xa, s.a[p]);
+      s.b[p] = _mm256_fmadd_ps(h, xb, s.b[p]);
+    }
+  }
+  return s;
+}
+
 // The same with eight lanes and fused multiply-adds where the processor has them (other bits in
 // the last place, the same on every call of one machine, so still independent of the blocks).
 [[gnu::target("avx2,fma")]] void PhaseSumsAvx2(const Filter& filter, const Taps& taps,
@@ -221,22 +245,9 @@ void PhaseSumsBaseline(const Filter& filter, const Taps& taps, const float* x, s
                                                float* const* phase) {
   size_t k = 0;
   for (; k + 16 <= n; k += 16) {
-    const float* base = x + first + k;
-    __m256 a1 = _mm256_setzero_ps(), a2 = _mm256_setzero_ps(), a3 = _mm256_setzero_ps();
-    __m256 b1 = _mm256_setzero_ps(), b2 = _mm256_setzero_ps(), b3 = _mm256_setzero_ps();
-    for (size_t j = taps.from; j < taps.to; ++j) {
-      const __m256 xa = _mm256_loadu_ps(base - j);
-      const __m256 xb = _mm256_loadu_ps(base + 8 - j);
-      const __m256 h1 = _mm256_broadcast_ss(filter.taps[0][j].data());
-      const __m256 h2 = _mm256_broadcast_ss(filter.taps[1][j].data());
-      const __m256 h3 = _mm256_broadcast_ss(filter.taps[2][j].data());
-      a1 = _mm256_fmadd_ps(h1, xa, a1);
-      a2 = _mm256_fmadd_ps(h2, xa, a2);
-      a3 = _mm256_fmadd_ps(h3, xa, a3);
-      b1 = _mm256_fmadd_ps(h1, xb, b1);
-      b2 = _mm256_fmadd_ps(h2, xb, b2);
-      b3 = _mm256_fmadd_ps(h3, xb, b3);
-    }
+    const SixteenSums sums = SumsOfSixteen(filter, taps, x, first, k);
+    const __m256 a1 = sums.a[0], a2 = sums.a[1], a3 = sums.a[2];
+    const __m256 b1 = sums.b[0], b2 = sums.b[1], b3 = sums.b[2];
     _mm256_storeu_ps(phase[0] + k, a1);
     _mm256_storeu_ps(phase[1] + k, a2);
     _mm256_storeu_ps(phase[2] + k, a3);
@@ -276,22 +287,9 @@ void PhaseSums(const Filter& filter, const Taps& taps, const float* x, size_t fi
   __m256 most = _mm256_setzero_ps();
   size_t k = 0;
   for (; k + 16 <= n; k += 16) {
-    const float* base = x + first + k;
-    __m256 a1 = _mm256_setzero_ps(), a2 = _mm256_setzero_ps(), a3 = _mm256_setzero_ps();
-    __m256 b1 = _mm256_setzero_ps(), b2 = _mm256_setzero_ps(), b3 = _mm256_setzero_ps();
-    for (size_t j = taps.from; j < taps.to; ++j) {
-      const __m256 xa = _mm256_loadu_ps(base - j);
-      const __m256 xb = _mm256_loadu_ps(base + 8 - j);
-      const __m256 h1 = _mm256_broadcast_ss(filter.taps[0][j].data());
-      const __m256 h2 = _mm256_broadcast_ss(filter.taps[1][j].data());
-      const __m256 h3 = _mm256_broadcast_ss(filter.taps[2][j].data());
-      a1 = _mm256_fmadd_ps(h1, xa, a1);
-      a2 = _mm256_fmadd_ps(h2, xa, a2);
-      a3 = _mm256_fmadd_ps(h3, xa, a3);
-      b1 = _mm256_fmadd_ps(h1, xb, b1);
-      b2 = _mm256_fmadd_ps(h2, xb, b2);
-      b3 = _mm256_fmadd_ps(h3, xb, b3);
-    }
+    const SixteenSums sums = SumsOfSixteen(filter, taps, x, first, k);
+    const __m256 a1 = sums.a[0], a2 = sums.a[1], a3 = sums.a[2];
+    const __m256 b1 = sums.b[0], b2 = sums.b[1], b3 = sums.b[2];
     const __m256 a =
         _mm256_max_ps(_mm256_and_ps(a1, magnitude),
                       _mm256_max_ps(_mm256_and_ps(a2, magnitude), _mm256_and_ps(a3, magnitude)));
