@@ -82,18 +82,41 @@ namespace {
                                             float* out, int n) noexcept {
   constexpr int kLanes = 8;
   using Vec = float __attribute__((vector_size(kLanes * sizeof(float))));
-  for (int j = 0; j < n; j += kLanes) {
+  // Loads at any float's address: a memcpy into a Vec stays a library call inside a function
+  // built for another target than the file's.
+  using Unaligned = float
+      __attribute__((vector_size(kLanes * sizeof(float)), aligned(alignof(float)), may_alias));
+  int j = 0;
+  // Four vectors at a time, so that four chains of additions overlap instead of each waiting on
+  // the one before; every lane still adds its products in the same order.
+  for (; j + 4 * kLanes <= n; j += 4 * kLanes) {
+    Vec s0 = {}, s1 = {}, s2 = {}, s3 = {};
+    const float* newest = block + j;
+    for (int i = 0; i < side; ++i) {
+      const float t = taps[i];
+      const auto* x = reinterpret_cast<const Unaligned*>(newest - i);
+      s0 += t * x[0];
+      s1 += t * x[1];
+      s2 += t * x[2];
+      s3 += t * x[3];
+    }
+    auto* o = reinterpret_cast<Unaligned*>(out + j);
+    o[0] = s0;
+    o[1] = s1;
+    o[2] = s2;
+    o[3] = s3;
+  }
+  for (; j < n; j += kLanes) {
     Vec sum = {};
     const float* newest = block + j;
     for (int i = 0; i < side; ++i) {
-      Vec x;
-      std::memcpy(&x, newest - i, sizeof x);
-      sum += taps[i] * x;
+      sum += taps[i] * *reinterpret_cast<const Unaligned*>(newest - i);
     }
-    float lanes[kLanes];
-    std::memcpy(lanes, &sum, sizeof lanes);
-    const int count = std::min(kLanes, n - j);
-    for (int k = 0; k < count; ++k) out[j + k] = lanes[k];
+    if (n - j >= kLanes) {
+      *reinterpret_cast<Unaligned*>(out + j) = sum;
+    } else {
+      for (int k = 0; k < n - j; ++k) out[j + k] = sum[k];
+    }
   }
 }
 
@@ -128,17 +151,43 @@ void HalfBand::sidePhase(const float* line, float* out, int n) const noexcept {
   sideLoopBaseline(mSideTaps.data(), mSide, block, out, n);
 }
 
-void HalfBand::upBlock(const float* in, float* out, int n) noexcept {
+namespace {
+
+// line[0 .. count) = line[n .. n + count), for the few samples of history a line keeps. For
+// n ≥ 8 it moves whole vectors, which a library call would cost more than for so few samples: it
+// may read up to 7 samples past n + count and write up to 7 past count, which the caller's
+// arrays leave room for (and which hold only samples the next block overwrites).
+inline void keepHistory(float* line, int n, int count) noexcept {
+  constexpr int kChunk = 8;
+  if (n >= kChunk) {
+    for (int i = 0; i < count; i += kChunk) {
+      float chunk[kChunk];
+      std::memcpy(chunk, line + n + i, sizeof chunk);
+      std::memcpy(line + i, chunk, sizeof chunk);
+    }
+  } else {
+    for (int i = 0; i < count; ++i) line[i] = line[n + i];
+  }
+}
+
+}  // namespace
+
+void HalfBand::upFromLine(float* out, int n) noexcept {
   const int history = mSide - 1;
-  float* block = mLine.data() + history;
-  std::memcpy(block, in, sizeof(float) * static_cast<std::size_t>(n));
+  const float* block = mLine.data() + history;
   float even[kBlock];
   sidePhase(mLine.data(), even, n);
   for (int j = 0; j < n; ++j) {
     out[2 * j] = 2.0f * even[j];
     out[2 * j + 1] = block[j - mCentreDelay];  // x[n − (c − 1) / 2]
   }
-  std::memmove(mLine.data(), mLine.data() + n, sizeof(float) * static_cast<std::size_t>(history));
+  static_assert(kMaxSideTaps + kBlock + kLanes >= kBlock + (kMaxSideTaps - 1 + 7) / 8 * 8);
+  keepHistory(mLine.data(), n, history);
+}
+
+void HalfBand::upBlock(const float* in, float* out, int n) noexcept {
+  std::memcpy(upInput(), in, sizeof(float) * static_cast<std::size_t>(n));
+  upFromLine(out, n);
 }
 
 void HalfBand::downBlock(const float* in, float* out, int n) noexcept {
@@ -154,9 +203,8 @@ void HalfBand::downBlock(const float* in, float* out, int n) noexcept {
   sidePhase(mLine.data(), side, n);
   // The centre sample of output j is the even input mCentreDelay samples before j.
   for (int j = 0; j < n; ++j) out[j] = side[j] + 0.5f * mCentre[static_cast<std::size_t>(j)];
-  std::memmove(mLine.data(), mLine.data() + n, sizeof(float) * static_cast<std::size_t>(history));
-  std::memmove(mCentre.data(), mCentre.data() + n,
-               sizeof(float) * static_cast<std::size_t>(mCentreDelay));
+  keepHistory(mLine.data(), n, history);
+  keepHistory(mCentre.data(), n, mCentreDelay);
 }
 
 void HalfBand::up(const float* in, float* out, int n) noexcept {

@@ -57,6 +57,12 @@ class HalfBand {
   // Threads: render.
   void down(const float* in, float* out, int n) noexcept;
 
+  // The stage's own input line: a writer that fills upInput()[0 .. n) and then calls
+  // upFromLine(out, n) (n at most kBlock) gets what up(in, out, n) gives, without a copy of the
+  // block. Threads: render.
+  float* upInput() noexcept { return mLine.data() + (mSide - 1); }
+  void upFromLine(float* out, int n) noexcept;
+
  private:
   // Outputs computed per vector; the lines have this much slack after a block so that the last
   // vector may read past it.

@@ -58,4 +58,50 @@ void HalfBandAllpass::down(const float* in, float* out, int n) noexcept {
   }
 }
 
+// The stereo loops work on local copies of the four branches' states: held in registers, each
+// section's recursion waits only on its arithmetic, not on a store and a load.
+void HalfBandAllpass::upStereo(HalfBandAllpass& left, HalfBandAllpass& right, const float* inL,
+                               const float* inR, float* outL, float* outR, int n) noexcept {
+  auto l0 = left.mBranch0;
+  auto l1 = left.mBranch1;
+  auto r0 = right.mBranch0;
+  auto r1 = right.mBranch1;
+  for (int i = 0; i < n; ++i) {
+    const double xL = inL[i];
+    const double xR = inR[i];
+    outL[2 * i] = static_cast<float>(runBranch(kCoefs0, l0, xL));
+    outR[2 * i] = static_cast<float>(runBranch(kCoefs0, r0, xR));
+    outL[2 * i + 1] = static_cast<float>(runBranch(kCoefs1, l1, xL));
+    outR[2 * i + 1] = static_cast<float>(runBranch(kCoefs1, r1, xR));
+  }
+  left.mBranch0 = l0;
+  left.mBranch1 = l1;
+  right.mBranch0 = r0;
+  right.mBranch1 = r1;
+}
+
+void HalfBandAllpass::downStereo(HalfBandAllpass& left, HalfBandAllpass& right, const float* inL,
+                                 const float* inR, float* outL, float* outR, int n) noexcept {
+  auto l0 = left.mBranch0;
+  auto l1 = left.mBranch1;
+  auto r0 = right.mBranch0;
+  auto r1 = right.mBranch1;
+  for (int i = 0; i < n; ++i) {
+    const double evenL = inL[2 * i];
+    const double oddL = inL[2 * i + 1];
+    const double evenR = inR[2 * i];
+    const double oddR = inR[2 * i + 1];
+    const double a0L = runBranch(kCoefs0, l0, oddL);
+    const double a0R = runBranch(kCoefs0, r0, oddR);
+    const double a1L = runBranch(kCoefs1, l1, evenL);
+    const double a1R = runBranch(kCoefs1, r1, evenR);
+    outL[i] = static_cast<float>(0.5 * (a0L + a1L));
+    outR[i] = static_cast<float>(0.5 * (a0R + a1R));
+  }
+  left.mBranch0 = l0;
+  left.mBranch1 = l1;
+  right.mBranch0 = r0;
+  right.mBranch1 = r1;
+}
+
 }  // namespace tovrasat

@@ -50,6 +50,14 @@ class HalfBandAllpass {
   // Threads: render.
   void down(const float* in, float* out, int n) noexcept;
 
+  // `up` and `down` of two channels in one loop, the same bits as one call per channel: each
+  // section's recursion waits on its previous output, so the two channels' recursions side by
+  // side take little more time than one. left and right are distinct objects. Threads: render.
+  static void upStereo(HalfBandAllpass& left, HalfBandAllpass& right, const float* inL,
+                       const float* inR, float* outL, float* outR, int n) noexcept;
+  static void downStereo(HalfBandAllpass& left, HalfBandAllpass& right, const float* inL,
+                         const float* inR, float* outL, float* outR, int n) noexcept;
+
   // One section's memory.
   struct Section {
     double in = 0.0;   // the previous input

@@ -49,21 +49,31 @@ void OversampledCrusher::process(const float* const* inputs, float* const* outpu
   const int length = latency() + 1;
   for (int offset = 0; offset < nFrames; offset += kRun) {
     const int m = std::min(kRun, nFrames - offset);
-    for (int ch = 0; ch < 2; ++ch) {
-      mUp[static_cast<std::size_t>(ch)].up(inputs[ch] + offset,
-                                           mHigh[static_cast<std::size_t>(ch)].data(), m);
-    }
+    Oversampler::upStereo(mUp[0], mUp[1], inputs[0] + offset, inputs[1] + offset, mHigh[0].data(),
+                          mHigh[1].data(), m);
     float* const high[2] = {mHigh[0].data(), mHigh[1].data()};
     if (mSinglePrecision) {
       mChain.process(mCrusher, high[0], high[1], m * kFactor);
     } else {
       mCrusher.process(high, high, m * kFactor);
     }
-    for (int ch = 0; ch < 2; ++ch) {
-      mUp[static_cast<std::size_t>(ch)].down(high[ch], mWet[static_cast<std::size_t>(ch)].data(),
-                                             m);
-    }
+    Oversampler::downStereo(mUp[0], mUp[1], high[0], high[1], mWet[0].data(), mWet[1].data(), m);
     mLimiter.process(mWet[0].data(), mWet[1].data(), m);
+    if (target == 0.0 && mBypassMix == 0.0) {
+      // Not bypassed and not fading: the output is the wet signal, and the dry line only keeps
+      // the input for a later fade. Inputs are read before outputs are written: in place is fine.
+      auto& lineL = mDry[0];
+      auto& lineR = mDry[1];
+      for (int i = 0; i < m; ++i) {
+        const auto at = static_cast<std::size_t>(mDryPos);
+        lineL[at] = inputs[0][offset + i];
+        lineR[at] = inputs[1][offset + i];
+        mDryPos = mDryPos + 1 == length ? 0 : mDryPos + 1;
+        outputs[0][offset + i] = mWet[0][static_cast<std::size_t>(i)];
+        outputs[1][offset + i] = mWet[1][static_cast<std::size_t>(i)];
+      }
+      continue;
+    }
     for (int i = 0; i < m; ++i) {
       // Inputs are read before outputs are written: in place is fine.
       const float dryL = delayDry(0, inputs[0][offset + i]);

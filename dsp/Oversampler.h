@@ -55,17 +55,35 @@ class Oversampler {
   // n · factor() high-rate samples to n (at most kMaxRun) base-rate samples; out may be in.
   void down(const float* in, float* out, int n) noexcept;
 
+  // `up` and `down` of two channels, the same bits as one call per channel, with the first
+  // stage's recursions of both channels run side by side. left and right are distinct objects of
+  // the same number of stages.
+  static void upStereo(Oversampler& left, Oversampler& right, const float* inL, const float* inR,
+                       float* outL, float* outR, int n) noexcept;
+  static void downStereo(Oversampler& left, Oversampler& right, const float* inL, const float* inR,
+                         float* outL, float* outR, int n) noexcept;
+
  private:
+  // The stages after the first, each way, and the padding, in and out at the first stage's
+  // higher rate.
+  void upRest(float* out, int n) noexcept;
+  const float* downRest(const float* in, int n) noexcept;
+  void padBase(float* out, int n) noexcept;
+  float* upFirstOutput(float* out) noexcept;
+
   int mStages;
   int mLatency = 0;
-  int mPad = 0;  // samples of the highest rate
+  // The padding: mHighPad samples at the highest rate, then mBasePad frames at the base rate.
+  int mHighPad = 0;
+  int mBasePad = 0;
   HalfBandAllpass mFirstUp;
   HalfBandAllpass mFirstDown;
   // Stages 2 to K; index k − 2 holds stage k.
   std::array<HalfBand, kMaxStages - 1> mUp;
   std::array<HalfBand, kMaxStages - 1> mDown;
-  // The last mPad samples of the previous run at the highest rate.
+  // The last mHighPad samples of the previous run at the highest rate, the last mBasePad frames.
   std::array<float, kMaxFactor> mPadLine{};
+  std::array<float, kMaxFactor> mBaseLine{};
   // Intermediate rates, ping-pong (the padded highest rate too).
   std::array<float, kMaxRun * kMaxFactor> mScratchA{};
   std::array<float, kMaxRun * kMaxFactor> mScratchB{};

@@ -71,16 +71,32 @@ class TruePeakLimiter {
   // The inputs, delayed by latency() frames (a ring per channel).
   std::array<std::array<float, kDelayLength>, 2> mDelay{};
   int mDelayPos = 0;
-  // r over the window of h, a ring.
-  std::array<double, kWindowLength> mNeeded{};
-  int mNeededPos = 0;
-  int mSinceNeeded = kWindowLength;  // frames since r was last below 1, up to the window
+  // The frames of the window of h whose r is less than that of every later one: a ring from
+  // mMinFirst, mMinCount long, times and values rising.
+  struct Candidate {
+    double value;
+    long long time;
+  };
+  int minSlot(int index) const noexcept {
+    const int slot = mMinFirst + index;
+    return slot >= kWindowLength ? slot - kWindowLength : slot;
+  }
+  std::array<Candidate, kWindowLength> mMinQueue{};
+  int mMinFirst = 0;
+  int mMinCount = 0;
+  long long mNow = 0;  // frames since reset
   double mEnvelope = 1.0;
   int mHoldLeft = 0;
+  // A box average over a ring of `length` values: the next write position and their sum.
+  struct Box {
+    int pos = 0;
+    double sum = 0.0;
+    double push(double* line, int length, double value) noexcept;
+  };
   std::array<double, kMaxLookahead> mBoxLine1{};
   std::array<double, kMaxLookahead> mBoxLine2{};
-  int mBoxPos1 = 0;
-  int mBoxPos2 = 0;
+  Box mBox1Sum;
+  Box mBox2Sum;
   int mSinceReduced = 2 * kMaxLookahead;  // frames since e was last below 1, up to both boxes
   double mGain = 1.0;
 };

@@ -1,5 +1,6 @@
 // The oversampled crusher (TovraSat HQ's chain) beside the crusher alone, and the filters alone.
 #include <benchmark/benchmark.h>
+#include <array>
 
 #include <cstdint>
 #include <memory>
@@ -88,9 +89,35 @@ void filters(benchmark::State& state) {
   state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()) * 32);
 }
 
+// Up and down of both channels in the stereo calls HQ makes, nothing between; items are stereo
+// frames.
+void stereoFilters(benchmark::State& state) {
+  using tovrasat::Oversampler;
+  const int stages = static_cast<int>(state.range(0));
+  auto o = std::make_unique<std::array<Oversampler, 2>>(
+      std::array<Oversampler, 2>{Oversampler(stages), Oversampler(stages)});
+  const dsptest::StereoSignal& in = signal(dsptest::SignalKind::kNoise);
+  const auto highSize = static_cast<std::size_t>(Oversampler::kMaxRun * (*o)[0].factor());
+  std::vector<float> highL(highSize), highR(highSize);
+  std::vector<float> outL(Oversampler::kMaxRun), outR(Oversampler::kMaxRun);
+  std::size_t offset = 0;
+  for (auto _ : state) {
+    if (offset + 32 > kFrames) offset = 0;
+    Oversampler::upStereo((*o)[0], (*o)[1], in.l.data() + offset, in.r.data() + offset,
+                          highL.data(), highR.data(), 32);
+    Oversampler::downStereo((*o)[0], (*o)[1], highL.data(), highR.data(), outL.data(), outR.data(),
+                            32);
+    benchmark::DoNotOptimize(outL.data());
+    benchmark::DoNotOptimize(outR.data());
+    offset += 32;
+  }
+  state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()) * 32);
+}
+
 BENCHMARK(chain)
     ->ArgNames({"hot", "frames", "hq", "automated"})
     ->ArgsProduct({{0, 1}, {64, 512}, {0, 1, 2}, {0, 1}});
 BENCHMARK(filters)->ArgName("stages")->DenseRange(1, tovrasat::Oversampler::kMaxStages);
+BENCHMARK(stereoFilters)->ArgName("stages")->DenseRange(1, tovrasat::Oversampler::kMaxStages);
 
 }  // namespace

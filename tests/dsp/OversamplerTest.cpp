@@ -2,6 +2,8 @@
 // the aliasing of the whole chain, and the real-time rules.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstring>
 #include <memory>
@@ -105,6 +107,81 @@ TEST(Oversampler, ImpulsePeaksAtTheLatency) {
       }
       EXPECT_EQ(peakAt, 37u + static_cast<std::size_t>(o->latency()))
           << stages << " stages, runs of " << run;
+    }
+  }
+}
+
+// Both channels in one call give the bits of one call per channel, up and down, at every number
+// of stages, with run lengths that vary from call to call.
+TEST(Oversampler, StereoCallsGiveTheBitsOfOneChannelAtATime) {
+  using tovrasat::Oversampler;
+  const std::vector<int> runs = {1, 32, 5, 32, 17, 3, 32, 32, 8};
+  for (int stages = 1; stages <= Oversampler::kMaxStages; ++stages) {
+    auto mono = std::make_unique<std::array<Oversampler, 2>>(
+        std::array<Oversampler, 2>{Oversampler(stages, 1), Oversampler(stages, 1)});
+    auto stereo = std::make_unique<std::array<Oversampler, 2>>(*mono);
+    const int factor = (*mono)[0].factor();
+    const std::vector<float> inL = dsptest::noise(32 * runs.size(), 11);
+    const std::vector<float> inR = dsptest::noise(32 * runs.size(), 12, 0.9f);
+    std::vector<float> highMono[2], highStereo[2];
+    for (auto* v : {&highMono[0], &highMono[1], &highStereo[0], &highStereo[1]}) {
+      v->resize(static_cast<std::size_t>(Oversampler::kMaxRun * factor));
+    }
+    std::vector<float> outMono[2] = {std::vector<float>(32), std::vector<float>(32)};
+    std::vector<float> outStereo[2] = {std::vector<float>(32), std::vector<float>(32)};
+    std::size_t at = 0;
+    for (const int m : runs) {
+      (*mono)[0].up(inL.data() + at, highMono[0].data(), m);
+      (*mono)[1].up(inR.data() + at, highMono[1].data(), m);
+      Oversampler::upStereo((*stereo)[0], (*stereo)[1], inL.data() + at, inR.data() + at,
+                            highStereo[0].data(), highStereo[1].data(), m);
+      const auto high = static_cast<std::size_t>(m * factor);
+      for (int ch = 0; ch < 2; ++ch) {
+        ASSERT_EQ(0, std::memcmp(highMono[ch].data(), highStereo[ch].data(), high * sizeof(float)))
+            << stages << " stages, up, channel " << ch << ", frame " << at;
+        // Something other than the up output on the way down, hotter on the right.
+        for (std::size_t i = 0; i < high; ++i) highMono[ch][i] = std::tanh(3.0f * highMono[ch][i]);
+        highStereo[ch] = highMono[ch];
+      }
+      (*mono)[0].down(highMono[0].data(), outMono[0].data(), m);
+      (*mono)[1].down(highMono[1].data(), outMono[1].data(), m);
+      Oversampler::downStereo((*stereo)[0], (*stereo)[1], highStereo[0].data(),
+                              highStereo[1].data(), outStereo[0].data(), outStereo[1].data(), m);
+      for (int ch = 0; ch < 2; ++ch) {
+        ASSERT_EQ(0, std::memcmp(outMono[ch].data(), outStereo[ch].data(),
+                                 static_cast<std::size_t>(m) * sizeof(float)))
+            << stages << " stages, down, channel " << ch << ", frame " << at;
+      }
+      at += static_cast<std::size_t>(m);
+    }
+  }
+}
+
+// The padding that makes the latency whole frames is a delay of exactly that many samples at the
+// highest rate, however much of it runs at the base rate: one more sample of processing delay
+// (the same latency, one sample less padding) gives the same bits as the input one sample later.
+TEST(Oversampler, PaddingIsAnExactDelayAtTheHighestRate) {
+  using tovrasat::Oversampler;
+  for (int stages = 1; stages <= Oversampler::kMaxStages; ++stages) {
+    for (int delay = 0; delay < (1 << stages); ++delay) {
+      auto shorter = std::make_unique<Oversampler>(stages, delay);
+      auto longer = std::make_unique<Oversampler>(stages, delay + 1);
+      if (shorter->latency() != longer->latency()) continue;
+      const int factor = shorter->factor();
+      const std::vector<float> x = dsptest::noise(static_cast<std::size_t>(40 * factor), 5);
+      std::vector<float> later(x.size());
+      later[0] = 0.0f;
+      std::copy(x.begin(), x.end() - 1, later.begin() + 1);
+      std::vector<float> a(40), b(40);
+      const int runs[] = {1, 7, 3, 13, 16};
+      for (int at = 0, r = 0; at < 40; ++r) {
+        const int m = std::min(runs[r % 5], 40 - at);
+        shorter->down(x.data() + at * factor, a.data() + at, m);
+        longer->down(later.data() + at * factor, b.data() + at, m);
+        at += m;
+      }
+      EXPECT_EQ(0, std::memcmp(a.data(), b.data(), a.size() * sizeof(float)))
+          << stages << " stages, processing delay " << delay;
     }
   }
 }
