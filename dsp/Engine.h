@@ -171,9 +171,10 @@ class Engine {
   // from the processor's features; tests switch it to race and compare both builds.
   static bool settledLoopUsesAvx2;
 
-  // The settled loop for one limiter mode, and its builds for the baseline instruction set and for
+  // The settled loop for one limiter mode (kFramePairs: its stateless passes two frames at a time,
+  // for AVX2 only), and its builds for the baseline instruction set and for
   // AVX2 (dsp/EngineSettledLoop.h).
-  template <LimiterMode kLimiter, class Sample, class Sink>
+  template <LimiterMode kLimiter, bool kFramePairs, class Sample, class Sink>
   [[gnu::always_inline]] inline void settledLoop(const Sample* inL, const Sample* inR, int n,
                                                  Sink& sink) noexcept;
   template <LimiterMode kLimiter, class Sample, class Sink>

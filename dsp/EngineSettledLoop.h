@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "dsp/Engine.h"
+#include "dsp/FramePairDouble.h"
 #include "dsp/StereoDouble.h"
 
 namespace cc {
@@ -20,6 +21,73 @@ inline tovrasat::StereoDouble engineFrame(float left, float right) noexcept {
 inline tovrasat::StereoDouble engineFrame(double left, double right) noexcept {
   return tovrasat::StereoDouble(left, right).roundedToFloat().finiteOrZero();
 }
+
+#if TOVRASAT_ENGINE_AVX2_LOOP && TOVRASAT_FRAME_PAIR
+namespace settled {
+
+// Frames i and i + 1 as engineFrame reads them.
+[[gnu::target("avx2")]] inline tovrasat::FramePairDouble framePair(const float* inL,
+                                                                   const float* inR) noexcept {
+  return tovrasat::FramePairDouble::fromFloats(inL, inR).finiteOrZero();
+}
+[[gnu::target("avx2")]] inline tovrasat::FramePairDouble framePair(const double* inL,
+                                                                   const double* inR) noexcept {
+  return tovrasat::FramePairDouble::fromDoubles(inL, inR).roundedToFloat().finiteOrZero();
+}
+
+// The knee and the clipper (the settled loop's first pass) on an even number of frames, two at a
+// time: the same operations as the loop's own shaping, lane for lane.
+template <class Sample>
+[[gnu::target("avx2")]] void shapeFramePairs(const Sample* inL, const Sample* inR, int count,
+                                             double k1, double t1, double k3, double t3,
+                                             tovrasat::StereoDouble* frame,
+                                             tovrasat::StereoDouble* shaped,
+                                             double* level) noexcept {
+  using tovrasat::FramePairDouble;
+  const FramePairDouble kneeGain(k1), kneeJoin(t1), kneeSpan(1.0 - t1);
+  const FramePairDouble clipGain(k3), clipJoin(t3), clipSpan(1.0 - t3);
+  const FramePairDouble one(1.0), kneeBase(0.75), kneeSlope(0.25), clipCurve(0.4);
+  for (int i = 0; i < count; i += 2) {
+    FramePairDouble w = framePair(inL + i, inR + i);
+    w.store(frame + i);
+    {
+      const FramePairDouble a = w.abs();
+      const FramePairDouble bent = kneeBase + kneeSlope * (a - kneeJoin) / kneeSpan;
+      w = FramePairDouble::select(FramePairDouble::lessEqual(a, kneeJoin), kneeGain * a, bent)
+              .withSignOf(w);
+    }
+    {
+      const FramePairDouble a = w.abs();
+      const FramePairDouble r = (one - a) / clipSpan;
+      const FramePairDouble curved = one - clipCurve * (r * r);
+      w = FramePairDouble::select(FramePairDouble::lessEqual(a, clipJoin), clipGain * a, curved)
+              .withSignOf(w);
+    }
+    w.store(shaped + i);
+    w.abs().storeLargerLanes(level + i);
+  }
+}
+
+// The limiter's gain g(e) for a multiple of four levels, and (where `step` is given) the peak
+// detector's recovery step (limG − g) / recovery, four frames at a time.
+[[gnu::target("avx2")]] inline void limiterGainsFramePairs(const double* level, int count,
+                                                           double limG, double limK, double limT,
+                                                           double recovery, double* gain,
+                                                           double* step) noexcept {
+  using tovrasat::FramePairDouble;
+  const FramePairDouble one(1.0), g(limG), k(limK), t(limT), r(recovery);
+  for (int i = 0; i < count; i += 4) {
+    const FramePairDouble e = FramePairDouble::load(level + i);
+    const FramePairDouble d = one - e;
+    const FramePairDouble target =
+        FramePairDouble::select(FramePairDouble::lessEqual(e, t), g, (one - k * (d * d)) / e);
+    target.store(gain + i);
+    if (step != nullptr) ((g - target) / r).store(step + i);
+  }
+}
+
+}  // namespace settled
+#endif
 
 template <class Sample, class Sink>
 void Engine::processSettled(const Sample* inL, const Sample* inR, int n, Sink& sink) noexcept {
@@ -50,17 +118,19 @@ void Engine::processSettled(const Sample* inL, const Sample* inR, int n, Sink& s
 
 template <Engine::LimiterMode kLimiter, class Sample, class Sink>
 void Engine::settledLoopBaseline(const Sample* inL, const Sample* inR, int n, Sink& sink) noexcept {
-  settledLoop<kLimiter>(inL, inR, n, sink);
+  settledLoop<kLimiter, false>(inL, inR, n, sink);
 }
 
 #if TOVRASAT_ENGINE_AVX2_LOOP
 // The same loop compiled for processors with AVX2: the same operations in their three-operand
-// (VEX) encoding, which spares the register copies SSE2's two-operand forms need. No fused
-// multiply-add (the "fma" feature is not enabled and contraction is off), so the bits are the same.
+// (VEX) encoding, which spares the register copies SSE2's two-operand forms need, and the passes
+// without state from frame to frame (shaping, the limiter's gains) on two frames (or four levels)
+// per 256-bit register. No fused multiply-add (the "fma" feature is not enabled and contraction is
+// off), so the bits are the same.
 template <Engine::LimiterMode kLimiter, class Sample, class Sink>
 [[gnu::target("avx2")]] void Engine::settledLoopAvx2(const Sample* inL, const Sample* inR, int n,
                                                      Sink& sink) noexcept {
-  settledLoop<kLimiter>(inL, inR, n, sink);
+  settledLoop<kLimiter, TOVRASAT_FRAME_PAIR != 0>(inL, inR, n, sink);
 }
 #endif
 
@@ -81,7 +151,7 @@ template <Engine::LimiterMode kLimiter, class Sample, class Sink>
 // 16-frame coefficient check have nothing to do; the fast time constants hold for the first
 // fastCount frames, which splits the call into two stretches with fixed coefficients instead of
 // testing the count on every frame.
-template <Engine::LimiterMode kLimiter, class Sample, class Sink>
+template <Engine::LimiterMode kLimiter, bool kFramePairs, class Sample, class Sink>
 [[gnu::always_inline]] inline void Engine::settledLoop(const Sample* inL, const Sample* inR, int n,
                                                        Sink& sink) noexcept {
   using tovrasat::StereoDouble;
@@ -115,13 +185,15 @@ template <Engine::LimiterMode kLimiter, class Sample, class Sink>
   // from frame to frame (knee, clipper, the limiter's input peak): the frames are independent, so
   // the processor overlaps their long chains of divisions freely.
   constexpr int kStageFrames = 32;
-  StereoDouble shaped[kStageFrames];
-  double level[kStageFrames];  // the limiter's input peak, then (envelope) the envelope
-  double gain[kStageFrames];   // peak detector: target gain G; envelope: the limiter's gain
-  double step[kStageFrames];   // peak detector: the recovery step from G
-  const auto shape = [&](int from, int to) {
+  StereoDouble frame[kStageFrames];   // the input as the engine reads it
+  StereoDouble shaped[kStageFrames];  // after the knee and the clipper
+  double level[kStageFrames];         // the limiter's input peak, then (envelope) the envelope
+  double gain[kStageFrames];          // peak detector: target gain G; envelope: the limiter's gain
+  double step[kStageFrames];          // peak detector: the recovery step from G
+  const auto shape = [&](int from, int to, int stageStart) {
     for (int i = from; i < to; ++i) {
       StereoDouble w = engineFrame(inL[i], inR[i]);
+      frame[i - stageStart] = w;
 
       {  // knee
         const StereoDouble a = w.abs();
@@ -139,22 +211,35 @@ template <Engine::LimiterMode kLimiter, class Sample, class Sink>
                 .withSignOf(w);
       }
 
-      shaped[i - from] = w;
-      level[i - from] = w.abs().largerLane().left();
+      shaped[i - stageStart] = w;
+      level[i - stageStart] = w.abs().largerLane().left();
     }
   };
 
-  // Second pass: the limiter's levels and gains. Gains of two frames share one division.
+  // Second pass: the limiter's levels and gains. Gains of two frames (four with frame pairs) share
+  // one division; the unused partners of the last frames read level 0.
+  const auto limiterGains = [&](int count, bool withStep) {
+#if TOVRASAT_ENGINE_AVX2_LOOP && TOVRASAT_FRAME_PAIR
+    if constexpr (kFramePairs) {
+      const int padded = (count + 3) & ~3;
+      std::fill(level + count, level + padded, 0.0);
+      settled::limiterGainsFramePairs(level, padded, limGain, limCurve, limThreshold,
+                                      recoverySamples, gain, withStep ? step : nullptr);
+      return;
+    }
+#endif
+    if (count % 2 != 0) level[count] = 0.0;
+    for (int k = 0; k < count; k += 2) {
+      const StereoDouble target = limiterGain(StereoDouble::load(level + k));
+      target.store(gain + k);
+      if (withStep) ((limG - target) / recovery).store(step + k);
+    }
+  };
   const auto limit = [&](int count) {
-    if (count % 2 != 0) level[count] = 0.0;  // the unused partner of the last frame
     if constexpr (kLimiter == LimiterMode::kPeak) {
       // The step (g − now) / recovery is renewed when the gain lands on G, and then the gain is
       // G, so it is computed from G here, off the chain that carries the gain.
-      for (int k = 0; k < count; k += 2) {
-        const StereoDouble target = limiterGain(StereoDouble::load(level + k));
-        target.store(gain + k);
-        ((limG - target) / recovery).store(step + k);
-      }
+      limiterGains(count, true);
     } else if constexpr (kLimiter == LimiterMode::kEnvelope) {
       // Slews towards the peak p by at most rise up or fall down per frame:
       //   env = p > env ? min(p, env + rise) : max(p, env − fall)
@@ -165,9 +250,7 @@ template <Engine::LimiterMode kLimiter, class Sample, class Sink>
         envelope = StereoDouble::select(StereoDouble::greater(p, envelope), up, down);
         level[k] = envelope.left();
       }
-      for (int k = 0; k < count; k += 2) {
-        limiterGain(StereoDouble::load(level + k)).store(gain + k);
-      }
+      limiterGains(count, false);
     }
   };
 
@@ -177,7 +260,7 @@ template <Engine::LimiterMode kLimiter, class Sample, class Sink>
     const StereoDouble energyCoef(energyCoefNow);
     for (int i = from; i < to; ++i) {
       const int k = i - stageStart;
-      const StereoDouble x = engineFrame(inL[i], inR[i]);
+      const StereoDouble x = frame[k];
       StereoDouble w = shaped[k];
 
       if constexpr (kLimiter == LimiterMode::kPeak) {
@@ -226,7 +309,18 @@ template <Engine::LimiterMode kLimiter, class Sample, class Sink>
   const int fastFrames = static_cast<int>(std::clamp<std::int64_t>(fastCount, 0, n));
   for (int start = 0; start < n; start += kStageFrames) {
     const int end = std::min(n, start + kStageFrames);
-    shape(start, end);
+#if TOVRASAT_ENGINE_AVX2_LOOP && TOVRASAT_FRAME_PAIR
+    if constexpr (kFramePairs) {
+      const int pairs = (end - start) & ~1;
+      settled::shapeFramePairs(inL + start, inR + start, pairs, k1, t1, k3, t3, frame, shaped,
+                               level);
+      shape(start + pairs, end, start);
+    } else {
+      shape(start, end, start);
+    }
+#else
+    shape(start, end, start);
+#endif
     limit(end - start);
     const int fastEnd = std::clamp(fastFrames, start, end);
     finish(start, fastEnd, start, energyCoefFast, makeupCoefFast);
