@@ -1,4 +1,5 @@
-// tovrasat::HighRateChain: the vector passes, the limiter's scalar pass and the state hand-over.
+// tovrasat::HighRateChain: one vector pass, the limiter's scalar steps inside it; the state
+// hand-over.
 #include "dsp/HighRateChain.h"
 
 #include <algorithm>
@@ -26,7 +27,7 @@ constexpr float kCeiling = 0.9999f;
 // the input there keeps the clipper's square and the limiter's curve finite in single precision.
 constexpr float kLargestInput = 1e4f;
 
-// The engine's constants for one call, in the forms the passes use.
+// The engine's constants for one call, in the forms the pass uses.
 struct Constants {
   float kneeGain, kneeJoin, kneeOffset, kneeSlope;  // 0.75 + 0.25(a − t1)/(1 − t1) = off + slope·a
   float clipGain, clipJoin, clipScale;              // clipScale = 1 / (1 − t3)
@@ -58,11 +59,13 @@ struct Constants {
   return reinterpret_cast<Vec>(reinterpret_cast<Mask>(magnitudeValue) ^ sign);
 }
 // a < b ? a : b and a > b ? a : b lane by lane (the second operand where either is NaN).
+// Written as conditionals, which the compiler turns into the processor's min and max (the same
+// rule, NaN and signed zeros included): one instruction where a mask and a blend take two.
 [[gnu::always_inline]] inline Vec vmin(Vec a, Vec b) noexcept {
-  return select(a < b, a, b);
+  return a < b ? a : b;
 }
 [[gnu::always_inline]] inline Vec vmax(Vec a, Vec b) noexcept {
-  return select(a > b, a, b);
+  return a > b ? a : b;
 }
 [[gnu::always_inline]] inline float firstLane(Vec v) noexcept {
   float lanes[kLanes];
@@ -75,6 +78,21 @@ struct Constants {
   float m = lanes[0];
   for (int k = 1; k < kLanes; ++k) m = std::max(m, lanes[k]);
   return m;
+}
+
+// 1 / d to within a few units in the last place: the processor's estimate (12 bits) and one
+// Newton step, some ten times cheaper than a division of eight lanes. Denormal d gives inf or
+// NaN, so callers take it only where d is well inside the normal range.
+[[gnu::always_inline]] inline Vec reciprocal(Vec d) noexcept {
+#if TOVRASAT_HIGH_RATE_SSE2
+  // The halves by shuffles: through memory, their 16-byte stores stall the 32-byte load.
+  const __m128 low = _mm_rcp_ps(__builtin_shufflevector(d, d, 0, 1, 2, 3));
+  const __m128 high = _mm_rcp_ps(__builtin_shufflevector(d, d, 4, 5, 6, 7));
+  const Vec r = __builtin_shufflevector(low, high, 0, 1, 2, 3, 4, 5, 6, 7);
+  return r * (splat(2.0f) - d * r);
+#else
+  return splat(1.0f) / d;
+#endif
 }
 
 // An input sample as the chain reads it: non-finite as silence, bounded to ±kLargestInput.
@@ -105,7 +123,7 @@ struct Constants {
 [[gnu::always_inline]] inline Vec limiterGain(Vec e, const Constants& c) noexcept {
   const Vec d = splat(1.0f) - e;
   return select(e <= splat(c.limThreshold), splat(c.limGain),
-                (splat(1.0f) - splat(c.limCurve) * (d * d)) / e);
+                (splat(1.0f) - splat(c.limCurve) * (d * d)) * reciprocal(e));
 }
 
 // The engine's clamp to ±0.9999; a NaN (second operand of max) leaves at −0.9999.
@@ -122,6 +140,10 @@ struct Constants {
 // pieces' lengths. The lengths are differences of nearby numbers (exact) and every weight is at
 // most one, so this stays accurate in single precision however close the samples are, where the
 // textbook (F(b) − F(a)) / (b − a) would cancel. At a == b it is the curve at a.
+// Steps shorter than this take the curve's value at their end: the mean differs from it by far
+// less than a float's rounding, and the reciprocal stays clear of denormals.
+constexpr float kShortestSpan = 1e-30f;
+
 struct Pieces {
   Vec lo, span, l1, l2, l3, m1, m2, m3;
 };
@@ -144,7 +166,7 @@ struct Pieces {
   const Vec slope = splat(c.kneeSlope);
   const Vec sum = p.l1 * (slope * p.m1 - splat(c.kneeOffset)) + p.l2 * (splat(c.kneeGain) * p.m2) +
                   p.l3 * (slope * p.m3 + splat(c.kneeOffset));
-  return select(p.span > splat(0.0f), sum / p.span, knee(b, c));
+  return select(p.span > splat(kShortestSpan), sum * reciprocal(p.span), knee(b, c));
 }
 
 [[gnu::always_inline]] inline Vec clipperMean(Vec a, Vec b, const Constants& c) noexcept {
@@ -157,7 +179,7 @@ struct Pieces {
   const Vec sum = p.l1 * (curve * (below * below) + bend * (p.l1 * p.l1) - one) +
                   p.l2 * (splat(c.clipGain) * p.m2) +
                   p.l3 * (one - curve * (above * above) - bend * (p.l3 * p.l3));
-  return select(p.span > splat(0.0f), sum / p.span, clipper(b, c));
+  return select(p.span > splat(kShortestSpan), sum * reciprocal(p.span), clipper(b, c));
 }
 
 // The frame before each lane: lane 7 of `before`, then lanes 0 to 6 of `now`.
@@ -166,107 +188,6 @@ struct Pieces {
 }
 
 enum class Limiter { kOff, kPeak, kEnvelope };
-
-// The passes over one call; compiled for the baseline and for AVX2. The means need the frame
-// before each one; lane 7 of `lastIn` and `lastKneed` holds the previous call's last frame.
-struct Passes {
-  Constants c;  // a copy: the passes' stores cannot alias it, so it stays in registers
-  const float* inL;
-  const float* inR;
-  float* outL;
-  float* outR;
-  float* wetL;
-  float* wetR;
-  float* level;
-  float* target;
-  float* step;
-  float* gain;
-  double* previousLevel;  // the envelope's level on the frame before
-  const float* mix;       // null: the mix is `mixNow` on every frame
-  float mixNow;
-  int n;       // frames of the vector passes, a multiple of kLanes
-  int frames;  // frames of the call: the scalar passes stop here
-  Vec lastInL, lastInR, lastKneedL, lastKneedR;
-
-  // Knee mean, clipper mean and the limiter's level; with the peak detector also G and its
-  // recovery step. Leaves in lastKneed the knee's output on frame `frames` − 1.
-  template <Limiter kMode>
-  [[gnu::always_inline]] inline void shapeAll(float& kneedEndL, float& kneedEndR) const noexcept {
-    Vec xBeforeL = lastInL, xBeforeR = lastInR, kBeforeL = lastKneedL, kBeforeR = lastKneedR;
-    for (int i = 0; i < n; i += kLanes) {
-      const Vec xl = inputOf(load(inL + i));
-      const Vec xr = inputOf(load(inR + i));
-      const Vec kl = kneeMean(shiftIn(xBeforeL, xl), xl, c);
-      const Vec kr = kneeMean(shiftIn(xBeforeR, xr), xr, c);
-      const Vec wl = clipperMean(shiftIn(kBeforeL, kl), kl, c);
-      const Vec wr = clipperMean(shiftIn(kBeforeR, kr), kr, c);
-      xBeforeL = xl;
-      xBeforeR = xr;
-      kBeforeL = kl;
-      kBeforeR = kr;
-      store(wetL + i, wl);
-      store(wetR + i, wr);
-      const Vec p = vmax(magnitude(wl), magnitude(wr));
-      if constexpr (kMode == Limiter::kPeak) {
-        const Vec g = limiterGain(p, c);
-        store(target + i, g);
-        store(step + i, (splat(c.limGain) - g) * splat(c.recoveryScale));
-      } else {
-        store(level + i, p);
-      }
-    }
-    float lanesL[kLanes];
-    float lanesR[kLanes];
-    std::memcpy(lanesL, &kBeforeL, sizeof lanesL);
-    std::memcpy(lanesR, &kBeforeR, sizeof lanesR);
-    kneedEndL = lanesL[frames - 1 - (n - kLanes)];
-    kneedEndR = lanesR[frames - 1 - (n - kLanes)];
-  }
-
-  // The envelope's gains, from the envelope the scalar pass left in `level`.
-  [[gnu::always_inline]] inline void envelopeGains() const noexcept {
-    for (int i = 0; i < n; i += kLanes) store(gain + i, limiterGain(load(level + i), c));
-  }
-
-  // Mix, clamp, trim and meter:
-  //   o = P·(x + (w·gain − x)·m), e = clamp(o), out = trim·e
-  // The two means each place the shaped sample half a frame back, so the dry x is the frame
-  // before, which keeps wet and dry aligned at every Gain. Trim lanes are
-  // target + d·decay^(k+1), d advancing per vector. Returns the largest |out| and |e|.
-  template <Limiter kMode>
-  [[gnu::always_inline]] inline void finish(float trimTarget, double& trimDelta,
-                                            const float* decayPowers, double decayStep, float& peak,
-                                            float& ceilingPeak) const noexcept {
-    const Vec powers = load(decayPowers);
-    const Vec outputLevel = splat(c.outputLevel);
-    Vec peakSoFar = splat(0.0f);
-    Vec ceilingSoFar = splat(0.0f);
-    Vec xBeforeL = lastInL, xBeforeR = lastInR;
-    for (int i = 0; i < n; i += kLanes) {
-      const Vec trim = splat(trimTarget) + splat(static_cast<float>(trimDelta)) * powers;
-      trimDelta *= decayStep;
-      const Vec m = mix != nullptr ? load(mix + i) : splat(mixNow);
-      Vec g = splat(1.0f);
-      if constexpr (kMode != Limiter::kOff) g = load(gain + i);
-      const Vec nowL = inputOf(load(inL + i));
-      const Vec nowR = inputOf(load(inR + i));
-      const Vec xl = shiftIn(xBeforeL, nowL);
-      const Vec xr = shiftIn(xBeforeR, nowR);
-      xBeforeL = nowL;
-      xBeforeR = nowR;
-      const Vec el = clampToCeiling(outputLevel * (xl + (load(wetL + i) * g - xl) * m));
-      const Vec er = clampToCeiling(outputLevel * (xr + (load(wetR + i) * g - xr) * m));
-      ceilingSoFar = vmax(vmax(magnitude(el), magnitude(er)), ceilingSoFar);
-      const Vec tl = trim * el;
-      const Vec tr = trim * er;
-      peakSoFar = vmax(vmax(magnitude(tl), magnitude(tr)), peakSoFar);
-      store(outL + i, tl);
-      store(outR + i, tr);
-    }
-    peak = largestLane(peakSoFar);
-    ceilingPeak = largestLane(ceilingSoFar);
-  }
-};
 
 // The peak detector, frame by frame: falls at once to G, climbs at most `step` per frame, the
 // step renewed whenever the gain lands on G. The step is never negative, so a frame lands when
@@ -326,35 +247,36 @@ struct Passes {
 #endif
 }
 
-// The peak detector eight frames at a time. Most runs of eight frames either all land (the level
-// rising: the gain is G on each) or none does (the gain climbing in a straight line); both are
-// checked across the lanes at once, and only runs that mix the two go frame by frame.
-[[gnu::always_inline]] inline void peakDetectorByVectors(const float* target, const float* stepOf,
-                                                         float* gain, int n, double& now,
-                                                         double& step) noexcept {
-  const Vec climb = Vec{1.0f, 2.0f, 3.0f, 4.0f, 5.0f, 6.0f, 7.0f, 8.0f};
-  int i = 0;
-  for (; i + kLanes <= n; i += kLanes) {
-    const Vec g = load(target + i);
-    const Vec s = load(stepOf + i);
+// The peak detector's gains for one vector of frames, `count` of them real (the padding after
+// them takes G and moves no state). Most runs of eight frames either all land (the level rising:
+// the gain is G on each) or none does (the gain climbing in a straight line); both are checked
+// across the lanes at once, and only runs that mix the two go frame by frame.
+[[gnu::always_inline]] inline Vec peakGains(Vec target, Vec stepOf, int count, double& now,
+                                            double& step) noexcept {
+  if (count == kLanes) {
     // Frame k lands on its own when G_k <= (gain + step before it); if all land, the gain and step
     // before frame k > 0 are G and its step of frame k − 1.
-    const Vec before = shiftIn(splat(static_cast<float>(now + step)), g + s);
-    if (allTrue(g <= before)) {
-      store(gain + i, g);
-      now = g[kLanes - 1];
-      step = s[kLanes - 1];
-      continue;
+    const Vec before = shiftIn(splat(static_cast<float>(now + step)), target + stepOf);
+    if (allTrue(target <= before)) {
+      now = target[kLanes - 1];
+      step = stepOf[kLanes - 1];
+      return target;
     }
+    const Vec climb = Vec{1.0f, 2.0f, 3.0f, 4.0f, 5.0f, 6.0f, 7.0f, 8.0f};
     const Vec line = splat(static_cast<float>(now)) + splat(static_cast<float>(step)) * climb;
-    if (allTrue(g > line)) {
-      store(gain + i, line);
+    if (allTrue(target > line)) {
       now += kLanes * step;
-      continue;
+      return line;
     }
-    peakDetector(target + i, stepOf + i, gain + i, kLanes, now, step);
   }
-  peakDetector(target + i, stepOf + i, gain + i, n - i, now, step);
+  float targets[kLanes];
+  float steps[kLanes];
+  float gains[kLanes];
+  store(targets, target);
+  store(steps, stepOf);
+  store(gains, target);
+  peakDetector(targets, steps, gains, count, now, step);
+  return load(gains);
 }
 
 // The envelope, frame by frame: towards the level p by at most rise up or fall down. Between
@@ -407,35 +329,115 @@ struct Trim {
   double decayStep;
 };
 
-template <Limiter kMode>
-[[gnu::always_inline]] inline void runPasses(const Passes& p, cc::Engine& engine, Trim& trim,
-                                             Meter& meter) noexcept {
-  p.shapeAll<kMode>(meter.kneedEndL, meter.kneedEndR);
-  if constexpr (kMode == Limiter::kPeak) {
-    peakDetectorByVectors(p.target, p.step, p.gain, p.frames, engine.limGainNow,
-                          engine.limGainStep);
-  } else if constexpr (kMode == Limiter::kEnvelope) {
-    envelopeFollower(p.level, p.frames, engine.limEnv, *p.previousLevel, engine.envRise,
-                     engine.envFall);
-    p.envelopeGains();
+// The whole chain eight frames at a time in one pass: the means, the limiter's gains (the
+// sequential part runs on the vector just shaped, so the processor overlaps it with the next
+// vector's arithmetic), then mix, clamp, trim and meter:
+//   o = P·(x + (w·gain − x)·m), e = clamp(o), out = trim·e
+// The two means each place the shaped sample half a frame back, so the dry x is the frame
+// before, which keeps wet and dry aligned at every Gain. Trim lanes are target + d·decay^(k+1),
+// d advancing per vector. The meter reads only the call's own frames, not the padding.
+// Compiled for the baseline and for AVX2. Lane 7 of `lastIn` and `lastKneed` holds the previous
+// call's last frame.
+struct Passes {
+  Constants c;
+  const float* inL;
+  const float* inR;
+  float* outL;
+  float* outR;
+  double* previousLevel;  // the envelope's level on the frame before
+  const float* mix;       // null: the mix is `mixNow` on every frame
+  float mixNow;
+  int n;       // frames of the vector pass, a multiple of kLanes
+  int frames;  // frames of the call: the limiter's state stops here
+  Vec lastInL, lastInR, lastKneedL, lastKneedR;
+
+  template <Limiter kMode>
+  [[gnu::always_inline]] inline void run(cc::Engine& engine, const Trim& trim,
+                                         Meter& meter) const noexcept {
+    const Constants k = c;  // in registers: the output stores could alias the members
+    const Vec powers = load(trim.decayPowers);
+    const Vec outputLevel = splat(k.outputLevel);
+    const Vec laneIndex = Vec{0.0f, 1.0f, 2.0f, 3.0f, 4.0f, 5.0f, 6.0f, 7.0f};
+    double trimDelta = trim.delta;
+    double gainNow = engine.limGainNow;
+    double gainStep = engine.limGainStep;
+    double env = engine.limEnv;
+    double levelBefore = *previousLevel;
+    Vec peakSoFar = splat(0.0f);
+    Vec ceilingSoFar = splat(0.0f);
+    Vec xBeforeL = lastInL, xBeforeR = lastInR, kBeforeL = lastKneedL, kBeforeR = lastKneedR;
+    for (int i = 0; i < n; i += kLanes) {
+      const int count = std::min(kLanes, frames - i);
+      const Vec xl = inputOf(load(inL + i));
+      const Vec xr = inputOf(load(inR + i));
+      const Vec dryL = shiftIn(xBeforeL, xl);
+      const Vec dryR = shiftIn(xBeforeR, xr);
+      const Vec kl = kneeMean(dryL, xl, k);
+      const Vec kr = kneeMean(dryR, xr, k);
+      const Vec wl = clipperMean(shiftIn(kBeforeL, kl), kl, k);
+      const Vec wr = clipperMean(shiftIn(kBeforeR, kr), kr, k);
+      xBeforeL = xl;
+      xBeforeR = xr;
+      kBeforeL = kl;
+      kBeforeR = kr;
+
+      Vec g = splat(1.0f);
+      if constexpr (kMode == Limiter::kPeak) {
+        const Vec target = limiterGain(vmax(magnitude(wl), magnitude(wr)), k);
+        const Vec renewed = (splat(k.limGain) - target) * splat(k.recoveryScale);
+        g = peakGains(target, renewed, count, gainNow, gainStep);
+      } else if constexpr (kMode == Limiter::kEnvelope) {
+        float levels[kLanes];
+        store(levels, vmax(magnitude(wl), magnitude(wr)));
+        envelopeFollower(levels, count, env, levelBefore, engine.envRise, engine.envFall);
+        g = limiterGain(load(levels), k);
+      }
+
+      const Vec trimNow = splat(trim.target) + splat(static_cast<float>(trimDelta)) * powers;
+      trimDelta *= trim.decayStep;
+      const Vec m = mix != nullptr ? load(mix + i) : splat(mixNow);
+      const Vec el = clampToCeiling(outputLevel * (dryL + (wl * g - dryL) * m));
+      const Vec er = clampToCeiling(outputLevel * (dryR + (wr * g - dryR) * m));
+      const Vec tl = trimNow * el;
+      const Vec tr = trimNow * er;
+      const Mask real = laneIndex < splat(static_cast<float>(count));
+      ceilingSoFar =
+          vmax(select(real, vmax(magnitude(el), magnitude(er)), splat(0.0f)), ceilingSoFar);
+      peakSoFar = vmax(select(real, vmax(magnitude(tl), magnitude(tr)), splat(0.0f)), peakSoFar);
+      store(outL + i, tl);
+      store(outR + i, tr);
+    }
+    if constexpr (kMode == Limiter::kPeak) {
+      engine.limGainNow = gainNow;
+      engine.limGainStep = gainStep;
+    } else if constexpr (kMode == Limiter::kEnvelope) {
+      engine.limEnv = env;
+      *previousLevel = levelBefore;
+    }
+    meter.peak = largestLane(peakSoFar);
+    meter.ceilingPeak = largestLane(ceilingSoFar);
+    float lanesL[kLanes];
+    float lanesR[kLanes];
+    std::memcpy(lanesL, &kBeforeL, sizeof lanesL);
+    std::memcpy(lanesR, &kBeforeR, sizeof lanesR);
+    meter.kneedEndL = lanesL[frames - 1 - (n - kLanes)];
+    meter.kneedEndR = lanesR[frames - 1 - (n - kLanes)];
   }
-  p.finish<kMode>(trim.target, trim.delta, trim.decayPowers, trim.decayStep, meter.peak,
-                  meter.ceilingPeak);
-}
+};
 
 [[gnu::always_inline]] inline void runMode(Limiter mode, const Passes& p, cc::Engine& engine,
-                                           Trim& trim, Meter& meter) noexcept {
+                                           const Trim& trim, Meter& meter) noexcept {
   switch (mode) {
     case Limiter::kOff:
-      return runPasses<Limiter::kOff>(p, engine, trim, meter);
+      return p.run<Limiter::kOff>(engine, trim, meter);
     case Limiter::kPeak:
-      return runPasses<Limiter::kPeak>(p, engine, trim, meter);
+      return p.run<Limiter::kPeak>(engine, trim, meter);
     case Limiter::kEnvelope:
-      return runPasses<Limiter::kEnvelope>(p, engine, trim, meter);
+      return p.run<Limiter::kEnvelope>(engine, trim, meter);
   }
 }
 
-void passesBaseline(Limiter mode, const Passes& p, cc::Engine& engine, Trim& trim,
+void passesBaseline(Limiter mode, const Passes& p, cc::Engine& engine, const Trim& trim,
                     Meter& meter) noexcept {
   runMode(mode, p, engine, trim, meter);
 }
@@ -443,7 +445,7 @@ void passesBaseline(Limiter mode, const Passes& p, cc::Engine& engine, Trim& tri
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
 #define TOVRASAT_HIGH_RATE_AVX2 1
 [[gnu::target("avx2")]] void passesAvx2(Limiter mode, const Passes& p, cc::Engine& engine,
-                                        Trim& trim, Meter& meter) noexcept {
+                                        const Trim& trim, Meter& meter) noexcept {
   runMode(mode, p, engine, trim, meter);
 }
 #else
@@ -526,7 +528,7 @@ void HighRateChain::run(Crusher& crusher, float* left, float* right, int n) noex
   }
 
   // A call whose length is not a multiple of the vector runs on a copy padded with silence; the
-  // scalar passes stop at n, so the padding moves no state.
+  // limiter's steps and the meter stop at n, so the padding moves no state.
   const int vectorFrames = (n + kLanes - 1) / kLanes * kLanes;
   const bool padded = vectorFrames != n;
   const auto bytes = sizeof(float) * static_cast<std::size_t>(n);
@@ -571,19 +573,13 @@ void HighRateChain::run(Crusher& crusher, float* left, float* right, int n) noex
     p = static_cast<float>(power);
   }
   const double trimDeltaAtStart = crusher.trimGain - trimTarget;
-  Trim trim{static_cast<float>(trimTarget), trimDeltaAtStart, decayPowers, power};
+  const Trim trim{static_cast<float>(trimTarget), trimDeltaAtStart, decayPowers, power};
 
   const Passes passes{c,
                       padded ? mPaddedL.data() : left,
                       padded ? mPaddedR.data() : right,
                       padded ? mPaddedL.data() : left,
                       padded ? mPaddedR.data() : right,
-                      mWetL.data(),
-                      mWetR.data(),
-                      mLevel.data(),
-                      mTarget.data(),
-                      mStep.data(),
-                      mGain.data(),
                       &mPreviousLevel,
                       mixPerFrame,
                       static_cast<float>(mixAtStart),

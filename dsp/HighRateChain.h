@@ -36,10 +36,12 @@ namespace tovrasat {
 // grid's beat as sidebands on every harmonic (-78 dB at 16 times 48 kHz for a hot 4987 Hz tone).
 //
 // G(e) = g up to the threshold t, (1 − k(1 − e)²) / e above it, as in the engine. Divisions by
-// constants are multiplications by reciprocals, and the mix ramp and the trim glide are their
-// closed forms (start + i·step, target + d·(1 − c)^i), so only the limiter carries a chain from
-// frame to frame. Gain compensation is off in the voicing, so the energy followers, whose only
-// reader is gain compensation, are not run (fastCount still counts down).
+// constants are multiplications by reciprocals, the means' and G's quotients products with the
+// processor's reciprocal estimate refined by one Newton step (a few units in the last place), and
+// the mix ramp and the trim glide are their closed forms (start + i·step, target + d·(1 − c)^i), so
+// only the limiter carries a chain from frame to frame. Gain compensation is off in the voicing, so
+// the energy followers, whose only reader is gain compensation, are not run (fastCount still counts
+// down).
 //
 // Calls in which the engine is not in the voicing's shape (Engine::settled() false: a ramp other
 // than the mix's moving, gain compensation on) go to Crusher::process itself.
@@ -60,7 +62,7 @@ class HighRateChain {
   // rendering.
   void reset() noexcept;
 
-  // Whether the vector passes run their AVX2 build: set at start-up from the processor's
+  // Whether the vector pass runs its AVX2 build: set at start-up from the processor's
   // features; tests switch it to compare both builds.
   static bool usesAvx2;
 
@@ -70,20 +72,13 @@ class HighRateChain {
 
   void run(Crusher& crusher, float* left, float* right, int n) noexcept;
 
-  // Shaped samples, the limiter's level per frame, its target gain and recovery step, the gain
-  // applied, the mix per frame while it ramps.
   // The last frame of the previous call: its input (as given) and the knee's output.
   std::array<float, 2> mLastIn{};
   std::array<float, 2> mLastKneed{};
   // Calls not a multiple of kLanes frames long run on these copies.
   std::array<float, kSpan> mPaddedL{};
   std::array<float, kSpan> mPaddedR{};
-  std::array<float, kSpan> mWetL{};
-  std::array<float, kSpan> mWetR{};
-  std::array<float, kSpan> mLevel{};
-  std::array<float, kSpan> mTarget{};
-  std::array<float, kSpan> mStep{};
-  std::array<float, kSpan> mGain{};
+  // The mix per frame while it ramps.
   std::array<float, kSpan> mMix{};
   // The output level P = output^2.737 for the output value it was computed from.
   double mLevelOf = -1.0;
