@@ -35,6 +35,19 @@ constexpr Columns makeColumns() {
 }
 constexpr Columns kColumns = makeColumns();
 
+// The most any detector point can exceed the largest of the samples it is made from: the largest
+// sum of one phase's |taps| (the sample itself counts 1), with room for the float sums' rounding.
+constexpr double detectorGainBound() {
+  double most = 1.0;
+  for (const auto& phase : kPhases) {
+    double sum = 0.0;
+    for (const float tap : phase) sum += tap < 0.0f ? -tap : tap;
+    most = sum > most ? sum : most;
+  }
+  return most * (1.0 + 1e-4);
+}
+constexpr double kDetectorGainBound = detectorGainBound();
+
 // A requirement within this factor of the held gain keeps holding it (0.5 dB): wider than a
 // steady tone's peaks vary as the 4x grid meets them, narrow enough not to hold much more
 // limiting than the material needs.
@@ -123,11 +136,16 @@ void TruePeakLimiter::reset() noexcept {
   mGain = 1.0;
 }
 
-double TruePeakLimiter::needed(float left, float right) noexcept {
+double TruePeakLimiter::remember(float left, float right) noexcept {
   const auto at = static_cast<std::size_t>(mDetectorPos);
   mDetector[0][at] = mDetector[0][at + kTaps] = left;
   mDetector[1][at] = mDetector[1][at + kTaps] = right;
   mDetectorPos = mDetectorPos + 1 == kTaps ? 0 : mDetectorPos + 1;
+  return 1.0;
+}
+
+double TruePeakLimiter::needed(float left, float right) noexcept {
+  remember(left, right);
   const auto oldest = static_cast<std::size_t>(mDetectorPos);
   const float* lineL = mDetector[0].data() + oldest;
   const float* lineR = mDetector[1].data() + oldest;
@@ -192,9 +210,20 @@ double TruePeakLimiter::smoothed(double required) noexcept {
 }
 
 void TruePeakLimiter::process(float* left, float* right, int n) noexcept {
+  if (n < 1) return;
+  // Where no point of the block can reach the ceiling (its samples and the detector's history
+  // are small enough whatever the taps make of them), every frame needs a gain of exactly 1 and
+  // the interpolation is skipped; the state moves on as it would.
+  float largest = 0.0f;
+  for (const auto& line : mDetector)
+    for (const float x : line) largest = std::max(largest, std::fabs(x));
+  for (int i = 0; i < n; ++i)
+    largest = std::max({largest, std::fabs(left[i]), std::fabs(right[i])});
+  const bool quiet = static_cast<double>(largest) * kDetectorGainBound <= mCeiling;
+
   const int length = latency() + 1;
   for (int i = 0; i < n; ++i) {
-    const double g = smoothed(needed(left[i], right[i]));
+    const double g = smoothed(quiet ? remember(left[i], right[i]) : needed(left[i], right[i]));
     auto& lineL = mDelay[0];
     auto& lineR = mDelay[1];
     const auto pos = static_cast<std::size_t>(mDelayPos);

@@ -54,7 +54,10 @@ class TruePeakLimiter {
   static constexpr int kDelayLength = kDetectorDelay + kMaxLookahead + 1;
   static constexpr int kWindowLength = kMaxLookahead + kSpread + 1;
 
+  // Takes a frame into the detector's history; returns the gain it needs (`remember`: 1, for
+  // frames known to need none).
   double needed(float left, float right) noexcept;
+  double remember(float left, float right) noexcept;
   double smoothed(double envelope) noexcept;
 
   int mLookahead;
