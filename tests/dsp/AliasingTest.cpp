@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <iostream>
 #include <memory>
 #include <vector>
 
@@ -93,7 +94,12 @@ TEST(HqAliasing, EveryToneGainAndRateStaysBelowMinus80dB) {
             if (kAimOnly && !aim) continue;
             const dsptest::ToneAnalysis a =
                 dsptest::analyseTone(hqSpectrum(t), hz, aliasBandTop(rate));
-            const double limit = aim && phantom ? -90.0 : -80.0;
+            // A few dB inside what the filters and the averaged curves measure (the worst case
+            // at -91.5 dB, the aim at -102.0 with 48V on and -104.4 with it off).
+            const double limit = aim ? -98.0 : -88.0;
+            std::cout << "[ MEASURED ] " << rate << " Hz, " << hz << " Hz at " << amplitude
+                      << ", Gain " << gain << ", 48V " << (phantom ? "on" : "off") << ": "
+                      << a.strongestAliasDb << " dB" << std::endl;
             EXPECT_LT(a.strongestAliasDb, limit)
                 << rate << " Hz, tone " << hz << " Hz at " << amplitude << ", Gain " << gain
                 << ", 48V " << phantom << " (all aliases together " << a.aliasSumDb << " dB)";
