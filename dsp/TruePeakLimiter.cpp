@@ -18,22 +18,6 @@ constexpr float kPhases[3][12] = {
      0.897775454f, -0.163447096f, 0.0724019567f, -0.0343008319f, 0.0147195553f, -0.00487955521f}};
 
 constexpr int kTaps = 2 * TruePeakLimiter::kDetectorDelay;
-using Points = float __attribute__((vector_size(4 * sizeof(float))));
-
-// Column k of the detector: what sample m − 5 + k adds to the points m, m + ¼, m + ½, m + ¾. The
-// first lane is the sample itself (a 1 among zeros, so it comes out exact).
-struct Columns {
-  Points at[kTaps];
-};
-constexpr Columns makeColumns() {
-  Columns c{};
-  for (int k = 0; k < kTaps; ++k) {
-    c.at[k] = Points{k == TruePeakLimiter::kDetectorDelay - 1 ? 1.0f : 0.0f, kPhases[0][k],
-                     kPhases[1][k], kPhases[2][k]};
-  }
-  return c;
-}
-constexpr Columns kColumns = makeColumns();
 
 // The most any detector point can exceed the largest of the samples it is made from: the largest
 // sum of one phase's |taps| (the sample itself counts 1), with room for the float sums' rounding.
@@ -57,14 +41,17 @@ constexpr double kHoldBand = 1.0592537251772889;
 // x[m − 5 .. m + 6]: one vector holds the left channel's four points and the right one's, each
 // lane summed in the same order as four lanes of one channel would be.
 using StereoPoints = float __attribute__((vector_size(8 * sizeof(float))));
+// Column k of the detector: what sample m − 5 + k adds to the points m, m + ¼, m + ½, m + ¾ of
+// each channel. The points m are the sample itself (a 1 among zeros, so they come out exact).
 struct StereoColumns {
   StereoPoints at[kTaps];
 };
 constexpr StereoColumns makeStereoColumns() {
   StereoColumns c{};
   for (int k = 0; k < kTaps; ++k) {
-    const Points p = kColumns.at[k];
-    c.at[k] = StereoPoints{p[0], p[1], p[2], p[3], p[0], p[1], p[2], p[3]};
+    const float self = k == TruePeakLimiter::kDetectorDelay - 1 ? 1.0f : 0.0f;
+    c.at[k] = StereoPoints{self, kPhases[0][k], kPhases[1][k], kPhases[2][k],
+                           self, kPhases[0][k], kPhases[1][k], kPhases[2][k]};
   }
   return c;
 }
